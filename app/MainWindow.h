@@ -1,0 +1,20 @@
+#pragma once
+
+#include <atomic>
+
+#include "ui/Window.h"
+
+// The main window. For now it is the empty frame that later parts fill.
+class TMainWindow : public ui::Window {
+public:
+    static constexpr const wchar_t* kClassName = L"TMainWindow";
+    static constexpr const wchar_t* kTitle = L"TIDEMARROW32 SE";
+
+    bool Create(int showCommand);
+
+    // Set by the Stop command; read by the engine at every progress tick.
+    std::atomic<bool> AbortRequested{false};
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+};

@@ -1,0 +1,114 @@
+#include "common/TextCodec.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <limits>
+
+#include "common/Handles.h"
+
+namespace {
+
+// Files larger than this are not lists or settings of ours; refuse them instead of
+// trying to hold them in memory.
+constexpr LONGLONG kLargestTextFile = 64LL * 1024 * 1024;
+
+}  // namespace
+
+std::string EncodeCp932(const std::wstring& text, bool* lossy) {
+    if (lossy) *lossy = false;
+    if (text.empty()) return {};
+    if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() / 2)) return {};
+    const int length = static_cast<int>(text.size());
+    BOOL usedDefault = FALSE;
+    const int needed = ::WideCharToMultiByte(kJapaneseCodePage, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0,
+                                             nullptr, nullptr);
+    if (needed <= 0) {
+        if (lossy) *lossy = true;
+        return {};
+    }
+    std::string bytes(static_cast<std::size_t>(needed), '\0');
+    ::WideCharToMultiByte(kJapaneseCodePage, WC_NO_BEST_FIT_CHARS, text.data(), length, bytes.data(), needed, nullptr,
+                          &usedDefault);
+    if (lossy) *lossy = usedDefault != FALSE;
+    return bytes;
+}
+
+std::wstring DecodeCp932(const std::string& bytes) {
+    if (bytes.empty()) return {};
+    if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return {};
+    const int length = static_cast<int>(bytes.size());
+    const int needed = ::MultiByteToWideChar(kJapaneseCodePage, 0, bytes.data(), length, nullptr, 0);
+    if (needed <= 0) return {};
+    std::wstring text(static_cast<std::size_t>(needed), L'\0');
+    ::MultiByteToWideChar(kJapaneseCodePage, 0, bytes.data(), length, text.data(), needed);
+    return text;
+}
+
+std::string JoinLinesCrLf(const std::vector<std::wstring>& lines, bool* lossy) {
+    std::string out;
+    bool anyLost = false;
+    for (const auto& line : lines) {
+        bool lost = false;
+        out += EncodeCp932(line, &lost);
+        out += "\r\n";
+        anyLost = anyLost || lost;
+    }
+    if (lossy) *lossy = anyLost;
+    return out;
+}
+
+std::vector<std::wstring> SplitLines(const std::string& bytes) {
+    std::vector<std::wstring> lines;
+    const std::size_t end = std::min(bytes.find('\0'), bytes.size());
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i < end) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(DecodeCp932(bytes.substr(start, i - start)));
+            i += (c == '\r' && i + 1 < end && bytes[i + 1] == '\n') ? 2 : 1;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < end) lines.push_back(DecodeCp932(bytes.substr(start, end - start)));
+    return lines;
+}
+
+bool WriteTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* lossy) {
+    const std::string bytes = JoinLinesCrLf(lines, lossy);
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    std::size_t offset = 0;
+    while (offset < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - offset, 1u << 20));
+        DWORD written = 0;
+        if (!::WriteFile(file.get(), bytes.data() + offset, chunk, &written, nullptr) || written != chunk)
+            return false;
+        offset += chunk;
+    }
+    return true;
+}
+
+bool ReadTextFile(const std::wstring& path, std::vector<std::wstring>& lines) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > kLargestTextFile) return false;
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::size_t offset = 0;
+    while (offset < bytes.size()) {
+        DWORD got = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - offset, 1u << 20));
+        if (!::ReadFile(file.get(), bytes.data() + offset, chunk, &got, nullptr)) return false;
+        if (got == 0) break;
+        offset += got;
+    }
+    bytes.resize(offset);
+    lines = SplitLines(bytes);
+    return true;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+// The one place where text crosses into or out of the system: every file it reads or
+// writes, and every request it sends, is Shift_JIS (code page 932) with CR LF line ends.
+
+#include <string>
+#include <vector>
+
+constexpr unsigned kJapaneseCodePage = 932;
+
+// UTF-16 to code page 932. When `lossy` is given it tells whether a character had no
+// equivalent and was replaced.
+std::string EncodeCp932(const std::wstring& text, bool* lossy = nullptr);
+// Code page 932 to UTF-16.
+std::wstring DecodeCp932(const std::string& bytes);
+
+// Joins lines with CR LF after each one, encoded in code page 932.
+std::string JoinLinesCrLf(const std::vector<std::wstring>& lines, bool* lossy = nullptr);
+// Splits text at CR, LF or CR LF; a NUL ends the text. A final line break does not start
+// an empty line.
+std::vector<std::wstring> SplitLines(const std::string& bytes);
+
+// Writes the lines as a text file (code page 932, CR LF after every line), replacing any
+// file of that name. False when the file cannot be written completely.
+bool WriteTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* lossy = nullptr);
+// Reads a text file written in code page 932 into lines. False when it cannot be read.
+bool ReadTextFile(const std::wstring& path, std::vector<std::wstring>& lines);

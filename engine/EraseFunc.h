@@ -1,0 +1,59 @@
+#pragma once
+
+// The erase engine: destroys one file in place and gathers the entries of a folder.
+// Everything here runs on the caller's thread; `OverwriteFile` keeps a window alive by
+// servicing pending messages at every progress tick (through the servicer the application
+// installs) and then reads the abort flag it was handed.
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/Types.h"
+
+// Words written between two progress ticks.
+constexpr int kWordsPerTick = 150;
+
+// What the engine needs from the program around it. Installed once at start.
+struct EraseEnvironment {
+    // Read at every progress tick; a set flag ends the writing of the current file.
+    const std::atomic<bool>* abortRequested = nullptr;
+    // Services all pending window messages of the application; none when there is no window.
+    void (*serviceMessages)() = nullptr;
+    // Told each percentage the display shows (0 at the start, changes at ticks, 100 at the end),
+    // for front ends without controls.
+    std::function<void(int percent)> progress;
+};
+
+// Replaces the environment and returns the previous one.
+EraseEnvironment SetEraseEnvironment(EraseEnvironment environment);
+const EraseEnvironment& CurrentEraseEnvironment();
+
+// Overwrites the file in place with the passes of `level`, cuts it to nothing, renames it to
+// "$" + name (when no such file exists) and deletes it. `progressBar` (range 0..100) and
+// `percentLabel` are both given or both null. True only when the file was opened, rewritten
+// without error and deleted.
+bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progressBar = nullptr,
+                   HWND percentLabel = nullptr);
+
+// Done × 100 / Total, truncated toward zero; 0 when Done is 0.
+std::int64_t ProgressPercent(std::int64_t done, std::int64_t total);
+
+// The file's length in bytes, or -1 (with an "Out of zero" report) when it cannot be opened
+// for reading with sharing denied.
+std::int64_t FileSizeOf(const std::wstring& fileName);
+
+// Asks the system to shut down and switch the machine off.
+void PowerOffComputer();
+
+// Appends the full paths of the entries of `folder` to `list` (depth first when `recurse`).
+// `mask`, when not empty, is appended to `folder` to form the search pattern ("\*.txt").
+void CollectFolder(const std::wstring& folder, const std::wstring& mask, std::vector<std::wstring>& list,
+                   bool recurse);
+// The same, handing each path to `append`; a failure inside `append` ends the scan of that folder.
+void CollectFolder(const std::wstring& folder, const std::wstring& mask,
+                   const std::function<void(const std::wstring&)>& append, bool recurse);

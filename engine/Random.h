@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstdint>
+
+// The process's ordinary pseudo-random generator: next seed = seed × 0x08088405 + 1
+// (mod 2^32); a value below N is the upper 32 bits of the new seed times N.
+void RandomSeed(std::uint32_t seed);
+std::uint32_t RandomBelow(std::uint32_t range);
+// Reseeds from the high-resolution performance counter (low 32 bits), or from the
+// millisecond tick count when there is none.
+void RandomizeFromClock();

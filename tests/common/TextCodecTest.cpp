@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include "common/TextCodec.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+// "ファイル名" in code page 932.
+const std::string kFileNameSjis = "\x83\x74\x83\x40\x83\x43\x83\x8B\x96\xBC";
+
+TEST(TextCodec, EncodesAndDecodesJapaneseInCodePage932) {
+    bool lossy = true;
+    EXPECT_EQ(EncodeCp932(L"ファイル名", &lossy), kFileNameSjis);
+    EXPECT_FALSE(lossy);
+    EXPECT_EQ(DecodeCp932(kFileNameSjis), L"ファイル名");
+    // Half-width katakana and the ideographic space are single and double bytes.
+    EXPECT_EQ(EncodeCp932(L"ｱ　"), std::string("\xB1\x81\x40"));
+    EXPECT_EQ(DecodeCp932("\xB1\x81\x40"), L"ｱ　");
+}
+
+TEST(TextCodec, TellsWhenACharacterHasNoShiftJisForm) {
+    bool lossy = false;
+    const std::string bytes = EncodeCp932(L"a\u00e4b", &lossy);  // a umlaut is not in code page 932
+    EXPECT_TRUE(lossy);
+    EXPECT_EQ(bytes.size(), 3u);
+    EncodeCp932(L"plain", &lossy);
+    EXPECT_FALSE(lossy);
+    EncodeCp932(L"\U0001F600", &lossy);
+    EXPECT_TRUE(lossy);
+}
+
+TEST(TextCodec, SplitsAtCrLfCrOrLfAndStopsAtNul) {
+    EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (std::vector<std::wstring>{L"a", L"b", L"c", L"d"}));
+    EXPECT_EQ(SplitLines("a\r\n"), (std::vector<std::wstring>{L"a"}));
+    EXPECT_EQ(SplitLines("\r\n\r\n"), (std::vector<std::wstring>{L"", L""}));
+    EXPECT_EQ(SplitLines(std::string("one\r\ntw\0o\r\nthree", 16)), (std::vector<std::wstring>{L"one", L"tw"}));
+    EXPECT_TRUE(SplitLines("").empty());
+    EXPECT_EQ(SplitLines("x\n\ry"), (std::vector<std::wstring>{L"x", L"", L"y"}));
+}
+
+TEST(TextCodec, WritesCodePage932WithCrLfAndReadsItBack) {
+    TempFolder folder;
+    const std::wstring path = folder / L"リスト.txt";
+    ASSERT_TRUE(WriteTextFile(path, {L"ファイル名", L"", L"C:\\データ\\a.txt"}));
+    EXPECT_EQ(ReadBytes(path), kFileNameSjis + "\r\n\r\nC:\\\x83\x66\x81\x5B\x83\x5E\\a.txt\r\n");
+
+    std::vector<std::wstring> lines;
+    ASSERT_TRUE(ReadTextFile(path, lines));
+    EXPECT_EQ(lines, (std::vector<std::wstring>{L"ファイル名", L"", L"C:\\データ\\a.txt"}));
+}
+
+TEST(TextCodec, ReportsFilesItCannotReadOrWrite) {
+    TempFolder folder;
+    std::vector<std::wstring> lines{L"kept"};
+    EXPECT_FALSE(ReadTextFile(folder / L"missing.txt", lines));
+    EXPECT_EQ(lines, std::vector<std::wstring>{L"kept"});
+    EXPECT_FALSE(WriteTextFile(folder / L"no\\such\\folder.txt", {L"x"}));
+    EXPECT_FALSE(WriteTextFile(folder.Path(), {L"x"}));  // a folder is not a file
+}
+
+}  // namespace

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/Assertions.h"
+#include "common/Paths.h"
+#include "engine/EraseFunc.h"
+#include "engine/EraseSeams.h"
+#include "tests/support/TempFolder.h"
+
+// Each engine test starts from the default environment and seams, records assertion
+// reports in memory, and works in a folder of its own.
+class EngineTest : public testing::Test {
+protected:
+    void SetUp() override {
+        previousHandler_ = SetAssertionHandler(RecordAssertion);
+        ClearRecordedAssertions();
+        previousEnvironment_ = SetEraseEnvironment({});
+        previousSeams_ = SetEraseSeams({});
+    }
+    void TearDown() override {
+        SetEraseSeams(previousSeams_);
+        SetEraseEnvironment(previousEnvironment_);
+        SetAssertionHandler(previousHandler_);
+    }
+
+    // Records the file's content at every pass end and just before the cut.
+    void ObservePasses() {
+        EraseSeams seams;
+        seams.observer = [this](const OverwriteEvent& event) {
+            const std::string bytes = ReadHandle(event.file, static_cast<std::size_t>(HandleSize(event.file)));
+            if (event.kind == OverwriteEvent::PassEnd)
+                passes_.push_back(bytes);
+            else
+                beforeCut_.push_back(bytes);
+        };
+        SetEraseSeams(seams);
+    }
+
+    static std::string Repeat(const std::string& word, std::size_t count) {
+        std::string out;
+        for (std::size_t i = 0; i < count; ++i) out += word;
+        return out;
+    }
+
+    TempFolder folder_;
+    std::vector<std::string> passes_;
+    std::vector<std::string> beforeCut_;
+
+private:
+    AssertionHandler previousHandler_;
+    EraseEnvironment previousEnvironment_;
+    EraseSeams previousSeams_;
+};

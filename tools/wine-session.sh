@@ -1,0 +1,47 @@
+# Sourced by scripts that run several Windows programs: one Xvfb display and one persistent
+# wineserver for the whole session, both stopped by stop_wine_session (also on failure).
+. "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+
+_session_xvfb_pid=""
+
+start_wine_session() {
+    local display_number
+    for display_number in $(seq 91 140); do
+        [ -e "/tmp/.X11-unix/X$display_number" ] || [ -e "/tmp/.X$display_number-lock" ] && continue
+        Xvfb ":$display_number" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        _session_xvfb_pid=$!
+        local tries
+        for tries in $(seq 1 100); do
+            [ -e "/tmp/.X11-unix/X$display_number" ] && break
+            kill -0 "$_session_xvfb_pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        if [ -e "/tmp/.X11-unix/X$display_number" ]; then
+            export DISPLAY=":$display_number"
+            break
+        fi
+        _session_xvfb_pid=""
+    done
+    if [ -z "$_session_xvfb_pid" ]; then
+        echo "wine-session: could not start Xvfb" >&2
+        return 1
+    fi
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 || true
+    fi
+    wineserver -p >/dev/null 2>&1 || true
+    # Start Wine's own services now, with no terminal or pipe of ours: a service started by a
+    # test would hold the test's output pipe open after the test ends.
+    wine wineboot >/dev/null 2>&1 </dev/null || true
+}
+
+stop_wine_session() {
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    if [ -n "$_session_xvfb_pid" ]; then
+        kill "$_session_xvfb_pid" 2>/dev/null || true
+        wait "$_session_xvfb_pid" 2>/dev/null || true
+        _session_xvfb_pid=""
+    fi
+}

@@ -1,0 +1,62 @@
+#include "ui/Window.h"
+
+namespace ui {
+
+Window::~Window() {
+    if (hwnd_) {
+        ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        ::DestroyWindow(hwnd_);
+    }
+}
+
+bool Window::Create(const wchar_t* className, const std::wstring& caption, DWORD style, DWORD exStyle, int x,
+                    int y, int width, int height, HWND parent, HMENU menu) {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    if (!::GetClassInfoExW(instance, className, &wc)) {
+        wc = {};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = instance;
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = className;
+        if (!::RegisterClassExW(&wc)) return false;
+    }
+    return ::CreateWindowExW(exStyle, className, caption.c_str(), style, x, y, width, height, parent, menu,
+                             instance, this) != nullptr;
+}
+
+LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK Window::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    Window* self = nullptr;
+    if (message == WM_NCCREATE) {
+        self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    }
+    if (!self) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+
+    LRESULT result = 0;
+    try {
+        result = self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        try {
+            self->HandlerFailed();
+        } catch (...) {
+        }
+        result = ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+    }
+    return result;
+}
+
+}  // namespace ui

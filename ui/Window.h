@@ -1,0 +1,36 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace ui {
+
+// Base of every top-level window: one window procedure stores `this` at creation, forwards
+// each message to `HandleMessage` and forgets the object at WM_NCDESTROY. Nothing thrown by a
+// handler crosses the window procedure.
+class Window {
+public:
+    Window() = default;
+    virtual ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    HWND Handle() const noexcept { return hwnd_; }
+
+protected:
+    // Registers the class (once per class name) and creates the window.
+    bool Create(const wchar_t* className, const std::wstring& caption, DWORD style, DWORD exStyle, int x, int y,
+                int width, int height, HWND parent = nullptr, HMENU menu = nullptr);
+
+    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Called when a handler let something escape; the message then gets its default handling.
+    virtual void HandlerFailed() {}
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND hwnd_ = nullptr;
+};
+
+}  // namespace ui
