@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "common/Assertions.h"
@@ -34,16 +35,9 @@ int PassCount(EraseLevel level) {
     return 1;
 }
 
-std::uint16_t WordFor(EraseLevel level, int passIndex) {
-    switch (level) {
-        case EraseLevel::Speed: return 0x0000;
-        case EraseLevel::Normal: return passIndex == 0 ? 0xFFFE : 0x0000;
-        case EraseLevel::High:
-            if (passIndex == 0) return 0xFFFE;
-            if (passIndex == 1) return 0x0000;
-            return static_cast<std::uint16_t>(RandomBelow(0xFFFE));
-    }
-    return 0x0000;
+// The word of a pass whose words are all alike (every pass but the third at High).
+std::uint16_t FixedWordFor(EraseLevel level, int passIndex) {
+    return (level != EraseLevel::Speed && passIndex == 0) ? 0xFFFE : 0x0000;
 }
 
 BOOL SystemWrite(HANDLE file, const void* data, DWORD size, DWORD* written) {
@@ -53,7 +47,11 @@ BOOL SystemWrite(HANDLE file, const void* data, DWORD size, DWORD* written) {
 // The caller's progress bar and label. Controls are touched only when their value changes.
 class ProgressDisplay {
 public:
-    ProgressDisplay(HWND bar, HWND label) : bar_(bar), label_(label) {}
+    ProgressDisplay(HWND bar, HWND label)
+        : bar_(bar), label_(label), shown_(bar != nullptr || Environment().progress != nullptr) {}
+
+    // Whether anything shows the percentage; without that, ticks need not compute it.
+    bool Shown() const { return shown_; }
 
     void Start() {
         if (bar_) {
@@ -86,9 +84,50 @@ private:
 
     HWND bar_;
     HWND label_;
+    bool shown_;
     std::int64_t barPercent_ = -1;
     int labelPosition_ = -1;
 };
+
+constexpr std::uint32_t kRandomMultiplier = 0x08088405u;
+
+inline void PutWord(unsigned char* out, std::uint32_t seed) {
+    const auto word = static_cast<std::uint32_t>((static_cast<std::uint64_t>(seed) * 0xFFFEu) >> 32);
+    out[0] = static_cast<unsigned char>(word & 0xFF);
+    out[1] = static_cast<unsigned char>(word >> 8);
+}
+
+// Writes `count` words drawn from the process's generator, low byte first. Four consecutive
+// seeds advance together, each by four steps at once, so the sequence is the generator's own.
+void FillRandomWords(unsigned char* out, std::size_t count) {
+    constexpr std::uint32_t a = kRandomMultiplier;
+    constexpr std::uint32_t a4 = a * a * a * a;
+    constexpr std::uint32_t c4 = a * a * a + a * a + a + 1u;
+    std::uint32_t seed = g_randomSeed;
+    std::size_t i = 0;
+    if (count >= 4) {
+        std::uint32_t s0 = seed * a + 1u;
+        std::uint32_t s1 = s0 * a + 1u;
+        std::uint32_t s2 = s1 * a + 1u;
+        std::uint32_t s3 = s2 * a + 1u;
+        for (; i + 4 <= count; i += 4) {
+            PutWord(out + 2 * i, s0);
+            PutWord(out + 2 * i + 2, s1);
+            PutWord(out + 2 * i + 4, s2);
+            PutWord(out + 2 * i + 6, s3);
+            seed = s3;
+            s0 = s0 * a4 + c4;
+            s1 = s1 * a4 + c4;
+            s2 = s2 * a4 + c4;
+            s3 = s3 * a4 + c4;
+        }
+    }
+    for (; i < count; ++i) {
+        seed = seed * a + 1u;
+        PutWord(out + 2 * i, seed);
+    }
+    g_randomSeed = seed;
+}
 
 // Words go through a buffer owned by the call and reach the file in large writes; the bytes
 // and their offsets are exactly those of one 2-byte write per word.
@@ -96,11 +135,23 @@ class WordWriter {
 public:
     explicit WordWriter(HANDLE file) : file_(file), buffer_(kBufferBytes) {}
 
-    // False once the system has refused a write.
-    bool Put(std::uint16_t word) {
-        buffer_[used_++] = static_cast<unsigned char>(word & 0xFF);
-        buffer_[used_++] = static_cast<unsigned char>(word >> 8);
-        return used_ < buffer_.size() || Flush();
+    // Appends `count` words of the pass; false once the system has refused a write.
+    bool Put(EraseLevel level, int passIndex, std::int64_t count) {
+        const bool random = level == EraseLevel::High && passIndex == 2;
+        const std::uint16_t word = random ? 0 : FixedWordFor(level, passIndex);
+        while (count > 0) {
+            const auto n = static_cast<std::size_t>(std::min<std::int64_t>(count, (buffer_.size() - used_) / 2));
+            if (random) {
+                FillRandomWords(buffer_.data() + used_, n);
+                patternBytes_ = std::min(patternBytes_, used_);
+            } else {
+                PreparePattern(word, used_ + 2 * n);
+            }
+            used_ += 2 * n;
+            count -= static_cast<std::int64_t>(n);
+            if (used_ == buffer_.size() && !Flush()) return false;
+        }
+        return true;
     }
 
     // Hands the buffered words to the system and asks it to put them on the disk.
@@ -130,10 +181,33 @@ public:
     }
 
 private:
+    // Makes the buffer hold `word` up to `end`. The buffer keeps a pattern from one use to the
+    // next, so a pass of equal words is written once into it and then only handed out.
+    void PreparePattern(std::uint16_t word, std::size_t end) {
+        if (word != patternWord_) {
+            patternWord_ = word;
+            patternBytes_ = 0;
+        }
+        if (end <= patternBytes_) return;
+        unsigned char* out = buffer_.data();
+        if (word == 0) {
+            std::memset(out + patternBytes_, 0, end - patternBytes_);
+        } else {
+            for (std::size_t i = patternBytes_; i < end; i += 2) {
+                out[i] = static_cast<unsigned char>(word & 0xFF);
+                out[i + 1] = static_cast<unsigned char>(word >> 8);
+            }
+        }
+        patternBytes_ = end;
+    }
+
     static constexpr std::size_t kBufferBytes = 64 * 1024;
     HANDLE file_;
     std::vector<unsigned char> buffer_;
     std::size_t used_ = 0;
+    // buffer_[0, patternBytes_) holds patternWord_ repeated.
+    std::uint16_t patternWord_ = 0;
+    std::size_t patternBytes_ = 0;
 };
 
 bool SeekTo(HANDLE file, LONGLONG position) {
@@ -161,11 +235,14 @@ bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDis
     WordWriter writer(file);
 
     for (;;) {
-        const std::uint16_t word = WordFor(level, passIndex);
-        if (!writer.Put(word)) return false;
-        passPos += 2;
-        done += 2;
-        ++tick;
+        // The words up to the next event (the end of the pass or a progress tick) go out
+        // together; the events come in the same order as after single words.
+        const std::int64_t toPassEnd = std::max<std::int64_t>(1, (size - passPos + 1) / 2);
+        const std::int64_t count = std::min<std::int64_t>(toPassEnd, kWordsPerTick - tick);
+        if (!writer.Put(level, passIndex, count)) return false;
+        passPos += 2 * count;
+        done += 2 * count;
+        tick += static_cast<int>(count);
 
         if (passPos >= size) {
             if (!writer.FlushToDisk()) return false;
@@ -177,7 +254,7 @@ bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDis
         }
 
         if (tick >= kWordsPerTick) {
-            display.Show(ProgressPercent(done, total));
+            if (display.Shown()) display.Show(ProgressPercent(done, total));
             tick = 0;
             if (environment.serviceMessages) environment.serviceMessages();
             if (environment.abortRequested && environment.abortRequested->load()) {
@@ -198,7 +275,7 @@ bool CutFile(HANDLE file) {
 void RandomSeed(std::uint32_t seed) { g_randomSeed = seed; }
 
 std::uint32_t RandomBelow(std::uint32_t range) {
-    g_randomSeed = g_randomSeed * 0x08088405u + 1u;
+    g_randomSeed = g_randomSeed * kRandomMultiplier + 1u;
     return static_cast<std::uint32_t>((static_cast<std::uint64_t>(g_randomSeed) * range) >> 32);
 }
 
