@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
@@ -40,4 +42,99 @@ std::wstring ProgressWindow::LabelText() const {
     wchar_t text[64] = {};
     ::GetWindowTextW(label_, text, 64);
     return text;
+}
+
+namespace {
+
+struct FindRequest {
+    const wchar_t* className;
+    const wchar_t* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindOwnWindowProc(HWND hwnd, LPARAM lParam) {
+    auto* request = reinterpret_cast<FindRequest*>(lParam);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd)) return TRUE;
+    wchar_t text[512] = {};
+    if (request->className) {
+        ::GetClassNameW(hwnd, text, 512);
+        if (std::wstring(text) != request->className) return TRUE;
+    }
+    if (request->caption) {
+        ::GetWindowTextW(hwnd, text, 512);
+        if (std::wstring(text) != request->caption) return TRUE;
+    }
+    request->found = hwnd;
+    return FALSE;
+}
+
+BOOL CALLBACK CollectStaticText(HWND hwnd, LPARAM lParam) {
+    wchar_t className[64] = {};
+    ::GetClassNameW(hwnd, className, 64);
+    if (std::wstring(className) == L"Static") {
+        const int length = ::GetWindowTextLengthW(hwnd);
+        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+        ::GetWindowTextW(hwnd, text.data(), length + 1);
+        text.resize(static_cast<std::size_t>(length));
+        if (!text.empty()) {
+            auto* all = reinterpret_cast<std::wstring*>(lParam);
+            if (!all->empty()) *all += L"\n";
+            *all += text;
+        }
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND FindOwnWindow(const wchar_t* className, const wchar_t* caption) {
+    FindRequest request{className, caption, nullptr};
+    ::EnumWindows(FindOwnWindowProc, reinterpret_cast<LPARAM>(&request));
+    return request.found;
+}
+
+struct DialogAnswerer::State {
+    std::wstring caption;
+    int buttonId;
+    DWORD timeoutMs;
+    std::wstring text;
+    std::atomic<bool> answered{false};
+    std::thread watcher;
+};
+
+DialogAnswerer::DialogAnswerer(std::wstring caption, int buttonId, DWORD timeoutMs)
+    : state_(new State{std::move(caption), buttonId, timeoutMs, {}, {}, {}}) {
+    State* state = state_.get();
+    state->watcher = std::thread([state] {
+        const ULONGLONG deadline = ::GetTickCount64() + state->timeoutMs;
+        while (::GetTickCount64() < deadline) {
+            if (HWND box = FindOwnWindow(L"#32770", state->caption.c_str())) {
+                std::wstring text;
+                ::EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
+                state->text = text;
+                HWND button = ::GetDlgItem(box, state->buttonId);
+                ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(state->buttonId, BN_CLICKED),
+                               reinterpret_cast<LPARAM>(button));
+                state->answered = true;
+                return;
+            }
+            ::Sleep(20);
+        }
+    });
+}
+
+DialogAnswerer::~DialogAnswerer() {
+    if (state_->watcher.joinable()) state_->watcher.join();
+}
+
+bool DialogAnswerer::Wait() {
+    if (state_->watcher.joinable()) state_->watcher.join();
+    return state_->answered;
+}
+
+std::wstring DialogAnswerer::Text() {
+    Wait();
+    return state_->text;
 }

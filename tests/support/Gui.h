@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 // Pumps the thread's messages until `condition` holds or `timeoutMs` passes; true when it held.
@@ -27,3 +28,26 @@ private:
     HWND bar_ = nullptr;
     HWND label_ = nullptr;
 };
+
+// Watches, from a thread of its own, for a dialog box (window class "#32770", such as a
+// message box) of this process whose caption is `caption`; when one shows, it records the
+// texts of its static controls and presses the button `buttonId` (IDOK, IDYES, ...).
+// Start it before the call that shows the box; the box runs its own modal loop meanwhile.
+class DialogAnswerer {
+public:
+    DialogAnswerer(std::wstring caption, int buttonId, DWORD timeoutMs = 10000);
+    ~DialogAnswerer();
+    DialogAnswerer(const DialogAnswerer&) = delete;
+    DialogAnswerer& operator=(const DialogAnswerer&) = delete;
+
+    // Waits for the watcher to finish; true when a box was found and answered.
+    bool Wait();
+    // The texts of the box's static controls, joined by "\n" (after Wait).
+    std::wstring Text();
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// Finds a visible top-level window of this process by class and caption; null when none.
+HWND FindOwnWindow(const wchar_t* className, const wchar_t* caption);
