@@ -79,6 +79,12 @@ std::vector<std::wstring> SplitLines(const std::string& bytes) {
 
 bool WriteTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* lossy) {
     const std::string bytes = JoinLinesCrLf(lines, lossy);
+    // A read-only file is never replaced, also where the platform would let its owner do so.
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;

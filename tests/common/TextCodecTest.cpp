@@ -56,6 +56,12 @@ TEST(TextCodec, ReportsFilesItCannotReadOrWrite) {
     EXPECT_EQ(lines, std::vector<std::wstring>{L"kept"});
     EXPECT_FALSE(WriteTextFile(folder / L"no\\such\\folder.txt", {L"x"}));
     EXPECT_FALSE(WriteTextFile(folder.Path(), {L"x"}));  // a folder is not a file
+    const std::wstring readOnly = folder / L"ro.txt";
+    ASSERT_TRUE(WriteBytes(readOnly, "old\r\n"));
+    ASSERT_TRUE(::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(WriteTextFile(readOnly, {L"new"}));
+    ::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadBytes(readOnly), "old\r\n");
 }
 
 }  // namespace

@@ -31,3 +31,19 @@ std::string ReadBytes(const std::wstring& path);
 std::string ReadHandle(HANDLE file, std::size_t size);
 // Size of the file behind an open handle.
 long long HandleSize(HANDLE file);
+
+// Holds a file open with sharing denied, so that no one else can open it meanwhile.
+class UniqueFileLock {
+public:
+    explicit UniqueFileLock(const std::wstring& path)
+        : handle_(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~UniqueFileLock() {
+        if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+    }
+    UniqueFileLock(const UniqueFileLock&) = delete;
+    UniqueFileLock& operator=(const UniqueFileLock&) = delete;
+    bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};

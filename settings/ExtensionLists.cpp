@@ -1,0 +1,226 @@
+#include <algorithm>
+#include <stdexcept>
+
+#include "common/Assertions.h"
+#include "common/Paths.h"
+#include "common/TextCodec.h"
+#include "common/TextCompare.h"
+#include "settings/ConfigWindow.h"
+
+namespace {
+
+const wchar_t* const kBuiltInExclusions[] = {L"cmd", L"cpl", L"drv", L"scr", L"sys", L"tlb", L"vrd", L"vxd"};
+
+struct BuiltInRow {
+    const wchar_t* tag;
+    std::vector<const wchar_t*> extensions;
+};
+
+const BuiltInRow kBuiltInCustom[] = {
+    {L" [High]", {L"txt", L"doc", L"dot", L"eml", L"htm", L"html", L"log", L"xls", L"reg"}},
+    {L" [Normal]", {L"bmp", L"jpg", L"exe", L"dll", L"gif", L"png"}},
+    {L" [Speed]",
+     {L"zip", L"cab", L"lzh", L"rar", L"aiz", L"iso", L"dvd", L"mdf", L"avi", L"mpg", L"wmv", L"mp3", L"wma", L"wav",
+      L"gca", L"ogg", L"dat", L"db"}},
+};
+
+struct Tag {
+    const wchar_t* text;
+    EraseLevel level;
+};
+
+// In the order in which an entry's tag is looked for.
+const Tag kTags[] = {
+    {L" [Speed]", EraseLevel::Speed},
+    {L" [Normal]", EraseLevel::Normal},
+    {L" [High]", EraseLevel::High},
+};
+
+// Characters no entry may hold, in the order they are checked.
+const wchar_t* const kForbidden[] = {L".", L"/", L"　", L"?", L","};
+
+// The level of the first tag the entry holds, compared with exact letter case.
+const Tag* TagOf(const std::wstring& entry) {
+    for (const Tag& tag : kTags)
+        if (entry.find(tag.text) != std::wstring::npos) return &tag;
+    return nullptr;
+}
+
+std::wstring WithoutAll(std::wstring text, const std::wstring& part) {
+    for (auto at = text.find(part); at != std::wstring::npos; at = text.find(part, at)) text.erase(at, part.size());
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::wstring>& TConfigWindow::ListOf(ExtensionList list) {
+    return list == ExtensionList::Exclusion ? exclusionList_ : customTable_;
+}
+
+int& TConfigWindow::SelectionOf(ExtensionList list) {
+    return list == ExtensionList::Exclusion ? exclusionSelected_ : customSelected_;
+}
+
+const std::vector<std::wstring>& TConfigWindow::Entries(ExtensionList list) const {
+    return list == ExtensionList::Exclusion ? exclusionList_ : customTable_;
+}
+
+std::vector<std::wstring>& TConfigWindow::EditEntries(ExtensionList list) { return ListOf(list); }
+
+int TConfigWindow::SelectedIndex(ExtensionList list) const {
+    return list == ExtensionList::Exclusion ? exclusionSelected_ : customSelected_;
+}
+
+const std::wstring& TConfigWindow::EntryBoxText(ExtensionList list) const {
+    return list == ExtensionList::Exclusion ? exclusionBox_ : customBox_;
+}
+
+bool TConfigWindow::FindOrAddEntry(ExtensionList list, const std::wstring& text, EntryMode mode) {
+    for (const wchar_t* forbidden : kForbidden) {
+        if (text.find(forbidden) == std::wstring::npos) continue;
+        if (mode == EntryMode::Add) {
+            const std::wstring message = std::wstring(L"不正な文字があります　 ( ") + forbidden + L" )";
+            ::MessageBoxW(owner_, message.c_str(), L"Error", MB_ICONEXCLAMATION | MB_OK);
+        }
+        return false;
+    }
+    auto& entries = ListOf(list);
+    if (IndexOfTextIgnoreCase(entries, text) >= 0) return true;
+    if (mode == EntryMode::Add) {
+        entries.push_back(text);
+        SortTextIgnoreCase(entries);
+        SelectionOf(list) = -1;
+    }
+    return false;
+}
+
+bool TConfigWindow::IsExcludedExtension(const std::wstring& extension) {
+    if (!values_.RemoveEnable) return false;
+    return FindOrAddEntry(ExtensionList::Exclusion, extension, EntryMode::Lookup);
+}
+
+EraseLevel TConfigWindow::CustomLevelFor(const std::wstring& extension) {
+    const std::wstring text = WithoutAll(extension, L".");
+    const auto fallback = static_cast<EraseLevel>(LevelFromIndex(values_.CustomMode));
+    if (customTable_.empty()) return fallback;
+    for (const Tag& tag : kTags) {
+        const std::wstring wanted = text + tag.text;
+        if (!FindOrAddEntry(ExtensionList::Custom, wanted, EntryMode::Lookup)) continue;
+        // The lookup ignores letter case; the tag of the entry found must be exact.
+        const int at = IndexOfTextIgnoreCase(customTable_, wanted);
+        const Tag* found = at >= 0 ? TagOf(customTable_[static_cast<std::size_t>(at)]) : nullptr;
+        return found ? found->level : fallback;
+    }
+    return fallback;
+}
+
+void TConfigWindow::LoadLists() {
+    const std::wstring folder = DataFolder();
+    if (!DirectoryExists(folder)) ::CreateDirectoryW(folder.c_str(), nullptr);
+    try {
+        std::vector<std::wstring> lines;
+        const std::wstring removePath = folder + L"\\remove.txt";
+        if (FileExists(removePath)) {
+            if (!ReadTextFile(removePath, lines)) throw std::runtime_error("remove.txt");
+            exclusionList_ = std::move(lines);
+            exclusionSelected_ = -1;
+        }
+        const std::wstring customPath = folder + L"\\customerase.txt";
+        if (FileExists(customPath)) {
+            lines.clear();
+            if (!ReadTextFile(customPath, lines)) throw std::runtime_error("customerase.txt");
+            customTable_ = std::move(lines);
+        }
+        RebuildCustomView();
+    } catch (...) {
+        RaiseAssertion(AssertSite::ConfigListFiles);
+    }
+}
+
+void TConfigWindow::SaveLists() {
+    const std::wstring folder = DataFolder();
+    if (!DirectoryExists(folder)) ::CreateDirectoryW(folder.c_str(), nullptr);
+    try {
+        // A list with no entries is not written: its file keeps what it held.
+        if (!exclusionList_.empty() && !WriteTextFile(folder + L"\\remove.txt", exclusionList_))
+            throw std::runtime_error("remove.txt");
+        if (!customTable_.empty() && !WriteTextFile(folder + L"\\customerase.txt", customTable_))
+            throw std::runtime_error("customerase.txt");
+        RebuildCustomView();
+    } catch (...) {
+        RaiseAssertion(AssertSite::ConfigListFiles);
+    }
+}
+
+void TConfigWindow::ResetExclusionList() {
+    exclusionList_.assign(std::begin(kBuiltInExclusions), std::end(kBuiltInExclusions));
+    SortList(ExtensionList::Exclusion);
+}
+
+void TConfigWindow::ResetCustomTable() {
+    customTable_.clear();
+    for (const BuiltInRow& row : kBuiltInCustom)
+        for (const wchar_t* extension : row.extensions) customTable_.push_back(extension + std::wstring(row.tag));
+    SortList(ExtensionList::Custom);
+    RebuildCustomView();
+}
+
+void TConfigWindow::AddExclusion(const std::wstring& text) {
+    exclusionBox_ = text;
+    if (text.empty()) return;
+    FindOrAddEntry(ExtensionList::Exclusion, text, EntryMode::Add);
+}
+
+void TConfigWindow::AddCustomEntry(const std::wstring& text) {
+    customBox_ = text;
+    try {
+        const wchar_t* tag = values_.CustomMode == 1 ? L" [Normal]" : values_.CustomMode == 2 ? L" [High]" : L" [Speed]";
+        if (text.empty()) return;
+        // An extension is listed once, whatever its level.
+        if (!customView_.empty()) {
+            std::vector<std::wstring> shown;
+            for (const auto& row : customView_) shown.push_back(row.extension);
+            SortTextIgnoreCase(shown);
+            if (IndexOfTextIgnoreCase(shown, text) >= 0) return;
+        }
+        FindOrAddEntry(ExtensionList::Custom, text + tag, EntryMode::Add);
+        RebuildCustomView();
+    } catch (...) {
+        RaiseAssertion(AssertSite::ConfigRemoveExt);
+    }
+}
+
+void TConfigWindow::RemoveEntryAt(ExtensionList list, int index) {
+    auto& entries = ListOf(list);
+    if (index < 0 || index >= static_cast<int>(entries.size())) return;
+    entries.erase(entries.begin() + index);
+    SortList(list);
+    SelectionOf(list) = entries.empty() ? -1 : 0;
+    if (list == ExtensionList::Custom) RebuildCustomView();
+}
+
+void TConfigWindow::SortList(ExtensionList list) {
+    auto& entries = ListOf(list);
+    if (entries.empty()) return;
+    SortTextIgnoreCase(entries);
+    SelectionOf(list) = 0;
+    if (list == ExtensionList::Custom) RebuildCustomView();
+}
+
+void TConfigWindow::RebuildCustomView() {
+    customView_.clear();
+    customSelected_ = -1;
+    for (const auto& entry : customTable_) {
+        const Tag* tag = TagOf(entry);
+        if (!tag) {
+            RaiseAssertion(AssertSite::ConfigCustomTagPanic);
+            break;
+        }
+        try {
+            customView_.push_back({tag->level, WithoutAll(entry, tag->text)});
+        } catch (...) {
+            RaiseAssertion(AssertSite::ConfigCustomEntryShow);
+        }
+    }
+    if (!customView_.empty()) customSelected_ = 0;
+}
