@@ -1,0 +1,87 @@
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace ui {
+
+// Owns one GDI object (font, bitmap, brush, pen, region) and deletes it; copying is deleted.
+template <typename T>
+class GdiObject {
+public:
+    GdiObject() noexcept = default;
+    explicit GdiObject(T object) noexcept : object_(object) {}
+    ~GdiObject() { reset(); }
+    GdiObject(const GdiObject&) = delete;
+    GdiObject& operator=(const GdiObject&) = delete;
+    GdiObject(GdiObject&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+    GdiObject& operator=(GdiObject&& other) noexcept {
+        if (this != &other) reset(std::exchange(other.object_, nullptr));
+        return *this;
+    }
+
+    T get() const noexcept { return object_; }
+    explicit operator bool() const noexcept { return object_ != nullptr; }
+    void reset(T object = nullptr) noexcept {
+        if (object_) ::DeleteObject(object_);
+        object_ = object;
+    }
+
+private:
+    T object_ = nullptr;
+};
+
+using Font = GdiObject<HFONT>;
+using Bitmap = GdiObject<HBITMAP>;
+using Brush = GdiObject<HBRUSH>;
+using Pen = GdiObject<HPEN>;
+
+// Selects an object into a device context for the scope, then selects the previous one back.
+class ScopedSelect {
+public:
+    ScopedSelect(HDC dc, HGDIOBJ object) noexcept : dc_(dc), previous_(::SelectObject(dc, object)) {}
+    ~ScopedSelect() { ::SelectObject(dc_, previous_); }
+    ScopedSelect(const ScopedSelect&) = delete;
+    ScopedSelect& operator=(const ScopedSelect&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+// A memory device context compatible with `dc`, deleted at the end of the scope.
+class MemoryDC {
+public:
+    explicit MemoryDC(HDC dc) noexcept : dc_(::CreateCompatibleDC(dc)) {}
+    ~MemoryDC() {
+        if (dc_) ::DeleteDC(dc_);
+    }
+    MemoryDC(const MemoryDC&) = delete;
+    MemoryDC& operator=(const MemoryDC&) = delete;
+    HDC get() const noexcept { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+// A window's device context from GetDC, released at the end of the scope.
+class WindowDC {
+public:
+    explicit WindowDC(HWND hwnd) noexcept : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
+    ~WindowDC() {
+        if (dc_) ::ReleaseDC(hwnd_, dc_);
+    }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    HDC get() const noexcept { return dc_; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+// The program's Japanese UI font (9 points), normal or bold; shared, never freed by callers.
+HFONT UiFont(bool bold = false);
+
+}  // namespace ui
