@@ -7,7 +7,7 @@ set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 deps="$top/build/deps"
-stamp="$deps/.setup-done-v1"
+stamp="$deps/.setup-done-v2"
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=(); else SUDO=(sudo); fi
 export DEBIAN_FRONTEND=noninteractive
@@ -20,7 +20,7 @@ have_packages() {
 }
 
 packages=(g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 xvfb xauth x11-utils
-          fonts-ipafont-gothic cmake googletest dpkg-dev nasm locales)
+          fonts-ipafont-gothic fonts-wine cmake googletest dpkg-dev nasm locales)
 
 suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
 

@@ -31,7 +31,9 @@ HFONT MakeUiFont(bool bold) {
     font.lfHeight = -12;  // 9 points at 96 dots per inch
     font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     font.lfCharSet = SHIFTJIS_CHARSET;
-    font.lfQuality = DEFAULT_QUALITY;
+    // Bold is drawn from the outlines: a face whose small sizes come as bitmaps and that has no
+    // bold of its own would otherwise show bold text in the normal weight.
+    font.lfQuality = bold ? NONANTIALIASED_QUALITY : DEFAULT_QUALITY;
     font.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
     const wchar_t* face = kUiFaces[0];
     for (const wchar_t* candidate : kUiFaces) {

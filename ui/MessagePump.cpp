@@ -1,8 +1,18 @@
 #include "ui/MessagePump.h"
 
-#include <windows.h>
+#include <utility>
 
 namespace ui {
+
+namespace {
+
+MessageFilter g_filter = nullptr;
+
+}  // namespace
+
+MessageFilter SetMessageFilter(MessageFilter filter) { return std::exchange(g_filter, filter); }
+
+bool FilterMessage(MSG& msg) { return g_filter && g_filter(msg); }
 
 void ProcessMessages() {
     MSG msg;
@@ -11,6 +21,7 @@ void ProcessMessages() {
             ::PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
+        if (FilterMessage(msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }

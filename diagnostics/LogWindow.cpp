@@ -1,0 +1,346 @@
+#include "diagnostics/LogWindow.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "common/TextCodec.h"
+#include "diagnostics/DiagnosticsIds.h"
+#include "ui/Gdi.h"
+
+namespace {
+
+// The title the program's own message boxes carry.
+constexpr const wchar_t* kApplicationTitle = L"TIDEMARROW32 SE";
+
+constexpr const wchar_t* kLabel2Caption = L"エラーを検知しました。ご迷惑をお掛けして申し訳ありません…";
+
+// Where the pieces of the window sit, in client pixels.
+constexpr RECT kImage2 = {0, 0, TTIDEMARROW_LOG::kClientWidth, 57};  // header band
+constexpr RECT kImage1 = {12, 12, 44, 44};                         // 32 x 32 picture
+constexpr RECT kBevel1 = {10, 10, 46, 46};                         // frame around Image1
+constexpr RECT kLabel2 = {58, 21, 565, 41};
+constexpr RECT kBevel2 = {0, 57, TTIDEMARROW_LOG::kClientWidth, 59};  // line under the header
+constexpr RECT kLabel3 = {8, 65, 200, 80};
+constexpr RECT kLogView = {8, 82, 565, 240};
+constexpr int kButtonTop = 248;
+constexpr int kButtonHeight = 25;
+
+// A fresh 8-bit picture of the given size, every pixel white.
+HBITMAP MakeWhiteBitmap(int width, int height) {
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD colors[256];
+    } info{};
+    info.header.biSize = sizeof(info.header);
+    info.header.biWidth = width;
+    info.header.biHeight = height;
+    info.header.biPlanes = 1;
+    info.header.biBitCount = 8;
+    info.header.biCompression = BI_RGB;
+    info.header.biClrUsed = 256;
+    for (int i = 0; i < 256; ++i)
+        info.colors[i] = RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(i), static_cast<BYTE>(i), 0};
+    void* bits = nullptr;
+    HBITMAP bitmap =
+        ::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && bits) {
+        const int stride = (width + 3) & ~3;
+        std::fill_n(static_cast<BYTE*>(bits), static_cast<std::size_t>(stride) * height, BYTE{255});
+        ::GdiFlush();
+    }
+    return bitmap;
+}
+
+int Width(const RECT& r) { return r.right - r.left; }
+int Height(const RECT& r) { return r.bottom - r.top; }
+
+std::wstring WindowText(HWND window) {
+    const int length = ::GetWindowTextLengthW(window);
+    if (length <= 0) return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int got = ::GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+    return text;
+}
+
+std::wstring SystemErrorText(DWORD error) {
+    if (error == ERROR_SUCCESS) return {};
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+        0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = length && buffer ? std::wstring(buffer, length) : std::wstring();
+    if (buffer) ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+    return text;
+}
+
+std::unique_ptr<TTIDEMARROW_LOG>& Instance() {
+    static std::unique_ptr<TTIDEMARROW_LOG> instance;
+    return instance;
+}
+
+}  // namespace
+
+struct TTIDEMARROW_LOG::Resources {
+    ui::Bitmap image2;  // the header band's picture
+};
+
+TTIDEMARROW_LOG::TTIDEMARROW_LOG() : resources_(std::make_unique<Resources>()) {}
+
+TTIDEMARROW_LOG::~TTIDEMARROW_LOG() {
+    // Gone before the fonts it uses are freed.
+    if (Handle()) ::DestroyWindow(Handle());
+}
+
+bool TTIDEMARROW_LOG::Create() {
+    constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    constexpr DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+    RECT frame{0, 0, kClientWidth, kClientHeight};
+    ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    return ui::Window::Create(kClassName, L"", style, exStyle, 1, 0, Width(frame), Height(frame));
+}
+
+void TTIDEMARROW_LOG::FormCreate() {
+    ::SetWindowTextW(Handle(), kCaption);
+    resources_->image2 = ui::Bitmap(MakeWhiteBitmap(Width(kImage2), Height(kImage2)));
+}
+
+void TTIDEMARROW_LOG::CreateControls() {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    const auto make = [&](const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int x, int y,
+                          int width, int height, int id) {
+        HWND control = ::CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+                                         Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
+                                         nullptr);
+        if (control) ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(ui::UiFont()), FALSE);
+        return control;
+    };
+    LogView = make(L"EDIT", L"", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL, WS_EX_CLIENTEDGE,
+                   kLogView.left, kLogView.top, Width(kLogView), Height(kLogView), IDC_LOG_LOGVIEW);
+    if (LogView) ::SendMessageW(LogView, EM_SETLIMITTEXT, kDefaultTextLimit, 0);
+    Button1 = make(L"BUTTON", L"&Save", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 8, kButtonTop, 75, kButtonHeight,
+                   IDC_LOG_BUTTON1);
+    Button3 = make(L"BUTTON", L"C&lear", BS_PUSHBUTTON | WS_TABSTOP, 0, 89, kButtonTop, 75, kButtonHeight,
+                   IDC_LOG_BUTTON3);
+    Button4 = make(L"BUTTON", L"&Exit TIDEMARROW ", BS_PUSHBUTTON | WS_TABSTOP, 0, 170, kButtonTop, 130,
+                   kButtonHeight, IDC_LOG_BUTTON4);
+    Button2 = make(L"BUTTON", L"&Close", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 490, kButtonTop, 75, kButtonHeight,
+                   IDC_LOG_BUTTON2);
+    lastFocus_ = Button2;
+}
+
+void TTIDEMARROW_LOG::Paint(HDC dc) {
+    // Image2: the white header band.
+    if (HBITMAP band = resources_->image2.get()) {
+        HDC memory = ::CreateCompatibleDC(dc);
+        if (memory) {
+            {
+                ui::ScopedSelect select(memory, band);
+                ::BitBlt(dc, kImage2.left, kImage2.top, Width(kImage2), Height(kImage2), memory, 0, 0, SRCCOPY);
+            }
+            ::DeleteDC(memory);
+        }
+    } else {
+        RECT whole = kImage2;
+        ::FillRect(dc, &whole, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    }
+    // Bevel1 around Image1, the system's warning picture.
+    RECT bevel1 = kBevel1;
+    ::DrawEdge(dc, &bevel1, BDR_SUNKENOUTER, BF_RECT);
+    if (HICON picture = ::LoadIconW(nullptr, IDI_WARNING))
+        ::DrawIconEx(dc, kImage1.left, kImage1.top, picture, Width(kImage1), Height(kImage1), 0, nullptr, DI_NORMAL);
+    // Bevel2: the line under the header.
+    RECT bevel2 = kBevel2;
+    ::DrawEdge(dc, &bevel2, EDGE_ETCHED, BF_TOP);
+
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+    {
+        ui::ScopedSelect select(dc, ui::UiFont(true));
+        RECT label2 = kLabel2;
+        ::DrawTextW(dc, kLabel2Caption, -1, &label2, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    }
+    {
+        ui::ScopedSelect select(dc, ui::UiFont());
+        RECT label3 = kLabel3;
+        ::DrawTextW(dc, L"ErrorLog:", -1, &label3, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
+    }
+}
+
+void TTIDEMARROW_LOG::AppendLine(const std::wstring& text) {
+    if (!LogView) return;
+    const std::wstring piece = text + L"\r\n";
+    const int before = ::GetWindowTextLengthW(LogView);
+    ::SendMessageW(LogView, EM_SETSEL, before, before);
+    ::SendMessageW(LogView, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
+    const int after = ::GetWindowTextLengthW(LogView);
+    if (after != before + static_cast<int>(piece.size())) {
+        // The box is full: start again with an empty one.
+        ::SetWindowTextW(LogView, L"");
+        return;
+    }
+    ::SendMessageW(LogView, EM_SCROLLCARET, 0, 0);
+}
+
+std::vector<std::wstring> TTIDEMARROW_LOG::Lines() const {
+    std::vector<std::wstring> lines;
+    if (!LogView) return lines;
+    const std::wstring text = WindowText(LogView);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find(L"\r\n", start);
+        if (end == std::wstring::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+void TTIDEMARROW_LOG::ShowExitButton(bool show) {
+    if (Button4) ::ShowWindow(Button4, show ? SW_SHOWNA : SW_HIDE);
+}
+
+void TTIDEMARROW_LOG::SetTextLimit(int characters) {
+    if (LogView) ::SendMessageW(LogView, EM_SETLIMITTEXT, static_cast<WPARAM>(characters), 0);
+}
+
+bool TTIDEMARROW_LOG::SaveLogTo(const std::wstring& path) const { return WriteTextFile(path, Lines()); }
+
+void TTIDEMARROW_LOG::FormShow() {
+    ::SetWindowPos(Handle(), nullptr, 1, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TTIDEMARROW_LOG::Button1Click() {
+    std::vector<wchar_t> file(32768, L'\0');
+    const std::wstring proposed = L"DebugLog.txt";
+    std::copy(proposed.begin(), proposed.end(), file.begin());
+
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = Handle();
+    dialog.lpstrFilter = L"テキストファイル\0*.txt\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    // No default extension: a name typed without one is used as typed.
+    dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_ENABLESIZING |
+                   OFN_NOCHANGEDIR;
+    if (!::GetSaveFileNameW(&dialog)) return;
+
+    const std::wstring path = file.data();
+    ::SetLastError(ERROR_SUCCESS);
+    if (SaveLogTo(path)) return;
+    const DWORD error = ::GetLastError();
+    std::wstring message = L"ファイル \"" + path + L"\" を保存できませんでした。";
+    const std::wstring reason = SystemErrorText(error);
+    if (!reason.empty()) message += L"\r\n" + reason;
+    ::MessageBoxW(Handle(), message.c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
+}
+
+void TTIDEMARROW_LOG::Button2Click() { ::ShowWindow(Handle(), SW_HIDE); }
+
+void TTIDEMARROW_LOG::Button3Click() {
+    if (LogView) ::SetWindowTextW(LogView, L"");
+}
+
+void TTIDEMARROW_LOG::Button4Click() {
+    // Straight out of the application's message loop: no close query, no close handling.
+    ::PostQuitMessage(0);
+}
+
+bool TTIDEMARROW_LOG::HandleDialogKey(MSG& msg) {
+    if (!Handle() || msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+    if (msg.hwnd != Handle() && !::IsChild(Handle(), msg.hwnd)) return false;
+    return ::IsDialogMessageW(Handle(), &msg) != FALSE;
+}
+
+void TTIDEMARROW_LOG::RememberFocus() {
+    HWND focus = ::GetFocus();
+    if (focus && ::IsChild(Handle(), focus)) lastFocus_ = focus;
+}
+
+void TTIDEMARROW_LOG::RestoreFocus() {
+    HWND target = lastFocus_;
+    if (!target || !::IsWindowVisible(target)) target = Button2;
+    if (target) ::SetFocus(target);
+}
+
+LRESULT TTIDEMARROW_LOG::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            FormCreate();
+            CreateControls();
+            return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            HDC dc = ::BeginPaint(Handle(), &paint);
+            if (dc) Paint(dc);
+            ::EndPaint(Handle(), &paint);
+            return 0;
+        }
+        case WM_SHOWWINDOW:
+            if (wParam && lParam == 0) FormShow();
+            break;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE)
+                RememberFocus();
+            else if (!HIWORD(wParam))
+                RestoreFocus();
+            return 0;
+        case DM_GETDEFID:
+            return MAKELRESULT(IDC_LOG_BUTTON2, DC_HASDEFID);
+        case WM_CTLCOLORSTATIC:
+            if (reinterpret_cast<HWND>(lParam) == LogView) {
+                // The read-only box keeps the colours of an ordinary text box.
+                HDC dc = reinterpret_cast<HDC>(wParam);
+                ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+                ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
+                return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
+            }
+            break;
+        case WM_COMMAND:
+            if (HIWORD(wParam) == BN_CLICKED) {
+                switch (LOWORD(wParam)) {
+                    case IDC_LOG_BUTTON1: Button1Click(); return 0;
+                    case IDC_LOG_BUTTON2: Button2Click(); return 0;
+                    case IDC_LOG_BUTTON3: Button3Click(); return 0;
+                    case IDC_LOG_BUTTON4: Button4Click(); return 0;
+                    default: break;
+                }
+            }
+            break;
+        case WM_CLOSE:
+            // Closing only hides the window; the report text stays for the next failure.
+            Button2Click();
+            return 0;
+        default:
+            break;
+    }
+    return ui::Window::HandleMessage(message, wParam, lParam);
+}
+
+TTIDEMARROW_LOG* ErrorLogWindow() {
+    const auto& instance = Instance();
+    return instance && instance->Handle() && ::IsWindow(instance->Handle()) ? instance.get() : nullptr;
+}
+
+TTIDEMARROW_LOG* ObtainErrorLogWindow() {
+    if (TTIDEMARROW_LOG* window = ErrorLogWindow()) return window;
+    auto made = std::make_unique<TTIDEMARROW_LOG>();
+    if (!made->Create()) return nullptr;
+    Instance() = std::move(made);
+    return Instance().get();
+}
+
+void FreeErrorLogWindow() { Instance().reset(); }
+
+bool IsErrorLogMessage(MSG& msg) {
+    TTIDEMARROW_LOG* window = ErrorLogWindow();
+    return window && window->HandleDialogKey(msg);
+}
