@@ -2,13 +2,14 @@
 
 #include <atomic>
 
+#include "resources/ProductInfo.h"
 #include "ui/Window.h"
 
 // The main window. For now it is the empty frame that later parts fill.
 class TMainWindow : public ui::Window {
 public:
     static constexpr const wchar_t* kClassName = L"TMainWindow";
-    static constexpr const wchar_t* kTitle = L"TIDEMARROW32 SE";
+    static constexpr const wchar_t* kTitle = kProductTitle;
 
     bool Create(int showCommand);
 

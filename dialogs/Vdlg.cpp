@@ -1,0 +1,126 @@
+#include "dialogs/Vdlg.h"
+
+#include <shellapi.h>
+
+#include "dialogs/DialogIds.h"
+#include "resources/ProductInfo.h"
+#include "resources/ResourceIds.h"
+
+namespace {
+
+constexpr COLORREF kNavy = RGB(0, 0, 128);
+constexpr int kLogoWidth = 185;
+constexpr int kLogoHeight = 61;
+constexpr int kLogoLeft = (TVerdlg::kClientWidth - kLogoWidth) / 2;
+constexpr int kLogoTop = 22;
+
+void ShellOpen(HWND owner, const std::wstring& address) {
+    ::ShellExecuteW(owner, L"OPEN", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+TVerdlg::TVerdlg(HWND owner) : OpenWebAddress(ShellOpen) {
+    // Without WS_CLIPCHILDREN: the group box leaves its inside to the form's background.
+    if (!CreateForm(L"TVerdlg", L"", kClientWidth, kClientHeight, ui::kDialogFormStyle & ~WS_CLIPCHILDREN,
+                    ui::kDialogFormExStyle, owner))
+        return;
+    if (CreateControls()) FormCreate();
+}
+
+TVerdlg::~TVerdlg() {
+    // The link's font is freed before the window goes: the label lets go of it first.
+    if (Label1) ::SendMessageW(Label1, WM_SETFONT, reinterpret_cast<WPARAM>(ui::UiFont()), FALSE);
+}
+
+bool TVerdlg::CreateControls() {
+    // The logo and its frame come first: the group box is drawn beneath them.
+    if (!Image2.CreateControl(Handle(), kLogoLeft, kLogoTop, kLogoWidth, kLogoHeight, IDC_VERDLG_IMAGE2))
+        return false;
+    Bevel1 = AddControl(L"STATIC", L"", WS_VISIBLE | WS_CLIPSIBLINGS | SS_SUNKEN, kLogoLeft - 3, kLogoTop - 3,
+                        kLogoWidth + 6, kLogoHeight + 6, IDC_VERDLG_BEVEL1);
+    Label3 = AddControl(L"STATIC", L"", WS_VISIBLE | SS_CENTER | SS_NOPREFIX, 16, 100, 374, 16, IDC_VERDLG_LABEL3);
+    Label2 = AddControl(L"STATIC", L"", WS_VISIBLE | SS_CENTER | SS_NOPREFIX, 16, 140, 374, 16, IDC_VERDLG_LABEL2);
+    GroupBox1 = AddControl(L"BUTTON", L"", WS_VISIBLE | BS_GROUPBOX, 8, 4, 390, 162, IDC_VERDLG_GROUPBOX1);
+    Label1 = AddControl(L"STATIC", L"", WS_VISIBLE | SS_NOTIFY | SS_NOPREFIX, 12, 182, 200, 16, IDC_VERDLG_LABEL1);
+    Button1 = AddControl(L"BUTTON", L"&OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 318, 176, 80, 25,
+                         IDC_VERDLG_BUTTON1);
+    if (!Bevel1 || !Label3 || !Label2 || !GroupBox1 || !Label1 || !Button1) return false;
+
+    LOGFONTW link{};
+    if (::GetObjectW(ui::UiFont(), sizeof(link), &link)) {
+        link.lfUnderline = TRUE;
+        linkFont_.reset(::CreateFontIndirectW(&link));
+        if (linkFont_) ::SendMessageW(Label1, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), FALSE);
+    }
+    return true;
+}
+
+void TVerdlg::FormCreate() {
+    ::SetWindowTextW(Handle(), (std::wstring(kProductTitle) + L" のバージョン情報").c_str());
+    ::SetWindowTextW(Label3, (std::wstring(L"バージョン ") + kProductVersion).c_str());
+    ::SetWindowTextW(Label2, kProductNotice);
+    ::SetWindowTextW(Label1, kProductWebAddress);
+    FitLabel1();
+    Image2.SetTransparent(true);
+    Image2.LoadPicture(::GetModuleHandleW(nullptr), IDB_LOGO);
+}
+
+void TVerdlg::FitLabel1() {
+    ui::WindowDC dc(Label1);
+    if (!dc.get()) return;
+    ui::ScopedSelect select(dc.get(), linkFont_ ? linkFont_.get() : ui::UiFont());
+    const std::wstring text = kProductWebAddress;
+    SIZE extent{};
+    if (!::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent)) return;
+    RECT place{};
+    ::GetWindowRect(Label1, &place);
+    ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&place), 2);
+    ::MoveWindow(Label1, place.left, place.top, extent.cx + 1, extent.cy, FALSE);
+}
+
+void TVerdlg::Button1Click() {
+    SetModalResult(IDOK);
+}
+
+void TVerdlg::Label1Click() {
+    if (OpenWebAddress) OpenWebAddress(Handle(), kProductWebAddress);
+}
+
+LRESULT TVerdlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_VERDLG_BUTTON1 && HIWORD(wParam) == BN_CLICKED) {
+            Button1Click();
+            return 0;
+        }
+        if (LOWORD(wParam) == IDC_VERDLG_LABEL1 && HIWORD(wParam) == STN_CLICKED) {
+            Label1Click();
+            return 0;
+        }
+        break;
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lParam) == Label1) {
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            ::SetTextColor(dc, kNavy);
+            ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+        }
+        break;
+    case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(wParam) == Label1) {
+            ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+            return TRUE;
+        }
+        break;
+    case WM_SETFOCUS:
+        // The focus goes on to the OK button, as in a dialog box.
+        if (Button1) ::SetFocus(Button1);
+        return 0;
+    case DM_GETDEFID:
+        return MAKELRESULT(IDC_VERDLG_BUTTON1, DC_HASDEFID);
+    default:
+        break;
+    }
+    return ui::Form::HandleMessage(message, wParam, lParam);
+}

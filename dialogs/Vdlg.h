@@ -1,0 +1,49 @@
+#pragma once
+
+// The about box: logo, version, notice line and the product's web address.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "dialogs/ImageControl.h"
+#include "ui/Form.h"
+#include "ui/Gdi.h"
+
+class TVerdlg : public ui::Form {
+public:
+    static constexpr int kClientWidth = 406;
+    static constexpr int kClientHeight = 208;
+
+    // Creates the hidden box, centred on `owner` (the main window) when it is visible.
+    explicit TVerdlg(HWND owner);
+    ~TVerdlg() override;
+
+    bool Created() const { return Handle() != nullptr; }
+
+    // Opens the web address for Label1Click; by default the shell's "OPEN" with the box as
+    // owner, no parameters, no working folder, SW_SHOWNORMAL (the result is not examined).
+    std::function<void(HWND owner, const std::wstring& address)> OpenWebAddress;
+
+    HWND GroupBox1 = nullptr;
+    TImageControl Image2;
+    HWND Bevel1 = nullptr;
+    HWND Label3 = nullptr;
+    HWND Label2 = nullptr;
+    HWND Label1 = nullptr;
+    HWND Button1 = nullptr;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    bool CreateControls();
+    void FormCreate();
+    void Button1Click();
+    void Label1Click();
+    // Sizes Label1 to its text, so the hand cursor and the click belong to the text only.
+    void FitLabel1();
+
+    ui::Font linkFont_;
+};
