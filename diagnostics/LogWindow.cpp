@@ -7,12 +7,10 @@
 
 #include "common/TextCodec.h"
 #include "diagnostics/DiagnosticsIds.h"
+#include "resources/ProductInfo.h"
 #include "ui/Gdi.h"
 
 namespace {
-
-// The title the program's own message boxes carry.
-constexpr const wchar_t* kApplicationTitle = L"TIDEMARROW32 SE";
 
 constexpr const wchar_t* kLabel2Caption = L"エラーを検知しました。ご迷惑をお掛けして申し訳ありません…";
 
@@ -53,18 +51,6 @@ HBITMAP MakeWhiteBitmap(int width, int height) {
     return bitmap;
 }
 
-int Width(const RECT& r) { return r.right - r.left; }
-int Height(const RECT& r) { return r.bottom - r.top; }
-
-std::wstring WindowText(HWND window) {
-    const int length = ::GetWindowTextLengthW(window);
-    if (length <= 0) return {};
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int got = ::GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
-    return text;
-}
-
 std::wstring SystemErrorText(DWORD error) {
     if (error == ERROR_SUCCESS) return {};
     wchar_t* buffer = nullptr;
@@ -100,12 +86,12 @@ bool TTIDEMARROW_LOG::Create() {
     constexpr DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
     RECT frame{0, 0, kClientWidth, kClientHeight};
     ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    return ui::Window::Create(kClassName, L"", style, exStyle, 1, 0, Width(frame), Height(frame));
+    return ui::Window::Create(kClassName, L"", style, exStyle, 1, 0, ui::Width(frame), ui::Height(frame));
 }
 
 void TTIDEMARROW_LOG::FormCreate() {
     ::SetWindowTextW(Handle(), kCaption);
-    resources_->image2 = ui::Bitmap(MakeWhiteBitmap(Width(kImage2), Height(kImage2)));
+    resources_->image2 = ui::Bitmap(MakeWhiteBitmap(ui::Width(kImage2), ui::Height(kImage2)));
 }
 
 void TTIDEMARROW_LOG::CreateControls() {
@@ -119,7 +105,7 @@ void TTIDEMARROW_LOG::CreateControls() {
         return control;
     };
     LogView = make(L"EDIT", L"", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL, WS_EX_CLIENTEDGE,
-                   kLogView.left, kLogView.top, Width(kLogView), Height(kLogView), IDC_LOG_LOGVIEW);
+                   kLogView.left, kLogView.top, ui::Width(kLogView), ui::Height(kLogView), IDC_LOG_LOGVIEW);
     if (LogView) ::SendMessageW(LogView, EM_SETLIMITTEXT, kDefaultTextLimit, 0);
     Button1 = make(L"BUTTON", L"&Save", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 8, kButtonTop, 75, kButtonHeight,
                    IDC_LOG_BUTTON1);
@@ -139,7 +125,7 @@ void TTIDEMARROW_LOG::Paint(HDC dc) {
         if (memory) {
             {
                 ui::ScopedSelect select(memory, band);
-                ::BitBlt(dc, kImage2.left, kImage2.top, Width(kImage2), Height(kImage2), memory, 0, 0, SRCCOPY);
+                ::BitBlt(dc, kImage2.left, kImage2.top, ui::Width(kImage2), ui::Height(kImage2), memory, 0, 0, SRCCOPY);
             }
             ::DeleteDC(memory);
         }
@@ -151,7 +137,7 @@ void TTIDEMARROW_LOG::Paint(HDC dc) {
     RECT bevel1 = kBevel1;
     ::DrawEdge(dc, &bevel1, BDR_SUNKENOUTER, BF_RECT);
     if (HICON picture = ::LoadIconW(nullptr, IDI_WARNING))
-        ::DrawIconEx(dc, kImage1.left, kImage1.top, picture, Width(kImage1), Height(kImage1), 0, nullptr, DI_NORMAL);
+        ::DrawIconEx(dc, kImage1.left, kImage1.top, picture, ui::Width(kImage1), ui::Height(kImage1), 0, nullptr, DI_NORMAL);
     // Bevel2: the line under the header.
     RECT bevel2 = kBevel2;
     ::DrawEdge(dc, &bevel2, EDGE_ETCHED, BF_TOP);
@@ -188,7 +174,7 @@ void TTIDEMARROW_LOG::AppendLine(const std::wstring& text) {
 std::vector<std::wstring> TTIDEMARROW_LOG::Lines() const {
     std::vector<std::wstring> lines;
     if (!LogView) return lines;
-    const std::wstring text = WindowText(LogView);
+    const std::wstring text = ui::WindowText(LogView);
     std::size_t start = 0;
     while (start < text.size()) {
         const std::size_t end = text.find(L"\r\n", start);
@@ -240,7 +226,7 @@ void TTIDEMARROW_LOG::Button1Click() {
     std::wstring message = L"ファイル \"" + path + L"\" を保存できませんでした。";
     const std::wstring reason = SystemErrorText(error);
     if (!reason.empty()) message += L"\r\n" + reason;
-    ::MessageBoxW(Handle(), message.c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
+    ::MessageBoxW(Handle(), message.c_str(), kProductTitle, MB_OK | MB_ICONERROR);
 }
 
 void TTIDEMARROW_LOG::Button2Click() { ::ShowWindow(Handle(), SW_HIDE); }

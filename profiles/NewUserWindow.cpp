@@ -8,6 +8,7 @@
 #include "common/Assertions.h"
 #include "profiles/ProfileArt.h"
 #include "profiles/ProfileIds.h"
+#include "resources/ProductInfo.h"
 #include "profiles/TidemarrowUsers.h"
 
 namespace {
@@ -25,9 +26,6 @@ constexpr int kBevel2Top = 128;
 constexpr RECT kLabel2 = {12, 148, 300, 162};
 constexpr RECT kButton1 = {408, 141, 495, 166};
 
-int Width(const RECT& r) { return r.right - r.left; }
-int Height(const RECT& r) { return r.bottom - r.top; }
-
 }  // namespace
 
 TNewUserWindow::TNewUserWindow(std::wstring programFolder) : programFolder_(std::move(programFolder)) {}
@@ -40,7 +38,7 @@ TNewUserWindow::~TNewUserWindow() {
 bool TNewUserWindow::Create(HWND owner) {
     // A dialog border and no title-bar buttons at all.
     constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
-    if (!CreateForm(kClassName, profiles::kApplicationTitle, kClientWidth, kClientHeight, style,
+    if (!CreateForm(kClassName, kProductTitle, kClientWidth, kClientHeight, style,
                     ui::kDialogFormExStyle, owner))
         return false;
     if (!CreateControls()) return false;
@@ -51,22 +49,22 @@ bool TNewUserWindow::Create(HWND owner) {
 bool TNewUserWindow::CreateControls() {
     image1Picture_.reset(profiles::MakeUsersPicture());
     Image1 = AddControl(L"STATIC", L"", WS_VISIBLE | WS_CLIPSIBLINGS | SS_BITMAP, kImage1.left, kImage1.top,
-                        Width(kImage1), Height(kImage1), IDC_NUSER_IMAGE1);
+                        ui::Width(kImage1), ui::Height(kImage1), IDC_NUSER_IMAGE1);
     Image2 = AddControl(L"STATIC", L"", WS_VISIBLE | WS_CLIPSIBLINGS | SS_BITMAP, 0, 0, kHeaderWidth, kHeaderHeight,
                         IDC_NUSER_IMAGE2);
     Bevel1 = AddControl(L"STATIC", L"", WS_VISIBLE | SS_ETCHEDHORZ, 0, kBevel1Top, kClientWidth, 2,
                         IDC_NUSER_BEVEL1);
     Label1 = AddControl(L"STATIC", kLabel1Text, WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kLabel1.left, kLabel1.top,
-                        Width(kLabel1), Height(kLabel1), IDC_NUSER_LABEL1);
+                        ui::Width(kLabel1), ui::Height(kLabel1), IDC_NUSER_LABEL1);
     ComboBox1 = AddControl(L"COMBOBOX", L"", WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST,
-                           kComboBox1.left, kComboBox1.top, Width(kComboBox1), Height(kComboBox1),
+                           kComboBox1.left, kComboBox1.top, ui::Width(kComboBox1), ui::Height(kComboBox1),
                            IDC_NUSER_COMBOBOX1);
     Bevel2 = AddControl(L"STATIC", L"", WS_VISIBLE | SS_ETCHEDHORZ, 8, kBevel2Top, kClientWidth - 16, 2,
                         IDC_NUSER_BEVEL2);
     Label2 = AddControl(L"STATIC", L"", WS_VISIBLE | WS_DISABLED | SS_LEFT | SS_NOPREFIX, kLabel2.left,
-                        kLabel2.top, Width(kLabel2), Height(kLabel2), IDC_NUSER_LABEL2);
+                        kLabel2.top, ui::Width(kLabel2), ui::Height(kLabel2), IDC_NUSER_LABEL2);
     Button1 = AddControl(L"BUTTON", L"&Start", WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON,
-                         kButton1.left, kButton1.top, Width(kButton1), Height(kButton1), IDC_NUSER_BUTTON1);
+                         kButton1.left, kButton1.top, ui::Width(kButton1), ui::Height(kButton1), IDC_NUSER_BUTTON1);
     if (!Image1 || !Image2 || !Label1 || !ComboBox1 || !Label2 || !Button1) return false;
 
     // The picture lies on the header band.
@@ -79,8 +77,8 @@ bool TNewUserWindow::CreateControls() {
 }
 
 void TNewUserWindow::FormCreate() {
-    ::SetWindowTextW(Handle(), profiles::kApplicationTitle);
-    ::SetWindowTextW(Label2, profiles::kApplicationTitle);
+    ::SetWindowTextW(Handle(), kProductTitle);
+    ::SetWindowTextW(Label2, kProductTitle);
     chosenName_.clear();
     try {
         TTidemarrowUsers users(programFolder_);

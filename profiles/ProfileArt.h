@@ -11,27 +11,6 @@
 
 namespace profiles {
 
-// The title the profile windows show in their captions and greyed labels.
-constexpr const wchar_t* kApplicationTitle = L"TIDEMARROW32 SE";
-
-// Owns an image list and destroys it; copying is deleted.
-class ImageList {
-public:
-    ImageList() noexcept = default;
-    explicit ImageList(HIMAGELIST list) noexcept : list_(list) {}
-    ~ImageList() { reset(); }
-    ImageList(const ImageList&) = delete;
-    ImageList& operator=(const ImageList&) = delete;
-    HIMAGELIST get() const noexcept { return list_; }
-    void reset(HIMAGELIST list = nullptr) noexcept {
-        if (list_) ::ImageList_Destroy(list_);
-        list_ = list;
-    }
-
-private:
-    HIMAGELIST list_ = nullptr;
-};
-
 // A 24-bit picture of the given size with every pixel white; null when it cannot be made.
 HBITMAP MakeWhiteBitmap(int width, int height);
 

@@ -8,6 +8,7 @@
 
 #include "common/TextCompare.h"
 #include "profiles/ProfileIds.h"
+#include "resources/ProductInfo.h"
 #include "profiles/TidemarrowUsers.h"
 
 namespace {
@@ -44,18 +45,6 @@ constexpr RECT kBitBtn1 = {172, 310, 312, 335};
 constexpr RECT kBitBtn2 = {388, 310, 528, 335};
 constexpr RECT kLabel2 = {12, 357, 300, 371};
 constexpr RECT kButton1 = {453, 350, 528, 375};
-
-int Width(const RECT& r) { return r.right - r.left; }
-int Height(const RECT& r) { return r.bottom - r.top; }
-
-std::wstring WindowText(HWND window) {
-    const int length = ::GetWindowTextLengthW(window);
-    if (length <= 0) return {};
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int got = ::GetWindowTextW(window, text.data(), length + 1);
-    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    return text;
-}
 
 bool IsNameKey(wchar_t key) {
     return (key >= L'a' && key <= L'z') || (key >= L'A' && key <= L'Z') || (key >= L'0' && key <= L'9') ||
@@ -107,7 +96,7 @@ TUsersWindow::~TUsersWindow() {
 bool TUsersWindow::Create(HWND owner) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES};
     ::InitCommonControlsEx(&controls);
-    if (!CreateForm(kClassName, profiles::kApplicationTitle, kClientWidth, kClientHeight, ui::kDialogFormStyle,
+    if (!CreateForm(kClassName, kProductTitle, kClientWidth, kClientHeight, ui::kDialogFormStyle,
                     ui::kDialogFormExStyle, owner))
         return false;
     if (!CreateControls()) return false;
@@ -126,21 +115,21 @@ bool TUsersWindow::CreateControls() {
     UserList = AddControl(WC_LISTVIEWW, L"",
                           WS_VISIBLE | WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
                               LVS_NOSORTHEADER | LVS_SHAREIMAGELISTS,
-                          kUserList.left, kUserList.top, Width(kUserList), Height(kUserList), IDC_USERDLG_USERLIST,
+                          kUserList.left, kUserList.top, ui::Width(kUserList), ui::Height(kUserList), IDC_USERDLG_USERLIST,
                           WS_EX_CLIENTEDGE);
     // Label1 comes just before Edit1, so its underlined letter moves the focus there.
-    Label1 = AddControl(L"STATIC", kLabel1Text, WS_VISIBLE | SS_LEFT, kLabel1.left, kLabel1.top, Width(kLabel1),
-                        Height(kLabel1), IDC_USERDLG_LABEL1);
+    Label1 = AddControl(L"STATIC", kLabel1Text, WS_VISIBLE | SS_LEFT, kLabel1.left, kLabel1.top, ui::Width(kLabel1),
+                        ui::Height(kLabel1), IDC_USERDLG_LABEL1);
     Edit1 = AddControl(L"EDIT", L"", WS_VISIBLE | WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL, kEdit1.left, kEdit1.top,
-                       Width(kEdit1), Height(kEdit1), IDC_USERDLG_EDIT1, WS_EX_CLIENTEDGE);
+                       ui::Width(kEdit1), ui::Height(kEdit1), IDC_USERDLG_EDIT1, WS_EX_CLIENTEDGE);
     BitBtn1 = AddControl(L"BUTTON", kBitBtn1Text, WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_OWNERDRAW, kBitBtn1.left,
-                         kBitBtn1.top, Width(kBitBtn1), Height(kBitBtn1), IDC_USERDLG_BITBTN1);
+                         kBitBtn1.top, ui::Width(kBitBtn1), ui::Height(kBitBtn1), IDC_USERDLG_BITBTN1);
     BitBtn2 = AddControl(L"BUTTON", kBitBtn2Text, WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_OWNERDRAW, kBitBtn2.left,
-                         kBitBtn2.top, Width(kBitBtn2), Height(kBitBtn2), IDC_USERDLG_BITBTN2);
+                         kBitBtn2.top, ui::Width(kBitBtn2), ui::Height(kBitBtn2), IDC_USERDLG_BITBTN2);
     Button1 = AddControl(L"BUTTON", L"&Close", WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON,
-                         kButton1.left, kButton1.top, Width(kButton1), Height(kButton1), IDC_USERDLG_BUTTON1);
+                         kButton1.left, kButton1.top, ui::Width(kButton1), ui::Height(kButton1), IDC_USERDLG_BUTTON1);
     Label2 = AddControl(L"STATIC", L"", WS_VISIBLE | WS_DISABLED | SS_LEFT | SS_NOPREFIX, kLabel2.left,
-                        kLabel2.top, Width(kLabel2), Height(kLabel2), IDC_USERDLG_LABEL2);
+                        kLabel2.top, ui::Width(kLabel2), ui::Height(kLabel2), IDC_USERDLG_LABEL2);
     if (!ImageList1.get() || !Image1 || !UserList || !Label1 || !Edit1 || !BitBtn1 || !BitBtn2 || !Button1 ||
         !Label2)
         return false;
@@ -210,8 +199,8 @@ void TUsersWindow::DrawHeader() {
 
 void TUsersWindow::FormShow() {
     RefreshList();
-    ::SetWindowTextW(Handle(), (std::wstring(profiles::kApplicationTitle) + L" [" + currentName_ + L"]").c_str());
-    ::SetWindowTextW(Label2, profiles::kApplicationTitle);
+    ::SetWindowTextW(Handle(), (std::wstring(kProductTitle) + L" [" + currentName_ + L"]").c_str());
+    ::SetWindowTextW(Label2, kProductTitle);
 }
 
 void TUsersWindow::RefreshList() {
@@ -253,7 +242,7 @@ void TUsersWindow::Edit1KeyPress(wchar_t& key) {
 void TUsersWindow::Edit1ContextPopup(bool& handled) { handled = true; }
 
 void TUsersWindow::BitBtn1Click() {
-    const std::wstring name = WindowText(Edit1);
+    const std::wstring name = ui::WindowText(Edit1);
     if (name.empty() || !Users) return;
     if (Users->CreateProfile(name)) {
         RefreshList();
@@ -305,7 +294,7 @@ void TUsersWindow::DrawBitBtn(const DRAWITEMSTRUCT& item, int glyph) const {
     const bool disabled = (item.itemState & ODS_DISABLED) != 0;
     ::DrawFrameControl(dc, &face, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
 
-    const std::wstring text = WindowText(item.hwndItem);
+    const std::wstring text = ui::WindowText(item.hwndItem);
     ui::ScopedSelect font(dc, ui::UiFont());
     SIZE extent{};
     ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);

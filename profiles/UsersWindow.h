@@ -99,6 +99,6 @@ private:
     HWND Label2 = nullptr;
     HWND lastFocus_ = nullptr;
 
-    profiles::ImageList ImageList1;
+    ui::ImageList ImageList1;
     ui::Bitmap image1Picture_;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <utility>
 
@@ -79,6 +80,24 @@ public:
 private:
     HWND hwnd_;
     HDC dc_;
+};
+
+// Owns an image list and destroys it; copying is deleted.
+class ImageList {
+public:
+    ImageList() noexcept = default;
+    explicit ImageList(HIMAGELIST list) noexcept : list_(list) {}
+    ~ImageList() { reset(); }
+    ImageList(const ImageList&) = delete;
+    ImageList& operator=(const ImageList&) = delete;
+    HIMAGELIST get() const noexcept { return list_; }
+    void reset(HIMAGELIST list = nullptr) noexcept {
+        if (list_) ::ImageList_Destroy(list_);
+        list_ = list;
+    }
+
+private:
+    HIMAGELIST list_ = nullptr;
 };
 
 // The program's Japanese UI font (9 points), normal or bold; shared, never freed by callers.

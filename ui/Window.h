@@ -33,4 +33,10 @@ private:
     HWND hwnd_ = nullptr;
 };
 
+// The window's text.
+std::wstring WindowText(HWND window);
+
+inline int Width(const RECT& r) { return r.right - r.left; }
+inline int Height(const RECT& r) { return r.bottom - r.top; }
+
 }  // namespace ui

@@ -21,6 +21,7 @@
 #include "diagnostics/LogWindow.h"
 #include "tests/support/Gui.h"
 #include "tests/support/TempFolder.h"
+#include "ui/Window.h"
 
 namespace {
 
@@ -46,14 +47,6 @@ int CountOwnWindows(const wchar_t* className) {
     WindowCount request{className, 0};
     ::EnumWindows(CountOwnWindowsProc, reinterpret_cast<LPARAM>(&request));
     return request.count;
-}
-
-std::wstring TextOf(HWND window) {
-    const int length = ::GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    ::GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(length));
-    return text;
 }
 
 // The lines of a text whose every line ends with CR LF.
@@ -172,7 +165,7 @@ private:
         if (!dialog) return;
         HWND box = Await([dialog] { return FileNameBox(dialog); });
         if (!box) return;
-        proposed_ = TextOf(box);
+        proposed_ = ui::WindowText(box);
         if (HWND types = ::GetDlgItem(dialog, cmb1)) {
             wchar_t name[256] = {};
             if (::SendMessageW(types, CB_GETLBTEXTLEN, 0, 0) < 256 &&
@@ -223,7 +216,7 @@ protected:
         TTIDEMARROW_LOG* window = ErrorLogWindow();
         return window ? ::GetDlgItem(window->Handle(), id) : nullptr;
     }
-    static std::vector<std::wstring> LogLines() { return CrLfLines(TextOf(Control(IDC_LOG_LOGVIEW))); }
+    static std::vector<std::wstring> LogLines() { return CrLfLines(ui::WindowText(Control(IDC_LOG_LOGVIEW))); }
     static void Click(int id) { ::SendMessageW(Control(id), BM_CLICK, 0, 0); }
     // Lets the window process what its showing and hiding posted.
     static void Settle() { PumpUntil([] { return false; }, 50); }
@@ -365,7 +358,7 @@ TEST_F(ErrorReportTest, ExitButtonFollowsTheSettingAtTheNextFailureNotBefore) {
     ASSERT_TRUE(PumpUntil([] { return VisibleLog() != nullptr; }));
     const HWND exitButton = Control(IDC_LOG_BUTTON4);
     ASSERT_NE(exitButton, nullptr);
-    EXPECT_EQ(TextOf(exitButton), L"&Exit TIDEMARROW ");
+    EXPECT_EQ(ui::WindowText(exitButton), L"&Exit TIDEMARROW ");
     EXPECT_FALSE(::IsWindowVisible(exitButton));
 
     useExitFunction_ = true;
@@ -401,7 +394,7 @@ TEST_F(ErrorReportTest, ClearEmptiesTheLogAndReportsGoOnInIt) {
     ASSERT_EQ(LogLines().size(), 10u);
 
     Click(IDC_LOG_BUTTON3);
-    EXPECT_EQ(TextOf(Control(IDC_LOG_LOGVIEW)), L"");
+    EXPECT_EQ(ui::WindowText(Control(IDC_LOG_LOGVIEW)), L"");
     EXPECT_NE(VisibleLog(), nullptr);
 
     RaiseAssertion(AssertSite::MainHtmlHelp);
@@ -461,7 +454,7 @@ TEST_F(ErrorReportTest, WindowHasItsCaptionSizePlaceAndControls) {
     ::GetWindowRect(window, &frame);
     EXPECT_EQ(frame.left, 1);
     EXPECT_EQ(frame.top, 0);
-    EXPECT_EQ(TextOf(window), L"ErrorLog");
+    EXPECT_EQ(ui::WindowText(window), L"ErrorLog");
     const LONG style = ::GetWindowLongW(window, GWL_STYLE);
     EXPECT_FALSE(style & WS_THICKFRAME);
     EXPECT_FALSE(style & WS_MAXIMIZEBOX);
@@ -474,10 +467,10 @@ TEST_F(ErrorReportTest, WindowHasItsCaptionSizePlaceAndControls) {
     EXPECT_TRUE(viewStyle & WS_VSCROLL);
     EXPECT_FALSE(viewStyle & WS_TABSTOP);
 
-    EXPECT_EQ(TextOf(Control(IDC_LOG_BUTTON1)), L"&Save");
-    EXPECT_EQ(TextOf(Control(IDC_LOG_BUTTON2)), L"&Close");
-    EXPECT_EQ(TextOf(Control(IDC_LOG_BUTTON3)), L"C&lear");
-    EXPECT_EQ(TextOf(Control(IDC_LOG_BUTTON4)), L"&Exit TIDEMARROW ");
+    EXPECT_EQ(ui::WindowText(Control(IDC_LOG_BUTTON1)), L"&Save");
+    EXPECT_EQ(ui::WindowText(Control(IDC_LOG_BUTTON2)), L"&Close");
+    EXPECT_EQ(ui::WindowText(Control(IDC_LOG_BUTTON3)), L"C&lear");
+    EXPECT_EQ(ui::WindowText(Control(IDC_LOG_BUTTON4)), L"&Exit TIDEMARROW ");
     EXPECT_EQ(::GetWindowLongW(Control(IDC_LOG_BUTTON2), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
     EXPECT_EQ(LOWORD(::SendMessageW(window, DM_GETDEFID, 0, 0)), IDC_LOG_BUTTON2);
 

@@ -14,16 +14,9 @@
 #include "tests/dialogs/PixelHelpers.h"
 #include "tests/support/Gui.h"
 #include "ui/Gdi.h"
+#include "ui/Window.h"
 
 namespace {
-
-std::wstring TextOf(HWND window) {
-    const int length = ::GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    ::GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(length));
-    return text;
-}
 
 RECT PlaceIn(HWND control, HWND parent) {
     RECT place{};
@@ -59,12 +52,12 @@ private:
 TEST(AboutBox, ShowsTheTitleVersionNoticeAndWebAddress) {
     TVerdlg box(nullptr);
     ASSERT_TRUE(box.Created());
-    EXPECT_EQ(TextOf(box.Handle()), L"TIDEMARROW32 SE のバージョン情報");
-    EXPECT_EQ(TextOf(box.Label3), L"バージョン 2.01");
-    EXPECT_EQ(TextOf(box.Label2), kProductNotice);
-    EXPECT_NE(TextOf(box.Label2).find(L"TIDEMARROW Project"), std::wstring::npos) << "names the rights holder";
-    EXPECT_EQ(TextOf(box.Label1), L"https://www.example.com/tidemarrow/");
-    EXPECT_EQ(TextOf(box.Button1), L"&OK");
+    EXPECT_EQ(ui::WindowText(box.Handle()), L"TIDEMARROW32 SE のバージョン情報");
+    EXPECT_EQ(ui::WindowText(box.Label3), L"バージョン 2.01");
+    EXPECT_EQ(ui::WindowText(box.Label2), kProductNotice);
+    EXPECT_NE(ui::WindowText(box.Label2).find(L"TIDEMARROW Project"), std::wstring::npos) << "names the rights holder";
+    EXPECT_EQ(ui::WindowText(box.Label1), L"https://www.example.com/tidemarrow/");
+    EXPECT_EQ(ui::WindowText(box.Button1), L"&OK");
     EXPECT_EQ(::GetWindowLongW(box.Button1, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
     EXPECT_EQ(::GetDlgCtrlID(box.Button1), IDOK);
     EXPECT_FALSE(::IsWindowVisible(box.Handle())) << "made hidden, shown by ShowModal";

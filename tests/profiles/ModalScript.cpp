@@ -5,6 +5,7 @@
 #include <set>
 
 #include "tests/support/Gui.h"
+#include "ui/Window.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ BoxWatch::BoxWatch() {
         std::set<HWND> seen;
         while (!stop_) {
             if (HWND box = FindOwnWindow(L"#32770", nullptr)) {
-                if (seen.insert(box).second) captions_.push_back(TextOf(box));
+                if (seen.insert(box).second) captions_.push_back(ui::WindowText(box));
                 const int answer = ::GetDlgItem(box, IDNO) ? IDNO : IDOK;
                 ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
                                reinterpret_cast<LPARAM>(::GetDlgItem(box, answer)));
@@ -142,11 +143,3 @@ bool PutOnClipboard(const std::wstring& text) {
     return done;
 }
 
-std::wstring TextOf(HWND window) {
-    const int length = ::GetWindowTextLengthW(window);
-    if (length <= 0) return {};
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int got = ::GetWindowTextW(window, text.data(), length + 1);
-    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    return text;
-}

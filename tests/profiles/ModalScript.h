@@ -86,5 +86,3 @@ private:
 // Puts `text` on the clipboard as Unicode text; false when the clipboard cannot be had.
 bool PutOnClipboard(const std::wstring& text);
 
-// The text of a window.
-std::wstring TextOf(HWND window);

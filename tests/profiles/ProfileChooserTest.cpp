@@ -11,6 +11,7 @@
 #include "profiles/NewUserWindow.h"
 #include "profiles/ProfileIds.h"
 #include "tests/profiles/ModalScript.h"
+#include "ui/Window.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -205,11 +206,11 @@ TEST_F(ProfileChooser, WindowHasItsTextsSizeAndNoTitleBarButtons) {
     const auto style = static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE));
     EXPECT_TRUE(style & WS_CAPTION);
     EXPECT_FALSE(style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
-    EXPECT_EQ(TextOf(window), L"TIDEMARROW32 SE");
-    EXPECT_EQ(TextOf(::GetDlgItem(window, IDC_NUSER_LABEL1)), L"使用するユーザープロファイル:");
-    EXPECT_EQ(TextOf(::GetDlgItem(window, IDC_NUSER_BUTTON1)), L"&Start");
+    EXPECT_EQ(ui::WindowText(window), L"TIDEMARROW32 SE");
+    EXPECT_EQ(ui::WindowText(::GetDlgItem(window, IDC_NUSER_LABEL1)), L"使用するユーザープロファイル:");
+    EXPECT_EQ(ui::WindowText(::GetDlgItem(window, IDC_NUSER_BUTTON1)), L"&Start");
     HWND label2 = ::GetDlgItem(window, IDC_NUSER_LABEL2);
-    EXPECT_EQ(TextOf(label2), L"TIDEMARROW32 SE");
+    EXPECT_EQ(ui::WindowText(label2), L"TIDEMARROW32 SE");
     EXPECT_FALSE(::IsWindowEnabled(label2)) << "greyed";
     EXPECT_EQ(::GetWindowLongPtrW(::GetDlgItem(window, IDC_NUSER_COMBOBOX1), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
 

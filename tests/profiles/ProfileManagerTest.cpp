@@ -12,6 +12,7 @@
 #include "profiles/ProfileIds.h"
 #include "profiles/UsersWindow.h"
 #include "tests/profiles/ModalScript.h"
+#include "ui/Window.h"
 #include "tests/support/Gui.h"
 #include "tests/support/TempFolder.h"
 
@@ -142,11 +143,11 @@ TEST_F(ProfileManager, ShowsEveryProfileWithItsHiddenPathAndTheProfileInUseInThe
     ModalScript script;
     script.UntilShown([&] { return window_; })
         .Do([&] {
-            caption = TextOf(window_);
+            caption = ui::WindowText(window_);
             rows = RowsOf(list_);
             selected = SelectedRows(list_);
             lastIndex = manager.LastIndex();
-            EXPECT_EQ(TextOf(Control(IDC_USERDLG_LABEL2)), L"TIDEMARROW32 SE");
+            EXPECT_EQ(ui::WindowText(Control(IDC_USERDLG_LABEL2)), L"TIDEMARROW32 SE");
         })
         .Do([&] { Click(IDC_USERDLG_BUTTON1); });
     Show(manager, L"DefaultUser", script);
@@ -225,14 +226,14 @@ TEST_F(ProfileManager, NameFieldTakesOnlyAsciiLettersDigitsAndBackspaceUpToTenCh
     ModalScript script;
     script.UntilShown([&] { return window_; })
         .Do([&] { Type(edit_, L"ab-c 1"); })
-        .Until([&] { return TextOf(edit_) == L"abc1"; })
+        .Until([&] { return ui::WindowText(edit_) == L"abc1"; })
         .Do([&] {
             // Backspace, then characters that are not letters or digits of ASCII.
             Type(edit_, L"\b");
             Type(edit_, L"_.\\/:*あｱＡ１\t\r\x1b\x7f");
             Type(edit_, L"Z");
         })
-        .Until([&] { return TextOf(edit_) == L"abcZ"; })
+        .Until([&] { return ui::WindowText(edit_) == L"abcZ"; })
         .Do([&] {
             // Ctrl+V, the paste message itself and an input method's character: nothing pasted.
             Type(edit_, L"\x16");
@@ -240,16 +241,16 @@ TEST_F(ProfileManager, NameFieldTakesOnlyAsciiLettersDigitsAndBackspaceUpToTenCh
             Type(edit_, L"あ", WM_IME_CHAR);
             Type(edit_, L"7", WM_IME_CHAR);
         })
-        .Until([&] { return TextOf(edit_) == L"abcZ7"; })
+        .Until([&] { return ui::WindowText(edit_) == L"abcZ7"; })
         .Do([&] {
             MenuCatcher catcher;
             ::SendMessageW(edit_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(edit_), MAKELPARAM(-1, -1));
             menus = catcher.Attempts();
         })
         .Do([&] { Type(edit_, L"12345XY"); })
-        .Until([&] { return TextOf(edit_).size() >= 10; })
+        .Until([&] { return ui::WindowText(edit_).size() >= 10; })
         .Do([&] {
-            seen.push_back(TextOf(edit_));
+            seen.push_back(ui::WindowText(edit_));
             Click(IDC_USERDLG_BUTTON1);
         });
     Show(manager, L"DefaultUser", script);
@@ -264,7 +265,7 @@ TEST_F(ProfileManager, PlainEditFieldWouldPasteAndShowAMenu) {
     HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(edit, nullptr);
     ::SendMessageW(edit, WM_PASTE, 0, 0);
-    EXPECT_EQ(TextOf(edit), L"zz9");
+    EXPECT_EQ(ui::WindowText(edit), L"zz9");
     {
         MenuCatcher catcher;
         ::SendMessageW(edit, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(edit), MAKELPARAM(-1, -1));
@@ -280,7 +281,7 @@ TEST_F(ProfileManager, AddCreatesTheProfileListsItAndSaysSo) {
     ModalScript script;
     script.UntilShown([&] { return window_; })
         .Do([&] { Type(edit_, L"Guest01"); })
-        .Until([&] { return TextOf(edit_) == L"Guest01"; })
+        .Until([&] { return ui::WindowText(edit_) == L"Guest01"; })
         .Do([&] {
             DialogAnswerer box(L"新しいプロファイルを作成", IDOK);
             Click(IDC_USERDLG_BITBTN1);
@@ -289,7 +290,7 @@ TEST_F(ProfileManager, AddCreatesTheProfileListsItAndSaysSo) {
         })
         .Do([&] {
             EXPECT_EQ(NamesOf(list_), (Names{L"DefaultUser", L"Guest01"})) << "the list is refreshed";
-            EXPECT_EQ(TextOf(edit_), L"Guest01") << "the name stays in the field";
+            EXPECT_EQ(ui::WindowText(edit_), L"Guest01") << "the name stays in the field";
             Click(IDC_USERDLG_BUTTON1);
         });
     Show(manager, L"DefaultUser", script);
@@ -489,10 +490,10 @@ TEST_F(ProfileManager, HeaderIsDrawnWithTheTitleAndTheWarningIcon) {
     EXPECT_EQ(count(0, 58, 76, 74, coloured), 0);
     ::SelectObject(memory, old);
     ::DeleteDC(memory);
-    EXPECT_EQ(TextOf(::GetDlgItem(manager.Handle(), IDC_USERDLG_LABEL1)), L"新しいユーザープロファイル名(&N)");
-    EXPECT_EQ(TextOf(::GetDlgItem(manager.Handle(), IDC_USERDLG_BITBTN1)), L"ユーザーの追加");
-    EXPECT_EQ(TextOf(::GetDlgItem(manager.Handle(), IDC_USERDLG_BITBTN2)), L"ユーザーの削除");
-    EXPECT_EQ(TextOf(::GetDlgItem(manager.Handle(), IDC_USERDLG_BUTTON1)), L"&Close");
+    EXPECT_EQ(ui::WindowText(::GetDlgItem(manager.Handle(), IDC_USERDLG_LABEL1)), L"新しいユーザープロファイル名(&N)");
+    EXPECT_EQ(ui::WindowText(::GetDlgItem(manager.Handle(), IDC_USERDLG_BITBTN1)), L"ユーザーの追加");
+    EXPECT_EQ(ui::WindowText(::GetDlgItem(manager.Handle(), IDC_USERDLG_BITBTN2)), L"ユーザーの削除");
+    EXPECT_EQ(ui::WindowText(::GetDlgItem(manager.Handle(), IDC_USERDLG_BUTTON1)), L"&Close");
 }
 
 }  // namespace
