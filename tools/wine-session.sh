@@ -28,8 +28,12 @@ start_wine_session() {
     fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         mkdir -p "$WINEPREFIX"
-        wineboot -i >/dev/null 2>&1 || true
+        wineboot -i >/dev/null 2>&1 </dev/null || true
     fi
+    # One persistent server for the whole session. A server that is still running (the one that
+    # made the prefix, say) would refuse a second one, so it goes first.
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
     wineserver -p >/dev/null 2>&1 || true
     # Start Wine's own services now, with no terminal or pipe of ours: a service started by a
     # test would hold the test's output pipe open after the test ends.
