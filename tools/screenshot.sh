@@ -23,8 +23,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# No window manager runs on Xvfb: let Wine draw the frames and captions itself.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 </dev/null || true
 wine "$program" "$@" >/dev/null 2>&1 </dev/null &
 pid=$!
 for _ in $(seq 1 150); do
