@@ -1,7 +1,8 @@
 #include "app/MainWindow.h"
 
-bool TMainWindow::Create(int showCommand) {
-    if (!ui::Window::Create(kClassName, kTitle, WS_OVERLAPPEDWINDOW, 0, CW_USEDEFAULT, CW_USEDEFAULT, 640, 480))
+bool TMainWindow::Create(HWND owner, int showCommand) {
+    if (!ui::Window::Create(kClassName, kTitle, WS_OVERLAPPEDWINDOW, 0, CW_USEDEFAULT, CW_USEDEFAULT, 640, 480,
+                            owner))
         return false;
     ::ShowWindow(Handle(), showCommand);
     ::UpdateWindow(Handle());

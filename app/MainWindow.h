@@ -11,7 +11,8 @@ public:
     static constexpr const wchar_t* kClassName = L"TMainWindow";
     static constexpr const wchar_t* kTitle = kProductTitle;
 
-    bool Create(int showCommand);
+    // Makes the window, owned by `owner` (the application window), and shows it.
+    bool Create(HWND owner, int showCommand);
 
     // Set by the Stop command; read by the engine at every progress tick.
     std::atomic<bool> AbortRequested{false};

@@ -1,0 +1,77 @@
+#include "app/Application.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "ui/MessagePump.h"
+
+TApplication& Application() {
+    static TApplication application;
+    return application;
+}
+
+TApplication::~TApplication() {
+    if (comInitialized_) ::CoUninitialize();
+}
+
+bool TApplication::Initialize() {
+    if (Handle()) return true;
+    comInitialized_ = SUCCEEDED(::CoInitialize(nullptr));
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_USEREX_CLASSES | ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    // A zero-sized window off the screen: it shows nothing but its taskbar button.
+    return Create(kClassName, title_, WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0,
+                  GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0);
+}
+
+void TApplication::SetTitle(const std::wstring& title) {
+    title_ = title;
+    if (Handle()) ::SetWindowTextW(Handle(), title_.c_str());
+}
+
+void TApplication::SetIcon(HICON icon) {
+    icon_ = icon;
+    if (Handle()) {
+        ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    }
+}
+
+int TApplication::Run() {
+    MSG msg{};
+    while (!terminated_) {
+        const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            terminated_ = true;
+            break;
+        }
+        if (ui::FilterMessage(msg)) continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 0;
+}
+
+void TApplication::Terminate() {
+    if (terminated_) return;
+    terminated_ = true;
+    ::PostQuitMessage(0);
+}
+
+LRESULT TApplication::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CLOSE:
+            // The taskbar button's Close closes the main window, which decides by its own rules.
+            if (mainWindow_ && ::IsWindow(mainWindow_))
+                ::PostMessageW(mainWindow_, WM_CLOSE, 0, 0);
+            else
+                Terminate();
+            return 0;
+        case WM_SETFOCUS:
+            // Focus goes to the window the application last had active.
+            if (HWND popup = ::GetLastActivePopup(Handle()); popup && popup != Handle()) ::SetFocus(popup);
+            return 0;
+        default:
+            return ui::Window::HandleMessage(message, wParam, lParam);
+    }
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+// The application object: the hidden top-level window that carries the taskbar button and
+// owns the main window, the program's title and icon, the message loop, and termination.
+
+#include <windows.h>
+
+#include <string>
+
+#include "ui/Window.h"
+
+class TApplication : public ui::Window {
+public:
+    static constexpr const wchar_t* kClassName = L"TApplication";
+
+    TApplication() = default;
+    ~TApplication() override;
+
+    // Initialises COM and the common controls and makes the application window. False when the
+    // window cannot be made.
+    bool Initialize();
+
+    const std::wstring& Title() const { return title_; }
+    // The title of the application window (and so of the taskbar button).
+    void SetTitle(const std::wstring& title);
+    // The application's icon, also the icon of windows that have none of their own.
+    void SetIcon(HICON icon);
+    HICON Icon() const { return icon_; }
+
+    // The main window, which the application window's Close closes.
+    void SetMainWindow(HWND window) { mainWindow_ = window; }
+    HWND MainWindow() const { return mainWindow_; }
+
+    // Runs the message loop until the program is told to end; gives the exit code.
+    int Run();
+    // Ends the message loop after the current message.
+    void Terminate();
+    bool Terminated() const { return terminated_; }
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    std::wstring title_;
+    HICON icon_ = nullptr;
+    HWND mainWindow_ = nullptr;
+    bool terminated_ = false;
+    bool comInitialized_ = false;
+};
+
+// The program's application object.
+TApplication& Application();
