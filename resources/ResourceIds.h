@@ -21,3 +21,18 @@
 #define IDB_DETAILS_PAGE 501
 // The program logo (185 x 61); its lower left pixel's colour is drawn as transparent.
 #define IDB_LOGO 502
+
+// The main window's image lists, each a strip of 16 x 16 images, 24-bit, magenta (255, 0, 255)
+// drawn as transparent; load them with ImageList_LoadImageW and that mask colour.
+// The command glyphs, 17 images in the order of the commands' image indexes: add file, start,
+// web site, save log, exit, stop, document (not bound), help, untick all, tick all, add folder,
+// settings, clear list, history tools, user profiles, export, import.
+#define IDB_ACTION_GLYPHS 600
+#define IDB_ACTION_GLYPH_COUNT 17
+// The erase mode icons, 4 images in the order Speed, Normal, High, Custom.
+#define IDB_MODE_ICONS 601
+#define IDB_MODE_ICON_COUNT 4
+// The size of one image in both strips.
+#define IDB_GLYPH_SIZE 16
+// The strips' transparent colour, as RGB(255, 0, 255).
+#define IDB_GLYPH_MASK_COLOUR 0x00FF00FF

@@ -11,6 +11,10 @@ depends on the time or on chance, so running it again writes the same bytes.
     details.bmp              background of the settings details page (bitmap 501), 573 x 310
     logo.bmp                 program logo (bitmap 502), 185 x 61, magenta is transparent
     tidemarrow.ico           program icon (icon 100), 16, 32 and 48 pixels
+    actions.bmp              the main window's command glyphs (bitmap 600), 17 of 16 x 16 in a
+                             272 x 16 strip, 24-bit, magenta is transparent
+    modes.bmp                the erase mode icons Speed, Normal, High, Custom (bitmap 601), 4 of
+                             16 x 16 in a 64 x 16 strip, 24-bit, magenta is transparent
 """
 
 import math
@@ -267,6 +271,428 @@ def icon_image(size):
     return canvas, mask
 
 
+# --- the small glyphs (16 x 16 on magenta) -----------------------------------------------
+#
+# Each glyph is drawn from shapes: a shape is a test "is the pixel (x, y) inside?", and
+# paint() fills it and gives it a one-pixel outline where it meets the outside, so every
+# glyph has the same crisp edge. Pixels are tested at their centres (x + 0.5, y + 0.5).
+
+GLYPH = 16
+
+INK = (44, 52, 70)  # outlines of paper, boxes and lines
+PAPER = (255, 255, 255)
+PAPER_SHADE = (214, 224, 238)
+TEXT_LINE = (132, 148, 176)
+GREEN = (52, 168, 72)
+GREEN_DARK = (18, 100, 38)
+GREEN_LIGHT = (150, 222, 140)
+RED = (220, 52, 40)
+RED_DARK = (140, 18, 16)
+RED_LIGHT = (250, 150, 130)
+BLUE = (44, 112, 210)
+BLUE_DARK = (18, 50, 124)
+BLUE_LIGHT = (150, 200, 246)
+YELLOW = (250, 204, 84)
+YELLOW_DARK = (170, 120, 20)
+YELLOW_LIGHT = (255, 234, 160)
+STEEL = (168, 178, 194)
+STEEL_DARK = (84, 94, 112)
+STEEL_LIGHT = (220, 226, 236)
+WOOD = (176, 112, 54)
+WOOD_DARK = (98, 58, 22)
+ORANGE_BAR = (246, 150, 30)
+ORANGE_DARK = (160, 86, 8)
+EMPTY_BAR = (228, 232, 240)
+VIOLET = (132, 84, 200)
+VIOLET_DARK = (66, 34, 120)
+
+
+def glyph_canvas():
+    return Canvas(GLYPH, GLYPH, MAGENTA)
+
+
+def rect(x0, y0, x1, y1):
+    """Pixels x0 <= x < x1, y0 <= y < y1."""
+    return lambda x, y: x0 <= x < x1 and y0 <= y < y1
+
+
+def disc(cx, cy, r):
+    return lambda x, y: (x + 0.5 - cx) ** 2 + (y + 0.5 - cy) ** 2 <= r * r
+
+
+def polygon(points):
+    """Pixels whose centre lies inside the polygon (even-odd rule)."""
+
+    def inside(x, y):
+        px, py = x + 0.5, y + 0.5
+        result = False
+        for i in range(len(points)):
+            (ax, ay), (bx, by) = points[i], points[i - 1]
+            if (ay > py) != (by > py) and px < ax + (bx - ax) * (py - ay) / (by - ay):
+                result = not result
+        return result
+
+    return inside
+
+
+def union(*shapes):
+    return lambda x, y: any(shape(x, y) for shape in shapes)
+
+
+def minus(shape, hole):
+    return lambda x, y: shape(x, y) and not hole(x, y)
+
+
+def paint(canvas, shape, fill, outline=None, ox=0, oy=0):
+    """Fills the shape (moved by ox, oy) and outlines its pixels that touch the outside."""
+    moved = lambda x, y: shape(x - ox, y - oy)
+    for y in range(canvas.height):
+        for x in range(canvas.width):
+            if not moved(x, y):
+                continue
+            edge = any(not moved(x + dx, y + dy) for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)))
+            canvas.put(x, y, outline if edge and outline is not None else fill)
+
+
+def stamp(canvas, rows, colours, ox=0, oy=0):
+    """Puts a small hand-drawn pattern: each letter names a colour, '.' leaves the pixel."""
+    for y, row in enumerate(rows):
+        for x, letter in enumerate(row):
+            if letter != ".":
+                canvas.put(ox + x, oy + y, colours[letter])
+
+
+def page(canvas, x0, y0, x1, y1, fold=4, lines=()):
+    """A sheet of paper with its upper right corner folded; lines are (y, x_from, x_to)."""
+    sheet = polygon([(x0, y0), (x1 - fold, y0), (x1, y0 + fold), (x1, y1), (x0, y1)])
+    paint(canvas, sheet, PAPER, INK)
+    corner = polygon([(x1 - fold, y0), (x1 - fold, y0 + fold), (x1, y0 + fold)])
+    paint(canvas, corner, PAPER_SHADE, INK)
+    for y, a, b in lines:
+        canvas.fill(a, y, b, y + 1, TEXT_LINE)
+
+
+def plus_badge(canvas, ox, oy, fill=GREEN, outline=GREEN_DARK):
+    """A plus sign seven pixels across, its arms three pixels thick with the outline."""
+    cross = union(rect(2, 0, 5, 7), rect(0, 2, 7, 5))
+    paint(canvas, cross, fill, outline, ox, oy)
+    canvas.put(ox + 3, oy + 3, PAPER)
+    for d in (1, 2):
+        for x, y in ((3, 3 - d), (3, 3 + d), (3 - d, 3), (3 + d, 3)):
+            canvas.put(ox + x, oy + y, PAPER if d == 1 else fill)
+
+
+def cross_badge(canvas, ox, oy):
+    """A red cross seven pixels across, outlined."""
+    stamp(canvas, [
+        "rr...rr",
+        "rrr.rrr",
+        ".rrrrr.",
+        "..rrr..",
+        ".rrrrr.",
+        "rrr.rrr",
+        "rr...rr",
+    ], {"r": RED}, ox, oy)
+
+
+def arrow(x0, x1, cy, pointing_right, shaft=2, head=4):
+    """A horizontal arrow from x0 to x1 about the row cy: a shaft and a triangular head."""
+    half = shaft / 2.0
+    if pointing_right:
+        body = polygon([(x0, cy - half), (x1 - head, cy - half), (x1 - head, cy - head),
+                        (x1, cy), (x1 - head, cy + head), (x1 - head, cy + half), (x0, cy + half)])
+    else:
+        body = polygon([(x1, cy - half), (x0 + head, cy - half), (x0 + head, cy - head),
+                        (x0, cy), (x0 + head, cy + head), (x0 + head, cy + half), (x1, cy + half)])
+    return body
+
+
+def glyph_add_file():
+    canvas = glyph_canvas()
+    page(canvas, 2, 1, 12, 15, lines=[(6, 4, 10), (8, 4, 10), (10, 4, 8)])
+    plus_badge(canvas, 9, 9)
+    return canvas
+
+
+def glyph_start():
+    canvas = glyph_canvas()
+    stamp(canvas, [
+        "GG..........",
+        "GhGG........",
+        "GhggGG......",
+        "GhggggGG....",
+        "GhggggggGG..",
+        "GgggggggggGG",
+        "GgggggggggGG",
+        "GgggggggGG..",
+        "GgggggGG....",
+        "GgggGG......",
+        "GgGG........",
+        "GG..........",
+    ], {"G": GREEN_DARK, "g": GREEN, "h": GREEN_LIGHT}, 3, 2)
+    return canvas
+
+
+def glyph_web_site():
+    canvas = glyph_canvas()
+    paint(canvas, disc(7.5, 7.5, 6.9), BLUE, BLUE_DARK)
+    stamp(canvas, [
+        "....ccccc....",
+        "...c..c..c...",
+        "..c...c...c..",
+        "ccccccccccccc",
+        ".c....c....c.",
+        ".c....c....c.",
+        ".c....c....c.",
+        "ccccccccccccc",
+        "..c...c...c..",
+        "...c..c..c...",
+        "....ccccc....",
+    ], {"c": BLUE_LIGHT}, 1, 2)
+    return canvas
+
+
+def glyph_save_log():
+    canvas = glyph_canvas()
+    stamp(canvas, [
+        "................",
+        ".kkkkkkkkkkkkk..",
+        ".kbsssssssSsbbk.",
+        ".kbsssssssSsbbbk",
+        ".kbsssssssSsbbbk",
+        ".kbsssssssssbbbk",
+        ".kbbbbbbbbbbbbbk",
+        ".kbbbbbbbbbbbbbk",
+        ".kbwwwwwwwwwwwbk",
+        ".kbwllllllllwwbk",
+        ".kbwwwwwwwwwwwbk",
+        ".kbwllllllllwwbk",
+        ".kbwwwwwwwwwwwbk",
+        ".kbwllllllwwwwbk",
+        ".kkkkkkkkkkkkkkk",
+        "................",
+    ], {"k": BLUE_DARK, "b": BLUE, "s": STEEL_LIGHT, "S": STEEL_DARK, "w": PAPER, "l": TEXT_LINE})
+    return canvas
+
+
+def glyph_exit():
+    canvas = glyph_canvas()
+    paint(canvas, rect(1, 1, 10, 15), (60, 44, 30), WOOD_DARK)  # the doorway, dark inside
+    paint(canvas, polygon([(2, 2), (7, 3.5), (7, 15.5), (2, 14)]), WOOD, WOOD_DARK)  # the door, open
+    canvas.put(5, 9, YELLOW)
+    paint(canvas, arrow(6, 15, 8, True, shaft=3, head=4), GREEN, GREEN_DARK)
+    return canvas
+
+
+def glyph_stop():
+    canvas = glyph_canvas()
+    a, b = 1.5, 5.5
+    octagon = polygon([(b, a), (16 - b, a), (16 - a, b), (16 - a, 16 - b), (16 - b, 16 - a), (b, 16 - a),
+                       (a, 16 - b), (a, b)])
+    paint(canvas, octagon, RED, RED_DARK)
+    canvas.fill(4, 7, 12, 9, PAPER)
+    return canvas
+
+
+def glyph_document():
+    canvas = glyph_canvas()
+    page(canvas, 3, 1, 13, 15, lines=[(6, 5, 11), (8, 5, 11), (10, 5, 11), (12, 5, 9)])
+    return canvas
+
+
+def glyph_help():
+    canvas = glyph_canvas()
+    paint(canvas, disc(8, 8, 7), BLUE, BLUE_DARK)
+    stamp(canvas, [
+        ".wwww.",
+        "ww..ww",
+        "....ww",
+        "...ww.",
+        "..ww..",
+        "..ww..",
+        "......",
+        "..ww..",
+        "..ww..",
+    ], {"w": PAPER}, 5, 3)
+    return canvas
+
+
+def check_rows(canvas, ticked):
+    """Two rows of a check box and a line of text, the boxes ticked or empty."""
+    for top in (1, 9):
+        paint(canvas, rect(1, top, 8, top + 7), PAPER, INK)
+        canvas.fill(10, top + 2, 15, top + 5, TEXT_LINE)
+        if ticked:
+            stamp(canvas, [
+                "....g",
+                "...gg",
+                "g.gg.",
+                "ggg..",
+                ".g...",
+            ], {"g": GREEN_DARK}, 2, top + 1)
+
+
+def glyph_untick_all():
+    canvas = glyph_canvas()
+    check_rows(canvas, False)
+    return canvas
+
+
+def glyph_tick_all():
+    canvas = glyph_canvas()
+    check_rows(canvas, True)
+    return canvas
+
+
+def folder(canvas):
+    paint(canvas, union(rect(1, 2, 7, 5), rect(1, 4, 15, 14)), YELLOW, YELLOW_DARK)
+    canvas.fill(2, 5, 14, 6, YELLOW_LIGHT)
+
+
+def glyph_add_folder():
+    canvas = glyph_canvas()
+    folder(canvas)
+    plus_badge(canvas, 9, 9)
+    return canvas
+
+
+def glyph_settings():
+    canvas = glyph_canvas()
+    teeth = [rect(6, 1, 10, 15), rect(1, 6, 15, 10)]
+    for sx, sy in ((1, 1), (1, -1)):
+        # A tooth along a diagonal: a narrow bar turned by 45 degrees, out to radius 7.6.
+        ux, uy = sx / math.sqrt(2), sy / math.sqrt(2)
+        vx, vy = -uy, ux
+        corners = []
+        for along, across in ((3.0, -1.4), (7.6, -1.4), (7.6, 1.4), (3.0, 1.4)):
+            corners.append((8 + ux * along + vx * across, 8 + uy * along + vy * across))
+        teeth.append(polygon(corners))
+        corners = [(16 - x, 16 - y) for x, y in corners]
+        teeth.append(polygon(corners))
+    gear = union(disc(8, 8, 5.2), *teeth)
+    paint(canvas, minus(gear, disc(8, 8, 2.2)), STEEL, STEEL_DARK)
+    paint(canvas, minus(disc(8, 8, 4.0), disc(8, 8, 2.2)), STEEL_LIGHT)
+    return canvas
+
+
+def glyph_clear_list():
+    canvas = glyph_canvas()
+    page(canvas, 2, 1, 12, 15, lines=[(6, 4, 10), (8, 4, 10), (10, 4, 8)])
+    cross_badge(canvas, 8, 8)
+    return canvas
+
+
+def glyph_history_tools():
+    canvas = glyph_canvas()
+    paint(canvas, disc(8, 8, 7), BLUE, BLUE_DARK)
+    paint(canvas, disc(8, 8, 5.4), PAPER, PAPER)
+    for x, y in ((7, 3), (8, 3), (12, 7), (12, 8), (7, 12), (8, 12), (3, 7), (3, 8)):
+        canvas.put(x, y, TEXT_LINE)
+    canvas.fill(7, 4, 9, 9, INK)  # the minute hand, to twelve
+    canvas.fill(7, 7, 11, 9, INK)  # the hour hand, to three
+    canvas.put(8, 4, INK)
+    return canvas
+
+
+def person(canvas, ox, oy, fill, outline):
+    """Head and shoulders, nine pixels wide and ten high."""
+    stamp(canvas, [
+        "...kkk...",
+        "..kfffk..",
+        "..kfffk..",
+        "..kfffk..",
+        "...kkk...",
+        ".kkbbbkk.",
+        "kbbbbbbbk",
+        "kbbbbbbbk",
+        "kbbbbbbbk",
+        "kkkkkkkkk",
+    ], {"k": outline, "f": (250, 214, 176), "b": fill}, ox, oy)
+
+
+def glyph_user_profiles():
+    canvas = glyph_canvas()
+    person(canvas, 6, 1, GREEN, GREEN_DARK)
+    person(canvas, 1, 5, BLUE, BLUE_DARK)
+    return canvas
+
+
+def glyph_export():
+    canvas = glyph_canvas()
+    page(canvas, 1, 1, 10, 15, fold=3, lines=[(4, 3, 7), (6, 3, 5), (12, 3, 8)])
+    paint(canvas, arrow(4, 16, 8.5, True, shaft=4, head=5), BLUE, BLUE_DARK)
+    return canvas
+
+
+def glyph_import():
+    canvas = glyph_canvas()
+    page(canvas, 1, 1, 10, 15, fold=3, lines=[(4, 3, 7), (6, 3, 5), (12, 3, 8)])
+    paint(canvas, arrow(3, 16, 8.5, False, shaft=4, head=5), GREEN, GREEN_DARK)
+    return canvas
+
+
+# The main window's command glyphs in the order of their image indexes.
+ACTION_GLYPHS = [
+    glyph_add_file,  # 0
+    glyph_start,  # 1
+    glyph_web_site,  # 2
+    glyph_save_log,  # 3
+    glyph_exit,  # 4
+    glyph_stop,  # 5
+    glyph_document,  # 6, not bound to a command
+    glyph_help,  # 7
+    glyph_untick_all,  # 8
+    glyph_tick_all,  # 9
+    glyph_add_folder,  # 10
+    glyph_settings,  # 11
+    glyph_clear_list,  # 12
+    glyph_history_tools,  # 13
+    glyph_user_profiles,  # 14
+    glyph_export,  # 15
+    glyph_import,  # 16
+]
+
+
+def gauge(filled, fill, outline):
+    """Three bars of rising height; the first `filled` of them are coloured."""
+    canvas = glyph_canvas()
+    for index, (x0, top) in enumerate(((1, 10), (6, 6), (11, 2))):
+        if index < filled:
+            paint(canvas, rect(x0, top, x0 + 4, 15), fill, outline)
+        else:
+            paint(canvas, rect(x0, top, x0 + 4, 15), EMPTY_BAR, STEEL)
+    return canvas
+
+
+def mode_custom():
+    """Three sliders set at different heights."""
+    canvas = glyph_canvas()
+    for x0, knob in ((1, 8), (6, 3), (11, 10)):
+        canvas.fill(x0 + 1, 1, x0 + 3, 15, STEEL)
+        paint(canvas, rect(x0, knob, x0 + 4, knob + 4), VIOLET, VIOLET_DARK)
+    return canvas
+
+
+# The erase modes' icons: Speed, Normal, High, Custom.
+MODE_ICONS = [
+    lambda: gauge(1, GREEN, GREEN_DARK),
+    lambda: gauge(2, ORANGE_BAR, ORANGE_DARK),
+    lambda: gauge(3, RED, RED_DARK),
+    mode_custom,
+]
+
+
+def strip(makers):
+    """The glyphs side by side, left to right."""
+    canvas = Canvas(GLYPH * len(makers), GLYPH, MAGENTA)
+    for index, make in enumerate(makers):
+        glyph = make()
+        for y in range(GLYPH):
+            for x in range(GLYPH):
+                canvas.put(index * GLYPH + x, y, glyph.get(x, y))
+    return canvas
+
+
 # --- file formats ------------------------------------------------------------------------
 
 
@@ -314,6 +740,18 @@ def write_bmp(path, canvas):
         out.write(struct.pack("<2sIHHI", b"BM", 14 + len(body), 0, 0, offset) + body)
 
 
+def write_bmp24(path, canvas):
+    """A 24-bit BMP: the glyph strips keep their exact colours, magenta among them."""
+    stride = (canvas.width * 3 + 3) & ~3
+    bits = bytearray()
+    for y in range(canvas.height - 1, -1, -1):
+        row = b"".join(struct.pack("<BBB", b, g, r) for (r, g, b) in canvas.pixels[y])
+        bits += row + bytes(stride - len(row))
+    header = struct.pack("<IiiHHIIiiII", 40, canvas.width, canvas.height, 1, 24, 0, len(bits), 2835, 2835, 0, 0)
+    with open(path, "wb") as out:
+        out.write(struct.pack("<2sIHHI", b"BM", 14 + 40 + len(bits), 0, 0, 14 + 40) + header + bytes(bits))
+
+
 def write_ico(path, sizes):
     images = []
     for size in sizes:
@@ -340,6 +778,8 @@ def main():
     write_bmp(os.path.join(folder, "details.bmp"), details_page())
     write_bmp(os.path.join(folder, "logo.bmp"), logo())
     write_ico(os.path.join(folder, "tidemarrow.ico"), [16, 32, 48])
+    write_bmp24(os.path.join(folder, "actions.bmp"), strip(ACTION_GLYPHS))
+    write_bmp24(os.path.join(folder, "modes.bmp"), strip(MODE_ICONS))
 
 
 if __name__ == "__main__":
