@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "settings/ConfigWindow.h"
 #include "ui/MessagePump.h"
 
 TApplication& Application() {
@@ -10,7 +11,10 @@ TApplication& Application() {
     return application;
 }
 
+TApplication::TApplication() = default;
+
 TApplication::~TApplication() {
+    FreeConfigWindow();
     if (comInitialized_) ::CoUninitialize();
 }
 
@@ -36,6 +40,14 @@ void TApplication::SetIcon(HICON icon) {
         ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     }
 }
+
+TConfigWindow& TApplication::CreateConfigWindow() {
+    FreeConfigWindow();
+    config_ = std::make_unique<TConfigWindow>();
+    return *config_;
+}
+
+void TApplication::FreeConfigWindow() { config_.reset(); }
 
 int TApplication::Run() {
     MSG msg{};

@@ -5,15 +5,18 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "ui/Window.h"
+
+class TConfigWindow;
 
 class TApplication : public ui::Window {
 public:
     static constexpr const wchar_t* kClassName = L"TApplication";
 
-    TApplication() = default;
+    TApplication();
     ~TApplication() override;
 
     // Initialises COM and the common controls and makes the application window. False when the
@@ -31,6 +34,12 @@ public:
     void SetMainWindow(HWND window) { mainWindow_ = window; }
     HWND MainWindow() const { return mainWindow_; }
 
+    // The program's single settings object, which the application owns from start-up to the
+    // end: made (replacing any earlier one) and freed here; freeing it saves the settings.
+    TConfigWindow& CreateConfigWindow();
+    void FreeConfigWindow();
+    TConfigWindow* Config() const { return config_.get(); }
+
     // Runs the message loop until the program is told to end; gives the exit code.
     int Run();
     // Ends the message loop after the current message.
@@ -44,6 +53,7 @@ private:
     std::wstring title_;
     HICON icon_ = nullptr;
     HWND mainWindow_ = nullptr;
+    std::unique_ptr<TConfigWindow> config_;
     bool terminated_ = false;
     bool comInitialized_ = false;
 };

@@ -1,22 +1,249 @@
 #pragma once
 
-#include <atomic>
+// The main window: the frame of the program (menu bar, control bar with the two tool bars,
+// the mode selector and the busy animation, the four content panels and the status bar), its
+// start-up sequence (profile, settings, notifier, command line), the user-interface lock used
+// while jobs run, the filtering of system commands, and closing.
+//
+//   TMainWindow mainWindow(Application(), ProgramFolder(), arguments);
+//   if (mainWindow.Create(Application().Handle(), SW_SHOWNORMAL)) Application().Run();
+//
+// The file list's behaviour, the erase run, list transfer, shell commands and the history
+// tools are their own parts; their entry points here are the handlers marked as call sites.
 
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/Paths.h"
 #include "resources/ProductInfo.h"
+#include "ui/Action.h"
+#include "ui/Controls.h"
+#include "ui/Gdi.h"
 #include "ui/Window.h"
 
-// The main window. For now it is the empty frame that later parts fill.
+class TApplication;
+class TSSTP;
+class TOsterlanActionImage;
+class TImageControl;
+
 class TMainWindow : public ui::Window {
 public:
     static constexpr const wchar_t* kClassName = L"TMainWindow";
     static constexpr const wchar_t* kTitle = kProductTitle;
+    static constexpr int kClientWidth = 686;
+    static constexpr int kClientHeight = 444;
+    static constexpr int kControlBarHeight = 34;
 
-    // Makes the window, owned by `owner` (the application window), and shows it.
+    // Control identifiers (the actions use ui::kFirstActionCommand and up).
+    enum ControlId : int {
+        IDC_ACTIONTOOLBAR1 = 1001,
+        IDC_ACTIONTOOLBAR2,
+        IDC_CONTROLBAR1,
+        IDC_TOOLPANEL1,
+        IDC_TOOLPANEL2,
+        IDC_COMBOBOXEX1,
+        IDC_BUTTON2,
+        IDC_MAINPANEL,
+        IDC_ERASEPANEL,
+        IDC_RESULTPANEL,
+        IDC_TOOLSPANEL,
+        IDC_FILELIST,
+        IDC_BITBTN1,
+        IDC_BITBTN2,
+        IDC_BITBTN3,
+        IDC_BITBTN4,
+        IDC_BITBTN5,
+        IDC_BITBTN6,
+        IDC_BUTTON1,
+        IDC_ERASELOG,
+        IDC_PROGRESSBAR1,
+        IDC_PROGRESSBAR2,
+        IDC_STATUSBAR1,
+        IDC_LABEL2,
+        IDC_LABEL3,
+        IDC_LABEL9,
+    };
+
+    // The content panel that shows.
+    enum class ContentPanel { List, Running, Result, Tools };
+
+    // The window reads its profiles under `programFolder` + "User" and takes `arguments` as
+    // the program's command-line arguments (without the program's own name).
+    explicit TMainWindow(TApplication& application, std::wstring programFolder = ProgramFolder(),
+                         std::vector<std::wstring> arguments = {});
+    ~TMainWindow() override;
+
+    // Builds the window and runs the start-up sequence; then shows it with `showCommand`.
+    // A failure shows "初期化エラー", tells the application to end and gives false. When no
+    // profile is chosen the window is made but the application is told to end.
     bool Create(HWND owner, int showCommand);
 
+    // --- state ---
+    // The profile chosen at start; empty when none was chosen.
+    std::wstring ProfileName;
     // Set by the Stop command; read by the engine at every progress tick.
     std::atomic<bool> AbortRequested{false};
+    // A run or a tools job is in progress.
+    bool Busy = false;
+    // 0 normal, 1 minimized, 2 maximized: the state kept while a job or the tools panel shows.
+    int SavedWindowState = 0;
+    // The file list's pop-up menu is showing.
+    bool PopupBusy = false;
+    // The existing file named on the command line, waiting for the file list's add gate;
+    // empty when there is none.
+    std::wstring PendingCommandLineFile;
+    // The list that was left when the program last closed is due for import.
+    bool PendingAutoImport = false;
+
+    // --- operations other parts use ---
+    void ShowEraseMode(bool selectInCombo, bool showInStatus);
+    void ApplyDisplaySettings();
+    void FitToolBars();
+    void ShowOverallProgress(int done, int total);
+    void UpdateListActions();
+    void LockUserInterface(bool locked);
+    // Stores the window state in SavedWindowState and brings the window back to normal.
+    void SaveWindowState();
+    void RestoreWindowState(int state);
+    // Gives the button image `imageIndex` of `images` as its glyph unless it has one already;
+    // false (after the report) when it could not be drawn.
+    bool SetButtonGlyph(ui::BitmapButton& button, int imageIndex, HIMAGELIST images);
+    void ShowContentPanel(ContentPanel panel);
+    ContentPanel VisibleContentPanel() const { return visiblePanel_; }
+    // The close query: true when the window may close.
+    bool FormCloseQuery();
+    // Empties the file list and its icons; the list actions follow, the progress shows 0/0.
+    void ClearFileList();
+
+    // The apply button shows that a mode change is pending.
+    bool ModeChangePending() const { return modeChangePending_; }
+    const std::wstring& ProgramFolderPath() const { return programFolder_; }
+    TSSTP* Notifier() const { return SSTP1.get(); }
+    TOsterlanActionImage* BusyAnimation() const { return OsterlanActionImage1.get(); }
+
+    // --- controls ---
+    ui::ActionList Actions;
+    HMENU ActionMainMenuBar1 = nullptr;
+    ui::UniqueMenu FileListPopup;
+    ui::Panel ControlBar1;
+    HWND ActionToolBar1 = nullptr;
+    HWND ActionToolBar2 = nullptr;
+    ui::Panel ToolPanel1;
+    HWND Label1 = nullptr;
+    ui::ComboBoxEx ComboBoxEx1;
+    HWND Button2 = nullptr;
+    ui::Panel ToolPanel2;
+    HWND Bevel4 = nullptr;
+
+    ui::Panel MainPanel;
+    ui::CheckListView FileList;
+    std::unique_ptr<TImageControl> Image4;
+    ui::BitmapButton BitBtn3;
+    ui::BitmapButton BitBtn1;
+    ui::BitmapButton BitBtn5;
+
+    ui::Panel ErasePanel;
+    std::unique_ptr<TImageControl> Image1;
+    HWND Bevel1 = nullptr;
+    HWND Label4 = nullptr;
+    HWND Label2 = nullptr;
+    HWND Label5 = nullptr;
+    HWND Label3 = nullptr;
+    HWND ProgressBar1 = nullptr;
+    ui::BitmapButton BitBtn2;
+
+    ui::Panel ResultPanel;
+    HWND Image2 = nullptr;
+    HWND Label6 = nullptr;
+    HWND EraseLog = nullptr;
+    ui::BitmapButton BitBtn4;
+    HWND Button1 = nullptr;
+
+    ui::Panel Toolspanel;
+    std::unique_ptr<TImageControl> Image3;
+    HWND Label9 = nullptr;
+    HWND BitBtn6 = nullptr;
+
+    // The tool tips of the mode selector and the Apply button.
+    HWND Hints = nullptr;
+    // The tool tip text of a control; empty when it has none.
+    std::wstring HintOf(HWND control) const;
+
+    ui::StatusBar StatusBar1;
+    HWND ProgressBar2 = nullptr;
+
+    ui::ImageList ImageList2;  // the file list's small icons
+    ui::ImageList ImageList3;  // the erase mode icons
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    // Construction, in its steps.
+    void BuildFrame(HWND owner);
+    void BuildActions();
+    void BuildBars();
+    void BuildPanels();
+    void BuildStatusBar();
+    void FormCreate();
+    void DrawToolsHeader();
+    void TakeCommandLineArgument();
+    void FormShow();
+    void FormClose();
+    // Call sites of the file list and the list transfer.
+    void AddCommandLineFile();
+    void ImportLeftList();
+    void ExportListForNextStart();
+
+    // Action handlers; those marked as call sites belong to the parts named there.
+    void Action1Execute();   // add files (file list)
+    void Action2Execute();   // start the run (erase run)
+    void Action3Execute();   // close the main window
+    void Action4Execute();   // clear the list (file list)
+    void Action5Execute();   // tick every row (file list)
+    void Action6Execute();   // untick every row (file list)
+    void Action7Execute();   // settings window (shell commands)
+    void Action8Execute();   // stop the run (erase run)
+    void Action9Execute();   // add a folder (file list)
+    void Action10Execute();  // help (shell commands)
+    void Action11Execute();  // remove unticked rows (file list)
+    void Action12Execute();  // remove ticked rows (file list)
+    void Action13Execute();  // about box (shell commands)
+    void Action14Execute();  // web page (shell commands)
+    void Action15Execute();  // apply the chosen erase mode
+    void Action16Execute();  // run the history tools (tools panel)
+    void Action17Execute();  // show the history tools panel (tools panel)
+    void Action18Execute();  // profile manager (shell commands)
+    void Action19Execute();  // file properties (shell commands)
+    void Action20Execute();  // import a list (list transfer)
+    void Action21Execute();  // export the list (list transfer)
+    void Action22Execute();  // remove the selected row (file list)
+
+    void ComboBoxEx1Change();
+    void SetApplyCaptionPending(bool pending);
+    void AddHint(HWND control, const std::wstring& text);
+    HWND AddChild(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int x, int y,
+                  int width, int height, int id = 0, DWORD exStyle = 0);
+    bool SettingsOrProfileWindowOpen() const;
+    bool ApplicationMinimized() const;
+
+    TApplication& application_;
+    std::wstring programFolder_;
+    std::vector<std::wstring> arguments_;
+    ContentPanel visiblePanel_ = ContentPanel::List;
+    bool modeChangePending_ = false;
+    bool shownOnce_ = false;
+    int contentTop_ = kControlBarHeight;
+    int contentHeight_ = 0;
+    SIZE minimumSize_{0, 0};
+
+    std::unique_ptr<TSSTP> SSTP1;
+    std::unique_ptr<TOsterlanActionImage> OsterlanActionImage1;
+    ui::Font windowFont_;
+    ui::Font windowBoldFont_;
+    ui::Font listFont_;
 };

@@ -1,0 +1,265 @@
+// The main window's frame at work: the mode selector, the status bar, the lock used while
+// jobs run, window states, system commands and closing.
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "app/Application.h"
+#include "app/MainWindow.h"
+#include "common/Assertions.h"
+#include "common/Types.h"
+#include "diagnostics/LogWindow.h"
+#include "dialogs/OsterlanActionImages.h"
+#include "notify/SSTP.h"
+#include "profiles/UsersWindow.h"
+#include "settings/ConfigWindow.h"
+
+namespace {
+
+const wchar_t* const kModeNames[] = {L"Speed", L"Normal", L"High", L"Custom"};
+const wchar_t kCloseCaption[] = L"終了の確認";
+const wchar_t kCloseText[] = L"未終了のファイルがありますが終了してもよろしいですか？";
+const wchar_t kApplyCaption[] = L"適用";
+// The class of the settings window, which refuses the close while it shows.
+const wchar_t kSettingsWindowClass[] = L"TConfigWindow";
+
+struct WindowSearch {
+    const wchar_t* className;
+    bool found;
+};
+
+BOOL CALLBACK FindVisibleOfClass(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<WindowSearch*>(lParam);
+    wchar_t name[64] = {};
+    ::GetClassNameW(hwnd, name, 64);
+    if (::IsWindowVisible(hwnd) && std::wstring(name) == search->className) {
+        search->found = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window of this thread with the class `className`.
+bool IsOwnVisibleWindow(const wchar_t* className) {
+    WindowSearch search{className, false};
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindVisibleOfClass, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace
+
+// --- operations ---
+
+void TMainWindow::ShowEraseMode(bool selectInCombo, bool showInStatus) {
+    TConfigWindow* config = application_.Config();
+    const int mode = config ? static_cast<int>(config->CurrentEraseMode()) : 0;
+    if (mode < 0 || mode > 3) return;
+    if (showInStatus) StatusBar1.SetText(0, std::wstring(L"モード:") + kModeNames[mode]);
+    if (selectInCombo) ComboBoxEx1.Select(mode);
+}
+
+void TMainWindow::ApplyDisplaySettings() {
+    ShowEraseMode(true, true);
+    TConfigWindow* config = application_.Config();
+    FileList.SetGridLines(config && config->ShowGrid());
+    std::wstring caption = application_.Title();
+    if (config && config->ShowUserName()) caption += L" " + ProfileName;
+    ::SetWindowTextW(Handle(), caption.c_str());
+    FitToolBars();
+}
+
+void TMainWindow::FitToolBars() {
+    const std::pair<HWND, int> pieces[] = {{ActionToolBar1, 260},
+                                           {ToolPanel1.Handle(), 207},
+                                           {ActionToolBar2, 77},
+                                           {ToolPanel2.Handle(), 88}};
+    for (const auto& [piece, width] : pieces)
+        if (piece) ::SetWindowPos(piece, nullptr, 0, 0, width, 28, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (HWND bar : {ActionToolBar1, ActionToolBar2})
+        if (bar) ::SendMessageW(bar, TB_AUTOSIZE, 0, 0);
+}
+
+void TMainWindow::ShowOverallProgress(int done, int total) {
+    StatusBar1.SetText(1, L"全体の経過(" + std::to_wstring(done) + L"/" + std::to_wstring(total) + L")");
+    ::SendMessageW(ProgressBar2, PBM_SETPOS, static_cast<WPARAM>(done), 0);
+}
+
+void TMainWindow::UpdateListActions() {
+    const bool rows = FileList.Handle() && FileList.RowCount() > 0;
+    for (int id : {2, 4, 5, 6, 11, 12, 21}) Actions[id].SetEnabled(rows);
+}
+
+void TMainWindow::LockUserInterface(bool locked) {
+    const UINT state = locked ? MF_GRAYED : MF_ENABLED;
+    if (ActionMainMenuBar1) {
+        const int count = ::GetMenuItemCount(ActionMainMenuBar1);
+        for (int i = 0; i < count; ++i) ::EnableMenuItem(ActionMainMenuBar1, i, MF_BYPOSITION | state);
+    }
+    for (HWND piece : {ActionToolBar1, ActionToolBar2, ToolPanel1.Handle(), ToolPanel2.Handle()})
+        if (piece) ::EnableWindow(piece, !locked);
+    for (HWND window : {Handle(), application_.Handle()}) {
+        if (!window) continue;
+        if (HMENU system = ::GetSystemMenu(window, FALSE))
+            ::EnableMenuItem(system, SC_CLOSE, MF_BYCOMMAND | state);
+        ::DrawMenuBar(window);
+    }
+}
+
+void TMainWindow::SaveWindowState() {
+    SavedWindowState = ::IsIconic(Handle()) ? 1 : ::IsZoomed(Handle()) ? 2 : 0;
+    if (SavedWindowState != 0) ::SendMessageW(Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+}
+
+void TMainWindow::RestoreWindowState(int state) {
+    const WPARAM command = state == 1 ? SC_MINIMIZE : state == 2 ? SC_MAXIMIZE : SC_RESTORE;
+    ::SendMessageW(Handle(), WM_SYSCOMMAND, command, 0);
+}
+
+bool TMainWindow::SetButtonGlyph(ui::BitmapButton& button, int imageIndex, HIMAGELIST images) {
+    if (button.HasGlyph()) return true;
+    if (button.SetGlyph(images, imageIndex)) {
+        ::InvalidateRect(button.Handle(), nullptr, TRUE);
+        return true;
+    }
+    RaiseAssertion(AssertSite::MainButtonGlyph);
+    return false;
+}
+
+// --- the mode selector ---
+
+void TMainWindow::SetApplyCaptionPending(bool pending) {
+    modeChangePending_ = pending;
+    ::SendMessageW(Button2, WM_SETFONT, reinterpret_cast<WPARAM>(pending ? windowBoldFont_.get() : windowFont_.get()),
+                   TRUE);
+    Actions[15].SetCaption(kApplyCaption);
+    ::InvalidateRect(Button2, nullptr, TRUE);
+}
+
+void TMainWindow::ComboBoxEx1Change() { SetApplyCaptionPending(true); }
+
+void TMainWindow::Action15Execute() {
+    const int selected = ComboBoxEx1.Selection();
+    if (selected < 0 || selected > 3) return;
+    SetApplyCaptionPending(false);
+    if (TConfigWindow* config = application_.Config()) config->SetEraseMode(static_cast<EraseMode>(selected));
+    ShowEraseMode(false, true);
+}
+
+// --- actions whose behaviour belongs to other parts: their call sites ---
+
+void TMainWindow::Action1Execute() {}   // file list: add files through the picker
+void TMainWindow::Action2Execute() {}   // erase run: start
+void TMainWindow::Action3Execute() { ::PostMessageW(Handle(), WM_CLOSE, 0, 0); }
+void TMainWindow::Action4Execute() {}   // file list: confirm, then clear
+void TMainWindow::Action5Execute() {}   // file list: tick every row
+void TMainWindow::Action6Execute() {}   // file list: untick every row
+void TMainWindow::Action7Execute() {}   // shell commands: settings window
+void TMainWindow::Action8Execute() {}   // erase run: stop
+void TMainWindow::Action9Execute() {}   // file list: add a folder
+void TMainWindow::Action10Execute() {}  // shell commands: help
+void TMainWindow::Action11Execute() {}  // file list: remove unticked rows
+void TMainWindow::Action12Execute() {}  // file list: remove ticked rows
+void TMainWindow::Action13Execute() {}  // shell commands: about box
+void TMainWindow::Action14Execute() {}  // shell commands: web page
+void TMainWindow::Action16Execute() {}  // tools panel: run the ticked tools
+void TMainWindow::Action17Execute() {}  // tools panel: show it
+void TMainWindow::Action18Execute() {}  // shell commands: profile manager
+void TMainWindow::Action19Execute() {}  // shell commands: file properties
+void TMainWindow::Action20Execute() {}  // list transfer: import
+void TMainWindow::Action21Execute() {}  // list transfer: export
+void TMainWindow::Action22Execute() {}  // file list: remove the selected row
+
+// --- closing ---
+
+bool TMainWindow::SettingsOrProfileWindowOpen() const {
+    return IsOwnVisibleWindow(kSettingsWindowClass) || IsOwnVisibleWindow(TUsersWindow::kClassName);
+}
+
+bool TMainWindow::ApplicationMinimized() const {
+    return ::IsIconic(Handle()) || (application_.Handle() && ::IsIconic(application_.Handle()));
+}
+
+bool TMainWindow::FormCloseQuery() {
+    TConfigWindow* config = application_.Config();
+    bool canClose;
+    if (SettingsOrProfileWindowOpen()) {
+        canClose = false;
+    } else if (!config || !config->WarningClose()) {
+        canClose = true;
+    } else if (FileList.RowCount() == 0) {
+        canClose = !ApplicationMinimized();
+    } else {
+        canClose = ::MessageBoxW(Handle(), kCloseText, kCloseCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+        if (canClose && config->AutoIn()) ExportListForNextStart();
+    }
+    if (config && config->PowerOffAfterRun()) canClose = true;
+    return canClose;
+}
+
+void TMainWindow::FormClose() {
+    FreeErrorLogWindow();
+    application_.FreeConfigWindow();
+    SSTP1.reset();
+    OsterlanActionImage1.reset();
+    FileListPopup.reset();
+}
+
+// --- messages ---
+
+LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        if (ComboBoxEx1.IsSelectionChange(wParam, lParam)) {
+            ComboBoxEx1Change();
+            return 0;
+        }
+        if (Actions.HandleCommand(wParam, lParam)) return 0;
+        break;
+    case WM_NOTIFY: {
+        LRESULT result = 0;
+        if (Actions.HandleNotify(lParam, result)) return result;
+        break;
+    }
+    case WM_DRAWITEM:
+        if (ui::BitmapButton::DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
+        break;
+    case WM_SHOWWINDOW:
+        if (wParam) FormShow();
+        break;
+    case WM_GETMINMAXINFO:
+        if (minimumSize_.cx > 0) {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize.x = minimumSize_.cx;
+            info->ptMinTrackSize.y = minimumSize_.cy;
+            return 0;
+        }
+        break;
+    case WM_SIZE:
+        if (StatusBar1.Handle()) ::SendMessageW(StatusBar1.Handle(), WM_SIZE, 0, 0);
+        break;
+    case WM_SYSCOMMAND: {
+        if (Busy) return 0;
+        const WPARAM command = wParam & 0xFFF0;
+        if (visiblePanel_ == ContentPanel::Tools && (command == SC_MAXIMIZE || command == SC_CLOSE)) return 0;
+        break;
+    }
+    case WM_NCLBUTTONDBLCLK:
+        if (visiblePanel_ == ContentPanel::Tools) return 0;
+        break;
+    case WM_DROPFILES:
+        // The file list takes dropped files; until it does, the drop is only released.
+        ::DragFinish(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case WM_CLOSE:
+        if (FormCloseQuery()) ::DestroyWindow(Handle());
+        return 0;
+    case WM_DESTROY:
+        FormClose();
+        application_.Terminate();
+        return 0;
+    default:
+        break;
+    }
+    return ui::Window::HandleMessage(message, wParam, lParam);
+}
