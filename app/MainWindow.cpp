@@ -163,6 +163,12 @@ bool TMainWindow::Create(HWND owner, int showCommand) {
     return true;
 }
 
+std::wstring TMainWindow::ChooseProfile() {
+    TNewUserWindow chooser(programFolder_);
+    if (chooser.Create(Handle())) chooser.ShowModal();
+    return chooser.ChosenName();
+}
+
 // --- the frame ---
 
 HWND TMainWindow::AddChild(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int x,
@@ -436,11 +442,7 @@ void TMainWindow::FormCreate() {
     // 12. An empty list.
     ClearFileList();
     // 13. The profile.
-    {
-        TNewUserWindow chooser(programFolder_);
-        if (chooser.Create(Handle())) chooser.ShowModal();
-        ProfileName = chooser.ChosenName();
-    }
+    ProfileName = ChooseProfile();
     if (ProfileName.empty()) {
         // Without a profile there is nothing to load and nothing may be saved: the program
         // ends as soon as its loop starts.

@@ -181,6 +181,8 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Shows the profile chooser and gives the name chosen; empty when none was.
+    virtual std::wstring ChooseProfile();
 
 private:
     // Construction, in its steps.

@@ -7,7 +7,7 @@
 #define TM_PRODUCT_VERSION "2.01"
 #define TM_PRODUCT_VERSION_NUMBERS 2, 0, 1, 0
 #define TM_PRODUCT_ORGANISATION "TIDEMARROW Project"
-#define TM_PRODUCT_NOTICE "Copyright (C) 2025-2026 TIDEMARROW Project"
+#define TM_PRODUCT_NOTICE "(C) 2025-2026 TIDEMARROW Project"
 #define TM_PRODUCT_WEB_ADDRESS "https://www.example.com/tidemarrow/"
 #define TM_PRODUCT_CONTACT "support@example.com"
 
@@ -21,7 +21,8 @@ inline constexpr wchar_t kProductTitle[] = TM_WIDEN(TM_PRODUCT_TITLE);
 inline constexpr wchar_t kProductVersion[] = TM_WIDEN(TM_PRODUCT_VERSION);
 // The rights holder, as the details page names the organisation.
 inline constexpr wchar_t kProductOrganisation[] = TM_WIDEN(TM_PRODUCT_ORGANISATION);
-// The notice line of the about box and the status bar: the rights holder and the years.
+// The notice line of the about box, the status bar and the version message: the rights
+// holder and the years, short enough for the status bar's last panel.
 inline constexpr wchar_t kProductNotice[] = TM_WIDEN(TM_PRODUCT_NOTICE);
 // The product's web page: the about box's link, the web page command, the details page.
 inline constexpr wchar_t kProductWebAddress[] = TM_WIDEN(TM_PRODUCT_WEB_ADDRESS);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <memory>
 #include <string>
 #include <thread>
@@ -116,6 +117,28 @@ protected:
     std::unique_ptr<TMainWindow> window;
     HWND handle_ = nullptr;
 };
+
+// --- start-up failure ---
+
+// A main window whose start-up fails at the profile step.
+class FailingMainWindow : public TMainWindow {
+public:
+    using TMainWindow::TMainWindow;
+
+protected:
+    std::wstring ChooseProfile() override { throw std::runtime_error("no profiles"); }
+};
+
+TEST_F(MainWindowTest, FailureDuringStartUpShowsTheInitialisationErrorAndEndsTheProgram) {
+    FailingMainWindow failing(application, folder.Path());
+    DialogAnswerer box(L"初期化エラー", IDOK);
+    EXPECT_FALSE(failing.Create(application.Handle(), SW_SHOWNORMAL));
+    ASSERT_TRUE(box.Wait());
+    EXPECT_EQ(box.Text(), L"正しくアプリケーションを初期化出来ませんでした。サポートへご連絡下さい");
+    EXPECT_TRUE(application.Terminated());
+    EXPECT_FALSE(::IsWindow(failing.Handle()));
+    EXPECT_EQ(application.Config(), nullptr) << "nothing was loaded, so nothing will be saved";
+}
 
 // --- layout ---
 

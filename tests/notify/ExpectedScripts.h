@@ -20,7 +20,7 @@ inline constexpr char kRunEndScriptBytes[] =
 // The notice line sits between "\n\w9" and the closing remark.
 inline constexpr char kVersionScriptBytes[] =
     "Script: \\h\\s5TIDEMARROW32 SE\\n\\w9Version:\\n\\w9"
-    "Copyright (C) 2025-2026 TIDEMARROW Project"
+    "(C) 2025-2026 TIDEMARROW Project"
     "\\w9\\u\\s0\215\354\216\322\202\315\214\203\202\265\202\255\224\346\202\352\202\306\202\351\202\252\202"
     "\310\201c\\e";
 
