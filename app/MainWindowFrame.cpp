@@ -98,6 +98,20 @@ void TMainWindow::LockUserInterface(bool locked) {
     }
     for (HWND piece : {ActionToolBar1, ActionToolBar2, ToolPanel1.Handle(), ToolPanel2.Handle()})
         if (piece) ::EnableWindow(piece, !locked);
+    // Tool bar buttons show the lock too; unlocked, each takes its action's state again.
+    for (HWND bar : {ActionToolBar1, ActionToolBar2}) {
+        if (!bar) continue;
+        const int count = static_cast<int>(::SendMessageW(bar, TB_BUTTONCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            TBBUTTON button{};
+            if (!::SendMessageW(bar, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&button)) ||
+                (button.fsStyle & BTNS_SEP))
+                continue;
+            const ui::Action* action = Actions.Find(button.idCommand - ui::kFirstActionCommand);
+            const bool enabled = !locked && (!action || action->Enabled());
+            ::SendMessageW(bar, TB_ENABLEBUTTON, static_cast<WPARAM>(button.idCommand), MAKELPARAM(enabled, 0));
+        }
+    }
     for (HWND window : {Handle(), application_.Handle()}) {
         if (!window) continue;
         if (HMENU system = ::GetSystemMenu(window, FALSE))

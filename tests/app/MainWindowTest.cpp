@@ -475,8 +475,17 @@ TEST_F(MainWindowTest, LockUserInterfaceGreysCloseInBothSystemMenusAndDisablesTh
     for (HWND piece : {window->ActionToolBar1, window->ActionToolBar2, window->ToolPanel1.Handle(),
                        window->ToolPanel2.Handle()})
         EXPECT_FALSE(::IsWindowEnabled(piece));
+    // The buttons show it too: Add files (always enabled) and Check all (enabled by a row).
+    const auto buttonEnabled = [&](int action) {
+        return ::SendMessageW(window->ActionToolBar1, TB_ISBUTTONENABLED,
+                              static_cast<WPARAM>(ui::kFirstActionCommand + action), 0) != 0;
+    };
+    EXPECT_FALSE(buttonEnabled(1));
+    EXPECT_FALSE(buttonEnabled(5));
 
     window->LockUserInterface(false);
+    EXPECT_TRUE(buttonEnabled(1));
+    EXPECT_FALSE(buttonEnabled(5)) << "the empty list keeps Check all disabled";
     EXPECT_FALSE(IsGrayed(::GetSystemMenu(Main(), FALSE), SC_CLOSE, MF_BYCOMMAND));
     EXPECT_FALSE(IsGrayed(::GetSystemMenu(application.Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND));
     for (int i = 0; i < 5; ++i) EXPECT_FALSE(IsGrayed(window->ActionMainMenuBar1, i, MF_BYPOSITION)) << i;
