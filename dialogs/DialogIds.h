@@ -13,3 +13,13 @@
 
 // The busy animation's timer: 8220.
 #define IDT_BUSY_TIMER 8220
+
+// The file picker's preview panel TTidemarrowOpenDialog: 8240 to 8259.
+#define IDC_PICKER_PREVIEWPANEL 8241
+#define IDC_PICKER_IMAGE1 8242
+#define IDC_PICKER_SELECTCHECKBOX 8243
+#define IDC_PICKER_IGBE 8244
+#define IDC_PICKER_TEXTEDIT 8245
+#define IDC_PICKER_GROUPB 8246
+#define IDC_PICKER_SPBTN1 8247
+#define IDC_PICKER_STATICTEXT1 8248

@@ -36,3 +36,7 @@
 #define IDB_GLYPH_SIZE 16
 // The strips' transparent colour, as RGB(255, 0, 255).
 #define IDB_GLYPH_MASK_COLOUR 0x00FF00FF
+
+// The file picker's extension of the open dialog: a child dialog holding the platform's
+// placeholder for the standard controls (stc32) at the top; the preview panel takes the rest.
+#define IDD_OPEN_PREVIEW 300
