@@ -535,9 +535,12 @@ void TMainWindow::ClearFileList() {
     ShowOverallProgress(0, 0);
 }
 
-// The file list's add gate takes PendingCommandLineFile with #RemoveReadOnly and
-// ExclusionActive.
-void TMainWindow::AddCommandLineFile() {}
+// The file named on the command line goes through the add gate like any other.
+void TMainWindow::AddCommandLineFile() {
+    const std::wstring path = std::move(PendingCommandLineFile);
+    PendingCommandLineFile.clear();
+    if (!path.empty()) AddFileToList(path, RemoveReadOnlySetting(), ExclusionSetting());
+}
 
 // The list transfer imports ResList.txt.
 void TMainWindow::ImportLeftList() { PendingAutoImport = true; }

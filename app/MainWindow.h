@@ -12,8 +12,10 @@
 // tools are their own parts; their entry points here are the handlers marked as call sites.
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -118,6 +120,41 @@ public:
     bool FormCloseQuery();
     // Empties the file list and its icons; the list actions follow, the progress shows 0/0.
     void ClearFileList();
+
+    // --- the file list ---
+    // The one way into the list: appends a ticked row for an existing file on a fixed disk
+    // unless the exclusions refuse it (read-only files when both flags are set, excluded
+    // extensions when `useExclusions` is set). A file whose size cannot be read gets no row.
+    void AddFileToList(const std::wstring& path, bool excludeReadOnly, bool useExclusions);
+    // Each path through AddFileToList, the list drawn once at the end.
+    void AddFilesToList(const std::vector<std::wstring>& paths, bool excludeReadOnly, bool useExclusions);
+    void SetAllTicks(bool ticked);
+    // Removes every row whose tick state is `ticked`.
+    void RemoveRowsByTick(bool ticked);
+    // Rebuilds the list from the rows whose files still exist, through the add gate.
+    void ReloadFileList();
+    int CountTicked() const;
+    // Re-sorts the rows by SortColumn and SortAscending.
+    void SortFileList();
+    // The text shown for a row's extension: upper case without dots; "ファイル" when none.
+    static std::wstring ExtensionText(const std::wstring& path);
+    // The size as "%40.0n" shows it: the user's thousands separator, right-aligned in 40.
+    static std::wstring SizeText(std::int64_t size);
+    // A file (not a folder) under a drive letter that is a fixed local disk.
+    static bool IsOnFixedDisk(const std::wstring& path);
+    // Appends the file's small icon (image and mask, 16 × 16) to `images`; its index.
+    static int AddSmallIcon(const std::wstring& path, HIMAGELIST images);
+    // Adds the files of `folder` after asking whether its subfolders count too.
+    void AddFolderFiles(const std::wstring& folder);
+    // Takes the files of a drop from the shell (ignored while Busy); releases the drop.
+    void FormDropFiles(HDROP drop);
+    // The column header `column` was clicked.
+    void FileListColumnClick(int column);
+    // Asks and removes the first selected row.
+    void RemoveSelectedRow();
+    // Sort state: the column last clicked and the direction.
+    int SortColumn = 0;
+    bool SortAscending = false;
 
     // The apply button shows that a mode change is pending.
     bool ModeChangePending() const { return modeChangePending_; }
@@ -224,6 +261,15 @@ private:
     void Action20Execute();  // import a list (list transfer)
     void Action21Execute();  // export the list (list transfer)
     void Action22Execute();  // remove the selected row (file list)
+    // Shows an open dialog and adds the files chosen.
+    void ChooseFilesToAdd();
+    // The list view's notifications; true when handled.
+    bool FileListNotify(const NMHDR& header, LRESULT& result);
+    void FileListDblClick();
+    void FileListContextPopup();
+    // The profile's #RemoveReadOnly and the exclusion gate; false without settings.
+    bool RemoveReadOnlySetting() const;
+    bool ExclusionSetting() const;
 
     void ComboBoxEx1Change();
     void SetApplyCaptionPending(bool pending);

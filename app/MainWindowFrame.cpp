@@ -162,18 +162,11 @@ void TMainWindow::Action15Execute() {
 
 // --- actions whose behaviour belongs to other parts: their call sites ---
 
-void TMainWindow::Action1Execute() {}   // file list: add files through the picker
 void TMainWindow::Action2Execute() {}   // erase run: start
 void TMainWindow::Action3Execute() { ::PostMessageW(Handle(), WM_CLOSE, 0, 0); }
-void TMainWindow::Action4Execute() {}   // file list: confirm, then clear
-void TMainWindow::Action5Execute() {}   // file list: tick every row
-void TMainWindow::Action6Execute() {}   // file list: untick every row
 void TMainWindow::Action7Execute() {}   // shell commands: settings window
 void TMainWindow::Action8Execute() {}   // erase run: stop
-void TMainWindow::Action9Execute() {}   // file list: add a folder
 void TMainWindow::Action10Execute() {}  // shell commands: help
-void TMainWindow::Action11Execute() {}  // file list: remove unticked rows
-void TMainWindow::Action12Execute() {}  // file list: remove ticked rows
 void TMainWindow::Action13Execute() {}  // shell commands: about box
 void TMainWindow::Action14Execute() {}  // shell commands: web page
 void TMainWindow::Action16Execute() {}  // tools panel: run the ticked tools
@@ -182,7 +175,6 @@ void TMainWindow::Action18Execute() {}  // shell commands: profile manager
 void TMainWindow::Action19Execute() {}  // shell commands: file properties
 void TMainWindow::Action20Execute() {}  // list transfer: import
 void TMainWindow::Action21Execute() {}  // list transfer: export
-void TMainWindow::Action22Execute() {}  // file list: remove the selected row
 
 // --- closing ---
 
@@ -233,6 +225,7 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NOTIFY: {
         LRESULT result = 0;
         if (Actions.HandleNotify(lParam, result)) return result;
+        if (FileListNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) return result;
         break;
     }
     case WM_DRAWITEM:
@@ -262,8 +255,7 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (visiblePanel_ == ContentPanel::Tools) return 0;
         break;
     case WM_DROPFILES:
-        // The file list takes dropped files; until it does, the drop is only released.
-        ::DragFinish(reinterpret_cast<HDROP>(wParam));
+        FormDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_CLOSE:
         if (FormCloseQuery()) ::DestroyWindow(Handle());

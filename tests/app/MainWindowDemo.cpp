@@ -1,6 +1,6 @@
 // Shows the main window in one of its states, for looking at it (or capturing it) on a
 // display:  main_window_demo start|chooser|locked [seconds]
-//   start    the window after start-up, with three files listed
+//   start    the window after start-up, with three real files listed
 //   chooser  the profile chooser at start (three profiles)
 //   locked   a run in progress: the erase panel, with the interface locked
 // Profiles live in a temporary program folder, removed at the end.
@@ -10,6 +10,7 @@
 
 #include <cwchar>
 #include <string>
+#include <utility>
 
 #include "app/Application.h"
 #include "app/MainWindow.h"
@@ -49,17 +50,14 @@ int wmain(int argc, wchar_t** argv) {
     application.SetMainWindow(window.Handle());
     if (application.Terminated()) return 0;
 
-    const wchar_t* const rows[][4] = {
-        {L"報告書.doc", L"DOC", L"24,576", L"C:\\文書\\報告書.doc"},
-        {L"写真.jpg", L"JPG", L"1,048,576", L"C:\\画像\\写真.jpg"},
-        {L"memo", L"ファイル", L"512", L"C:\\memo"},
-    };
-    for (const auto& row : rows) {
-        wchar_t size[64];
-        std::swprintf(size, 64, L"%40ls", row[2]);
-        window.FileList.AddRow({L"", row[0], row[1], size, row[3]}, true);
+    // Three real files in the temporary folder, listed through the add gate.
+    ::CreateDirectoryW((folder / L"文書").c_str(), nullptr);
+    const std::pair<const wchar_t*, std::size_t> files[] = {
+        {L"文書\\報告書.doc", 24576}, {L"文書\\写真.jpg", 1048576}, {L"文書\\memo", 512}};
+    for (const auto& [name, size] : files) {
+        WriteBytes(folder / name, std::string(size, 'x'));
+        window.AddFileToList(folder / name, false, false);
     }
-    window.UpdateListActions();
     if (mode == L"locked") {
         window.ShowContentPanel(TMainWindow::ContentPanel::Running);
         window.LockUserInterface(true);

@@ -604,11 +604,13 @@ TEST_F(MainWindowTest, NoProfileChosenLoadsAndSavesNothingAndEnds) {
         EXPECT_FALSE(FileExists(ProfileFolder(name) + L"\\Config.ini")) << "nothing saved in " << name;
 }
 
-TEST_F(MainWindowTest, AQuotedCommandLineFileIsKeptForTheList) {
+TEST_F(MainWindowTest, AQuotedCommandLineFileGoesToTheList) {
     const std::wstring file = folder / L"secret file.txt";
     ASSERT_TRUE(WriteBytes(file, "data"));
     Make({L"\"" + file + L"\""});
-    EXPECT_EQ(window->PendingCommandLineFile, file);
+    EXPECT_TRUE(window->PendingCommandLineFile.empty());
+    ASSERT_EQ(window->FileList.RowCount(), 1);
+    EXPECT_EQ(window->FileList.Text(0, 4), file);
     EXPECT_FALSE(window->PendingAutoImport) << "an argument replaces the automatic import";
 }
 

@@ -1,0 +1,189 @@
+// filelist_bench: how fast files reach the main window's list, against plain text rows.
+//   filelist_bench [--files N]
+// Prints
+//   case=baseline per_row_us=<µs>            N text-only rows into a check list view
+//   case=add per_file_us=<µs> ratio=<to baseline>   N files of a folder through AddFileToList
+//                                                   (existence, disk, size, icon, row)
+//   case=icon per_file_us=<µs>               AddSmallIcon alone, for the same files
+//   case=sort ms=<ms>                        sorting the N rows by the size column
+// The files are small, made in a temporary folder beside the executable's temp folder, and
+// removed at the end.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "app/Application.h"
+#include "app/MainWindow.h"
+#include "engine/EraseFunc.h"
+#include "ui/Controls.h"
+#include "ui/Gdi.h"
+
+namespace {
+
+double Now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    ::QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+void RemoveTreeOf(const std::wstring& folder) {
+    std::vector<std::wstring> entries;
+    CollectFolder(folder, L"", entries, false);
+    for (const std::wstring& entry : entries) {
+        const DWORD attributes = ::GetFileAttributesW(entry.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            RemoveTreeOf(entry);
+        else
+            ::DeleteFileW(entry.c_str());
+    }
+    ::RemoveDirectoryW(folder.c_str());
+}
+
+bool WriteSmallFile(const std::wstring& path, int seed) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    std::string bytes(static_cast<std::size_t>(1 + seed % 5000), 'x');
+    DWORD written = 0;
+    const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != FALSE;
+    ::CloseHandle(file);
+    return ok;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    int files = 10000;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::wcscmp(argv[i], L"--files") == 0) files = std::max(1, _wtoi(argv[++i]));
+
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring root = std::wstring(temp) + L"filelist_bench_" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring data = root + L"\\files";
+    RemoveTreeOf(root);  // a run that was stopped may have left its files
+    ::CreateDirectoryW(root.c_str(), nullptr);
+    ::CreateDirectoryW(data.c_str(), nullptr);
+    ::CreateDirectoryW((root + L"\\User").c_str(), nullptr);
+    ::CreateDirectoryW((root + L"\\User\\DefaultUser").c_str(), nullptr);
+    const wchar_t* const extensions[] = {L".txt", L".doc", L".jpg", L".exe", L".dat", L""};
+    for (int i = 0; i < files; ++i) {
+        const std::wstring name = data + L"\\file" + std::to_wstring(i) + extensions[i % 6];
+        if (!WriteSmallFile(name, i * 7919)) {
+            std::fprintf(stderr, "cannot write the files\n");
+            RemoveTreeOf(root);
+            return 1;
+        }
+    }
+
+    TApplication& application = Application();
+    if (!application.Initialize()) return 1;
+    TMainWindow window(application, root);
+    if (!window.Create(application.Handle(), SW_SHOWNORMAL) || application.Terminated()) {
+        std::fprintf(stderr, "no main window\n");
+        RemoveTreeOf(root);
+        return 1;
+    }
+    application.SetMainWindow(window.Handle());
+
+    // Baseline: text-only rows into the same kind of list, the same size, on the same panel.
+    RECT area{};
+    ::GetClientRect(window.FileList.Handle(), &area);
+    ui::CheckListView plain;
+    plain.Create(window.MainPanel.Handle(), 9999, 0, 0, area.right, area.bottom);
+    for (const wchar_t* caption : {L" ", L"ファイル名", L"拡張子", L"ファイルサイズ(Byte)", L"ファイルパス"})
+        plain.AddColumn(caption, 100);
+    ::ShowWindow(plain.Handle(), SW_HIDE);
+    double start = Now();
+    for (int i = 0; i < files; ++i) {
+        const std::wstring name = L"file" + std::to_wstring(i) + L".txt";
+        plain.AddRow({L"", name, L"TXT", TMainWindow::SizeText(i), data + L"\\" + name}, true);
+    }
+    const double baseline = (Now() - start) / files;
+    std::printf("case=baseline rows=%d per_row_us=%.1f\n", files, baseline * 1e6);
+    ::DestroyWindow(plain.Handle());
+
+    std::vector<std::wstring> found;
+    CollectFolder(data, L"", found, false);
+    // Where the time of one add goes, over the first files.
+    {
+        const std::size_t sample = std::min<std::size_t>(found.size(), 50);
+        ui::ImageList scratch(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 16, 16));
+        double size = 0, icon = 0, listed = 0, actions = 0, paint = 0;
+        for (std::size_t i = 0; i < sample; ++i) {
+            double t = Now();
+            FileSizeOf(found[i]);
+            size += Now() - t;
+            t = Now();
+            TMainWindow::AddSmallIcon(found[i], scratch.get());
+            icon += Now() - t;
+            t = Now();
+            TMainWindow::IsOnFixedDisk(found[i]);
+            listed += Now() - t;
+            t = Now();
+            window.UpdateListActions();
+            actions += Now() - t;
+            t = Now();
+            ::UpdateWindow(window.FileList.Handle());
+            paint += Now() - t;
+        }
+        const double n = static_cast<double>(sample) / 1e6;
+        std::printf("case=parts size_us=%.1f icon_us=%.1f fixed_disk_us=%.1f actions_us=%.1f paint_us=%.1f\n",
+                    size / n, icon / n, listed / n, actions / n, paint / n);
+    }
+    for (int i = 0; i < 5 && i < static_cast<int>(found.size()); ++i) {
+        const double t = Now();
+        window.AddFileToList(found[static_cast<std::size_t>(i)], false, false);
+        const double mid = Now();
+        window.FileList.AddRow({L"", L"x", L"TXT", TMainWindow::SizeText(i), found[static_cast<std::size_t>(i)]}, true, 0);
+        std::printf("case=single add_us=%.1f row_us=%.1f\n", (mid - t) * 1e6, (Now() - mid) * 1e6);
+    }
+    window.ClearFileList();
+    if (std::getenv("FILELIST_BENCH_TRACE")) {
+        double t = Now();
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            window.AddFileToList(found[i], false, false);
+            if ((i + 1) % 25 == 0) {
+                std::printf("trace rows=%d per_file_us=%.1f\n", window.FileList.RowCount(), (Now() - t) / 25 * 1e6);
+                t = Now();
+            }
+        }
+        window.ClearFileList();
+    }
+    start = Now();
+    window.AddFilesToList(found, false, false);
+    const double add = (Now() - start) / static_cast<double>(found.size());
+    const int rows = window.FileList.RowCount();
+    std::printf("case=add files=%d rows=%d per_file_us=%.1f ratio=%.2f\n", static_cast<int>(found.size()), rows,
+                add * 1e6, add / baseline);
+
+    ui::ImageList icons(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 16, 16));
+    start = Now();
+    const std::size_t iconSample = std::min<std::size_t>(found.size(), 1000);
+    for (std::size_t i = 0; i < iconSample; ++i) TMainWindow::AddSmallIcon(found[i], icons.get());
+    const double icon = (Now() - start) / static_cast<double>(iconSample);
+    std::printf("case=icon per_file_us=%.1f\n", icon * 1e6);
+
+    window.SortColumn = 3;
+    window.SortAscending = true;
+    start = Now();
+    window.SortFileList();
+    const double sort = Now() - start;
+
+    std::printf("case=sort rows=%d ms=%.1f\n", rows, sort * 1e3);
+
+    ::DestroyWindow(window.Handle());
+    RemoveTreeOf(root);
+    return 0;
+}
