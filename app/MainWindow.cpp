@@ -85,30 +85,15 @@ std::vector<ui::BarItem> PopupTable() {
     return {{19}, Separator(), {5}, {6}, Separator(), {4}, {11}, {12}, Separator(), {22}};
 }
 
-int CALLBACK FaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-    *reinterpret_cast<bool*>(found) = true;
-    return 0;
-}
-
 // The mode selector's edit part: typed keys are swallowed.
 LRESULT CALLBACK SwallowTypedKeys(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
     if (message == WM_CHAR) return 0;
     return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
-bool HasFace(const wchar_t* face) {
-    ui::WindowDC screen(nullptr);
-    LOGFONTW query{};
-    query.lfCharSet = DEFAULT_CHARSET;
-    wcsncpy(query.lfFaceName, face, LF_FACESIZE - 1);
-    bool found = false;
-    ::EnumFontFamiliesExW(screen.get(), &query, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
-    return found;
-}
-
 // The window's face at `height` pixels; the UI font's face where the system lacks it.
 HFONT MakeWindowFont(int height, bool bold) {
-    if (!HasFace(kWindowFace)) {
+    if (!ui::HasFontFace(kWindowFace)) {
         LOGFONTW ui{};
         ::GetObjectW(ui::UiFont(bold), sizeof(ui), &ui);
         ui.lfHeight = -height;

@@ -8,23 +8,14 @@ namespace ui {
 
 namespace {
 
-// Face names tried for the UI font, the first one the system has.
-const wchar_t* const kUiFaces[] = {L"MS UI Gothic", L"IPAPGothic", L"IPAGothic", L"MS PGothic"};
-
 int CALLBACK FaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
     *reinterpret_cast<bool*>(found) = true;
     return 0;
 }
 
-bool HasFace(const wchar_t* face) {
-    WindowDC screen(nullptr);
-    LOGFONTW query{};
-    query.lfCharSet = DEFAULT_CHARSET;
-    wcsncpy(query.lfFaceName, face, LF_FACESIZE - 1);
-    bool found = false;
-    ::EnumFontFamiliesExW(screen.get(), &query, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
-    return found;
-}
+// Face names tried for the UI font, the first one the system has.
+const wchar_t* const kUiFaces[] = {L"MS UI Gothic", L"IPAPGothic", L"IPAGothic", L"MS PGothic"};
+
 
 HFONT MakeUiFont(bool bold) {
     LOGFONTW font{};
@@ -37,7 +28,7 @@ HFONT MakeUiFont(bool bold) {
     font.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
     const wchar_t* face = kUiFaces[0];
     for (const wchar_t* candidate : kUiFaces) {
-        if (HasFace(candidate)) {
+        if (HasFontFace(candidate)) {
             face = candidate;
             break;
         }
@@ -60,6 +51,16 @@ BOOL CALLBACK DisableOne(HWND hwnd, LPARAM lParam) {
 }
 
 }  // namespace
+
+bool HasFontFace(const wchar_t* face) {
+    WindowDC screen(nullptr);
+    LOGFONTW query{};
+    query.lfCharSet = DEFAULT_CHARSET;
+    wcsncpy(query.lfFaceName, face, LF_FACESIZE - 1);
+    bool found = false;
+    ::EnumFontFamiliesExW(screen.get(), &query, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
+    return found;
+}
 
 HFONT UiFont(bool bold) {
     static Font normal(MakeUiFont(false));

@@ -100,6 +100,9 @@ private:
     HIMAGELIST list_ = nullptr;
 };
 
+// True when the system has a font of that face name.
+bool HasFontFace(const wchar_t* face);
+
 // The program's Japanese UI font (9 points), normal or bold; shared, never freed by callers.
 HFONT UiFont(bool bold = false);
 
