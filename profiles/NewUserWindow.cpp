@@ -98,19 +98,13 @@ void TNewUserWindow::AppendProfileName(const std::wstring& name) {
 }
 
 void TNewUserWindow::DrawHeader() {
-    ui::Bitmap band(profiles::MakeWhiteBitmap(kHeaderWidth, kHeaderHeight));
-    if (!band) return;
-    {
-        ui::WindowDC screen(nullptr);
-        ui::MemoryDC memory(screen.get());
-        if (!memory.get()) return;
-        ui::ScopedSelect select(memory.get(), band.get());
+    ui::Bitmap band(profiles::DrawHeaderBand(kHeaderWidth, kHeaderHeight, [](HDC dc) {
         ui::Font title(profiles::MakeUiFont(10, true));
         ui::Font text(profiles::MakeUiFont(9, false));
-        profiles::DrawBlackText(memory.get(), title.get(), 65, 10, kHeaderTitle);
-        profiles::DrawBlackText(memory.get(), text.get(), 110, 30, kHeaderText);
-    }
-    ::GdiFlush();
+        profiles::DrawBlackText(dc, title.get(), 65, 10, kHeaderTitle);
+        profiles::DrawBlackText(dc, text.get(), 110, 30, kHeaderText);
+    }));
+    if (!band) return;
     ::SendMessageW(Image2, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(band.get()));
     image2Picture_ = std::move(band);
 }

@@ -91,6 +91,20 @@ HBITMAP MakeWhiteBitmap(int width, int height) {
     return bitmap;
 }
 
+HBITMAP DrawHeaderBand(int width, int height, const std::function<void(HDC)>& draw) {
+    ui::Bitmap band(MakeWhiteBitmap(width, height));
+    if (!band) return nullptr;
+    {
+        ui::WindowDC screen(nullptr);
+        ui::MemoryDC memory(screen.get());
+        if (!memory.get()) return nullptr;
+        ui::ScopedSelect select(memory.get(), band.get());
+        draw(memory.get());
+    }
+    ::GdiFlush();
+    return band.release();
+}
+
 HFONT MakeUiFont(int points, bool bold) {
     LOGFONTW font{};
     if (!::GetObjectW(ui::UiFont(bold), sizeof(font), &font)) {

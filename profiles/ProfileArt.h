@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -13,6 +14,10 @@ namespace profiles {
 
 // A 24-bit picture of the given size with every pixel white; null when it cannot be made.
 HBITMAP MakeWhiteBitmap(int width, int height);
+
+// A white header band of the given size with `draw` applied to it through a memory device
+// context; null when it cannot be made.
+HBITMAP DrawHeaderBand(int width, int height, const std::function<void(HDC)>& draw);
 
 // The UI font's face at `points` points (96 dots per inch), regular or bold.
 HFONT MakeUiFont(int points, bool bold);

@@ -177,22 +177,16 @@ void TUsersWindow::FixColumnWidths() {
 }
 
 void TUsersWindow::DrawHeader() {
-    ui::Bitmap band(profiles::MakeWhiteBitmap(kHeaderWidth, kHeaderHeight));
-    if (!band) return;
-    {
-        ui::WindowDC screen(nullptr);
-        ui::MemoryDC memory(screen.get());
-        if (!memory.get()) return;
-        ui::ScopedSelect select(memory.get(), band.get());
+    ui::Bitmap band(profiles::DrawHeaderBand(kHeaderWidth, kHeaderHeight, [this](HDC dc) {
         ui::Font title(profiles::MakeUiFont(12, true));
         ui::Font text(profiles::MakeUiFont(9, false));
-        profiles::DrawBlackText(memory.get(), title.get(), 12, 12, kHeaderTitle);
-        profiles::DrawBlackText(memory.get(), text.get(), 70, 41, kHeaderLine1);
-        profiles::DrawBlackText(memory.get(), text.get(), 99, 61, kHeaderLine2);
+        profiles::DrawBlackText(dc, title.get(), 12, 12, kHeaderTitle);
+        profiles::DrawBlackText(dc, text.get(), 70, 41, kHeaderLine1);
+        profiles::DrawBlackText(dc, text.get(), 99, 61, kHeaderLine2);
         const int images = ::ImageList_GetImageCount(ImageList1.get());
-        if (images > 0) ::ImageList_Draw(ImageList1.get(), images - 1, memory.get(), 78, 58, ILD_TRANSPARENT);
-    }
-    ::GdiFlush();
+        if (images > 0) ::ImageList_Draw(ImageList1.get(), images - 1, dc, 78, 58, ILD_TRANSPARENT);
+    }));
+    if (!band) return;
     ::SendMessageW(Image1, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(band.get()));
     image1Picture_ = std::move(band);
 }

@@ -24,6 +24,8 @@ public:
 
     T get() const noexcept { return object_; }
     explicit operator bool() const noexcept { return object_ != nullptr; }
+    // Gives up ownership and returns the object.
+    T release() noexcept { return std::exchange(object_, nullptr); }
     void reset(T object = nullptr) noexcept {
         if (object_) ::DeleteObject(object_);
         object_ = object;
