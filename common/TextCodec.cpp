@@ -77,6 +77,21 @@ std::vector<std::wstring> SplitLines(const std::string& bytes) {
     return lines;
 }
 
+std::vector<std::wstring> SplitCrLf(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find(L"\r\n", start);
+        if (end == std::wstring::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
 bool WriteTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* lossy) {
     const std::string bytes = JoinLinesCrLf(lines, lossy);
     // A read-only file is never replaced, also where the platform would let its owner do so.

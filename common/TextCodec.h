@@ -20,6 +20,9 @@ std::string JoinLinesCrLf(const std::vector<std::wstring>& lines, bool* lossy = 
 // an empty line.
 std::vector<std::wstring> SplitLines(const std::string& bytes);
 
+// Splits UTF-16 text at CR LF; a final CR LF does not start an empty line.
+std::vector<std::wstring> SplitCrLf(const std::wstring& text);
+
 // Writes the lines as a text file (code page 932, CR LF after every line), replacing any
 // file of that name. False when the file cannot be written completely.
 bool WriteTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* lossy = nullptr);

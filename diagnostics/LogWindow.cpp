@@ -172,20 +172,8 @@ void TTIDEMARROW_LOG::AppendLine(const std::wstring& text) {
 }
 
 std::vector<std::wstring> TTIDEMARROW_LOG::Lines() const {
-    std::vector<std::wstring> lines;
-    if (!LogView) return lines;
-    const std::wstring text = ui::WindowText(LogView);
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find(L"\r\n", start);
-        if (end == std::wstring::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
+    if (!LogView) return {};
+    return SplitCrLf(ui::WindowText(LogView));
 }
 
 void TTIDEMARROW_LOG::ShowExitButton(bool show) {

@@ -38,6 +38,12 @@ TEST(TextCodec, SplitsAtCrLfCrOrLfAndStopsAtNul) {
     EXPECT_EQ(SplitLines("x\n\ry"), (std::vector<std::wstring>{L"x", L"", L"y"}));
 }
 
+TEST(TextCodec, SplitsWideTextAtCrLfOnly) {
+    EXPECT_EQ(SplitCrLf(L"a\r\n\r\nb\r\n"), (std::vector<std::wstring>{L"a", L"", L"b"}));
+    EXPECT_EQ(SplitCrLf(L"one\ntwo"), std::vector<std::wstring>{L"one\ntwo"});
+    EXPECT_TRUE(SplitCrLf(L"").empty());
+}
+
 TEST(TextCodec, WritesCodePage932WithCrLfAndReadsItBack) {
     TempFolder folder;
     const std::wstring path = folder / L"リスト.txt";

@@ -49,22 +49,6 @@ int CountOwnWindows(const wchar_t* className) {
     return request.count;
 }
 
-// The lines of a text whose every line ends with CR LF.
-std::vector<std::wstring> CrLfLines(const std::wstring& text) {
-    std::vector<std::wstring> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find(L"\r\n", start);
-        if (end == std::wstring::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
 bool IsReportAddressLine(const std::wstring& line) {
     const std::wstring prefix = L"ErrorAddress:  0x";
     if (line.size() != prefix.size() + 8 || line.compare(0, prefix.size(), prefix) != 0) return false;
@@ -216,7 +200,7 @@ protected:
         TTIDEMARROW_LOG* window = ErrorLogWindow();
         return window ? ::GetDlgItem(window->Handle(), id) : nullptr;
     }
-    static std::vector<std::wstring> LogLines() { return CrLfLines(ui::WindowText(Control(IDC_LOG_LOGVIEW))); }
+    static std::vector<std::wstring> LogLines() { return SplitCrLf(ui::WindowText(Control(IDC_LOG_LOGVIEW))); }
     static void Click(int id) { ::SendMessageW(Control(id), BM_CLICK, 0, 0); }
     // Lets the window process what its showing and hiding posted.
     static void Settle() { PumpUntil([] { return false; }, 50); }
