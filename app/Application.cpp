@@ -41,6 +41,10 @@ void TApplication::SetIcon(HICON icon) {
     }
 }
 
+void TApplication::ShowTaskbarButton(bool shown) {
+    if (Handle()) ::ShowWindow(Handle(), shown ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
+
 TConfigWindow& TApplication::CreateConfigWindow() {
     FreeConfigWindow();
     config_ = std::make_unique<TConfigWindow>();

@@ -30,6 +30,9 @@ public:
     void SetIcon(HICON icon);
     HICON Icon() const { return icon_; }
 
+    // Shows or hides the application window, and with it the program's taskbar button.
+    void ShowTaskbarButton(bool shown);
+
     // The main window, which the application window's Close closes.
     void SetMainWindow(HWND window) { mainWindow_ = window; }
     HWND MainWindow() const { return mainWindow_; }

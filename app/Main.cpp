@@ -42,6 +42,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     SetEraseEnvironment({&mainWindow.AbortRequested, ui::ProcessMessages, {}});
     if (!mainWindow.Create(application.Handle(), showCommand)) return 1;
     application.SetMainWindow(mainWindow.Handle());
+    application.ShowTaskbarButton(true);
 
     // Without a profile the application has been told to end already.
     const int exitCode = application.Terminated() ? 0 : application.Run();

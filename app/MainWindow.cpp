@@ -347,6 +347,8 @@ void TMainWindow::BuildPanels() {
     ::SendMessageW(Label6, WM_SETFONT, reinterpret_cast<WPARAM>(windowBoldFont_.get()), FALSE);
     EraseLog = AddChild(result, L"EDIT", L"", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL, 8, 44,
                         w - 16, h - 44 - 42, IDC_ERASELOG, WS_EX_CLIENTEDGE);
+    // A long run writes more than the default 32 K characters.
+    ::SendMessageW(EraseLog, EM_SETLIMITTEXT, 0, 0);
     Require(BitBtn4.Create(result, L"　ログの保存", w - 2 * 124 - 4, h - 34, 120, 28, IDC_BITBTN4));
     ::SendMessageW(BitBtn4.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
     Button1 = AddChild(result, L"BUTTON", L">> 終了", WS_TABSTOP | BS_PUSHBUTTON, w - 124 - 4, h - 34, 120, 28,
@@ -527,8 +529,3 @@ void TMainWindow::AddCommandLineFile() {
     if (!path.empty()) AddFileToList(path, RemoveReadOnlySetting(), ExclusionSetting());
 }
 
-// The list transfer imports ResList.txt.
-void TMainWindow::ImportLeftList() { PendingAutoImport = true; }
-
-// The list transfer writes ResList.txt for the next start.
-void TMainWindow::ExportListForNextStart() {}

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "common/Paths.h"
+#include "common/Types.h"
 #include "resources/ProductInfo.h"
 #include "ui/Action.h"
 #include "ui/Controls.h"
@@ -98,8 +99,6 @@ public:
     // The existing file named on the command line, waiting for the file list's add gate;
     // empty when there is none.
     std::wstring PendingCommandLineFile;
-    // The list that was left when the program last closed is due for import.
-    bool PendingAutoImport = false;
 
     // --- operations other parts use ---
     void ShowEraseMode(bool selectInCombo, bool showInStatus);
@@ -155,6 +154,25 @@ public:
     // Sort state: the column last clicked and the direction.
     int SortColumn = 0;
     bool SortAscending = false;
+
+    // --- the erase run ---
+    // Asks, then erases the ticked rows from top to bottom into the run log (the Start
+    // command). Nothing happens with an empty list.
+    void Action2Execute();
+    // The lines of the run log, in order.
+    std::vector<std::wstring> EraseLogLines() const;
+    // A date and time as the run log shows them: the user's short date and long time; the
+    // time is left out at exactly midnight.
+    static std::wstring LogDateTime(const SYSTEMTIME& time);
+
+    // --- list import and export ---
+    enum class TransferDirection { Import, Export };
+    enum class ListFile { FileList, ResList };  // "FileList.txt", "ResList.txt" in Savedat
+    // Reads the list file into the file list, or writes the file list to it; with `announce`
+    // the count and the result are shown.
+    void TransferFileList(TransferDirection direction, bool announce, ListFile which);
+    // The path of a list file in the current profile; empty without settings.
+    std::wstring ListFilePath(ListFile which) const;
 
     // The apply button shows that a mode change is pending.
     bool ModeChangePending() const { return modeChangePending_; }
@@ -220,6 +238,8 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     // Shows the profile chooser and gives the name chosen; empty when none was.
     virtual std::wstring ChooseProfile();
+    // Erases one file of the run with the erase panel's progress bar and percentage label.
+    virtual bool EraseRowFile(const std::wstring& path, EraseLevel level);
 
 private:
     // Construction, in its steps.
@@ -240,7 +260,6 @@ private:
 
     // Action handlers; those marked as call sites belong to the parts named there.
     void Action1Execute();   // add files (file list)
-    void Action2Execute();   // start the run (erase run)
     void Action3Execute();   // close the main window
     void Action4Execute();   // clear the list (file list)
     void Action5Execute();   // tick every row (file list)
@@ -261,6 +280,13 @@ private:
     void Action20Execute();  // import a list (list transfer)
     void Action21Execute();  // export the list (list transfer)
     void Action22Execute();  // remove the selected row (file list)
+    // The erase run after its confirmation; the finish and save-log buttons of its result.
+    void RunErase();
+    void Button1Click();
+    void BitBtn4Click();
+    void AppendLogLine(const std::wstring& line);
+    void WriteLogHeader(int ticked);
+    void WriteLogFooter(int processed);
     // Shows an open dialog and adds the files chosen.
     void ChooseFilesToAdd();
     // The list view's notifications; true when handled.

@@ -162,10 +162,8 @@ void TMainWindow::Action15Execute() {
 
 // --- actions whose behaviour belongs to other parts: their call sites ---
 
-void TMainWindow::Action2Execute() {}   // erase run: start
 void TMainWindow::Action3Execute() { ::PostMessageW(Handle(), WM_CLOSE, 0, 0); }
 void TMainWindow::Action7Execute() {}   // shell commands: settings window
-void TMainWindow::Action8Execute() {}   // erase run: stop
 void TMainWindow::Action10Execute() {}  // shell commands: help
 void TMainWindow::Action13Execute() {}  // shell commands: about box
 void TMainWindow::Action14Execute() {}  // shell commands: web page
@@ -173,8 +171,6 @@ void TMainWindow::Action16Execute() {}  // tools panel: run the ticked tools
 void TMainWindow::Action17Execute() {}  // tools panel: show it
 void TMainWindow::Action18Execute() {}  // shell commands: profile manager
 void TMainWindow::Action19Execute() {}  // shell commands: file properties
-void TMainWindow::Action20Execute() {}  // list transfer: import
-void TMainWindow::Action21Execute() {}  // list transfer: export
 
 // --- closing ---
 
@@ -221,6 +217,17 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         if (Actions.HandleCommand(wParam, lParam)) return 0;
+        if (HIWORD(wParam) == BN_CLICKED && lParam) {
+            const HWND source = reinterpret_cast<HWND>(lParam);
+            if (source == Button1) {
+                Button1Click();
+                return 0;
+            }
+            if (source == BitBtn4.Handle()) {
+                BitBtn4Click();
+                return 0;
+            }
+        }
         break;
     case WM_NOTIFY: {
         LRESULT result = 0;

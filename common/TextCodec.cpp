@@ -114,6 +114,38 @@ bool WriteTextFile(const std::wstring& path, const std::vector<std::wstring>& li
     return true;
 }
 
+bool ReplaceTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* lossy) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    const std::wstring fresh = path + L".new";
+    const std::string bytes = JoinLinesCrLf(lines, lossy);
+    bool written = false;
+    {
+        UniqueFile file(::CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
+        std::size_t offset = 0;
+        written = true;
+        while (written && offset < bytes.size()) {
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - offset, 1u << 20));
+            DWORD done = 0;
+            written = ::WriteFile(file.get(), bytes.data() + offset, chunk, &done, nullptr) && done == chunk;
+            offset += chunk;
+        }
+        written = written && ::FlushFileBuffers(file.get());
+    }
+    if (written &&
+        ::MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    const DWORD error = ::GetLastError();
+    ::DeleteFileW(fresh.c_str());
+    ::SetLastError(error);
+    return false;
+}
+
 bool ReadTextFile(const std::wstring& path, std::vector<std::wstring>& lines) {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));

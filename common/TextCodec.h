@@ -26,5 +26,9 @@ std::vector<std::wstring> SplitCrLf(const std::wstring& text);
 // Writes the lines as a text file (code page 932, CR LF after every line), replacing any
 // file of that name. False when the file cannot be written completely.
 bool WriteTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* lossy = nullptr);
+// The same, but the old file stays whole until the new one is complete: the lines go to a
+// file beside it that then takes its place. On failure the old file is unchanged and no new
+// file is left behind.
+bool ReplaceTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* lossy = nullptr);
 // Reads a text file written in code page 932 into lines. False when it cannot be read.
 bool ReadTextFile(const std::wstring& path, std::vector<std::wstring>& lines);

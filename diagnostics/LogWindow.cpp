@@ -210,11 +210,14 @@ void TTIDEMARROW_LOG::Button1Click() {
     const std::wstring path = file.data();
     ::SetLastError(ERROR_SUCCESS);
     if (SaveLogTo(path)) return;
-    const DWORD error = ::GetLastError();
+    ShowSaveFailure(Handle(), path, ::GetLastError());
+}
+
+void ShowSaveFailure(HWND owner, const std::wstring& path, DWORD error) {
     std::wstring message = L"ファイル \"" + path + L"\" を保存できませんでした。";
     const std::wstring reason = SystemErrorText(error);
     if (!reason.empty()) message += L"\r\n" + reason;
-    ::MessageBoxW(Handle(), message.c_str(), kProductTitle, MB_OK | MB_ICONERROR);
+    ::MessageBoxW(owner, message.c_str(), kProductTitle, MB_OK | MB_ICONERROR);
 }
 
 void TTIDEMARROW_LOG::Button2Click() { ::ShowWindow(Handle(), SW_HIDE); }

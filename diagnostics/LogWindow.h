@@ -81,6 +81,9 @@ TTIDEMARROW_LOG* ObtainErrorLogWindow();
 // Closes and frees the error log window, if there is one (the main window does this when it
 // closes).
 void FreeErrorLogWindow();
+// Tells the user that a text file could not be saved to `path`, with the system's reason for
+// `error` (the last error of the failed write), in a box owned by `owner`.
+void ShowSaveFailure(HWND owner, const std::wstring& path, DWORD error);
 // Hands a message of the application's loop to the error log window's keyboard handling;
 // true when it was handled there and must not be dispatched again.
 bool IsErrorLogMessage(MSG& msg);

@@ -611,7 +611,6 @@ TEST_F(MainWindowTest, AQuotedCommandLineFileGoesToTheList) {
     EXPECT_TRUE(window->PendingCommandLineFile.empty());
     ASSERT_EQ(window->FileList.RowCount(), 1);
     EXPECT_EQ(window->FileList.Text(0, 4), file);
-    EXPECT_FALSE(window->PendingAutoImport) << "an argument replaces the automatic import";
 }
 
 TEST_F(MainWindowTest, AFolderOnTheCommandLineIsNotKept) {
@@ -622,12 +621,6 @@ TEST_F(MainWindowTest, AFolderOnTheCommandLineIsNotKept) {
 TEST_F(MainWindowTest, AMissingFileOnTheCommandLineIsNotKept) {
     Make({folder / L"missing.txt"});
     EXPECT_TRUE(window->PendingCommandLineFile.empty());
-}
-
-TEST_F(MainWindowTest, AutoInWithoutArgumentsAsksForTheLeftList) {
-    WriteConfig({L"#AutoIn=1"});
-    Make();
-    EXPECT_TRUE(window->PendingAutoImport);
 }
 
 }  // namespace

@@ -138,3 +138,117 @@ std::wstring DialogAnswerer::Text() {
     Wait();
     return state_->text;
 }
+
+namespace {
+
+// The file name box and the file-type box of the common file dialogs.
+constexpr int kFileNameCombo = 0x47c;  // cmb13
+constexpr int kFileNameEdit = 0x480;   // edt1
+constexpr int kFileTypeCombo = 0x470;  // cmb1
+
+struct DialogSearch {
+    HWND except;
+    bool fileDialog;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<DialogSearch*>(lParam);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != ::GetCurrentProcessId() || hwnd == search->except || !::IsWindowVisible(hwnd)) return TRUE;
+    wchar_t name[64] = {};
+    ::GetClassNameW(hwnd, name, 64);
+    if (std::wstring(name) != L"#32770") return TRUE;
+    const bool hasNameBox = ::GetDlgItem(hwnd, kFileNameCombo) || ::GetDlgItem(hwnd, kFileNameEdit);
+    if (search->fileDialog ? !hasNameBox : !::GetDlgItem(hwnd, IDYES)) return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+HWND FindDialog(bool fileDialog, HWND except) {
+    DialogSearch search{except, fileDialog, nullptr};
+    ::EnumWindows(FindDialogProc, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::wstring TextOf(HWND window) {
+    if (!window) return {};
+    wchar_t text[1024] = {};
+    ::SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+}  // namespace
+
+struct FileDialogAnswerer::State {
+    std::wstring fileName;
+    int overwriteAnswer;
+    DWORD timeoutMs;
+    std::wstring proposed;
+    std::wstring fileType;
+    std::atomic<bool> answered{false};
+    std::atomic<bool> overwriteAsked{false};
+    std::thread watcher;
+};
+
+FileDialogAnswerer::FileDialogAnswerer(std::wstring fileName, int overwriteAnswer, DWORD timeoutMs)
+    : state_(new State{std::move(fileName), overwriteAnswer, timeoutMs, {}, {}, {}, {}, {}}) {
+    State* state = state_.get();
+    state->watcher = std::thread([state] {
+        const ULONGLONG deadline = ::GetTickCount64() + state->timeoutMs;
+        HWND dialog = nullptr;
+        while (!dialog && ::GetTickCount64() < deadline) {
+            dialog = FindDialog(true, nullptr);
+            if (!dialog) ::Sleep(20);
+        }
+        if (!dialog) return;
+        // The dialog fills its boxes while it initialises; give it a moment to show them.
+        HWND nameBox = ::GetDlgItem(dialog, kFileNameCombo);
+        if (!nameBox) nameBox = ::GetDlgItem(dialog, kFileNameEdit);
+        for (int i = 0; i < 50 && TextOf(::GetDlgItem(dialog, kFileTypeCombo)).empty(); ++i) ::Sleep(20);
+        state->proposed = TextOf(nameBox);
+        state->fileType = TextOf(::GetDlgItem(dialog, kFileTypeCombo));
+        ::SendMessageW(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(state->fileName.c_str()));
+        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+        if (state->overwriteAnswer == 0) {
+            state->answered = true;
+            return;
+        }
+        while (::GetTickCount64() < deadline) {
+            if (HWND box = FindDialog(false, dialog)) {
+                state->overwriteAsked = true;
+                ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(state->overwriteAnswer, BN_CLICKED),
+                               reinterpret_cast<LPARAM>(::GetDlgItem(box, state->overwriteAnswer)));
+                state->answered = true;
+                return;
+            }
+            ::Sleep(20);
+        }
+    });
+}
+
+FileDialogAnswerer::~FileDialogAnswerer() {
+    if (state_->watcher.joinable()) state_->watcher.join();
+}
+
+bool FileDialogAnswerer::Wait() {
+    if (state_->watcher.joinable()) state_->watcher.join();
+    return state_->answered;
+}
+
+std::wstring FileDialogAnswerer::ProposedName() {
+    Wait();
+    return state_->proposed;
+}
+
+std::wstring FileDialogAnswerer::FileTypeText() {
+    Wait();
+    return state_->fileType;
+}
+
+bool FileDialogAnswerer::OverwriteAsked() {
+    Wait();
+    return state_->overwriteAsked;
+}

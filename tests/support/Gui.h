@@ -51,3 +51,26 @@ private:
 
 // Finds a visible top-level window of this process by class and caption; null when none.
 HWND FindOwnWindow(const wchar_t* className, const wchar_t* caption);
+
+// Watches, from a thread of its own, for a file dialog (open or save) of this process. When
+// one shows it records the file name the dialog proposes and the text of its file-type box,
+// types `fileName` into it and presses OK. When `overwriteAnswer` is not 0, it then waits for
+// the box asking to replace an existing file and presses that button (IDYES, IDNO) on it.
+class FileDialogAnswerer {
+public:
+    explicit FileDialogAnswerer(std::wstring fileName, int overwriteAnswer = 0, DWORD timeoutMs = 15000);
+    ~FileDialogAnswerer();
+    FileDialogAnswerer(const FileDialogAnswerer&) = delete;
+    FileDialogAnswerer& operator=(const FileDialogAnswerer&) = delete;
+
+    // Waits for the watcher; true when a dialog was answered (and the replace box, when one
+    // was expected).
+    bool Wait();
+    std::wstring ProposedName();
+    std::wstring FileTypeText();
+    bool OverwriteAsked();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};

@@ -1,0 +1,238 @@
+// The erase run: the confirmation, the walk over the ticked rows with its progress, the run
+// log, the completion actions, and the result panel's Finish and Save log.
+
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/Application.h"
+#include "app/MainWindow.h"
+#include "common/Assertions.h"
+#include "common/Paths.h"
+#include "common/TextCodec.h"
+#include "diagnostics/LogWindow.h"
+#include "diagnostics/SystemInfo.h"
+#include "dialogs/OsterlanActionImages.h"
+#include "engine/EraseFunc.h"
+#include "notify/CompanionNotify.h"
+#include "settings/ConfigWindow.h"
+
+namespace {
+
+const wchar_t kStartCaption[] = L"確認";
+const wchar_t kStartText[] = L"処理を開始します\u3000よろしいですか？\u3000";
+// The taskbar button is gone for this long before the run begins.
+constexpr DWORD kHideDelayMs = 500;
+
+const wchar_t kLogFileLead[] = L"ファイル名:";
+const wchar_t kLogErased[] = L"をディスクから抹消しました。";
+const wchar_t kLogFailed[] = L"を正しく処理出来ませんでした。";
+const wchar_t kLogCompleted[] = L"処理が終了しました。";
+const wchar_t kLogStopped[] = L"処理を中止しました。";
+
+const wchar_t* const kCustomTags[] = {L"[S]", L"[N]", L"[H]"};
+
+struct WindowSearch {
+    const wchar_t* className;
+    const wchar_t* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindOfClassAndCaption(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<WindowSearch*>(lParam);
+    wchar_t name[64] = {};
+    ::GetClassNameW(hwnd, name, 64);
+    if (std::wstring(name) == search->className && ui::WindowText(hwnd) == search->caption) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The error report window of this program (its class and caption), or null.
+HWND FindErrorReportWindow() {
+    WindowSearch search{TTIDEMARROW_LOG::kClassName, L"ErrorLog", nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindOfClassAndCaption, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::wstring NowForLog() {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    return TMainWindow::LogDateTime(now);
+}
+
+}  // namespace
+
+std::wstring TMainWindow::LogDateTime(const SYSTEMTIME& time) {
+    wchar_t date[128] = {};
+    if (!::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, 128)) date[0] = L'\0';
+    std::wstring text = date;
+    if (time.wHour == 0 && time.wMinute == 0 && time.wSecond == 0 && time.wMilliseconds == 0) return text;
+    wchar_t clock[128] = {};
+    if (!::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, 128)) clock[0] = L'\0';
+    return text + L" " + clock;
+}
+
+// --- the log ---
+
+void TMainWindow::AppendLogLine(const std::wstring& line) {
+    // Every line ends with CR LF in the memo, so an empty line is a line too.
+    const std::wstring text = line + L"\r\n";
+    const int length = ::GetWindowTextLengthW(EraseLog);
+    ::SendMessageW(EraseLog, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+    ::SendMessageW(EraseLog, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    ::SendMessageW(EraseLog, EM_SCROLLCARET, 0, 0);
+}
+
+std::vector<std::wstring> TMainWindow::EraseLogLines() const { return SplitCrLf(ui::WindowText(EraseLog)); }
+
+void TMainWindow::WriteLogHeader(int ticked) {
+    const std::wstring stars(20, L'*');
+    AppendLogLine(stars + L" " + application_.Title() + L" " + stars);
+    AppendLogLine(L"開始日時:" + NowForLog());
+    TESysteminfo system(true);
+    AppendLogLine(L"OS:" + system.OSDescription);
+    AppendLogLine(L"CPU:" + system.CPUName + L" " + (system.CPUSpeed.empty() ? L"" : L"(" + system.CPUSpeed + L")"));
+    AppendLogLine(L"ファイル総数:" + std::to_wstring(FileList.RowCount()) + L" 選択数:" + std::to_wstring(ticked));
+    AppendLogLine(StatusBar1.Text(0));
+    AppendLogLine(L"これらの内容で処理を開始します。");
+    AppendLogLine(L"");
+}
+
+void TMainWindow::WriteLogFooter(int processed) {
+    AppendLogLine(L"");
+    AppendLogLine(AbortRequested ? kLogStopped : kLogCompleted);
+    AppendLogLine(L"処理数:" + std::to_wstring(processed) + L"ファイル");
+    AppendLogLine(L"終了日時:" + NowForLog());
+    AppendLogLine(std::wstring(57, L'*'));
+}
+
+// --- the run ---
+
+void TMainWindow::Action2Execute() {
+    if (FileList.RowCount() == 0) return;
+    if (::MessageBoxW(Handle(), kStartText, kStartCaption, MB_YESNO | MB_ICONWARNING) != IDYES) return;
+    RunErase();
+}
+
+bool TMainWindow::EraseRowFile(const std::wstring& path, EraseLevel level) {
+    return OverwriteFile(path, level, ProgressBar1, Label3);
+}
+
+void TMainWindow::RunErase() {
+    TConfigWindow* config = application_.Config();
+    bool failed = false;
+    bool priorityRaised = false;
+    try {
+        application_.ShowTaskbarButton(false);
+        ::Sleep(kHideDelayMs);
+        if (HWND report = FindErrorReportWindow()) ::SendMessageW(report, WM_CLOSE, 0, 0);
+        SaveWindowState();
+
+        AbortRequested = false;
+        Busy = true;
+        const EraseMode mode = config ? config->CurrentEraseMode() : EraseMode::Speed;
+        LockUserInterface(true);
+
+        ShowContentPanel(ContentPanel::Running);
+        const int ticked = CountTicked();
+        ::SetWindowTextW(EraseLog, L"");
+        if (OsterlanActionImage1) OsterlanActionImage1->Start();
+        WriteLogHeader(ticked);
+
+        ::SendMessageW(ProgressBar2, PBM_SETRANGE32, 0, static_cast<LPARAM>(ticked));
+        ::SendMessageW(ProgressBar2, PBM_SETPOS, 0, 0);
+        const bool highSpeed = config && config->EraseHighspeed();
+        if (highSpeed) {
+            TESysteminfo(false).SetPriority(HIGH_PRIORITY_CLASS);
+            priorityRaised = true;
+        }
+        ShowOverallProgress(0, ticked);
+
+        int processed = 0;
+        for (int row = 0; row < FileList.RowCount(); ++row) {
+            if (!FileList.IsTicked(row) || AbortRequested) continue;
+            const std::wstring path = FileList.Text(row, 4);
+            ::SetWindowTextW(Label2, path.c_str());
+            std::wstring line = kLogFileLead + ExtractFileName(path);
+            EraseLevel level = static_cast<EraseLevel>(mode);
+            if (mode == EraseMode::Custom) {
+                level = config ? config->CustomLevelFor(ExtractFileExt(path)) : EraseLevel::Speed;
+                const int index = static_cast<int>(level);
+                const wchar_t* tag = index >= 0 && index <= 2 ? kCustomTags[index] : L"";
+                StatusBar1.SetText(0, std::wstring(L"モード:Custom") + tag);
+            }
+            line += EraseRowFile(path, level) ? kLogErased : kLogFailed;
+            ++processed;
+            ShowOverallProgress(processed, ticked);
+            AppendLogLine(line);
+        }
+
+        if (highSpeed) {
+            TESysteminfo(false).SetPriority(NORMAL_PRIORITY_CLASS);
+            priorityRaised = false;
+        }
+        WriteLogFooter(processed);
+    } catch (...) {
+        failed = true;
+    }
+
+    // The end steps, however the run ended.
+    try {
+        application_.ShowTaskbarButton(true);
+        // A run that raised the priority class never leaves the process there.
+        if (priorityRaised) TESysteminfo(false).SetPriority(NORMAL_PRIORITY_CLASS);
+        ShowContentPanel(ContentPanel::Result);
+        if (SSTP1) NotifyCompanion(*SSTP1, config, CompanionNotice::RunEnd);
+        if (config) config->PlayCompletionSound();
+        if (OsterlanActionImage1) OsterlanActionImage1->Stop();
+        if (config && config->PowerOffAfterRun()) {
+            Button1Click();
+            PowerOffComputer();
+        }
+    } catch (...) {
+        failed = true;
+    }
+    if (failed) RaiseAssertion(AssertSite::MainRunUnknown);
+}
+
+void TMainWindow::Action8Execute() { AbortRequested = true; }
+
+// --- the result panel ---
+
+void TMainWindow::Button1Click() {
+    AbortRequested = false;
+    Busy = false;
+    LockUserInterface(false);
+    ShowContentPanel(ContentPanel::List);
+    // The mode shows again as the profile has it (a Custom run showed each file's level).
+    ShowEraseMode(false, true);
+    ReloadFileList();
+    if (SavedWindowState != 0) RestoreWindowState(SavedWindowState);
+}
+
+void TMainWindow::BitBtn4Click() {
+    std::wstring name = application_.Title() + L"ログ.txt";
+    std::vector<wchar_t> buffer(32768, L'\0');
+    name.copy(buffer.data(), std::min(name.size(), buffer.size() - 1));
+    const wchar_t filter[] = L"テキストファイル\0*.txt\0";
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = Handle();
+    dialog.lpstrFilter = filter;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = buffer.data();
+    dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+    // No default extension: a name typed without one is used as typed.
+    dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_ENABLESIZING |
+                   OFN_NOCHANGEDIR;
+    if (!::GetSaveFileNameW(&dialog)) return;
+    const std::wstring path = buffer.data();
+    ::SetLastError(ERROR_SUCCESS);
+    if (!WriteTextFile(path, EraseLogLines())) ShowSaveFailure(Handle(), path, ::GetLastError());
+}

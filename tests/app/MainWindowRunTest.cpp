@@ -1,0 +1,433 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "diagnostics/SystemInfo.h"
+#include "engine/EraseSeams.h"
+#include "notify/SSTP.h"
+#include "tests/app/WorkflowFixture.h"
+#include "tests/notify/ExpectedScripts.h"
+#include "tests/notify/NotifyTestSupport.h"
+
+namespace {
+
+const wchar_t kConfirmCaption[] = L"確認";
+const wchar_t kErased[] = L"をディスクから抹消しました。";
+const wchar_t kFailed[] = L"を正しく処理出来ませんでした。";
+
+class EraseRunTest : public WorkflowTest {
+protected:
+    // Presses Start and answers its confirmation with `answer`; the run (when there is one)
+    // is over when this returns. Gives the confirmation's text.
+    std::wstring Start(int answer = IDYES) {
+        DialogAnswerer confirm(kConfirmCaption, answer);
+        Command(2);
+        EXPECT_TRUE(confirm.Wait()) << "the run asks first";
+        return confirm.Text();
+    }
+
+    std::vector<std::wstring> Log() { return window->EraseLogLines(); }
+
+    // The log's lines after the eight of the header, up to the footer's five.
+    std::vector<std::wstring> FileLines() {
+        const std::vector<std::wstring> log = Log();
+        if (log.size() < 13) return {};
+        return {log.begin() + 8, log.end() - 5};
+    }
+
+    // Checks the header for `rows` rows, `ticked` ticked and the status text `mode`, and the
+    // footer for `processed` files; `completed` tells which ending.
+    void ExpectFrame(int rows, int ticked, const std::wstring& mode, int processed, bool completed) {
+        const std::vector<std::wstring> log = Log();
+        ASSERT_GE(log.size(), 13u);
+        TESysteminfo system(true);
+        EXPECT_EQ(log[0], L"******************** TIDEMARROW32 SE ********************");
+        EXPECT_EQ(log[1].rfind(L"開始日時:", 0), 0u) << log[1];
+        EXPECT_GT(log[1].size(), 6u);
+        EXPECT_EQ(log[2], L"OS:" + system.OSDescription);
+        EXPECT_EQ(log[3], L"CPU:" + system.CPUName + L" " +
+                              (system.CPUSpeed.empty() ? L"" : L"(" + system.CPUSpeed + L")"));
+        EXPECT_EQ(log[4], L"ファイル総数:" + std::to_wstring(rows) + L" 選択数:" + std::to_wstring(ticked));
+        EXPECT_EQ(log[5], mode);
+        EXPECT_EQ(log[6], L"これらの内容で処理を開始します。");
+        EXPECT_EQ(log[7], L"");
+        const std::size_t n = log.size();
+        EXPECT_EQ(log[n - 5], L"");
+        EXPECT_EQ(log[n - 4], completed ? L"処理が終了しました。" : L"処理を中止しました。");
+        EXPECT_EQ(log[n - 3], L"処理数:" + std::to_wstring(processed) + L"ファイル");
+        EXPECT_EQ(log[n - 2].rfind(L"終了日時:", 0), 0u) << log[n - 2];
+        EXPECT_EQ(log[n - 1], std::wstring(57, L'*'));
+    }
+
+    void Finish() { Click(window->Button1); }
+};
+
+// --- runs in each mode ---
+
+TEST_F(EraseRunTest, EachModeErasesTheTickedRowsAndLogsEveryFile) {
+    Make();
+    const std::pair<EraseMode, const wchar_t*> modes[] = {
+        {EraseMode::Speed, L"モード:Speed"}, {EraseMode::Normal, L"モード:Normal"}, {EraseMode::High, L"モード:High"}};
+    for (const auto& [mode, status] : modes) {
+        SCOPED_TRACE(status);
+        Config().SetEraseMode(mode);
+        window->ShowEraseMode(true, true);
+        const std::wstring first = File(L"first.txt", 1000);
+        const std::wstring kept = File(L"kept.doc", 10);
+        const std::wstring third = File(L"third", 3001);
+        for (const std::wstring& path : {first, kept, third}) Add(path);
+        List().SetTicked(1, false);
+
+        EXPECT_EQ(Start(), L"処理を開始します\u3000よろしいですか？\u3000");
+        EXPECT_EQ(window->VisibleContentPanel(), TMainWindow::ContentPanel::Result);
+        EXPECT_TRUE(window->Busy) << "the result panel keeps the lock until Finish";
+        ExpectFrame(3, 2, status, 2, true);
+        EXPECT_EQ(FileLines(), (std::vector<std::wstring>{L"ファイル名:first.txt" + std::wstring(kErased),
+                                                          L"ファイル名:third" + std::wstring(kErased)}));
+        EXPECT_FALSE(FileExists(first));
+        EXPECT_FALSE(FileExists(third));
+        EXPECT_TRUE(FileExists(kept)) << "an unticked row is left alone";
+        EXPECT_EQ(ReadBytes(kept), std::string(10, 'x'));
+        EXPECT_EQ(window->StatusBar1.Text(1), L"全体の経過(2/2)");
+
+        Finish();
+        EXPECT_FALSE(window->Busy);
+        EXPECT_EQ(window->VisibleContentPanel(), TMainWindow::ContentPanel::List);
+        EXPECT_EQ(Paths(), std::vector<std::wstring>{kept});
+        EXPECT_TRUE(List().IsTicked(0)) << "rows come back ticked";
+        window->ClearFileList();
+        ::DeleteFileW(kept.c_str());
+    }
+    EXPECT_TRUE(RecordedAssertions().empty());
+}
+
+TEST_F(EraseRunTest, NoneTickedLogsNoFileAndAZeroCount) {
+    Make();
+    const std::wstring file = File(L"a.txt");
+    Add(file);
+    window->SetAllTicks(false);
+    Start();
+    ExpectFrame(1, 0, L"モード:Speed", 0, true);
+    EXPECT_TRUE(FileLines().empty());
+    EXPECT_TRUE(FileExists(file));
+}
+
+TEST_F(EraseRunTest, AnsweringNoChangesNothingAndAnEmptyListAsksNothing) {
+    Make();
+    DialogAnswerer none(kConfirmCaption, IDYES, 500);
+    Command(2);
+    EXPECT_FALSE(none.Wait()) << "no rows: no question";
+
+    const std::wstring file = File(L"a.txt");
+    Add(file);
+    Start(IDNO);
+    EXPECT_EQ(window->VisibleContentPanel(), TMainWindow::ContentPanel::List);
+    EXPECT_FALSE(window->Busy);
+    EXPECT_TRUE(FileExists(file));
+    EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(EraseRunTest, AFileHeldOpenElsewhereFailsTheRunGoesOnAndItStaysListed) {
+    Make();
+    const std::wstring held = File(L"held.txt", 600);
+    const std::wstring free = File(L"free.txt", 600);
+    Add(held);
+    Add(free);
+    {
+        UniqueFileLock lock(held);
+        ASSERT_TRUE(lock.Held());
+        Start();
+    }
+    EXPECT_EQ(FileLines(), (std::vector<std::wstring>{L"ファイル名:held.txt" + std::wstring(kFailed),
+                                                      L"ファイル名:free.txt" + std::wstring(kErased)}));
+    ExpectFrame(2, 2, L"モード:Speed", 2, true);
+    Finish();
+    EXPECT_EQ(Paths(), std::vector<std::wstring>{held});
+    EXPECT_TRUE(List().IsTicked(0));
+}
+
+// --- while the run works ---
+
+TEST_F(EraseRunTest, StopDuringTheSecondOfFiveEndsThatFileAndSkipsTheRest) {
+    std::vector<std::wstring> files;
+    bool pressed = false;
+    Make({}, [&](int percent) {
+        // The Stop button is clicked while the second file is a tenth done; the click
+        // arrives with the engine's next servicing of the window's messages.
+        if (!pressed && percent >= 10 && ui::WindowText(window->Label2) == files[1]) {
+            pressed = true;
+            ::PostMessageW(window->BitBtn2.Handle(), BM_CLICK, 0, 0);
+        }
+    });
+    for (int i = 1; i <= 5; ++i) files.push_back(File(L"file" + std::to_wstring(i) + L".bin", i == 2 ? 400000 : 700));
+    for (const std::wstring& path : files) Add(path);
+
+    Start();
+    EXPECT_TRUE(pressed);
+    ExpectFrame(5, 5, L"モード:Speed", 2, false);
+    EXPECT_EQ(FileLines(), (std::vector<std::wstring>{L"ファイル名:file1.bin" + std::wstring(kErased),
+                                                      L"ファイル名:file2.bin" + std::wstring(kErased)}));
+    EXPECT_FALSE(FileExists(files[1])) << "a stopped file is still cut and deleted";
+    EXPECT_TRUE(window->AbortRequested);
+    Finish();
+    EXPECT_FALSE(window->AbortRequested);
+    EXPECT_EQ(Paths(), (std::vector<std::wstring>{files[2], files[3], files[4]}));
+    for (int row = 0; row < 3; ++row) EXPECT_TRUE(List().IsTicked(row));
+    for (int i = 2; i < 5; ++i) EXPECT_EQ(ReadBytes(files[static_cast<std::size_t>(i)]), std::string(700, 'x'));
+}
+
+TEST_F(EraseRunTest, WhileRunningTheErasePanelShowsProgressAndTheInterfaceIsLocked) {
+    struct Seen {
+        bool sampled = false;
+        TMainWindow::ContentPanel panel{};
+        bool busy = false;
+        bool taskbarShown = true;
+        bool closeGreyed = false;
+        std::wstring path;
+        std::wstring overall;
+        int barMax = -1;
+        int barPosition = -1;
+    } seen;
+    Make({}, [&](int percent) {
+        if (seen.sampled || percent < 50 || percent >= 100) return;
+        seen.sampled = true;
+        seen.panel = window->VisibleContentPanel();
+        seen.busy = window->Busy;
+        seen.taskbarShown = ::IsWindowVisible(App().Handle()) != FALSE;
+        const UINT state = ::GetMenuState(::GetSystemMenu(window->Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND);
+        seen.closeGreyed = state != static_cast<UINT>(-1) && (state & MF_GRAYED);
+        seen.path = ui::WindowText(window->Label2);
+        seen.overall = window->StatusBar1.Text(1);
+        seen.barMax = static_cast<int>(::SendMessageW(window->ProgressBar2, PBM_GETRANGE, FALSE, 0));
+        seen.barPosition = static_cast<int>(::SendMessageW(window->ProgressBar1, PBM_GETPOS, 0, 0));
+    });
+    App().ShowTaskbarButton(true);
+    const std::wstring small = File(L"small.txt", 100);
+    const std::wstring large = File(L"large.txt", 60000);
+    Add(small);
+    Add(large);
+    Start();
+    ASSERT_TRUE(seen.sampled);
+    EXPECT_EQ(seen.panel, TMainWindow::ContentPanel::Running);
+    EXPECT_TRUE(seen.busy);
+    EXPECT_FALSE(seen.taskbarShown) << "the taskbar button is gone during the run";
+    EXPECT_TRUE(seen.closeGreyed);
+    EXPECT_EQ(seen.path, large);
+    EXPECT_EQ(seen.overall, L"全体の経過(1/2)");
+    EXPECT_EQ(seen.barMax, 2);
+    EXPECT_GE(seen.barPosition, 50);
+    EXPECT_TRUE(::IsWindowVisible(App().Handle())) << "and back after it";
+    EXPECT_EQ(ui::WindowText(window->Label3), L"100%");
+}
+
+TEST_F(EraseRunTest, CustomRunsShowEachFilesLevelAndEraseAtIt) {
+    ::CreateDirectoryW(Savedat().c_str(), nullptr);
+    ASSERT_TRUE(WriteTextFile(Savedat() + L"\\customerase.txt", {L"dat [High]", L"txt [Speed]", L"bin [Normal]"}));
+    WriteConfig({L"#Erase=3", L"#CustomMode=1"});
+    std::vector<std::pair<std::wstring, std::wstring>> shown;  // path, status text
+    std::vector<int> passes;
+    Make({}, [&](int) {
+        const std::wstring path = ui::WindowText(window->Label2);
+        if (shown.empty() || shown.back().first != path) shown.emplace_back(path, window->StatusBar1.Text(0));
+    });
+    EraseSeams seams;
+    seams.observer = [&](const OverwriteEvent& event) {
+        if (event.kind == OverwriteEvent::BeforeCut) passes.push_back(event.passesDone);
+    };
+    const EraseSeams previous = SetEraseSeams(seams);
+    const std::wstring high = File(L"a.DAT", 900);
+    const std::wstring speed = File(L"b.txt", 900);
+    const std::wstring normal = File(L"c.bin", 900);
+    const std::wstring other = File(L"d.xyz", 900);
+    for (const std::wstring& path : {high, speed, normal, other}) Add(path);
+    Start();
+    SetEraseSeams(previous);
+
+    ExpectFrame(4, 4, L"モード:Custom", 4, true);
+    EXPECT_EQ(shown, (std::vector<std::pair<std::wstring, std::wstring>>{{high, L"モード:Custom[H]"},
+                                                                         {speed, L"モード:Custom[S]"},
+                                                                         {normal, L"モード:Custom[N]"},
+                                                                         {other, L"モード:Custom[N]"}}));
+    EXPECT_EQ(passes, (std::vector<int>{3, 1, 2, 2})) << "an unlisted extension takes the custom mode's level";
+    EXPECT_EQ(FileLines()[0], L"ファイル名:a.DAT" + std::wstring(kErased)) << "the file lines carry no level";
+    Finish();
+    EXPECT_EQ(window->StatusBar1.Text(0), L"モード:Custom");
+}
+
+// --- the end of the run ---
+
+TEST_F(EraseRunTest, TheEndNotifiesTheCompanionAndPlaysTheSound) {
+    const std::wstring sound = File(L"done.wav", 64);
+    WriteConfig({L"#Sound=1", L"#SoundFile=" + sound});
+    Make();
+    std::vector<std::wstring> played;
+    const SoundPlayer previous = SetSoundPlayer([&](const std::wstring& path, UINT) {
+        played.push_back(path);
+        return true;
+    });
+    Config().EditValues().UseSSTP = true;
+    CompanionWindow companion;
+    LoopbackListener listener(window->Notifier()->Port());
+    ASSERT_TRUE(listener.Listening());
+    Add(File(L"a.txt"));
+    Start();
+    const ListenerResult result = listener.Wait();
+    SetSoundPlayer(previous);
+    EXPECT_TRUE(result.accepted);
+    EXPECT_EQ(result.bytes, ExpectedRequest(kRunEndScriptBytes));
+    EXPECT_EQ(played, std::vector<std::wstring>{sound});
+}
+
+TEST_F(EraseRunTest, PowerOffAfterRunFinishesSwitchesOffAndSendsNothing) {
+    static int exits = 0;
+    static UINT exitFlags = 0;
+    exits = 0;
+    PowerOffCalls calls{};
+    calls.platformId = [] { return static_cast<DWORD>(VER_PLATFORM_WIN32_NT); };
+    calls.openProcessToken = [](DWORD, HANDLE* token) {
+        *token = nullptr;
+        return TRUE;
+    };
+    calls.lookupPrivilegeValue = [](const wchar_t*, LUID*) { return TRUE; };
+    calls.adjustTokenPrivileges = [](HANDLE, const TOKEN_PRIVILEGES*) { return TRUE; };
+    calls.exitWindowsEx = [](UINT flags, DWORD) {
+        ++exits;
+        exitFlags = flags;
+        return TRUE;
+    };
+    calls.closeHandle = [](HANDLE) {};
+    const PowerOffCalls previous = SetPowerOffCalls(calls);
+    Make();
+    Config().EditValues().UseSSTP = true;
+    Config().EditValues().PowerOffAfterRun = true;
+    CompanionWindow companion;
+    LoopbackListener listener(window->Notifier()->Port());
+    ASSERT_TRUE(listener.Listening());
+    const std::wstring kept = File(L"kept.txt");
+    Add(File(L"a.txt"));
+    Add(kept);
+    List().SetTicked(1, false);
+    Start();
+    SetPowerOffCalls(previous);
+    EXPECT_EQ(exits, 1);
+    EXPECT_NE(exitFlags & EWX_POWEROFF, 0u);
+    EXPECT_FALSE(window->Busy) << "Finish was performed";
+    EXPECT_EQ(window->VisibleContentPanel(), TMainWindow::ContentPanel::List);
+    EXPECT_EQ(Paths(), std::vector<std::wstring>{kept});
+    EXPECT_FALSE(listener.Wait(300).accepted) << "no notification before a power-off";
+}
+
+// A window whose erasure fails unexpectedly at the second file.
+class BreakingMainWindow : public TMainWindow {
+public:
+    using TMainWindow::TMainWindow;
+    DWORD classDuringRun = 0;
+
+protected:
+    bool EraseRowFile(const std::wstring& path, EraseLevel level) override {
+        classDuringRun = ::GetPriorityClass(::GetCurrentProcess());
+        if (ExtractFileName(path) == L"second.txt") throw std::runtime_error("broken");
+        return TMainWindow::EraseRowFile(path, level);
+    }
+};
+
+TEST_F(EraseRunTest, AnUnexpectedErrorEndsTheRunReportsItAndRestoresThePriority) {
+    WriteConfig({L"#Erase highspeed=1"});
+    auto* breaking = new BreakingMainWindow(App(), folder.Path());
+    window.reset(breaking);
+    MakeWith();
+    ASSERT_EQ(::GetPriorityClass(::GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+    Add(File(L"first.txt"));
+    Add(File(L"second.txt"));
+    Add(File(L"third.txt"));
+    Start();
+    EXPECT_EQ(breaking->classDuringRun, static_cast<DWORD>(HIGH_PRIORITY_CLASS));
+    EXPECT_EQ(::GetPriorityClass(::GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS))
+        << "the run never leaves the process at the high class";
+    const std::vector<std::wstring> log = Log();
+    ASSERT_EQ(log.size(), 9u) << "the log as far as it got, without its footer";
+    EXPECT_EQ(log[8], L"ファイル名:first.txt" + std::wstring(kErased));
+    EXPECT_EQ(window->VisibleContentPanel(), TMainWindow::ContentPanel::Result);
+    EXPECT_TRUE(Reported(L"処理時に不明なエラーが発生！"));
+    Finish();
+    EXPECT_EQ(Rows(), 2);
+}
+
+TEST_F(EraseRunTest, HighSpeedRunsAtTheHighClassAndReturnToNormal) {
+    WriteConfig({L"#Erase highspeed=1"});
+    DWORD during = 0;
+    Make({}, [&](int) { during = ::GetPriorityClass(::GetCurrentProcess()); });
+    Add(File(L"a.txt", 3000));
+    Start();
+    EXPECT_EQ(during, static_cast<DWORD>(HIGH_PRIORITY_CLASS));
+    EXPECT_EQ(::GetPriorityClass(::GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+}
+
+// --- the log ---
+
+TEST_F(EraseRunTest, TheSavedLogIsTheMemoInShiftJisWithCrLf) {
+    Make();
+    Add(File(L"日本語の名前.txt"));
+    Add(File(L"b.txt"));
+    Start();
+    const std::wstring target = folder / L"saved log.txt";
+    {
+        FileDialogAnswerer save(target);
+        Click(window->BitBtn4.Handle());
+        ASSERT_TRUE(save.Wait());
+        EXPECT_EQ(save.ProposedName(), L"TIDEMARROW32 SEログ.txt");
+        EXPECT_EQ(save.FileTypeText(), L"テキストファイル");
+    }
+    const std::string expected = EncodeCp932(ui::WindowText(window->EraseLog));
+    EXPECT_EQ(ReadBytes(target), expected);
+    EXPECT_NE(expected.find("\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x96\xbc\x91\x4f.txt"), std::string::npos)
+        << "the name is in Shift_JIS";
+    EXPECT_EQ(expected.substr(expected.size() - 59), std::string(57, '*') + "\r\n");
+
+    // Saving again over the file asks first; Yes replaces it.
+    ASSERT_TRUE(WriteBytes(target, "old"));
+    {
+        FileDialogAnswerer save(target, IDYES);
+        Click(window->BitBtn4.Handle());
+        ASSERT_TRUE(save.Wait());
+        EXPECT_TRUE(save.OverwriteAsked());
+    }
+    EXPECT_EQ(ReadBytes(target), expected);
+
+    // A file that cannot be replaced is named in a message and keeps its bytes.
+    ASSERT_TRUE(WriteBytes(target, "kept"));
+    ASSERT_TRUE(::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    {
+        DialogAnswerer failure(L"TIDEMARROW32 SE", IDOK);
+        FileDialogAnswerer save(target, IDYES);
+        Click(window->BitBtn4.Handle());
+        ASSERT_TRUE(failure.Wait());
+        EXPECT_NE(failure.Text().find(L"ファイル \"" + target + L"\" を保存できませんでした。"), std::wstring::npos)
+            << failure.Text();
+    }
+    ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadBytes(target), "kept");
+}
+
+TEST(EraseRunLog, DatesShowTheTimeExceptAtExactlyMidnight) {
+    SYSTEMTIME midnight{};
+    midnight.wYear = 2026;
+    midnight.wMonth = 12;
+    midnight.wDay = 8;
+    wchar_t date[64] = {};
+    ASSERT_GT(::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &midnight, nullptr, date, 64), 0);
+    EXPECT_EQ(TMainWindow::LogDateTime(midnight), date);
+
+    SYSTEMTIME later = midnight;
+    later.wSecond = 1;
+    const std::wstring text = TMainWindow::LogDateTime(later);
+    EXPECT_EQ(text.rfind(std::wstring(date) + L" ", 0), 0u) << text;
+    EXPECT_NE(text.find(L"01"), std::wstring::npos) << text;
+}
+
+}  // namespace

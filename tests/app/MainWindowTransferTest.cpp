@@ -1,0 +1,228 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/app/WorkflowFixture.h"
+
+namespace {
+
+const wchar_t kCaption[] = L"確認";
+// Long enough for a message box to show, when one is coming.
+constexpr DWORD kNoBoxWithinMs = 600;
+
+class ListTransferTest : public WorkflowTest {
+protected:
+    std::wstring FileListTxt() const { return Savedat() + L"\\FileList.txt"; }
+    std::wstring ResListTxt() const { return Savedat() + L"\\ResList.txt"; }
+
+    // Runs the command `action` and gives the text of the box it shows ("" when none shows;
+    // without `expectBox` the wait for one is short).
+    std::wstring RunAndRead(int action, bool expectBox = true) {
+        DialogAnswerer box(kCaption, IDOK, expectBox ? 10000 : kNoBoxWithinMs);
+        Command(action);
+        return box.Wait() ? box.Text() : L"";
+    }
+
+    void WriteList(const std::wstring& path, const std::vector<std::wstring>& lines) {
+        ::CreateDirectoryW(Savedat().c_str(), nullptr);
+        ASSERT_TRUE(WriteTextFile(path, lines));
+    }
+
+    std::vector<std::wstring> ReadList(const std::wstring& path) {
+        std::vector<std::wstring> lines;
+        EXPECT_TRUE(ReadTextFile(path, lines));
+        return lines;
+    }
+};
+
+// --- export ---
+
+TEST_F(ListTransferTest, ExportWritesTitleEveryRowInOrderAndTheEndMarker) {
+    Make();
+    RemoveTree(Savedat());
+    const std::wstring a = File(L"b-first.txt"), b = File(L"a-second.txt"), c = File(L"日本語.txt");
+    for (const std::wstring& path : {a, b, c}) Add(path);
+    List().SetTicked(1, false);
+
+    EXPECT_EQ(RunAndRead(21), L"3ファイルをリストから書き出しました。");
+    EXPECT_EQ(ReadList(FileListTxt()), (std::vector<std::wstring>{L"[TIDEMARROW32 SE]", a, b, c, L"[END TEXT]"}))
+        << "the missing Savedat folder was made";
+    const std::string bytes = ReadBytes(FileListTxt());
+    EXPECT_EQ(bytes.rfind("[TIDEMARROW32 SE]\r\n", 0), 0u);
+    EXPECT_NE(bytes.find("\x93\xfa\x96\x7b\x8c\xea.txt\r\n"), std::string::npos) << "Shift_JIS, CR LF";
+
+    // A second export replaces the first entirely.
+    window->RemoveRowsByTick(true);
+    EXPECT_EQ(RunAndRead(21), L"1ファイルをリストから書き出しました。");
+    EXPECT_EQ(ReadList(FileListTxt()), (std::vector<std::wstring>{L"[TIDEMARROW32 SE]", b, L"[END TEXT]"}));
+    EXPECT_FALSE(FileExists(FileListTxt() + L".new"));
+    EXPECT_TRUE(RecordedAssertions().empty());
+}
+
+TEST_F(ListTransferTest, AFailedExportKeepsThePreviousListWhole) {
+    const std::vector<std::wstring> saved{L"[TIDEMARROW32 SE]", L"C:\\saved\\one.txt", L"[END TEXT]"};
+    WriteList(FileListTxt(), saved);
+    Make();
+    Add(File(L"a.txt"));
+
+    // The new list cannot be written beside the old one.
+    ASSERT_TRUE(::CreateDirectoryW((FileListTxt() + L".new").c_str(), nullptr));
+    EXPECT_EQ(RunAndRead(21, false), L"") << "no success message after a failure";
+    EXPECT_TRUE(Reported(L"エラー 09"));
+    EXPECT_EQ(ReadList(FileListTxt()), saved);
+    ::RemoveDirectoryW((FileListTxt() + L".new").c_str());
+
+    // The old list cannot be replaced.
+    ClearRecordedAssertions();
+    ASSERT_TRUE(::SetFileAttributesW(FileListTxt().c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(RunAndRead(21, false), L"");
+    EXPECT_TRUE(Reported(L"エラー 09"));
+    ::SetFileAttributesW(FileListTxt().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadList(FileListTxt()), saved);
+    EXPECT_FALSE(FileExists(FileListTxt() + L".new")) << "nothing is left beside it";
+}
+
+// --- import ---
+
+TEST_F(ListTransferTest, ImportTakesOnlyExistingDriveLetterPathsFromAnyLine) {
+    WriteConfig({L"#Remove enable=1"});
+    const std::wstring one = File(L"one.txt"), two = File(L"two.log"), after = File(L"after.txt");
+    const std::wstring excluded = File(L"skip.scr");
+    const std::wstring vanished = Data() + L"\\vanished.txt";
+    WriteList(FileListTxt(), {L"[TIDEMARROW32 SE]",
+                              one,
+                              L"",
+                              L"\\\\server\\share\\one.txt",
+                              L"data\\one.txt",
+                              L"[" + two,
+                              L"free text: C:\\x",
+                              vanished,
+                              two,
+                              excluded,
+                              L"[END TEXT]",
+                              after});
+    Make();
+    ASSERT_TRUE(Config().IsExcludedExtension(L"SCR")) << "the test needs .scr excluded";
+    const std::wstring already = File(L"already.txt");
+    Add(already);
+
+    EXPECT_EQ(RunAndRead(20), L"4ファイルを読み出しリストへ追加しました。")
+        << "the excluded file counts, the vanished one does not";
+    EXPECT_EQ(Paths(), (std::vector<std::wstring>{already, one, two, after})) << "appended to the rows there";
+    EXPECT_TRUE(FileExists(FileListTxt())) << "FileList.txt stays";
+
+    // The same list again appends the rows again.
+    EXPECT_EQ(RunAndRead(20), L"4ファイルを読み出しリストへ追加しました。");
+    EXPECT_EQ(Rows(), 7);
+}
+
+TEST_F(ListTransferTest, ImportWithoutAFileDoesNothingAndAnEmptyOneCountsZero) {
+    Make();
+    Add(File(L"a.txt"));
+    EXPECT_EQ(RunAndRead(20, false), L"");
+    EXPECT_EQ(Rows(), 1);
+    EXPECT_TRUE(RecordedAssertions().empty());
+
+    WriteList(FileListTxt(), {L"[TIDEMARROW32 SE]", L"[END TEXT]"});
+    EXPECT_EQ(RunAndRead(20), L"0ファイルを読み出しリストへ追加しました。");
+    EXPECT_EQ(Rows(), 1);
+}
+
+TEST_F(ListTransferTest, AnUnreadableListIsReportedAndLeftAlone) {
+    WriteList(FileListTxt(), {L"[TIDEMARROW32 SE]", File(L"a.txt"), L"[END TEXT]"});
+    Make();
+    {
+        UniqueFileLock lock(FileListTxt());
+        ASSERT_TRUE(lock.Held());
+        EXPECT_EQ(RunAndRead(20, false), L"");
+    }
+    EXPECT_TRUE(Reported(L"エラー 09"));
+    EXPECT_EQ(Rows(), 0);
+    EXPECT_TRUE(FileExists(FileListTxt()));
+}
+
+// --- the list left at closing ---
+
+TEST_F(ListTransferTest, ClosingWithFilesAsksAndYesLeavesTheListForTheNextStart) {
+    WriteConfig({L"#Warning close=1", L"#AutoIn=1"});
+    Make();
+    const std::wstring a = File(L"a.txt"), b = File(L"b.txt");
+    Add(a);
+    Add(b);
+    {
+        DialogAnswerer no(L"終了の確認", IDNO);
+        EXPECT_FALSE(CloseWindow());
+        EXPECT_TRUE(no.Wait());
+    }
+    EXPECT_FALSE(FileExists(ResListTxt())) << "No writes nothing";
+    {
+        DialogAnswerer yes(L"終了の確認", IDYES);
+        EXPECT_TRUE(CloseWindow());
+        EXPECT_TRUE(yes.Wait());
+    }
+    EXPECT_EQ(ReadList(ResListTxt()), (std::vector<std::wstring>{L"[TIDEMARROW32 SE]", a, b, L"[END TEXT]"}));
+    NextStart();
+
+    // The next start without arguments puts the rows back silently and deletes the file.
+    DialogAnswerer none(kCaption, IDOK, kNoBoxWithinMs);
+    Make();
+    EXPECT_FALSE(none.Wait());
+    EXPECT_EQ(Paths(), (std::vector<std::wstring>{a, b}));
+    EXPECT_FALSE(FileExists(ResListTxt()));
+}
+
+TEST_F(ListTransferTest, ClosingWithoutTheWarningOrWithoutAutoInWritesNothing) {
+    for (const auto& keys : {std::vector<std::wstring>{L"#Warning close=0", L"#AutoIn=1"},
+                             std::vector<std::wstring>{L"#Warning close=1", L"#AutoIn=0"}}) {
+        WriteConfig(keys);
+        Make();
+        Add(File(L"a.txt"));
+        DialogAnswerer yes(L"終了の確認", IDYES, keys[0].back() == L'1' ? 10000 : kNoBoxWithinMs);
+        EXPECT_TRUE(CloseWindow());
+        yes.Wait();
+        EXPECT_FALSE(FileExists(ResListTxt())) << keys[0] << " " << keys[1];
+        NextStart();
+    }
+}
+
+TEST_F(ListTransferTest, AStartWithAFileArgumentLeavesTheLeftListAlone) {
+    WriteConfig({L"#AutoIn=1"});
+    const std::wstring left = File(L"left.txt"), argument = File(L"argument.txt");
+    WriteList(ResListTxt(), {L"[TIDEMARROW32 SE]", left, L"[END TEXT]"});
+    Make({argument});
+    EXPECT_EQ(Paths(), std::vector<std::wstring>{argument});
+    EXPECT_TRUE(FileExists(ResListTxt()));
+}
+
+TEST_F(ListTransferTest, TheLeftListIsDeletedAfterReadingEvenWhenNothingCouldBeAdded) {
+    WriteConfig({L"#AutoIn=1"});
+    WriteList(ResListTxt(), {L"[TIDEMARROW32 SE]", Data() + L"\\gone.txt", L"\\\\server\\share\\x.txt", L"[END TEXT]"});
+    Make();
+    EXPECT_EQ(Rows(), 0);
+    EXPECT_FALSE(FileExists(ResListTxt()));
+    EXPECT_TRUE(RecordedAssertions().empty());
+}
+
+TEST_F(ListTransferTest, ALeftListThatCannotBeReadIsKeptForTheNextStart) {
+    WriteConfig({L"#AutoIn=1"});
+    const std::wstring left = File(L"left.txt");
+    WriteList(ResListTxt(), {L"[TIDEMARROW32 SE]", left, L"[END TEXT]"});
+    {
+        UniqueFileLock lock(ResListTxt());
+        ASSERT_TRUE(lock.Held());
+        Make();
+    }
+    EXPECT_TRUE(Reported(L"エラー 09"));
+    EXPECT_EQ(Rows(), 0);
+    EXPECT_TRUE(FileExists(ResListTxt())) << "the paths not read are not lost";
+    NextStart();
+
+    Make();
+    EXPECT_EQ(Paths(), std::vector<std::wstring>{left});
+    EXPECT_FALSE(FileExists(ResListTxt()));
+}
+
+}  // namespace
