@@ -24,29 +24,6 @@ const wchar_t kApplyCaption[] = L"適用";
 // The class of the settings window, which refuses the close while it shows.
 const wchar_t kSettingsWindowClass[] = L"TConfigWindow";
 
-struct WindowSearch {
-    const wchar_t* className;
-    bool found;
-};
-
-BOOL CALLBACK FindVisibleOfClass(HWND hwnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<WindowSearch*>(lParam);
-    wchar_t name[64] = {};
-    ::GetClassNameW(hwnd, name, 64);
-    if (::IsWindowVisible(hwnd) && std::wstring(name) == search->className) {
-        search->found = true;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A visible top-level window of this thread with the class `className`.
-bool IsOwnVisibleWindow(const wchar_t* className) {
-    WindowSearch search{className, false};
-    ::EnumThreadWindows(::GetCurrentThreadId(), FindVisibleOfClass, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 }  // namespace
 
 // --- operations ---
@@ -175,7 +152,8 @@ void TMainWindow::Action19Execute() {}  // shell commands: file properties
 // --- closing ---
 
 bool TMainWindow::SettingsOrProfileWindowOpen() const {
-    return IsOwnVisibleWindow(kSettingsWindowClass) || IsOwnVisibleWindow(TUsersWindow::kClassName);
+    return ui::FindThreadWindow(kSettingsWindowClass, nullptr, true) ||
+           ui::FindThreadWindow(TUsersWindow::kClassName, nullptr, true);
 }
 
 bool TMainWindow::ApplicationMinimized() const {

@@ -36,30 +36,6 @@ const wchar_t kLogStopped[] = L"処理を中止しました。";
 
 const wchar_t* const kCustomTags[] = {L"[S]", L"[N]", L"[H]"};
 
-struct WindowSearch {
-    const wchar_t* className;
-    const wchar_t* caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindOfClassAndCaption(HWND hwnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<WindowSearch*>(lParam);
-    wchar_t name[64] = {};
-    ::GetClassNameW(hwnd, name, 64);
-    if (std::wstring(name) == search->className && ui::WindowText(hwnd) == search->caption) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The error report window of this program (its class and caption), or null.
-HWND FindErrorReportWindow() {
-    WindowSearch search{TTIDEMARROW_LOG::kClassName, L"ErrorLog", nullptr};
-    ::EnumThreadWindows(::GetCurrentThreadId(), FindOfClassAndCaption, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 std::wstring NowForLog() {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
@@ -131,7 +107,8 @@ void TMainWindow::RunErase() {
     try {
         application_.ShowTaskbarButton(false);
         ::Sleep(kHideDelayMs);
-        if (HWND report = FindErrorReportWindow()) ::SendMessageW(report, WM_CLOSE, 0, 0);
+        if (HWND report = ui::FindThreadWindow(TTIDEMARROW_LOG::kClassName, L"ErrorLog"))
+            ::SendMessageW(report, WM_CLOSE, 0, 0);
         SaveWindowState();
 
         AbortRequested = false;

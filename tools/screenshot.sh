@@ -3,6 +3,7 @@
 # given title, and saves a PNG of the screen.
 #   tools/screenshot.sh OUT.png TITLE PROGRAM.exe [ARGS...]
 # Example: tools/screenshot.sh docs/screenshots/main.png "TIDEMARROW32 SE" build/bin/TIDEMARROW32SE.exe
+# SHOT_DELAY (seconds, default 1) is how long to wait after the window shows.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 [ $# -ge 3 ] || { sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
@@ -30,7 +31,7 @@ for _ in $(seq 1 150); do
     sleep 0.2
 done
 xwininfo -root -tree 2>/dev/null | grep -qF "\"$title\"" || { echo "screenshot: no window titled '$title' appeared" >&2; exit 1; }
-sleep 1  # let the window finish painting
+sleep "${SHOT_DELAY:-1}"  # let the window finish painting (or the program get somewhere)
 mkdir -p "$(dirname "$out")"
 xwd -root -silent | convert xwd:- -trim +repage "png:$out"
 echo "screenshot: $out"

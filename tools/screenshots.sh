@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Renders the program's windows under Xvfb into docs/screenshots (after ./dev.sh test has
-# built everything): the main window at start, the profile chooser, the main window during a
-# run with the interface locked, the error report and the about box.
+# built everything): the main window at start, the profile chooser, the main window locked,
+# a real run in progress and its result with the log, the error report and the about box.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bin="$top/build/bin"
@@ -11,5 +11,7 @@ shot="$top/tools/screenshot.sh"
 "$shot" "$out/main-window.png" "TIDEMARROW32 SE" "$bin/main_window_demo.exe" start 20
 "$shot" "$out/main-window-chooser.png" "TIDEMARROW32 SE" "$bin/main_window_demo.exe" chooser 20
 "$shot" "$out/main-window-locked.png" "TIDEMARROW32 SE" "$bin/main_window_demo.exe" locked 20
+SHOT_DELAY=6 "$shot" "$out/erase-running.png" "TIDEMARROW32 SE" "$bin/main_window_demo.exe" running 40
+SHOT_DELAY=6 "$shot" "$out/erase-result.png" "TIDEMARROW32 SE" "$bin/main_window_demo.exe" result 40
 "$shot" "$out/error-report.png" "ErrorLog" "$bin/error_report_demo.exe" 20
 "$shot" "$out/about-box.png" "TIDEMARROW32 SE のバージョン情報" "$bin/dialogs_demo.exe" about 20

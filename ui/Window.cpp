@@ -68,4 +68,32 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
+namespace {
+
+struct ThreadWindowSearch {
+    const wchar_t* className;
+    const wchar_t* caption;
+    bool visibleOnly;
+    HWND found;
+};
+
+BOOL CALLBACK MatchThreadWindow(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<ThreadWindowSearch*>(lParam);
+    wchar_t name[256] = {};
+    ::GetClassNameW(hwnd, name, 256);
+    if (std::wstring(name) != search->className) return TRUE;
+    if (search->visibleOnly && !::IsWindowVisible(hwnd)) return TRUE;
+    if (search->caption && WindowText(hwnd) != search->caption) return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND FindThreadWindow(const wchar_t* className, const wchar_t* caption, bool visibleOnly) {
+    ThreadWindowSearch search{className, caption, visibleOnly, nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), MatchThreadWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 }  // namespace ui

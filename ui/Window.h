@@ -36,6 +36,10 @@ private:
 // The window's text.
 std::wstring WindowText(HWND window);
 
+// A top-level window of the calling thread with the window class `className` and, when
+// `caption` is given, that caption; with `visibleOnly` only a visible one. Null when none.
+HWND FindThreadWindow(const wchar_t* className, const wchar_t* caption = nullptr, bool visibleOnly = false);
+
 inline int Width(const RECT& r) { return r.right - r.left; }
 inline int Height(const RECT& r) { return r.bottom - r.top; }
 

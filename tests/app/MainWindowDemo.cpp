@@ -2,7 +2,9 @@
 // display:  main_window_demo start|chooser|locked [seconds]
 //   start    the window after start-up, with three real files listed
 //   chooser  the profile chooser at start (three profiles)
-//   locked   a run in progress: the erase panel, with the interface locked
+//   locked   the erase panel with the interface locked, without a run
+//   running  a real run in progress over the listed files and a large one: the erase panel
+//   result   a real run over the listed files, ended: the result panel with its log
 // Profiles live in a temporary program folder, removed at the end.
 
 #include <windows.h>
@@ -15,7 +17,11 @@
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "diagnostics/ErrorFunc.h"
+#include "engine/EraseFunc.h"
+#include "tests/support/Gui.h"
 #include "tests/support/TempFolder.h"
+#include "ui/Action.h"
+#include "ui/MessagePump.h"
 
 namespace {
 
@@ -24,6 +30,15 @@ void CALLBACK EndDemo(HWND, UINT, UINT_PTR id, DWORD) {
     // The chooser may still be up: closing it leaves no profile and the program ends.
     if (HWND chooser = ::FindWindowW(L"TNewUserWindow", nullptr)) ::PostMessageW(chooser, WM_CLOSE, 0, 0);
     Application().Terminate();
+}
+
+TMainWindow* g_window = nullptr;
+
+// Presses Start and answers its question with Yes; the run goes on inside this call.
+void CALLBACK StartRun(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    DialogAnswerer yes(L"確認", IDYES);
+    ::SendMessageW(g_window->Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + 2, 0), 0);
 }
 
 }  // namespace
@@ -65,6 +80,16 @@ int wmain(int argc, wchar_t** argv) {
         ::SetWindowTextW(window.Label3, L"42%");
         ::SendMessageW(window.ProgressBar1, PBM_SETPOS, 42, 0);
         window.ShowOverallProgress(1, 3);
+    }
+    if (mode == L"running" || mode == L"result") {
+        if (mode == L"running") {
+            // Large enough to take a while at the display's pace.
+            WriteBytes(folder / L"文書\\大きなファイル.bin", std::string(96u << 20, 'x'));
+            window.AddFileToList(folder / L"文書\\大きなファイル.bin", false, false);
+        }
+        SetEraseEnvironment({&window.AbortRequested, ui::ProcessMessages, {}});
+        g_window = &window;
+        ::SetTimer(nullptr, 0, 500, StartRun);
     }
     application.Run();
     return 0;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics/LogWindow.h"
 #include "diagnostics/SystemInfo.h"
 #include "engine/EraseSeams.h"
 #include "notify/SSTP.h"
@@ -207,6 +208,9 @@ TEST_F(EraseRunTest, WhileRunningTheErasePanelShowsProgressAndTheInterfaceIsLock
         seen.barPosition = static_cast<int>(::SendMessageW(window->ProgressBar1, PBM_GETPOS, 0, 0));
     });
     App().ShowTaskbarButton(true);
+    TTIDEMARROW_LOG* report = ObtainErrorLogWindow();
+    ASSERT_NE(report, nullptr);
+    ::ShowWindow(report->Handle(), SW_SHOWNOACTIVATE);
     const std::wstring small = File(L"small.txt", 100);
     const std::wstring large = File(L"large.txt", 60000);
     Add(small);
@@ -223,6 +227,8 @@ TEST_F(EraseRunTest, WhileRunningTheErasePanelShowsProgressAndTheInterfaceIsLock
     EXPECT_GE(seen.barPosition, 50);
     EXPECT_TRUE(::IsWindowVisible(App().Handle())) << "and back after it";
     EXPECT_EQ(ui::WindowText(window->Label3), L"100%");
+    EXPECT_FALSE(::IsWindowVisible(report->Handle())) << "the run put the error report away";
+    FreeErrorLogWindow();
 }
 
 TEST_F(EraseRunTest, CustomRunsShowEachFilesLevelAndEraseAtIt) {
