@@ -297,7 +297,8 @@ void TMainWindow::BuildPanels() {
     Require(MainPanel.Create(Handle(), IDC_MAINPANEL, 0, top, w, h));
     HWND main = MainPanel.Handle();
     const int buttonTop = h - 34;
-    Require(FileList.Create(main, IDC_FILELIST, 4, 4, w - 8, buttonTop - 8 - 30, LVS_SHOWSELALWAYS));
+    // The list view only borrows its icons: ImageList2 owns and frees them.
+    Require(FileList.Create(main, IDC_FILELIST, 4, 4, w - 8, buttonTop - 8 - 30, LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS));
     ::SendMessageW(FileList.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(listFont_.get()), FALSE);
     FileList.AddColumn(L" ", 40);
     FileList.AddColumn(L"ファイル名", 200);

@@ -8,8 +8,10 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <map>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/Application.h"
@@ -75,6 +77,215 @@ int FirstSelectedRow(HWND list) {
     return static_cast<int>(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
+// --- small icons ---
+//
+// Asking the shell for one file's icon costs milliseconds, most of it spent finding the file and
+// its type. For most types the picture depends only on the extension, so it is asked for once
+// per extension (without touching any file) and every row of that type gets a copy. Types
+// registered with "%1" as their icon (programs) show the first icon stored in the file, read
+// straight from it, or their type's picture when the file holds none. Types with an icon
+// handler, and icons, cursors, shortcuts and the like, are asked from the shell file by file.
+
+struct IconOwner {
+    HICON icon = nullptr;
+    IconOwner() = default;
+    explicit IconOwner(HICON i) : icon(i) {}
+    IconOwner(const IconOwner&) = delete;
+    IconOwner& operator=(const IconOwner&) = delete;
+    IconOwner(IconOwner&& other) noexcept : icon(std::exchange(other.icon, nullptr)) {}
+    ~IconOwner() {
+        if (icon) ::DestroyIcon(icon);
+    }
+    HICON get() const { return icon; }
+};
+
+// A row's picture: 16 x 16, 24-bit image and mask bitmaps.
+struct SmallIcon {
+    ui::Bitmap image;
+    ui::Bitmap mask;
+};
+
+struct RegKeyTraits {
+    using handle_type = HKEY;
+    static handle_type invalid() noexcept { return nullptr; }
+    static void close(handle_type key) noexcept { ::RegCloseKey(key); }
+};
+using UniqueRegKey = UniqueHandleT<RegKeyTraits>;
+
+UniqueRegKey OpenClassKey(const std::wstring& name) {
+    HKEY key = nullptr;
+    if (name.empty() || ::RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return UniqueRegKey();
+    return UniqueRegKey(key);
+}
+
+bool ClassKeyExists(const std::wstring& name) { return static_cast<bool>(OpenClassKey(name)); }
+
+// The default value of a key under HKEY_CLASSES_ROOT; empty when it has none.
+std::wstring ClassDefaultValue(const std::wstring& name) {
+    UniqueRegKey key = OpenClassKey(name);
+    if (!key) return L"";
+    DWORD type = 0, bytes = 0;
+    if (::RegQueryValueExW(key.get(), nullptr, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ) || bytes == 0 || bytes > 64 * 1024)
+        return L"";
+    std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
+    DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (::RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
+        ERROR_SUCCESS)
+        return L"";
+    value.resize(std::min<std::size_t>(size / sizeof(wchar_t), value.size()));
+    while (!value.empty() && value.back() == L'\0') value.pop_back();
+    return value;
+}
+
+// Where a type's small icon comes from.
+enum class IconSource {
+    Type,          // the type's own picture, the same for every file of it
+    FileResource,  // the first icon stored in the file ("%1"), or the type's picture without one
+    Shell,         // an icon handler or some other arrangement: the shell is asked file by file
+};
+
+// What the registration of a class (an extension key or a program identifier) says; Type when
+// it says nothing about the file.
+IconSource ClassIconSource(const std::wstring& name) {
+    if (name.empty()) return IconSource::Type;
+    if (ClassKeyExists(name + L"\\shellex\\IconHandler")) return IconSource::Shell;
+    std::wstring icon = ClassDefaultValue(name + L"\\DefaultIcon");
+    if (icon.find(L"%1") == std::wstring::npos) return IconSource::Type;
+    icon.erase(std::remove(icon.begin(), icon.end(), L'"'), icon.end());
+    return icon == L"%1" ? IconSource::FileResource : IconSource::Shell;
+}
+
+IconSource TypeIconSource(const std::wstring& extension) {
+    if (extension.empty()) return IconSource::Type;
+    if (ClassKeyExists(L"SystemFileAssociations\\" + extension + L"\\shellex\\IconHandler"))
+        return IconSource::Shell;
+    IconSource source = ClassIconSource(extension);
+    const std::wstring program = ClassDefaultValue(extension);
+    if (source == IconSource::Type) source = ClassIconSource(program);
+    if (source == IconSource::Type && !program.empty()) source = ClassIconSource(ClassDefaultValue(program + L"\\CurVer"));
+    if (source != IconSource::Type) return source;
+    // Programs, libraries, icons, cursors, shortcuts, screen savers and control panel items
+    // show a picture of their own even where the registry does not say so.
+    static const wchar_t* const kOwnIcon[] = {L".exe", L".dll", L".ico", L".cur", L".ani", L".lnk", L".url",
+                                              L".scr", L".cpl", L".pif", L".icl", L".ocx", L".msc"};
+    for (const wchar_t* own : kOwnIcon)
+        if (extension == own) return IconSource::Shell;
+    return IconSource::Type;
+}
+
+// The file's type as the shell reads it from the name (the lower-case text from the last dot,
+// empty without one) and where its icon comes from. A name odd enough (a blank after its last
+// dot, a trailing dot or blank) is left to the shell.
+IconSource IconSourceOf(const std::wstring& path, std::wstring& type) {
+    const std::wstring name = ExtractFileName(path);
+    if (name.empty() || name.back() == L' ' || name.back() == L'.') return IconSource::Shell;
+    const std::size_t dot = name.rfind(L'.');
+    type = dot == std::wstring::npos ? std::wstring() : name.substr(dot);
+    if (type.find(L' ') != std::wstring::npos) return IconSource::Shell;
+    ::CharLowerBuffW(type.data(), static_cast<DWORD>(type.size()));
+    // The registry is read once per type.
+    static std::map<std::wstring, IconSource> known;
+    const auto found = known.find(type);
+    if (found != known.end()) return found->second;
+    const IconSource source = TypeIconSource(type);
+    if (known.size() < 1024) known.emplace(type, source);
+    return source;
+}
+
+IconOwner ShellIcon(const std::wstring& path, bool byTypeOnly) {
+    SHFILEINFOW info{};
+    UINT flags = SHGFI_ICON | SHGFI_SMALLICON;
+    if (byTypeOnly) flags |= SHGFI_USEFILEATTRIBUTES;
+    ::SHGetFileInfoW(path.c_str(), byTypeOnly ? FILE_ATTRIBUTE_NORMAL : 0, &info, sizeof(info), flags);
+    return IconOwner(info.hIcon);
+}
+
+// The small version of the first icon stored in the file; none when it holds no icons.
+IconOwner FirstIconIn(const std::wstring& path) {
+    HICON small = nullptr;
+    if (::ExtractIconExW(path.c_str(), 0, nullptr, &small, 1) == 0) small = nullptr;
+    return IconOwner(small);
+}
+
+// Draws the icon into a 16 x 16 image on black and a mask on white; without an icon the whole
+// square is transparent.
+SmallIcon DrawSmallIcon(HICON icon) {
+    ui::WindowDC screen(nullptr);
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof(format.bmiHeader);
+    format.bmiHeader.biWidth = 16;
+    format.bmiHeader.biHeight = 16;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    SmallIcon result;
+    result.image.reset(::CreateDIBSection(screen.get(), &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+    result.mask.reset(::CreateDIBSection(screen.get(), &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!result.image || !result.mask) throw std::runtime_error("icon bitmaps");
+    ui::MemoryDC memory(screen.get());
+    const RECT all{0, 0, 16, 16};
+    {
+        ui::ScopedSelect select(memory.get(), result.image.get());
+        ::FillRect(memory.get(), &all, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+        if (icon) ::DrawIconEx(memory.get(), 0, 0, icon, 16, 16, 0, nullptr, DI_IMAGE);
+    }
+    {
+        ui::ScopedSelect select(memory.get(), result.mask.get());
+        ::FillRect(memory.get(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        if (icon) ::DrawIconEx(memory.get(), 0, 0, icon, 16, 16, 0, nullptr, DI_MASK);
+    }
+    return result;
+}
+
+// Types seen so far; a folder of countless odd extensions stops filling it and asks the shell
+// by type for each further one.
+constexpr std::size_t kMaxSharedIcons = 64;
+
+const SmallIcon* SharedIconOf(const std::wstring& type, const std::wstring& path) {
+    static std::map<std::wstring, SmallIcon> shared;
+    const auto found = shared.find(type);
+    if (found != shared.end()) return &found->second;
+    if (shared.size() >= kMaxSharedIcons) return nullptr;
+    return &shared.emplace(type, DrawSmallIcon(ShellIcon(path, true).get())).first->second;
+}
+
+int AppendIcon(HIMAGELIST images, const SmallIcon& icon) {
+    const int index = ::ImageList_Add(images, icon.image.get(), icon.mask.get());
+    if (index < 0) throw std::runtime_error("ImageList_Add");
+    return index;
+}
+
+// --- drives ---
+
+// While a batch of files is added, each drive's type is asked for once.
+std::map<std::wstring, UINT>* batchDriveTypes = nullptr;
+
+struct BatchDriveTypes {
+    std::map<std::wstring, UINT> types;
+    std::map<std::wstring, UINT>* outer;
+    BatchDriveTypes() : outer(batchDriveTypes) {
+        if (!outer) batchDriveTypes = &types;
+    }
+    ~BatchDriveTypes() {
+        if (!outer) batchDriveTypes = nullptr;
+    }
+    BatchDriveTypes(const BatchDriveTypes&) = delete;
+    BatchDriveTypes& operator=(const BatchDriveTypes&) = delete;
+};
+
+UINT DriveTypeOf(const std::wstring& root) {
+    if (!batchDriveTypes) return ::GetDriveTypeW(root.c_str());
+    std::wstring key = root;
+    ::CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+    const auto known = batchDriveTypes->find(key);
+    if (known != batchDriveTypes->end()) return known->second;
+    const UINT type = ::GetDriveTypeW(root.c_str());
+    batchDriveTypes->emplace(std::move(key), type);
+    return type;
+}
+
 }  // namespace
 
 // --- settings the list follows ---
@@ -118,58 +329,35 @@ std::wstring TMainWindow::SizeText(std::int64_t size) {
 }
 
 bool TMainWindow::IsOnFixedDisk(const std::wstring& path) {
-    if (!FileExists(path) || DirectoryExists(path)) return false;
+    if (!FileExists(path)) return false;  // a folder is not a file
     // Only paths under a drive letter name a local disk.
     if (path.size() < 2 || path[1] != L':' || !((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')))
         return false;
     const std::wstring root = path.substr(0, 2) + L"\\";
-    return ::GetDriveTypeW(root.c_str()) == DRIVE_FIXED;
+    return DriveTypeOf(root) == DRIVE_FIXED;
 }
 
 int TMainWindow::AddSmallIcon(const std::wstring& path, HIMAGELIST images) {
     if (!images) throw std::runtime_error("ImageList2");
-    SHFILEINFOW info{};
-    ::SHGetFileInfoW(path.c_str(), 0, &info, sizeof(info), SHGFI_ICON | SHGFI_SMALLICON);
-    struct IconOwner {
-        HICON icon;
-        ~IconOwner() {
-            if (icon) ::DestroyIcon(icon);
-        }
-    } icon{info.hIcon};
-
-    ui::WindowDC screen(nullptr);
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof(format.bmiHeader);
-    format.bmiHeader.biWidth = 16;
-    format.bmiHeader.biHeight = 16;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    ui::Bitmap image(::CreateDIBSection(screen.get(), &format, DIB_RGB_COLORS, &bits, nullptr, 0));
-    ui::Bitmap mask(::CreateDIBSection(screen.get(), &format, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!image || !mask) throw std::runtime_error("icon bitmaps");
-    ui::MemoryDC memory(screen.get());
-    const RECT all{0, 0, 16, 16};
-    {
-        ui::ScopedSelect select(memory.get(), image.get());
-        ::FillRect(memory.get(), &all, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
-        if (icon.icon) ::DrawIconEx(memory.get(), 0, 0, icon.icon, 16, 16, 0, nullptr, DI_IMAGE);
+    std::wstring type;
+    switch (IconSourceOf(path, type)) {
+    case IconSource::Type:
+        break;
+    case IconSource::FileResource:
+        if (IconOwner own = FirstIconIn(path); own.get()) return AppendIcon(images, DrawSmallIcon(own.get()));
+        break;  // a file without icons shows its type's picture
+    case IconSource::Shell:
+        return AppendIcon(images, DrawSmallIcon(ShellIcon(path, false).get()));
     }
-    {
-        // Without an icon the whole square is transparent.
-        ui::ScopedSelect select(memory.get(), mask.get());
-        ::FillRect(memory.get(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-        if (icon.icon) ::DrawIconEx(memory.get(), 0, 0, icon.icon, 16, 16, 0, nullptr, DI_MASK);
-    }
-    const int index = ::ImageList_Add(images, image.get(), mask.get());
-    if (index < 0) throw std::runtime_error("ImageList_Add");
-    return index;
+    if (const SmallIcon* shared = SharedIconOf(type, path)) return AppendIcon(images, *shared);
+    return AppendIcon(images, DrawSmallIcon(ShellIcon(path, true).get()));
 }
 
 // --- the gate ---
 
 void TMainWindow::AddFileToList(const std::wstring& path, bool excludeReadOnly, bool useExclusions) {
-    if (visiblePanel_ != ContentPanel::List || !FileExists(path) || !IsOnFixedDisk(path)) return;
+    // IsOnFixedDisk holds only for an existing file.
+    if (visiblePanel_ != ContentPanel::List || !IsOnFixedDisk(path)) return;
     try {
         if (FileList.RowCount() >= kMaxRows) return;
         const std::wstring extension = ExtensionText(path);
@@ -205,6 +393,7 @@ void TMainWindow::AddFilesToList(const std::vector<std::wstring>& paths, bool ex
             ::UpdateWindow(list);
         }
     } pause(FileList.Handle());
+    BatchDriveTypes drives;
     for (const std::wstring& path : paths) AddFileToList(path, excludeReadOnly, useExclusions);
 }
 

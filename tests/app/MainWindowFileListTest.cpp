@@ -1,11 +1,17 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
+#include <commdlg.h>
+#include <dlgs.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <memory>
 #include <string>
@@ -18,6 +24,7 @@
 #include "common/TextCodec.h"
 #include "settings/ConfigWindow.h"
 #include "tests/support/Gui.h"
+#include "tests/dialogs/PickerDriver.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -450,6 +457,391 @@ TEST_F(FileListTest, ARefusedCommandLineFileLeavesTheListEmpty) {
     Make({file});
     EXPECT_EQ(Rows(), 0);
     ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+
+// ---- small icons: each row shows the picture the shell gives for its file ----
+
+void PutLe(std::string& bytes, std::uint32_t value, int count) {
+    for (int i = 0; i < count; ++i) bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// A 16 x 16 icon file, 32 bits per pixel, fully opaque, of one colour.
+std::string IconFileBytes(COLORREF colour) {
+    const int side = 16;
+    std::string bytes;
+    PutLe(bytes, 0, 2);
+    PutLe(bytes, 1, 2);
+    PutLe(bytes, 1, 2);
+    PutLe(bytes, side, 1);
+    PutLe(bytes, side, 1);
+    PutLe(bytes, 0, 2);
+    PutLe(bytes, 1, 2);
+    PutLe(bytes, 32, 2);
+    PutLe(bytes, 40 + side * side * 4 + side * 4, 4);
+    PutLe(bytes, 22, 4);
+    PutLe(bytes, 40, 4);
+    PutLe(bytes, side, 4);
+    PutLe(bytes, side * 2, 4);
+    PutLe(bytes, 1, 2);
+    PutLe(bytes, 32, 2);
+    PutLe(bytes, 0, 4);
+    PutLe(bytes, side * side * 4 + side * 4, 4);
+    for (int i = 0; i < 4; ++i) PutLe(bytes, 0, 4);
+    for (int i = 0; i < side * side; ++i) {
+        bytes.push_back(static_cast<char>(GetBValue(colour)));
+        bytes.push_back(static_cast<char>(GetGValue(colour)));
+        bytes.push_back(static_cast<char>(GetRValue(colour)));
+        bytes.push_back(static_cast<char>(0xFF));
+    }
+    bytes.append(side * 4, '\0');  // the AND mask: every pixel opaque
+    return bytes;
+}
+
+// The 16 x 16 picture an icon leaves on black, as 0xRRGGBB values row by row.
+std::vector<std::uint32_t> PictureOf(HICON icon) {
+    std::vector<std::uint32_t> pixels;
+    if (!icon) return pixels;
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof(format.bmiHeader);
+    format.bmiHeader.biWidth = 16;
+    format.bmiHeader.biHeight = -16;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = ::GetDC(nullptr);
+    HBITMAP bitmap = ::CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = ::CreateCompatibleDC(screen);
+    ::ReleaseDC(nullptr, screen);
+    if (!bitmap || !memory) return pixels;
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    std::memset(bits, 0, 16 * 16 * 4);
+    ::DrawIconEx(memory, 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL);
+    ::GdiFlush();
+    const auto* words = static_cast<const std::uint32_t*>(bits);
+    for (int i = 0; i < 16 * 16; ++i) pixels.push_back(words[i] & 0xFFFFFF);
+    ::SelectObject(memory, old);
+    ::DeleteDC(memory);
+    ::DeleteObject(bitmap);
+    return pixels;
+}
+
+// What the shell itself gives for the file.
+std::vector<std::uint32_t> ShellPicture(const std::wstring& path) {
+    SHFILEINFOW info{};
+    ::SHGetFileInfoW(path.c_str(), 0, &info, sizeof(info), SHGFI_ICON | SHGFI_SMALLICON);
+    std::vector<std::uint32_t> pixels = PictureOf(info.hIcon);
+    if (info.hIcon) ::DestroyIcon(info.hIcon);
+    return pixels;
+}
+
+// True when the pictures have the same size and differ by at most `tolerance` per channel.
+bool SamePicture(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b, int tolerance = 3) {
+    if (a.empty() || a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        for (int shift = 0; shift <= 16; shift += 8)
+            if (std::abs(static_cast<int>((a[i] >> shift) & 0xFF) - static_cast<int>((b[i] >> shift) & 0xFF)) >
+                tolerance)
+                return false;
+    return true;
+}
+
+bool NearColour(std::uint32_t pixel, COLORREF colour) {
+    const std::uint32_t rgb = (static_cast<std::uint32_t>(GetRValue(colour)) << 16) | (GetGValue(colour) << 8) |
+                              GetBValue(colour);
+    return SamePicture({pixel}, {rgb}, 12);
+}
+
+// A file type registered for this test, whose icon is "%1": the shell takes it from each file.
+class RegisteredType {
+public:
+    RegisteredType() {
+        extension_ = L".tmicon" + std::to_wstring(::GetCurrentProcessId());
+        program_ = L"TidemarrowTestIcon" + std::to_wstring(::GetCurrentProcessId());
+        ok_ = SetDefault(extension_, program_) && SetDefault(program_ + L"\\DefaultIcon", L"%1");
+    }
+    ~RegisteredType() {
+        ::RegDeleteKeyW(HKEY_CLASSES_ROOT, (program_ + L"\\DefaultIcon").c_str());
+        ::RegDeleteKeyW(HKEY_CLASSES_ROOT, program_.c_str());
+        ::RegDeleteKeyW(HKEY_CLASSES_ROOT, extension_.c_str());
+    }
+    RegisteredType(const RegisteredType&) = delete;
+    RegisteredType& operator=(const RegisteredType&) = delete;
+    bool ok() const { return ok_; }
+    const std::wstring& Extension() const { return extension_; }
+
+private:
+    static bool SetDefault(const std::wstring& name, const std::wstring& value) {
+        HKEY key = nullptr;
+        if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+            return false;
+        const bool set = ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+        ::RegCloseKey(key);
+        return set;
+    }
+    std::wstring extension_, program_;
+    bool ok_ = false;
+};
+
+class SmallIconTest : public FileListTest {
+protected:
+    int ImageOf(int row) {
+        LVITEMW item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        ::SendMessageW(List().Handle(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        return item.iImage;
+    }
+    // The picture the row shows, taken from ImageList2.
+    std::vector<std::uint32_t> RowPicture(int row) {
+        HICON icon = ::ImageList_GetIcon(window->ImageList2.get(), ImageOf(row), ILD_NORMAL);
+        std::vector<std::uint32_t> pixels = PictureOf(icon);
+        if (icon) ::DestroyIcon(icon);
+        return pixels;
+    }
+    std::wstring IconFile(const std::wstring& name, COLORREF colour) {
+        const std::wstring path = Data() + L"\\" + name;
+        EXPECT_TRUE(WriteBytes(path, IconFileBytes(colour)));
+        return path;
+    }
+};
+
+TEST_F(SmallIconTest, RowsOfOneTypeAndFilesWithTheirOwnIconsShowTheShellsPictures) {
+    Make();
+    const std::wstring red = IconFile(L"red.ico", RGB(220, 0, 0));
+    const std::wstring blue = IconFile(L"blue.ICO", RGB(0, 0, 220));
+    const std::vector<std::wstring> paths{File(L"a.txt"), red, File(L"b.txt"), blue, File(L"noext"),
+                                          File(L"picture.zzq")};
+    for (const auto& path : paths) Add(path);
+    ASSERT_EQ(Rows(), static_cast<int>(paths.size()));
+    EXPECT_EQ(Icons(), Rows()) << "every row has an icon of its own";
+    for (int row = 0; row < Rows(); ++row) {
+        EXPECT_EQ(ImageOf(row), row);
+        const std::vector<std::uint32_t> shown = RowPicture(row), shell = ShellPicture(paths[row]);
+        ASSERT_EQ(shown.size(), 256u) << row;
+        EXPECT_TRUE(SamePicture(shown, shell)) << "row " << row << " shows what the shell gives for its file";
+    }
+    // Icon files are asked for one by one: where the shell shows their own pictures, so do the
+    // rows (which shell does is the platform's business; the registered type below always does).
+    const bool ownPictures = NearColour(ShellPicture(red)[8 * 16 + 8], RGB(220, 0, 0));
+    EXPECT_EQ(NearColour(RowPicture(1)[8 * 16 + 8], RGB(220, 0, 0)), ownPictures);
+    EXPECT_EQ(NearColour(RowPicture(3)[8 * 16 + 8], RGB(0, 0, 220)), ownPictures);
+    EXPECT_EQ(RowPicture(0), RowPicture(2)) << "two text files, one picture";
+    EXPECT_TRUE(RecordedAssertions().empty());
+}
+
+TEST_F(SmallIconTest, ProgramsShowThePictureTheShellGivesEachOfThem) {
+    Make();
+    // This test program carries the application's icon.
+    std::wstring self(MAX_PATH, L'\0');
+    self.resize(::GetModuleFileNameW(nullptr, self.data(), MAX_PATH));
+    const std::wstring withIcon = Data() + L"\\with icon.exe";
+    ASSERT_TRUE(::CopyFileW(self.c_str(), withIcon.c_str(), FALSE));
+    const std::wstring bare = File(L"bare.exe", 64);
+    const std::wstring second = File(L"second.EXE", 64);
+    for (const auto& path : {withIcon, bare, second}) Add(path);
+    ASSERT_EQ(Rows(), 3);
+    EXPECT_TRUE(SamePicture(RowPicture(0), ShellPicture(withIcon))) << "the program's own icon";
+    EXPECT_TRUE(SamePicture(RowPicture(1), ShellPicture(bare))) << "a program without icons";
+    EXPECT_TRUE(SamePicture(RowPicture(2), ShellPicture(second)));
+    EXPECT_EQ(RowPicture(0) != RowPicture(1), ShellPicture(withIcon) != ShellPicture(bare))
+        << "the program's own icon where the shell shows it";
+    EXPECT_TRUE(RecordedAssertions().empty());
+}
+
+TEST_F(SmallIconTest, ATypeRegisteredWithPercentOneIconIsAskedForFileByFile) {
+    RegisteredType type;
+    ASSERT_TRUE(type.ok());
+    Make();
+    const std::wstring green = IconFile(L"green" + type.Extension(), RGB(0, 200, 0));
+    const std::wstring violet = IconFile(L"violet" + type.Extension(), RGB(200, 0, 200));
+    const std::wstring plain = File(L"plain" + type.Extension(), 40);  // holds no icon
+    Add(green);
+    Add(violet);
+    Add(plain);
+    ASSERT_EQ(Rows(), 3);
+    EXPECT_TRUE(SamePicture(RowPicture(2), ShellPicture(plain))) << "without an icon in it, the shell's picture";
+    EXPECT_TRUE(SamePicture(RowPicture(0), ShellPicture(green)));
+    EXPECT_TRUE(SamePicture(RowPicture(1), ShellPicture(violet)));
+    EXPECT_TRUE(NearColour(RowPicture(0)[8 * 16 + 8], RGB(0, 200, 0))) << "the shell shows each file's own picture";
+    EXPECT_TRUE(NearColour(RowPicture(1)[8 * 16 + 8], RGB(200, 0, 200)));
+}
+
+
+// ---- the add commands through the platform's own dialogs ----
+
+// Polls from a watcher thread; the dialog's own thread does the work meanwhile.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    while (!condition()) {
+        if (::GetTickCount64() > deadline) return false;
+        ::Sleep(20);
+    }
+    return true;
+}
+
+struct DialogSearch {
+    const wchar_t* childClass;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindDialogWithChild(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<DialogSearch*>(lParam);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t name[64] = {};
+    ::GetClassNameW(hwnd, name, 64);
+    if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd) || std::wstring(name) != L"#32770") return TRUE;
+    if (!::FindWindowExW(hwnd, nullptr, search->childClass, nullptr)) return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+// A visible dialog of this process that holds a direct child of the class; null when none.
+HWND OwnDialogWith(const wchar_t* childClass) {
+    DialogSearch search{childClass};
+    ::EnumWindows(FindDialogWithChild, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+BOOL CALLBACK CollectTexts(HWND hwnd, LPARAM lParam) {
+    wchar_t text[512] = {};
+    ::GetWindowTextW(hwnd, text, 512);
+    *reinterpret_cast<std::wstring*>(lParam) += std::wstring(text) + L"\n";
+    return TRUE;
+}
+
+// Waits on a thread of its own for the folder browser, selects `folder` in it and presses
+// `button` (IDOK or IDCANCEL); keeps the texts of the browser's controls.
+class FolderBrowserAnswerer {
+public:
+    FolderBrowserAnswerer(std::wstring folder, int button) : folder_(std::move(folder)) {
+        watcher_ = std::thread([this, button] {
+            HWND browser = nullptr;
+            if (!WaitFor([&] { return (browser = OwnDialogWith(WC_TREEVIEWW)) != nullptr; })) return;
+            ::EnumChildWindows(browser, CollectTexts, reinterpret_cast<LPARAM>(&texts_));
+            // The browser may still be filling its tree and choosing its first folder: the
+            // folder is chosen until the tree shows it selected.
+            HWND tree = ::FindWindowExW(browser, nullptr, WC_TREEVIEWW, nullptr);
+            const std::wstring name = folder_.substr(folder_.find_last_of(L'\\') + 1);
+            WaitFor([&] {
+                ::SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder_.c_str()));
+                ::Sleep(50);
+                wchar_t text[MAX_PATH] = {};
+                TVITEMW item{};
+                item.mask = TVIF_TEXT;
+                item.hItem = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+                item.pszText = text;
+                item.cchTextMax = MAX_PATH;
+                return item.hItem && ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) &&
+                       name == text;
+            });
+            ::PostMessageW(browser, WM_COMMAND, button, 0);
+            answered_ = true;
+        });
+    }
+    ~FolderBrowserAnswerer() {
+        if (watcher_.joinable()) watcher_.join();
+    }
+    FolderBrowserAnswerer(const FolderBrowserAnswerer&) = delete;
+    FolderBrowserAnswerer& operator=(const FolderBrowserAnswerer&) = delete;
+    bool Wait() {
+        if (watcher_.joinable()) watcher_.join();
+        return answered_;
+    }
+    const std::wstring& Texts() const { return texts_; }
+
+private:
+    std::wstring folder_;
+    std::wstring texts_;
+    std::atomic<bool> answered_{false};
+    std::thread watcher_;
+};
+
+TEST_F(FileListTest, AddFolderBrowsesThenAsksAboutSubfolders) {
+    Make();
+    File(L"top.txt");
+    File(L"second.doc");
+    ::CreateDirectoryW((Data() + L"\\sub").c_str(), nullptr);
+    File(L"sub\\deep.txt");
+    const std::wstring question = L"フォルダ内のファイルを追加します。\r\n\r\n\"" + Data() +
+                                  L"\"\r\n のサブフォルダも検索し追加しますか？";
+    {
+        FolderBrowserAnswerer browser(Data(), IDOK);
+        DialogAnswerer no(application.Title(), IDNO);
+        Command(9);
+        ASSERT_TRUE(browser.Wait());
+        ASSERT_TRUE(no.Wait());
+        EXPECT_NE(browser.Texts().find(L"フォルダを選択して下さい"), std::wstring::npos) << browser.Texts().size();
+        EXPECT_EQ(no.Text(), question);
+    }
+    std::vector<std::wstring> names = Names();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"second.doc", L"top.txt"})) << "No: the top level only";
+    EXPECT_EQ(window->CountTicked(), 2);
+
+    window->ClearFileList();
+    {
+        FolderBrowserAnswerer browser(Data(), IDOK);
+        DialogAnswerer yes(application.Title(), IDYES);
+        Command(9);
+        ASSERT_TRUE(browser.Wait());
+        ASSERT_TRUE(yes.Wait());
+    }
+    names = Names();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"deep.txt", L"second.doc", L"top.txt"})) << "Yes: subfolders too";
+    EXPECT_EQ(Rows(), 3) << "the subfolder itself is no row";
+    EXPECT_TRUE(RecordedAssertions().empty());
+}
+
+TEST_F(FileListTest, CancellingTheFolderBrowserAddsNothingAndAsksNothing) {
+    Make();
+    File(L"top.txt");
+    FolderBrowserAnswerer browser(Data(), IDCANCEL);
+    Command(9);
+    ASSERT_TRUE(browser.Wait());
+    EXPECT_EQ(Rows(), 0);
+    EXPECT_EQ(FindOwnWindow(L"#32770", application.Title().c_str()), nullptr) << "no question";
+}
+
+TEST_F(FileListTest, AddFilesTakesTheFilesChosenInThePicker) {
+    Make();
+    const std::wstring first = File(L"first.txt", 3), second = File(L"second.dat", 5);
+    File(L"third.txt");
+    std::vector<std::string> failures;
+    std::thread watcher([&] {
+        HWND picker = nullptr;
+        if (!WaitFor([&] { return (picker = OwnDialogWith(L"SHELLDLL_DefView")) != nullptr; })) {
+            failures.push_back("the picker did not show");
+            return;
+        }
+        // Typing a folder's path and pressing OK opens that folder, as for a user.
+        ::SendMessageW(picker, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(Data().c_str()));
+        ::PostMessageW(picker, WM_COMMAND, IDOK, 0);
+        HWND list = nullptr;
+        if (!WaitFor([&] {
+                list = ShellFileList(picker);
+                return list && ShellRowOf(list, L"first.txt") >= 0 && ShellRowOf(list, L"second.dat") >= 0;
+            })) {
+            failures.push_back("the data folder's files were not listed");
+            ::PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+            return;
+        }
+        if (!SelectInShellList(list, {L"first.txt", L"second.dat"})) failures.push_back("selecting two files");
+        ::PostMessageW(picker, WM_COMMAND, IDOK, 0);
+    });
+    Command(1);
+    watcher.join();
+    for (const auto& failure : failures) ADD_FAILURE() << failure;
+    std::vector<std::wstring> paths{Rows() > 0 ? PathAt(0) : L"", Rows() > 1 ? PathAt(1) : L""};
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(Rows(), 2);
+    EXPECT_EQ(paths, (std::vector<std::wstring>{first, second}));
+    EXPECT_EQ(window->CountTicked(), 2);
+    EXPECT_EQ(Icons(), 2);
 }
 
 }  // namespace
