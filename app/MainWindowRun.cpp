@@ -3,7 +3,6 @@
 
 #include <windows.h>
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include <stdexcept>
 #include <string>
@@ -194,22 +193,8 @@ void TMainWindow::Button1Click() {
 }
 
 void TMainWindow::BitBtn4Click() {
-    std::wstring name = application_.Title() + L"ログ.txt";
-    std::vector<wchar_t> buffer(32768, L'\0');
-    name.copy(buffer.data(), std::min(name.size(), buffer.size() - 1));
-    const wchar_t filter[] = L"テキストファイル\0*.txt\0";
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = Handle();
-    dialog.lpstrFilter = filter;
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = buffer.data();
-    dialog.nMaxFile = static_cast<DWORD>(buffer.size());
-    // No default extension: a name typed without one is used as typed.
-    dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_ENABLESIZING |
-                   OFN_NOCHANGEDIR;
-    if (!::GetSaveFileNameW(&dialog)) return;
-    const std::wstring path = buffer.data();
+    const std::wstring path = AskTextFileToSave(Handle(), application_.Title() + L"ログ.txt");
+    if (path.empty()) return;
     ::SetLastError(ERROR_SUCCESS);
     if (!WriteTextFile(path, EraseLogLines())) ShowSaveFailure(Handle(), path, ::GetLastError());
 }

@@ -191,13 +191,19 @@ void TTIDEMARROW_LOG::FormShow() {
 }
 
 void TTIDEMARROW_LOG::Button1Click() {
-    std::vector<wchar_t> file(32768, L'\0');
-    const std::wstring proposed = L"DebugLog.txt";
-    std::copy(proposed.begin(), proposed.end(), file.begin());
+    const std::wstring path = AskTextFileToSave(Handle(), L"DebugLog.txt");
+    if (path.empty()) return;
+    ::SetLastError(ERROR_SUCCESS);
+    if (SaveLogTo(path)) return;
+    ShowSaveFailure(Handle(), path, ::GetLastError());
+}
 
+std::wstring AskTextFileToSave(HWND owner, const std::wstring& proposedName) {
+    std::vector<wchar_t> file(32768, L'\0');
+    proposedName.copy(file.data(), std::min(proposedName.size(), file.size() - 1));
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = Handle();
+    dialog.hwndOwner = owner;
     dialog.lpstrFilter = L"テキストファイル\0*.txt\0";
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file.data();
@@ -205,12 +211,8 @@ void TTIDEMARROW_LOG::Button1Click() {
     // No default extension: a name typed without one is used as typed.
     dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_ENABLESIZING |
                    OFN_NOCHANGEDIR;
-    if (!::GetSaveFileNameW(&dialog)) return;
-
-    const std::wstring path = file.data();
-    ::SetLastError(ERROR_SUCCESS);
-    if (SaveLogTo(path)) return;
-    ShowSaveFailure(Handle(), path, ::GetLastError());
+    if (!::GetSaveFileNameW(&dialog)) return {};
+    return file.data();
 }
 
 void ShowSaveFailure(HWND owner, const std::wstring& path, DWORD error) {

@@ -81,6 +81,9 @@ TTIDEMARROW_LOG* ObtainErrorLogWindow();
 // Closes and frees the error log window, if there is one (the main window does this when it
 // closes).
 void FreeErrorLogWindow();
+// Asks where to save a text file (the save dialog with the one filter "テキストファイル", an
+// overwrite prompt and no extension added), proposing `proposedName`; empty when cancelled.
+std::wstring AskTextFileToSave(HWND owner, const std::wstring& proposedName);
 // Tells the user that a text file could not be saved to `path`, with the system's reason for
 // `error` (the last error of the failed write), in a box owned by `owner`.
 void ShowSaveFailure(HWND owner, const std::wstring& path, DWORD error);

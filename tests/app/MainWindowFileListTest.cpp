@@ -23,6 +23,7 @@
 #include "common/Paths.h"
 #include "common/TextCodec.h"
 #include "settings/ConfigWindow.h"
+#include "tests/dialogs/TestPictures.h"
 #include "tests/support/Gui.h"
 #include "tests/dialogs/PickerDriver.h"
 #include "tests/support/TempFolder.h"
@@ -462,41 +463,6 @@ TEST_F(FileListTest, ARefusedCommandLineFileLeavesTheListEmpty) {
 
 // ---- small icons: each row shows the picture the shell gives for its file ----
 
-void PutLe(std::string& bytes, std::uint32_t value, int count) {
-    for (int i = 0; i < count; ++i) bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-// A 16 x 16 icon file, 32 bits per pixel, fully opaque, of one colour.
-std::string IconFileBytes(COLORREF colour) {
-    const int side = 16;
-    std::string bytes;
-    PutLe(bytes, 0, 2);
-    PutLe(bytes, 1, 2);
-    PutLe(bytes, 1, 2);
-    PutLe(bytes, side, 1);
-    PutLe(bytes, side, 1);
-    PutLe(bytes, 0, 2);
-    PutLe(bytes, 1, 2);
-    PutLe(bytes, 32, 2);
-    PutLe(bytes, 40 + side * side * 4 + side * 4, 4);
-    PutLe(bytes, 22, 4);
-    PutLe(bytes, 40, 4);
-    PutLe(bytes, side, 4);
-    PutLe(bytes, side * 2, 4);
-    PutLe(bytes, 1, 2);
-    PutLe(bytes, 32, 2);
-    PutLe(bytes, 0, 4);
-    PutLe(bytes, side * side * 4 + side * 4, 4);
-    for (int i = 0; i < 4; ++i) PutLe(bytes, 0, 4);
-    for (int i = 0; i < side * side; ++i) {
-        bytes.push_back(static_cast<char>(GetBValue(colour)));
-        bytes.push_back(static_cast<char>(GetGValue(colour)));
-        bytes.push_back(static_cast<char>(GetRValue(colour)));
-        bytes.push_back(static_cast<char>(0xFF));
-    }
-    bytes.append(side * 4, '\0');  // the AND mask: every pixel opaque
-    return bytes;
-}
 
 // The 16 x 16 picture an icon leaves on black, as 0xRRGGBB values row by row.
 std::vector<std::uint32_t> PictureOf(HICON icon) {
@@ -603,7 +569,7 @@ protected:
     }
     std::wstring IconFile(const std::wstring& name, COLORREF colour) {
         const std::wstring path = Data() + L"\\" + name;
-        EXPECT_TRUE(WriteBytes(path, IconFileBytes(colour)));
+        EXPECT_TRUE(WriteBytes(path, MakeIco(colour, 16)));
         return path;
     }
 };
@@ -682,28 +648,9 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000) {
     return true;
 }
 
-struct DialogSearch {
-    const wchar_t* childClass;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindDialogWithChild(HWND hwnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<DialogSearch*>(lParam);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t name[64] = {};
-    ::GetClassNameW(hwnd, name, 64);
-    if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd) || std::wstring(name) != L"#32770") return TRUE;
-    if (!::FindWindowExW(hwnd, nullptr, search->childClass, nullptr)) return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
-
-// A visible dialog of this process that holds a direct child of the class; null when none.
 HWND OwnDialogWith(const wchar_t* childClass) {
-    DialogSearch search{childClass};
-    ::EnumWindows(FindDialogWithChild, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FindOwnDialog(
+        [childClass](HWND dialog) { return ::FindWindowExW(dialog, nullptr, childClass, nullptr) != nullptr; });
 }
 
 BOOL CALLBACK CollectTexts(HWND hwnd, LPARAM lParam) {

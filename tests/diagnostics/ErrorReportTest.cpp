@@ -68,29 +68,8 @@ __attribute__((noinline)) void RaiseListTransferFailure() {
 }
 
 // Finds a visible dialog box of this process owned by `owner`.
-struct OwnedDialogRequest {
-    HWND owner;
-    HWND found;
-};
-
-BOOL CALLBACK FindOwnedDialogProc(HWND hwnd, LPARAM lParam) {
-    auto* request = reinterpret_cast<OwnedDialogRequest*>(lParam);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t name[64] = {};
-    ::GetClassNameW(hwnd, name, 64);
-    if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(hwnd) && std::wstring(name) == L"#32770" &&
-        ::GetWindow(hwnd, GW_OWNER) == request->owner) {
-        request->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND FindOwnedDialog(HWND owner) {
-    OwnedDialogRequest request{owner, nullptr};
-    ::EnumWindows(FindOwnedDialogProc, reinterpret_cast<LPARAM>(&request));
-    return request.found;
+    return FindOwnDialog([owner](HWND dialog) { return ::GetWindow(dialog, GW_OWNER) == owner; });
 }
 
 // The file-name box of a save dialog: the edit inside the file-name combo box, or the edit.

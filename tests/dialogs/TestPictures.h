@@ -81,9 +81,9 @@ inline std::string MakeBmp(int width, int height, COLORREF colour) {
     return bytes;
 }
 
-// A 32 × 32 icon file, 32 bits per pixel, fully opaque, of one colour.
-inline std::string MakeIco(COLORREF colour) {
-    const int side = 32;
+// An icon file of side × side pixels (32 unless given), 32 bits per pixel, fully opaque, of
+// one colour.
+inline std::string MakeIco(COLORREF colour, int side = 32) {
     const std::uint32_t imageBytes = 40 + side * side * 4 + side * 4;
     std::string bytes;
     PutLe(bytes, 0, 2);

@@ -89,6 +89,33 @@ BOOL CALLBACK CollectStaticText(HWND hwnd, LPARAM lParam) {
 
 }  // namespace
 
+namespace {
+
+struct DialogMatch {
+    const std::function<bool(HWND)>* match;
+    HWND found;
+};
+
+BOOL CALLBACK MatchOwnDialog(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<DialogMatch*>(lParam);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd)) return TRUE;
+    wchar_t name[64] = {};
+    ::GetClassNameW(hwnd, name, 64);
+    if (std::wstring(name) != L"#32770" || !(*search->match)(hwnd)) return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND FindOwnDialog(const std::function<bool(HWND)>& match) {
+    DialogMatch search{&match, nullptr};
+    ::EnumWindows(MatchOwnDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 HWND FindOwnWindow(const wchar_t* className, const wchar_t* caption) {
     FindRequest request{className, caption, nullptr};
     ::EnumWindows(FindOwnWindowProc, reinterpret_cast<LPARAM>(&request));
@@ -146,30 +173,13 @@ constexpr int kFileNameCombo = 0x47c;  // cmb13
 constexpr int kFileNameEdit = 0x480;   // edt1
 constexpr int kFileTypeCombo = 0x470;  // cmb1
 
-struct DialogSearch {
-    HWND except;
-    bool fileDialog;
-    HWND found;
-};
-
-BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<DialogSearch*>(lParam);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != ::GetCurrentProcessId() || hwnd == search->except || !::IsWindowVisible(hwnd)) return TRUE;
-    wchar_t name[64] = {};
-    ::GetClassNameW(hwnd, name, 64);
-    if (std::wstring(name) != L"#32770") return TRUE;
-    const bool hasNameBox = ::GetDlgItem(hwnd, kFileNameCombo) || ::GetDlgItem(hwnd, kFileNameEdit);
-    if (search->fileDialog ? !hasNameBox : !::GetDlgItem(hwnd, IDYES)) return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
-
+// A file dialog, or (with `fileDialog` false) a box with a Yes button other than `except`.
 HWND FindDialog(bool fileDialog, HWND except) {
-    DialogSearch search{except, fileDialog, nullptr};
-    ::EnumWindows(FindDialogProc, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FindOwnDialog([&](HWND dialog) {
+        if (dialog == except) return false;
+        if (fileDialog) return ::GetDlgItem(dialog, kFileNameCombo) || ::GetDlgItem(dialog, kFileNameEdit);
+        return ::GetDlgItem(dialog, IDYES) != nullptr;
+    });
 }
 
 std::wstring TextOf(HWND window) {

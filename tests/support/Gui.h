@@ -49,6 +49,10 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// Finds a visible dialog box (window class "#32770") of this process for which `match` holds;
+// null when none.
+HWND FindOwnDialog(const std::function<bool(HWND)>& match);
+
 // Finds a visible top-level window of this process by class and caption; null when none.
 HWND FindOwnWindow(const wchar_t* className, const wchar_t* caption);
 
