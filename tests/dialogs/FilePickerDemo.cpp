@@ -45,6 +45,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     ::LocalFree(arguments);
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
+    ::CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring sample = folder + L"\\demo.jpg";
     if (::GetFileAttributesW(sample.c_str()) == INVALID_FILE_ATTRIBUTES) {
         // A sunset-like picture: warm on the left, deep blue on the right.
