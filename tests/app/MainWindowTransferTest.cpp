@@ -62,6 +62,22 @@ TEST_F(ListTransferTest, ExportWritesTitleEveryRowInOrderAndTheEndMarker) {
     EXPECT_TRUE(RecordedAssertions().empty());
 }
 
+TEST_F(ListTransferTest, ExportIsOffWithAnEmptyListAndWarnsWhenRunAllTheSame) {
+    Make();
+    EXPECT_FALSE(window->Actions[21].Enabled());
+    Add(File(L"a.txt"));
+    EXPECT_TRUE(window->Actions[21].Enabled());
+    window->ClearFileList();
+    EXPECT_FALSE(window->Actions[21].Enabled());
+
+    window->Actions[21].SetEnabled(true);
+    DialogAnswerer warning(L"TIDEMARROW32 SE", IDOK);
+    Command(21);
+    ASSERT_TRUE(warning.Wait());
+    EXPECT_EQ(warning.Text(), L"ファイルリストに登録されているファイルがありません。");
+    EXPECT_FALSE(FileExists(FileListTxt()));
+}
+
 TEST_F(ListTransferTest, AFailedExportKeepsThePreviousListWhole) {
     const std::vector<std::wstring> saved{L"[TIDEMARROW32 SE]", L"C:\\saved\\one.txt", L"[END TEXT]"};
     WriteList(FileListTxt(), saved);
