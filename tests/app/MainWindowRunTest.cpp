@@ -231,6 +231,19 @@ TEST_F(EraseRunTest, WhileRunningTheErasePanelShowsProgressAndTheInterfaceIsLock
     FreeErrorLogWindow();
 }
 
+TEST_F(EraseRunTest, AMaximizedWindowRunsRestoredAndIsMaximizedAgainByFinish) {
+    bool zoomedDuringRun = true;
+    Make({}, [&](int) { zoomedDuringRun = ::IsZoomed(window->Handle()) != FALSE; });
+    Add(File(L"a.txt", 3000));
+    ::SendMessageW(window->Handle(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsZoomed(window->Handle()) != FALSE; }));
+    Start();
+    EXPECT_EQ(window->SavedWindowState, 2);
+    EXPECT_FALSE(zoomedDuringRun);
+    Finish();
+    EXPECT_TRUE(PumpUntil([&] { return ::IsZoomed(window->Handle()) != FALSE; }));
+}
+
 TEST_F(EraseRunTest, CustomRunsShowEachFilesLevelAndEraseAtIt) {
     ::CreateDirectoryW(Savedat().c_str(), nullptr);
     ASSERT_TRUE(WriteTextFile(Savedat() + L"\\customerase.txt", {L"dat [High]", L"txt [Speed]", L"bin [Normal]"}));
