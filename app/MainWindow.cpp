@@ -462,14 +462,7 @@ void TMainWindow::DrawToolsHeader() {
     RECT area{};
     ::GetClientRect(Image3->Handle(), &area);
     ui::WindowDC screen(Handle());
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = ui::Width(area);
-    info.bmiHeader.biHeight = ui::Height(area);
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    ui::Bitmap picture(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    ui::Bitmap picture(ui::CreateDib24(screen.get(), ui::Width(area), ui::Height(area), false));
     if (!picture) throw std::runtime_error("Image3");
     ui::MemoryDC memory(screen.get());
     {

@@ -213,16 +213,9 @@ IconOwner FirstIconIn(const std::wstring& path) {
 // square is transparent.
 SmallIcon DrawSmallIcon(HICON icon) {
     ui::WindowDC screen(nullptr);
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof(format.bmiHeader);
-    format.bmiHeader.biWidth = 16;
-    format.bmiHeader.biHeight = 16;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
     SmallIcon result;
-    result.image.reset(::CreateDIBSection(screen.get(), &format, DIB_RGB_COLORS, &bits, nullptr, 0));
-    result.mask.reset(::CreateDIBSection(screen.get(), &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+    result.image.reset(ui::CreateDib24(screen.get(), 16, 16, false));
+    result.mask.reset(ui::CreateDib24(screen.get(), 16, 16, false));
     if (!result.image || !result.mask) throw std::runtime_error("icon bitmaps");
     ui::MemoryDC memory(screen.get());
     const RECT all{0, 0, 16, 16};

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchClock.h"
 #include "common/Handles.h"
 #include "common/Types.h"
 #include "engine/EraseFunc.h"
@@ -34,17 +35,6 @@ const Level kLevels[] = {
     {EraseLevel::Normal, "normal", 2},
     {EraseLevel::High, "high", 3},
 };
-
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 bool MakeFile(const std::wstring& path, std::int64_t bytes) {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchClock.h"
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "engine/EraseFunc.h"
@@ -28,17 +29,6 @@
 #include "ui/Gdi.h"
 
 namespace {
-
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 void RemoveTreeOf(const std::wstring& folder) {
     std::vector<std::wstring> entries;

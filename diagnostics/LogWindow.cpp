@@ -115,7 +115,7 @@ void TTIDEMARROW_LOG::CreateControls() {
                    kButtonHeight, IDC_LOG_BUTTON4);
     Button2 = make(L"BUTTON", L"&Close", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 490, kButtonTop, 75, kButtonHeight,
                    IDC_LOG_BUTTON2);
-    lastFocus_ = Button2;
+    focus_.SetFallback(Button2);
 }
 
 void TTIDEMARROW_LOG::Paint(HDC dc) {
@@ -239,17 +239,6 @@ bool TTIDEMARROW_LOG::HandleDialogKey(MSG& msg) {
     return ::IsDialogMessageW(Handle(), &msg) != FALSE;
 }
 
-void TTIDEMARROW_LOG::RememberFocus() {
-    HWND focus = ::GetFocus();
-    if (focus && ::IsChild(Handle(), focus)) lastFocus_ = focus;
-}
-
-void TTIDEMARROW_LOG::RestoreFocus() {
-    HWND target = lastFocus_;
-    if (!target || !::IsWindowVisible(target)) target = Button2;
-    if (target) ::SetFocus(target);
-}
-
 LRESULT TTIDEMARROW_LOG::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
@@ -267,10 +256,8 @@ LRESULT TTIDEMARROW_LOG::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             if (wParam && lParam == 0) FormShow();
             break;
         case WM_ACTIVATE:
-            if (LOWORD(wParam) == WA_INACTIVE)
-                RememberFocus();
-            else if (!HIWORD(wParam))
-                RestoreFocus();
+            // A minimized window does not take the focus back.
+            if (LOWORD(wParam) == WA_INACTIVE || !HIWORD(wParam)) focus_.Activate(Handle(), wParam);
             return 0;
         case DM_GETDEFID:
             return MAKELRESULT(IDC_LOG_BUTTON2, DC_HASDEFID);

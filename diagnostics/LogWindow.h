@@ -62,8 +62,6 @@ private:
 
     void CreateControls();
     void Paint(HDC dc);
-    void RememberFocus();
-    void RestoreFocus();
 
     std::unique_ptr<Resources> resources_;
     HWND LogView = nullptr;
@@ -71,7 +69,7 @@ private:
     HWND Button2 = nullptr;
     HWND Button3 = nullptr;
     HWND Button4 = nullptr;
-    HWND lastFocus_ = nullptr;
+    ui::FocusKeeper focus_;
 };
 
 // The single error log window, or null when none exists.

@@ -6,15 +6,7 @@ namespace {
 
 // A top-down 24-bit DIB section of the given size, filled black.
 ui::Bitmap MakeFrameBitmap(HDC reference, int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    return ui::Bitmap(::CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    return ui::Bitmap(ui::CreateDib24(reference, width, height, true));
 }
 
 }  // namespace

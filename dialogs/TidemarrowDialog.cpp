@@ -55,23 +55,8 @@ bool ReadFileStart(const std::wstring& path, DWORD limit, std::string& bytes, bo
     return true;
 }
 
-// A top-down 24-bit DIB section of the given size, and its pixel rows.
-HBITMAP CreateBitmap24(int width, int height, void** bits) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* pixels = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
-    if (bits) *bits = pixels;
-    return bitmap;
-}
-
 ui::Bitmap FilledBitmap(int width, int height, COLORREF colour) {
-    ui::Bitmap bitmap(CreateBitmap24(width, height, nullptr));
+    ui::Bitmap bitmap(ui::CreateDib24(nullptr, width, height, true));
     if (!bitmap) return bitmap;
     ui::MemoryDC dc(nullptr);
     if (!dc.get()) return ui::Bitmap();
@@ -275,7 +260,7 @@ HBITMAP DecodeJpeg(const std::wstring& path) {
                           &pixels))
         return nullptr;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateBitmap24(static_cast<int>(pixels.width), static_cast<int>(pixels.height), &bits);
+    HBITMAP bitmap = ui::CreateDib24(nullptr, static_cast<int>(pixels.width), static_cast<int>(pixels.height), true, &bits);
     if (bitmap && bits) std::memcpy(bits, pixels.rows, static_cast<std::size_t>(pixels.stride) * pixels.height);
     std::free(pixels.rows);
     return bitmap;

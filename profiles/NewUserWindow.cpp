@@ -72,7 +72,7 @@ bool TNewUserWindow::CreateControls() {
     if (image1Picture_)
         ::SendMessageW(Image1, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(image1Picture_.get()));
     ::SetWindowSubclass(ComboBox1, ComboBox1Proc, 0, reinterpret_cast<DWORD_PTR>(this));
-    lastFocus_ = ComboBox1;
+    focus_.SetFallback(ComboBox1);
     return true;
 }
 
@@ -136,15 +136,6 @@ void TNewUserWindow::ComboBox1KeyPress(wchar_t& key) {
     key = 0;
 }
 
-void TNewUserWindow::TakeFocus(WPARAM activation) {
-    if (LOWORD(activation) == WA_INACTIVE) {
-        const HWND focus = ::GetFocus();
-        if (focus && ::IsChild(Handle(), focus)) lastFocus_ = focus;
-        return;
-    }
-    ::SetFocus(lastFocus_ && ::IsWindow(lastFocus_) ? lastFocus_ : ComboBox1);
-}
-
 LRESULT TNewUserWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT: {
@@ -164,7 +155,7 @@ LRESULT TNewUserWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case DM_GETDEFID:
         return MAKELRESULT(IDC_NUSER_BUTTON1, DC_HASDEFID);
     case WM_ACTIVATE:
-        TakeFocus(wParam);
+        focus_.Activate(Handle(), wParam);
         if (LOWORD(wParam) != WA_INACTIVE) return 0;
         break;
     default:

@@ -55,7 +55,6 @@ private:
     void Button1Click();
     void ComboBox1KeyPress(wchar_t& key);
     void DrawHeader();
-    void TakeFocus(WPARAM activation);
 
     static LRESULT CALLBACK ComboBox1Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                           DWORD_PTR self);
@@ -72,7 +71,7 @@ private:
     HWND ComboBox1 = nullptr;
     HWND Button1 = nullptr;
     HWND Label2 = nullptr;
-    HWND lastFocus_ = nullptr;
+    ui::FocusKeeper focus_;
 
     ui::Bitmap image1Picture_;
     ui::Bitmap image2Picture_;

@@ -72,15 +72,8 @@ void DrawBadge(HDC dc, Glyph glyph) {
 
 HBITMAP MakeWhiteBitmap(int width, int height) {
     if (width <= 0 || height <= 0) return nullptr;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = ui::CreateDib24(nullptr, width, height, false, &bits);
     if (!bitmap || !bits) {
         if (bitmap) ::DeleteObject(bitmap);
         return nullptr;

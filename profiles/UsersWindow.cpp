@@ -147,7 +147,7 @@ bool TUsersWindow::CreateControls() {
     // Only ASCII letters and digits are taken, so no input method composes into the field.
     ::ImmAssociateContext(Edit1, nullptr);
     ::SetWindowSubclass(Edit1, Edit1Proc, 0, reinterpret_cast<DWORD_PTR>(this));
-    lastFocus_ = UserList;
+    focus_.SetFallback(UserList);
     return true;
 }
 
@@ -311,15 +311,6 @@ void TUsersWindow::DrawBitBtn(const DRAWITEMSTRUCT& item, int glyph) const {
     }
 }
 
-void TUsersWindow::TakeFocus(WPARAM activation) {
-    if (LOWORD(activation) == WA_INACTIVE) {
-        const HWND focus = ::GetFocus();
-        if (focus && ::IsChild(Handle(), focus)) lastFocus_ = focus;
-        return;
-    }
-    ::SetFocus(lastFocus_ && ::IsWindow(lastFocus_) ? lastFocus_ : UserList);
-}
-
 LRESULT TUsersWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SHOWWINDOW:
@@ -372,7 +363,7 @@ LRESULT TUsersWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         break;
     }
     case WM_ACTIVATE:
-        TakeFocus(wParam);
+        focus_.Activate(Handle(), wParam);
         if (LOWORD(wParam) != WA_INACTIVE) return 0;
         break;
     default:

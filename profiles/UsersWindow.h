@@ -74,7 +74,6 @@ private:
     void DrawBitBtn(const DRAWITEMSTRUCT& item, int glyph) const;
     bool IsProtected(const std::wstring& name) const;
     std::wstring RowName(int row) const;
-    void TakeFocus(WPARAM activation);
     LRESULT UserListHeaderNotify(const NMHDR& header, bool& handled) const;
 
     static LRESULT CALLBACK Edit1Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
@@ -97,7 +96,7 @@ private:
     HWND BitBtn2 = nullptr;
     HWND Button1 = nullptr;
     HWND Label2 = nullptr;
-    HWND lastFocus_ = nullptr;
+    ui::FocusKeeper focus_;
 
     ui::ImageList ImageList1;
     ui::Bitmap image1Picture_;

@@ -236,16 +236,8 @@ bool BitmapButton::Create(HWND parent, const std::wstring& caption, int x, int y
 
 bool BitmapButton::SetGlyph(HIMAGELIST images, int index) {
     if (!images || index < 0 || index >= ::ImageList_GetImageCount(images)) return false;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = kGlyphSize;
-    info.bmiHeader.biHeight = kGlyphSize;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
     WindowDC screen(nullptr);
-    Bitmap glyph(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    Bitmap glyph(CreateDib24(screen.get(), kGlyphSize, kGlyphSize, false));
     if (!glyph) return false;
     MemoryDC memory(screen.get());
     if (!memory.get()) return false;

@@ -102,6 +102,11 @@ private:
     HIMAGELIST list_ = nullptr;
 };
 
+// A 24-bit DIB section of width × height, compatible with `reference` (may be null): top-down
+// (the first row first) when `topDown`, bottom-up otherwise. `bits`, when given, receives its
+// pixel rows. Null when it cannot be made.
+HBITMAP CreateDib24(HDC reference, int width, int height, bool topDown, void** bits = nullptr);
+
 // True when the system has a font of that face name.
 bool HasFontFace(const wchar_t* face);
 

@@ -68,6 +68,23 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
+void FocusKeeper::Activate(HWND window, WPARAM activation) {
+    if (LOWORD(activation) == WA_INACTIVE)
+        Remember(window);
+    else
+        Restore();
+}
+
+void FocusKeeper::Remember(HWND window) {
+    const HWND focus = ::GetFocus();
+    if (focus && ::IsChild(window, focus)) last_ = focus;
+}
+
+void FocusKeeper::Restore() {
+    HWND target = last_ && ::IsWindow(last_) && ::IsWindowVisible(last_) ? last_ : fallback_;
+    if (target) ::SetFocus(target);
+}
+
 namespace {
 
 struct ThreadWindowSearch {

@@ -36,6 +36,22 @@ private:
 // The window's text.
 std::wstring WindowText(HWND window);
 
+// Remembers which control of a window had the keyboard focus when the window lost activation
+// and gives the focus back there when it is activated again (to `fallback` when that control
+// is gone or hidden).
+class FocusKeeper {
+public:
+    void SetFallback(HWND control) { fallback_ = control; }
+    // Takes the window's WM_ACTIVATE.
+    void Activate(HWND window, WPARAM activation);
+    void Remember(HWND window);
+    void Restore();
+
+private:
+    HWND last_ = nullptr;
+    HWND fallback_ = nullptr;
+};
+
 // A top-level window of the calling thread with the window class `className` and, when
 // `caption` is given, that caption; with `visibleOnly` only a visible one. Null when none.
 HWND FindThreadWindow(const wchar_t* className, const wchar_t* caption = nullptr, bool visibleOnly = false);
