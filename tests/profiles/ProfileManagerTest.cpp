@@ -26,19 +26,6 @@ constexpr const wchar_t* kConfirmText =
     L"\r\n"
     L"続けるには\"はい\"をクリックして下さい。";
 
-Names EntriesOf(const std::wstring& folder) {
-    Names names;
-    WIN32_FIND_DATAW entry{};
-    UniqueFind search(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
-    if (!search) return names;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (::FindNextFileW(search.get(), &entry));
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 struct Row {
     bool ticked;
     std::wstring name;

@@ -16,20 +16,6 @@ namespace {
 
 using Names = std::vector<std::wstring>;
 
-// The names of the entries of a folder, in code-unit order.
-Names EntriesOf(const std::wstring& folder) {
-    Names names;
-    WIN32_FIND_DATAW entry{};
-    UniqueFind search(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
-    if (!search) return names;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (::FindNextFileW(search.get(), &entry));
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // The store's list, in its order.
 Names Listed(const TTidemarrowUsers& users) {
     Names names;

@@ -1,5 +1,6 @@
 #include "tests/support/TempFolder.h"
 
+#include <algorithm>
 #include <atomic>
 #include <stdexcept>
 
@@ -72,4 +73,17 @@ std::string ReadHandle(HANDLE file, std::size_t size) {
 long long HandleSize(HANDLE file) {
     LARGE_INTEGER size{};
     return ::GetFileSizeEx(file, &size) ? size.QuadPart : -1;
+}
+
+std::vector<std::wstring> EntriesOf(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry{};
+    UniqueFind search(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
+    if (!search) return names;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (::FindNextFileW(search.get(), &entry));
+    std::sort(names.begin(), names.end());
+    return names;
 }

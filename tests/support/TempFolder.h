@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // A fresh folder under the Wine prefix's temporary folder, removed with everything in it.
 class TempFolder {
@@ -23,6 +24,9 @@ private:
 
 // Removes a folder tree, clearing read-only attributes on the way; links are removed, not followed.
 void RemoveTree(const std::wstring& path);
+
+// The names of the entries of a folder (without "." and ".."), in code-unit order.
+std::vector<std::wstring> EntriesOf(const std::wstring& folder);
 
 // Whole-file helpers for tests.
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
