@@ -1,7 +1,5 @@
 #include "dialogs/Vdlg.h"
 
-#include <shellapi.h>
-
 #include "dialogs/DialogIds.h"
 #include "resources/ProductInfo.h"
 #include "resources/ResourceIds.h"
@@ -14,13 +12,9 @@ constexpr int kLogoHeight = 61;
 constexpr int kLogoLeft = (TVerdlg::kClientWidth - kLogoWidth) / 2;
 constexpr int kLogoTop = 22;
 
-void ShellOpen(HWND owner, const std::wstring& address) {
-    ::ShellExecuteW(owner, L"OPEN", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
-
 }  // namespace
 
-TVerdlg::TVerdlg(HWND owner) : OpenWebAddress(ShellOpen) {
+TVerdlg::TVerdlg(HWND owner) : OpenWebAddress(ui::ShellOpenWebAddress) {
     // Without WS_CLIPCHILDREN: the group box leaves its inside to the form's background.
     if (!CreateForm(L"TVerdlg", L"", kClientWidth, kClientHeight, ui::kDialogFormStyle & ~WS_CLIPCHILDREN,
                     ui::kDialogFormExStyle, owner))

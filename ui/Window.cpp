@@ -1,5 +1,7 @@
 #include "ui/Window.h"
 
+#include <shellapi.h>
+
 namespace ui {
 
 Window::~Window() {
@@ -111,6 +113,10 @@ HWND FindThreadWindow(const wchar_t* className, const wchar_t* caption, bool vis
     ThreadWindowSearch search{className, caption, visibleOnly, nullptr};
     ::EnumThreadWindows(::GetCurrentThreadId(), MatchThreadWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+void ShellOpenWebAddress(HWND owner, const std::wstring& address) {
+    ::ShellExecuteW(owner, L"OPEN", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace ui

@@ -56,6 +56,10 @@ private:
 // `caption` is given, that caption; with `visibleOnly` only a visible one. Null when none.
 HWND FindThreadWindow(const wchar_t* className, const wchar_t* caption = nullptr, bool visibleOnly = false);
 
+// Opens `address` in the user's browser with `owner` as the owner window. Windows that open a
+// web address keep this as the default of a replaceable opener, so tests start no browser.
+void ShellOpenWebAddress(HWND owner, const std::wstring& address);
+
 inline int Width(const RECT& r) { return r.right - r.left; }
 inline int Height(const RECT& r) { return r.bottom - r.top; }
 
