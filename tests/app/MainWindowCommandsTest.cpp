@@ -186,9 +186,16 @@ TEST_F(ShellCommandsTest, HelpWithoutItsFileWarnsAndOpensNothing) {
     EXPECT_TRUE(RecordedAssertions().empty());
 }
 
-TEST_F(ShellCommandsTest, HelpOpensTheViewerOnTheBuiltHelpFile) {
-    Make();
-    EXPECT_EQ(window->HelpFilePath(), folder.Path() + L"\\TIDEMARROW32 SE.chm");
+class HelpViewerTest : public ShellCommandsTest, public testing::WithParamInterface<const wchar_t*> {};
+
+// The program's folder as it is, and one whose name has characters outside code page 932.
+TEST_P(HelpViewerTest, HelpOpensTheViewerOnTheBuiltHelpFile) {
+    const std::wstring programFolder = *GetParam() ? folder / GetParam() : folder.Path();
+    for (const wchar_t* sub : {L"", L"\\User", L"\\User\\DefaultUser"})
+        ::CreateDirectoryW((programFolder + sub).c_str(), nullptr);
+    window = std::make_unique<TMainWindow>(App(), programFolder);
+    MakeWith();
+    EXPECT_EQ(window->HelpFilePath(), programFolder + L"\\TIDEMARROW32 SE.chm");
     ASSERT_TRUE(::CopyFileW((BuildFolder() + L"TIDEMARROW32 SE.chm").c_str(), window->HelpFilePath().c_str(), FALSE))
         << "the build puts the help file beside the programs";
     Command(10);
@@ -201,6 +208,8 @@ TEST_F(ShellCommandsTest, HelpOpensTheViewerOnTheBuiltHelpFile) {
     ::SendMessageW(viewer, WM_CLOSE, 0, 0);
     EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(viewer); }));
 }
+
+INSTANTIATE_TEST_SUITE_P(ProgramFolders, HelpViewerTest, testing::Values(L"", L"プログラム ä ß"));
 
 // --- web page and version ---
 

@@ -3,7 +3,7 @@
 every page, the contents and the index inside, Japanese text in code page 932 that decodes to
 the sources' text, the language 0x411 and the title.
 
-    check_help_file.py HELP_FILE SOURCE_FOLDER
+    check_help_file.py HELP_FILE SOURCE_FOLDER SCREENSHOT_FOLDER
 """
 import os
 import re
@@ -13,7 +13,7 @@ import sys
 import tempfile
 import unittest
 
-HELP_FILE = SOURCE = None
+HELP_FILE = SOURCE = SCREENSHOTS = None
 TITLE = "TIDEMARROW32 SE ヘルプ"
 
 
@@ -59,6 +59,15 @@ class HelpFile(unittest.TestCase):
             self.assertEqual(stored.decode("cp932").replace("\r\n", "\n"), source, page)
             self.assertIn("charset=Shift_JIS", source, page)
 
+    def test_pictures_the_pages_show_are_inside_as_they_are(self):
+        shown = set()
+        for page in self.source_pages():
+            shown.update(re.findall(r'<img src="([^"]+)"', self.read(page).decode("cp932")))
+        self.assertGreaterEqual(len(shown), 4)
+        for picture in shown:
+            with open(os.path.join(SCREENSHOTS, picture), "rb") as f:
+                self.assertEqual(self.read(picture), f.read(), picture)
+
     def test_contents_name_each_page_by_its_title(self):
         contents = self.read("TIDEMARROW.hhc").decode("cp932")
         entries = sitemap_entries(contents)
@@ -101,5 +110,5 @@ class HelpFile(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    HELP_FILE, SOURCE = sys.argv[1], sys.argv[2]
+    HELP_FILE, SOURCE, SCREENSHOTS = sys.argv[1], sys.argv[2], sys.argv[3]
     unittest.main(argv=sys.argv[:1], verbosity=2)
