@@ -186,6 +186,17 @@ TEST_F(ShellCommandsTest, HelpWithoutItsFileWarnsAndOpensNothing) {
     EXPECT_TRUE(RecordedAssertions().empty());
 }
 
+TEST_F(ShellCommandsTest, AHelpFileTheViewerCannotReadIsReported) {
+    Make();
+    ASSERT_TRUE(WriteBytes(window->HelpFilePath(), "not a help file at all"));
+    Command(10);
+    PumpUntil([] { return false; }, 500);
+    HWND viewer = FindOwnWindow(kHelpViewerClass, nullptr);
+    if (viewer) ::SendMessageW(viewer, WM_CLOSE, 0, 0);
+    EXPECT_EQ(viewer, nullptr);
+    EXPECT_TRUE(Reported(L"Html Help Open error 01"));
+}
+
 class HelpViewerTest : public ShellCommandsTest, public testing::WithParamInterface<const wchar_t*> {};
 
 // The program's folder as it is, and one whose name has characters outside code page 932.
