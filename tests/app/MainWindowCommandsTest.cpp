@@ -55,6 +55,32 @@ private:
     std::thread thread_;
 };
 
+// Notes, while it lives, the messages this thread takes from its queue.
+class QueueWatch {
+public:
+    QueueWatch() : hook_(::SetWindowsHookExW(WH_GETMESSAGE, Note, nullptr, ::GetCurrentThreadId())) { Seen().clear(); }
+    ~QueueWatch() { ::UnhookWindowsHookEx(hook_); }
+    QueueWatch(const QueueWatch&) = delete;
+    QueueWatch& operator=(const QueueWatch&) = delete;
+    // How many `message`s went to `window` (to any window when it is null).
+    int Count(HWND window, UINT message) const {
+        int count = 0;
+        for (const MSG& msg : Seen()) count += msg.message == message && (!window || msg.hwnd == window);
+        return count;
+    }
+
+private:
+    static std::vector<MSG>& Seen() {
+        static std::vector<MSG> seen;
+        return seen;
+    }
+    static LRESULT CALLBACK Note(int code, WPARAM removed, LPARAM message) {
+        if (code == HC_ACTION && removed == PM_REMOVE) Seen().push_back(*reinterpret_cast<const MSG*>(message));
+        return ::CallNextHookEx(nullptr, code, removed, message);
+    }
+    HHOOK hook_;
+};
+
 // The folder the tests run from, where the build puts the help file beside them.
 std::wstring BuildFolder() {
     wchar_t path[MAX_PATH] = {};
@@ -88,44 +114,35 @@ protected:
         ::SendMessageW(header, WM_LBUTTONUP, 0, MAKELPARAM(x + dx, y));
     }
 
-    // Double clicks the logo with the mouse, Shift held or not.
+    // Double clicks the logo with the mouse, Shift held or not, and waits until the window
+    // has taken both clicks.
     void DoubleClickLogo(bool shift) {
-        HWND logo = window->Image4->Handle();
         RECT area{};
-        ::GetWindowRect(logo, &area);
-        ::SetForegroundWindow(window->Handle());
-        std::vector<INPUT> inputs;
-        const auto key = [&](DWORD flags) {
-            INPUT input{};
-            input.type = INPUT_KEYBOARD;
-            input.ki.wVk = VK_SHIFT;
-            input.ki.dwFlags = flags;
-            inputs.push_back(input);
-        };
-        const auto mouse = [&](DWORD flags) {
-            INPUT input{};
+        ::GetWindowRect(window->Image4->Handle(), &area);
+        std::vector<INPUT> inputs(shift ? 6 : 4);
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            INPUT& input = inputs[i];
+            if (shift && (i == 0 || i == 5)) {
+                input.type = INPUT_KEYBOARD;
+                input.ki.wVk = VK_SHIFT;
+                input.ki.dwFlags = i == 0 ? 0 : KEYEVENTF_KEYUP;
+                continue;
+            }
             input.type = INPUT_MOUSE;
-            input.mi.dx = ((area.left + area.right) / 2) * 65535 / (::GetSystemMetrics(SM_CXSCREEN) - 1);
-            input.mi.dy = ((area.top + area.bottom) / 2) * 65535 / (::GetSystemMetrics(SM_CYSCREEN) - 1);
-            input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
-            inputs.push_back(input);
-        };
-        if (shift) key(0);
-        for (int click = 0; click < 2; ++click) {
-            mouse(MOUSEEVENTF_LEFTDOWN);
-            mouse(MOUSEEVENTF_LEFTUP);
+            input.mi.dx = (area.left + area.right) / 2 * 65535 / (::GetSystemMetrics(SM_CXSCREEN) - 1);
+            input.mi.dy = (area.top + area.bottom) / 2 * 65535 / (::GetSystemMetrics(SM_CYSCREEN) - 1);
+            input.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE |
+                               ((i - (shift ? 1 : 0)) % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN);
         }
-        ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-        inputs.clear();
-        // Every click reached the window before Shift goes up.
-        PumpUntil([] { return false; }, 300);
+        QueueWatch queue;
+        // Shift goes up only once the window has taken both clicks.
+        ::SendInput(static_cast<UINT>(inputs.size() - (shift ? 1 : 0)), inputs.data(), sizeof(INPUT));
+        EXPECT_TRUE(PumpUntil([&] { return queue.Count(window->Image4->Handle(), WM_LBUTTONUP) == 2; }));
         if (shift) {
-            key(KEYEVENTF_KEYUP);
-            ::SendInput(1, inputs.data(), sizeof(INPUT));
-            PumpUntil([] { return (::GetAsyncKeyState(VK_SHIFT) & 0x8000) == 0; });
+            ::SendInput(1, &inputs.back(), sizeof(INPUT));
+            EXPECT_TRUE(PumpUntil([] { return (::GetAsyncKeyState(VK_SHIFT) & 0x8000) == 0; }));
         }
-        // Forget that Shift was pressed since the last query.
-        ::GetAsyncKeyState(VK_SHIFT);
+        ::GetAsyncKeyState(VK_SHIFT);  // forgets that Shift was pressed since the last query
     }
 };
 
@@ -189,8 +206,7 @@ TEST_F(ShellCommandsTest, HelpWithoutItsFileWarnsAndOpensNothing) {
 TEST_F(ShellCommandsTest, AHelpFileTheViewerCannotReadIsReported) {
     Make();
     ASSERT_TRUE(WriteBytes(window->HelpFilePath(), "not a help file at all"));
-    Command(10);
-    PumpUntil([] { return false; }, 500);
+    Command(10);  // the viewer answers at once
     HWND viewer = FindOwnWindow(kHelpViewerClass, nullptr);
     if (viewer) ::SendMessageW(viewer, WM_CLOSE, 0, 0);
     EXPECT_EQ(viewer, nullptr);
@@ -417,10 +433,12 @@ TEST_F(ShellCommandsTest, ACloseDuringARunIsRefusedAndTheRunFinishes) {
     Make({}, [&](int percent) {
         if (sent || percent < 30) return;
         sent = true;
-        // Another program asks the main window, and the taskbar button's Close the application.
+        // Another program asks the main window, and the taskbar button's Close the application,
+        // which hands the request on to the main window.
+        QueueWatch queue;
         ::SendMessageW(window->Handle(), WM_CLOSE, 0, 0);
         ::PostMessageW(App().Handle(), WM_CLOSE, 0, 0);
-        PumpUntil([] { return false; }, 100);
+        EXPECT_TRUE(PumpUntil([&] { return queue.Count(window->Handle(), WM_CLOSE) == 1; }));
         survived = ::IsWindow(window->Handle()) && App().Config() != nullptr;
     });
     Config().EditValues().WarningClose = false;

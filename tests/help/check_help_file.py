@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
-"""Reads the built help file back with chmlib's tools and checks what the help viewer needs:
-every page, the contents and the index inside, Japanese text in code page 932 that decodes to
-the sources' text, the language 0x411 and the title.
+"""Reads the built help file back with chmlib's tools: every page, picture, the contents and the
+index inside, the text in code page 932 as the sources say it, language 0x411 and the title.
 
     check_help_file.py HELP_FILE SOURCE_FOLDER SCREENSHOT_FOLDER
 """
@@ -13,102 +12,69 @@ import sys
 import tempfile
 import unittest
 
-HELP_FILE = SOURCE = SCREENSHOTS = None
-TITLE = "TIDEMARROW32 SE ヘルプ"
+ARGS = sys.argv[1:4]
 
 
-def sitemap_entries(text):
-    """(name, local) of every OBJECT of a contents or index file."""
-    entries = []
-    for block in re.findall(r"<OBJECT type=\"text/sitemap\">(.*?)</OBJECT>", text, re.S | re.I):
-        name = re.search(r'name="Name" value="([^"]*)"', block)
-        local = re.search(r'name="Local" value="([^"]*)"', block)
-        entries.append((name.group(1) if name else None, local.group(1) if local else None))
-    return entries
+def sitemap(text):
+    """(name, local) of every entry of a contents or index file."""
+    return re.findall(r'<OBJECT type="text/sitemap">\s*<param name="Name" value="([^"]*)">'
+                      r'\s*<param name="Local" value="([^"]*)">', text)
 
 
 class HelpFile(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.listing = subprocess.run(["enum_chmLib", HELP_FILE], check=True, capture_output=True).stdout.decode(
-            "latin-1")
+        chm, cls.source, cls.screenshots = ARGS
+        cls.listing = subprocess.run(["enum_chmLib", chm], check=True, capture_output=True).stdout.decode("latin-1")
         cls.tmp = tempfile.TemporaryDirectory()
-        subprocess.run(["extract_chmLib", HELP_FILE, cls.tmp.name], check=True, capture_output=True)
-        cls.out = cls.tmp.name
+        subprocess.run(["extract_chmLib", chm, cls.tmp.name], check=True, capture_output=True)
+        cls.pages = sorted(n for n in os.listdir(cls.source) if n.endswith(".htm"))
 
     @classmethod
     def tearDownClass(cls):
         cls.tmp.cleanup()
 
-    def read(self, name):
-        with open(os.path.join(self.out, name), "rb") as f:
+    def read(self, name, folder=None):
+        with open(os.path.join(folder or self.tmp.name, name), "rb") as f:
             return f.read()
 
-    def source_pages(self):
-        return sorted(n for n in os.listdir(SOURCE) if n.endswith(".htm"))
-
-    def test_every_page_is_inside_as_shift_jis_with_cr_lf(self):
-        pages = self.source_pages()
-        self.assertGreaterEqual(len(pages), 10)
-        for page in pages:
+    def test_pages_and_pictures_are_inside_as_written(self):
+        self.assertGreaterEqual(len(self.pages), 10)
+        pictures = set()
+        for page in self.pages:
             self.assertIn("/" + page, self.listing)
-            with open(os.path.join(SOURCE, page), encoding="utf-8") as f:
-                source = f.read().replace("\r\n", "\n")
             stored = self.read(page)
             self.assertIn(b"\r\n", stored, page)
-            self.assertEqual(stored.decode("cp932").replace("\r\n", "\n"), source, page)
-            self.assertIn("charset=Shift_JIS", source, page)
+            text = stored.decode("cp932").replace("\r\n", "\n")
+            self.assertEqual(text, self.read(page, self.source).decode("utf-8"), page)
+            pictures.update(re.findall(r'<img src="([^"]+)"', text))
+        self.assertGreaterEqual(len(pictures), 4)
+        for picture in pictures:
+            self.assertEqual(self.read(picture), self.read(picture, self.screenshots), picture)
 
-    def test_pictures_the_pages_show_are_inside_as_they_are(self):
-        shown = set()
-        for page in self.source_pages():
-            shown.update(re.findall(r'<img src="([^"]+)"', self.read(page).decode("cp932")))
-        self.assertGreaterEqual(len(shown), 4)
-        for picture in shown:
-            with open(os.path.join(SCREENSHOTS, picture), "rb") as f:
-                self.assertEqual(self.read(picture), f.read(), picture)
-
-    def test_contents_name_each_page_by_its_title(self):
-        contents = self.read("TIDEMARROW.hhc").decode("cp932")
-        entries = sitemap_entries(contents)
-        self.assertEqual(sorted(local for _, local in entries), self.source_pages())
-        for name, local in entries:
-            page = self.read(local).decode("cp932")
-            title = re.search(r"<title>(.*?)</title>", page, re.S).group(1)
-            self.assertEqual(name, title, local)
-        self.assertEqual(entries[0], ("はじめに", "index.htm"))
-
-    def test_index_points_at_pages_that_exist(self):
-        index = sitemap_entries(self.read("TIDEMARROW.hhk").decode("cp932"))
+    def test_contents_and_index_name_pages_that_exist(self):
+        contents = sitemap(self.read("TIDEMARROW.hhc").decode("cp932"))
+        self.assertEqual(contents[0], ("はじめに", "index.htm"))
+        self.assertEqual(sorted(local for _, local in contents), self.pages)
+        for name, local in contents:
+            self.assertIn("<title>%s</title>" % name, self.read(local).decode("cp932"))
+        index = sitemap(self.read("TIDEMARROW.hhk").decode("cp932"))
         self.assertGreaterEqual(len(index), 30)
-        pages = set(self.source_pages())
-        for name, local in index:
-            self.assertTrue(name, local)
-            self.assertIn(local, pages, name)
-        names = [name for name, _ in index]
+        self.assertTrue(all(local in self.pages for _, local in index))
         for keyword in ("抹消モード", "代替データストリーム", "SSD", "tmerase", "エラーレポート"):
-            self.assertIn(keyword, names)
-        # The viewer's index pane reads the binary index.
-        self.assertIn("/$WWKeywordLinks/BTree", self.listing)
+            self.assertIn(keyword, [name for name, _ in index])
+        self.assertIn("/$WWKeywordLinks/BTree", self.listing)  # the binary index the viewer reads
 
-    def test_system_record_holds_japanese_language_title_and_files(self):
-        system = self.read("#SYSTEM")
-        records = {}
-        offset = 4
+    def test_system_record_holds_language_title_and_files(self):
+        system, records, offset = self.read("#SYSTEM"), {}, 4
         while offset + 4 <= len(system):
             code, length = struct.unpack_from("<HH", system, offset)
-            records.setdefault(code, system[offset + 4:offset + 4 + length])
+            records.setdefault(code, system[offset + 4:offset + 4 + length].rstrip(b"\0"))
             offset += 4 + length
-        self.assertEqual(struct.unpack_from("<I", records[4], 0)[0], 0x0411)
-        self.assertEqual(records[3].rstrip(b"\0").decode("cp932"), TITLE)
-        self.assertEqual(records[2].rstrip(b"\0").decode("ascii"), "index.htm")
-        self.assertEqual(records[0].rstrip(b"\0").decode("ascii"), "TIDEMARROW.hhc")
-        self.assertEqual(records[1].rstrip(b"\0").decode("ascii"), "TIDEMARROW.hhk")
-        strings = self.read("#STRINGS").decode("cp932")
-        self.assertIn(TITLE, strings)
-        self.assertIn("上書き抹消で消せないもの", strings)
+        self.assertEqual(struct.unpack_from("<I", records[4])[0], 0x0411)
+        self.assertEqual(records[3].decode("cp932"), "TIDEMARROW32 SE ヘルプ")
+        self.assertEqual([records[c] for c in (0, 1, 2)], [b"TIDEMARROW.hhc", b"TIDEMARROW.hhk", b"index.htm"])
 
 
 if __name__ == "__main__":
-    HELP_FILE, SOURCE, SCREENSHOTS = sys.argv[1], sys.argv[2], sys.argv[3]
     unittest.main(argv=sys.argv[:1], verbosity=2)
