@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "diagnostics/LogWindow.h"
 #include "settings/ConfigWindow.h"
 #include "ui/MessagePump.h"
 
@@ -14,6 +15,7 @@ TApplication& Application() {
 TApplication::TApplication() = default;
 
 TApplication::~TApplication() {
+    if (Handle() && ErrorLogOwner() == Handle()) SetErrorLogOwner(nullptr);
     FreeConfigWindow();
     if (comInitialized_) ::CoUninitialize();
 }
@@ -24,8 +26,12 @@ bool TApplication::Initialize() {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_USEREX_CLASSES | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);
     // A zero-sized window off the screen: it shows nothing but its taskbar button.
-    return Create(kClassName, title_, WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0,
-                  GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0);
+    if (!Create(kClassName, title_, WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0,
+                GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0))
+        return false;
+    // The error report belongs to the application, as the main window does.
+    SetErrorLogOwner(Handle());
+    return true;
 }
 
 void TApplication::SetTitle(const std::wstring& title) {

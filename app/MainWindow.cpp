@@ -399,6 +399,7 @@ void TMainWindow::FormCreate() {
     Image1->LoadPicture(module, IDB_ERASE_PANEL);
     Image4->SetTransparent(true);
     Image4->LoadPicture(module, IDB_LOGO);
+    FinishFrame();
     ::ShowWindow(Bevel1, SW_SHOW);
     // 5. Notifier and busy animation.
     SSTP1 = std::make_unique<TSSTP>();

@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -174,6 +175,21 @@ public:
     // The path of a list file in the current profile; empty without settings.
     std::wstring ListFilePath(ListFile which) const;
 
+    // --- shell commands ---
+    // Opens a web address in the user's browser (the web page command and the about box's
+    // link); tests put something else here so that no browser starts.
+    std::function<void(HWND owner, const std::wstring& address)> OpenWebAddress = ui::ShellOpenWebAddress;
+    // Hands the file properties request to the shell (ShellExecuteExW by default).
+    std::function<BOOL(SHELLEXECUTEINFOW& request)> ExecuteShell = [](SHELLEXECUTEINFOW& request) {
+        return ::ShellExecuteExW(&request);
+    };
+    // The help file: the program's folder, the application title and ".chm".
+    std::wstring HelpFilePath() const;
+    // True while the profile manager opened by its command is up.
+    static bool ProfileManagerOpen();
+    // A double click on the logo picture: with Shift held, the error report's test entry.
+    void Image4DblClick();
+
     // The apply button shows that a mode change is pending.
     bool ModeChangePending() const { return modeChangePending_; }
     const std::wstring& ProgramFolderPath() const { return programFolder_; }
@@ -303,6 +319,9 @@ private:
     HWND AddChild(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int x, int y,
                   int width, int height, int id = 0, DWORD exStyle = 0);
     bool SettingsOrProfileWindowOpen() const;
+    // The last touches of construction: the logo takes double clicks, the file list's columns
+    // keep their limits, the tools panel's title is drawn opaque.
+    void FinishFrame();
     bool ApplicationMinimized() const;
 
     TApplication& application_;

@@ -141,19 +141,14 @@ void TMainWindow::Action15Execute() {
 
 void TMainWindow::Action3Execute() { ::PostMessageW(Handle(), WM_CLOSE, 0, 0); }
 void TMainWindow::Action7Execute() {}   // shell commands: settings window
-void TMainWindow::Action10Execute() {}  // shell commands: help
-void TMainWindow::Action13Execute() {}  // shell commands: about box
-void TMainWindow::Action14Execute() {}  // shell commands: web page
 void TMainWindow::Action16Execute() {}  // tools panel: run the ticked tools
 void TMainWindow::Action17Execute() {}  // tools panel: show it
-void TMainWindow::Action18Execute() {}  // shell commands: profile manager
-void TMainWindow::Action19Execute() {}  // shell commands: file properties
 
 // --- closing ---
 
 bool TMainWindow::SettingsOrProfileWindowOpen() const {
     return ui::FindThreadWindow(kSettingsWindowClass, nullptr, true) ||
-           ui::FindThreadWindow(TUsersWindow::kClassName, nullptr, true);
+           ui::FindThreadWindow(TUsersWindow::kClassName, nullptr, true) || ProfileManagerOpen();
 }
 
 bool TMainWindow::ApplicationMinimized() const {
@@ -243,6 +238,9 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         FormDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_CLOSE:
+        // A run or a tools job uses the window and the settings until it ends; a modal window
+        // of ours (a message box, the about box) returns into them: no close from outside then.
+        if (Busy || !::IsWindowEnabled(Handle())) return 0;
         if (FormCloseQuery()) ::DestroyWindow(Handle());
         return 0;
     case WM_DESTROY:

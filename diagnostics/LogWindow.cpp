@@ -81,12 +81,20 @@ TTIDEMARROW_LOG::~TTIDEMARROW_LOG() {
     if (Handle()) ::DestroyWindow(Handle());
 }
 
+namespace {
+HWND logOwner = nullptr;
+}  // namespace
+
+void SetErrorLogOwner(HWND owner) { logOwner = owner; }
+HWND ErrorLogOwner() { return logOwner && ::IsWindow(logOwner) ? logOwner : nullptr; }
+
 bool TTIDEMARROW_LOG::Create() {
     constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     constexpr DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
     RECT frame{0, 0, kClientWidth, kClientHeight};
     ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    return ui::Window::Create(kClassName, L"", style, exStyle, 1, 0, ui::Width(frame), ui::Height(frame));
+    return ui::Window::Create(kClassName, L"", style, exStyle, 1, 0, ui::Width(frame), ui::Height(frame),
+                              ErrorLogOwner());
 }
 
 void TTIDEMARROW_LOG::FormCreate() {

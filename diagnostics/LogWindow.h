@@ -76,6 +76,10 @@ private:
 TTIDEMARROW_LOG* ErrorLogWindow();
 // The single error log window, made (hidden) when none exists; null when it cannot be made.
 TTIDEMARROW_LOG* ObtainErrorLogWindow();
+// The window that owns the error log window made from now on (the application window, so
+// that the log has no taskbar button of its own); none when it is null or gone.
+void SetErrorLogOwner(HWND owner);
+HWND ErrorLogOwner();
 // Closes and frees the error log window, if there is one (the main window does this when it
 // closes).
 void FreeErrorLogWindow();

@@ -20,7 +20,7 @@ have_packages() {
 }
 
 packages=(g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 xvfb xauth x11-utils
-          fonts-ipafont-gothic fonts-wine cmake googletest dpkg-dev nasm locales)
+          fonts-ipafont-gothic fonts-wine cmake googletest dpkg-dev nasm locales fp-utils libchm-bin)
 
 suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
 

@@ -5,6 +5,7 @@
 //   locked   the erase panel with the interface locked, without a run
 //   running  a real run in progress over the listed files and a large one: the erase panel
 //   result   a real run over the listed files, ended: the result panel with its log
+//   help     the help command with the built help file beside the program: the help viewer
 // Profiles live in a temporary program folder, removed at the end.
 
 #include <windows.h>
@@ -90,6 +91,15 @@ int wmain(int argc, wchar_t** argv) {
         SetEraseEnvironment({&window.AbortRequested, ui::ProcessMessages, {}});
         g_window = &window;
         ::SetTimer(nullptr, 0, 500, StartRun);
+    }
+    if (mode == L"help") {
+        // The help file the build made, beside the (temporary) program folder.
+        wchar_t self[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring built = self;
+        built = built.substr(0, built.find_last_of(L'\\') + 1) + L"TIDEMARROW32 SE.chm";
+        ::CopyFileW(built.c_str(), window.HelpFilePath().c_str(), FALSE);
+        ::SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + 10, 0), 0);
     }
     application.Run();
     return 0;
