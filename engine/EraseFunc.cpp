@@ -1,6 +1,7 @@
 #include "engine/EraseFunc.h"
 
 #include <commctrl.h>
+#include <emmintrin.h>
 
 #include <algorithm>
 #include <cstring>
@@ -44,20 +45,42 @@ BOOL SystemWrite(HANDLE file, const void* data, DWORD size, DWORD* written) {
     return ::WriteFile(file, data, size, written, nullptr);
 }
 
+// The two window calls of the display. They are looked up only when controls are given: a
+// window exists then, so the window library is loaded already, and a console front end never
+// loads it (which saves a noticeable part of a short process's start under Wine).
+struct WindowCalls {
+    decltype(&::SendMessageW) sendMessage = nullptr;
+    decltype(&::SetWindowTextW) setWindowText = nullptr;
+};
+
+const WindowCalls& LoadedWindowCalls() {
+    static const WindowCalls calls = [] {
+        WindowCalls found;
+        if (const HMODULE user = ::GetModuleHandleW(L"user32.dll")) {
+            found.sendMessage = reinterpret_cast<decltype(&::SendMessageW)>(
+                reinterpret_cast<void*>(::GetProcAddress(user, "SendMessageW")));
+            found.setWindowText = reinterpret_cast<decltype(&::SetWindowTextW)>(
+                reinterpret_cast<void*>(::GetProcAddress(user, "SetWindowTextW")));
+        }
+        return found;
+    }();
+    return calls;
+}
+
 // The caller's progress bar and label. Controls are touched only when their value changes.
 class ProgressDisplay {
 public:
     ProgressDisplay(HWND bar, HWND label)
-        : bar_(bar), label_(label), shown_(bar != nullptr || Environment().progress != nullptr) {}
+        : bar_(bar && LoadedWindowCalls().sendMessage ? bar : nullptr),
+          label_(label && LoadedWindowCalls().setWindowText ? label : nullptr),
+          shown_(bar_ != nullptr || Environment().progress != nullptr) {}
 
     // Whether anything shows the percentage; without that, ticks need not compute it.
     bool Shown() const { return shown_; }
 
     void Start() {
-        if (bar_) {
-            ::SendMessageW(bar_, PBM_SETPOS, 0, 0);
-            ::SetWindowTextW(label_, L"0%");
-        }
+        if (bar_) LoadedWindowCalls().sendMessage(bar_, PBM_SETPOS, 0, 0);
+        if (label_) LoadedWindowCalls().setWindowText(label_, L"0%");
         barPercent_ = 0;
         labelPosition_ = 0;
         Report(0);
@@ -68,12 +91,13 @@ public:
         barPercent_ = percent;
         int position = static_cast<int>(std::clamp<std::int64_t>(percent, 0, 100));
         if (bar_) {
-            ::SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-            position = static_cast<int>(::SendMessageW(bar_, PBM_GETPOS, 0, 0));
+            const auto send = LoadedWindowCalls().sendMessage;
+            send(bar_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+            position = static_cast<int>(send(bar_, PBM_GETPOS, 0, 0));
         }
         if (position == labelPosition_) return;
         labelPosition_ = position;
-        if (label_) ::SetWindowTextW(label_, (std::to_wstring(position) + L"%").c_str());
+        if (label_) LoadedWindowCalls().setWindowText(label_, (std::to_wstring(position) + L"%").c_str());
         Report(position);
     }
 
@@ -97,12 +121,28 @@ inline void PutWord(unsigned char* out, std::uint32_t seed) {
     out[1] = static_cast<unsigned char>(word >> 8);
 }
 
+constexpr std::uint32_t PowerOf(std::uint32_t a, int n) {
+    std::uint32_t r = 1;
+    while (n-- > 0) r *= a;
+    return r;
+}
+
+// 1 + a + a² + … + a^(n−1): the increment of n generator steps taken at once.
+constexpr std::uint32_t StepsIncrement(std::uint32_t a, int n) {
+    std::uint32_t r = 0, p = 1;
+    while (n-- > 0) {
+        r += p;
+        p *= a;
+    }
+    return r;
+}
+
 // Writes `count` words drawn from the process's generator, low byte first. Four consecutive
 // seeds advance together, each by four steps at once, so the sequence is the generator's own.
-void FillRandomWords(unsigned char* out, std::size_t count) {
+void FillRandomWordsPortable(unsigned char* out, std::size_t count) {
     constexpr std::uint32_t a = kRandomMultiplier;
-    constexpr std::uint32_t a4 = a * a * a * a;
-    constexpr std::uint32_t c4 = a * a * a + a * a + a + 1u;
+    constexpr std::uint32_t a4 = PowerOf(a, 4);
+    constexpr std::uint32_t c4 = StepsIncrement(a, 4);
     std::uint32_t seed = g_randomSeed;
     std::size_t i = 0;
     if (count >= 4) {
@@ -129,30 +169,98 @@ void FillRandomWords(unsigned char* out, std::size_t count) {
     g_randomSeed = seed;
 }
 
+// The low 32 bits of each lane times `k` (SSE2 has no 32-bit low multiply).
+__attribute__((target("sse2"))) inline __m128i MultiplyLow(__m128i x, __m128i k) {
+    const __m128i even = _mm_mul_epu32(x, k);
+    const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(x, 32), k);
+    return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
+                              _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
+}
+
+// Each lane's word: the high 32 bits of seed × 0xFFFE, as PutWord takes it.
+__attribute__((target("sse2"))) inline __m128i WordsOf(__m128i seeds, __m128i scale, __m128i highLanes) {
+    const __m128i even = _mm_srli_epi64(_mm_mul_epu32(seeds, scale), 32);
+    const __m128i odd = _mm_and_si128(_mm_mul_epu32(_mm_srli_epi64(seeds, 32), scale), highLanes);
+    return _mm_or_si128(even, odd);
+}
+
+// The same words, sixteen seeds at a time in four SSE2 registers, each seed advancing by
+// sixteen steps at once.
+__attribute__((target("sse2"))) void FillRandomWordsSse2(unsigned char* out, std::size_t count) {
+    constexpr std::uint32_t a = kRandomMultiplier;
+    std::uint32_t seed = g_randomSeed;
+    std::size_t i = 0;
+    if (count >= 16) {
+        alignas(16) std::uint32_t first[16];
+        for (auto& s : first) s = seed = seed * a + 1u;
+        __m128i s0 = _mm_load_si128(reinterpret_cast<const __m128i*>(first));
+        __m128i s1 = _mm_load_si128(reinterpret_cast<const __m128i*>(first + 4));
+        __m128i s2 = _mm_load_si128(reinterpret_cast<const __m128i*>(first + 8));
+        __m128i s3 = _mm_load_si128(reinterpret_cast<const __m128i*>(first + 12));
+        const __m128i multiplier = _mm_set1_epi32(static_cast<int>(PowerOf(a, 16)));
+        const __m128i increment = _mm_set1_epi32(static_cast<int>(StepsIncrement(a, 16)));
+        const __m128i scale = _mm_set1_epi32(0xFFFE);
+        const __m128i highLanes = _mm_set_epi32(-1, 0, -1, 0);
+        // Words are below 0xFFFE: shifted down by 0x8000 they pack with signed saturation
+        // untouched, and flipping the top bit of each 16-bit result shifts them back.
+        const __m128i bias = _mm_set1_epi32(0x8000);
+        const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
+        __m128i last = s3;
+        for (; i + 16 <= count; i += 16) {
+            const __m128i w0 = _mm_sub_epi32(WordsOf(s0, scale, highLanes), bias);
+            const __m128i w1 = _mm_sub_epi32(WordsOf(s1, scale, highLanes), bias);
+            const __m128i w2 = _mm_sub_epi32(WordsOf(s2, scale, highLanes), bias);
+            const __m128i w3 = _mm_sub_epi32(WordsOf(s3, scale, highLanes), bias);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_xor_si128(_mm_packs_epi32(w0, w1), flip));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 16),
+                             _mm_xor_si128(_mm_packs_epi32(w2, w3), flip));
+            last = s3;
+            s0 = _mm_add_epi32(MultiplyLow(s0, multiplier), increment);
+            s1 = _mm_add_epi32(MultiplyLow(s1, multiplier), increment);
+            s2 = _mm_add_epi32(MultiplyLow(s2, multiplier), increment);
+            s3 = _mm_add_epi32(MultiplyLow(s3, multiplier), increment);
+        }
+        seed = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(last, _MM_SHUFFLE(3, 3, 3, 3))));
+    }
+    for (; i < count; ++i) {
+        seed = seed * a + 1u;
+        PutWord(out + 2 * i, seed);
+    }
+    g_randomSeed = seed;
+}
+
+void FillRandomWords(unsigned char* out, std::size_t count) {
+    static const bool sse2 = ::IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != FALSE;
+    if (sse2)
+        FillRandomWordsSse2(out, count);
+    else
+        FillRandomWordsPortable(out, count);
+}
+
 // Words go through a buffer owned by the call and reach the file in large writes; the bytes
 // and their offsets are exactly those of one 2-byte write per word.
 class WordWriter {
 public:
     explicit WordWriter(HANDLE file) : file_(file), buffer_(kBufferBytes) {}
 
-    // Appends `count` words of the pass; false once the system has refused a write.
-    bool Put(EraseLevel level, int passIndex, std::int64_t count) {
-        const bool random = level == EraseLevel::High && passIndex == 2;
-        const std::uint16_t word = random ? 0 : FixedWordFor(level, passIndex);
-        while (count > 0) {
-            const auto n = static_cast<std::size_t>(std::min<std::int64_t>(count, (buffer_.size() - used_) / 2));
-            if (random) {
-                FillRandomWords(buffer_.data() + used_, n);
-                patternBytes_ = std::min(patternBytes_, used_);
-            } else {
-                PreparePattern(word, used_ + 2 * n);
-            }
-            used_ += 2 * n;
-            count -= static_cast<std::int64_t>(n);
-            if (used_ == buffer_.size() && !Flush()) return false;
+    // Words that still fit before the buffer must go to the system.
+    std::int64_t Room() const { return static_cast<std::int64_t>((buffer_.size() - used_) / 2); }
+    bool Full() const { return used_ == buffer_.size(); }
+
+    // Appends `count` (at most Room()) words of the pass.
+    void Append(EraseLevel level, int passIndex, std::int64_t count) {
+        const auto n = static_cast<std::size_t>(count);
+        if (level == EraseLevel::High && passIndex == 2) {
+            FillRandomWords(buffer_.data() + used_, n);
+            patternBytes_ = std::min(patternBytes_, used_);
+        } else {
+            PreparePattern(FixedWordFor(level, passIndex), used_ + 2 * n);
         }
-        return true;
+        used_ += 2 * n;
     }
+
+    // Takes back the last `count` words appended, which never reach the file.
+    void DropLast(std::int64_t count) { used_ -= 2 * static_cast<std::size_t>(count); }
 
     // Hands the buffered words to the system and asks it to put them on the disk.
     bool FlushToDisk() {
@@ -223,6 +331,28 @@ void Notify(OverwriteEvent::Kind kind, int passesDone, HANDLE file) {
     }
 }
 
+// The moments at which a pass shows its progress and keeps the windows alive: the display and
+// the message servicing cost a round trip to the window system each time, so at a tick they
+// run only when the service interval has passed since the last time.
+class ServiceClock {
+public:
+    ServiceClock() : clock_(Seams().clock), last_(Now()) {}
+
+    // True (and the interval starts again) when the interval has passed.
+    bool Due() {
+        const ULONGLONG now = Now();
+        if (now - last_ < kServiceIntervalMs) return false;
+        last_ = now;
+        return true;
+    }
+
+private:
+    ULONGLONG Now() const { return clock_ ? clock_() : ::GetTickCount64(); }
+
+    const std::function<ULONGLONG()>& clock_;
+    ULONGLONG last_;
+};
+
 // Rewrites the open file with the level's passes. False on an error (a refused write or flush).
 bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDisplay& display) {
     const int passes = PassCount(level);
@@ -232,17 +362,40 @@ bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDis
     int passIndex = 0;
     int tick = 0;
     const auto& environment = Environment();
+    const bool serviced = display.Shown() || environment.serviceMessages != nullptr;
+    // With nothing to show, service or read at a tick, the words of a pass go out in one run.
+    const bool ticking = serviced || environment.abortRequested != nullptr;
+    ServiceClock clock;
     WordWriter writer(file);
+    // A tick after `doneAt` bytes; false when the abort flag is set.
+    const auto tickGoesOn = [&](std::int64_t doneAt) {
+        if (serviced && clock.Due()) {
+            if (display.Shown()) display.Show(ProgressPercent(doneAt, total));
+            if (environment.serviceMessages) environment.serviceMessages();
+        }
+        return !(environment.abortRequested && environment.abortRequested->load());
+    };
 
     for (;;) {
-        // The words up to the next event (the end of the pass or a progress tick) go out
-        // together; the events come in the same order as after single words.
+        // The words up to the pass end or up to a full buffer are made at once; the ticks among
+        // them follow, in the order and with the effect they have after single 2-byte writes:
+        // nothing has reached the system yet, so an abort at a tick takes back the words after it.
         const std::int64_t toPassEnd = std::max<std::int64_t>(1, (size - passPos + 1) / 2);
-        const std::int64_t count = std::min<std::int64_t>(toPassEnd, kWordsPerTick - tick);
-        if (!writer.Put(level, passIndex, count)) return false;
+        const std::int64_t count = std::min(toPassEnd, writer.Room());
+        writer.Append(level, passIndex, count);
+        if (ticking) {
+            for (std::int64_t at = kWordsPerTick - tick; at < count; at += kWordsPerTick) {
+                if (!tickGoesOn(done + 2 * at)) {
+                    // An abort only ends the writing: what was written still reaches the disk.
+                    writer.DropLast(count - at);
+                    return writer.FlushToDisk();
+                }
+            }
+        }
         passPos += 2 * count;
         done += 2 * count;
-        tick += static_cast<int>(count);
+        tick = static_cast<int>((tick + count) % kWordsPerTick);
+        if (writer.Full() && !writer.Flush()) return false;
 
         if (passPos >= size) {
             if (!writer.FlushToDisk()) return false;
@@ -253,15 +406,7 @@ bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDis
             if (passIndex == passes) return true;
         }
 
-        if (tick >= kWordsPerTick) {
-            if (display.Shown()) display.Show(ProgressPercent(done, total));
-            tick = 0;
-            if (environment.serviceMessages) environment.serviceMessages();
-            if (environment.abortRequested && environment.abortRequested->load()) {
-                // An abort only ends the writing: what was written still reaches the disk.
-                return writer.FlushToDisk();
-            }
-        }
+        if (ticking && tick == 0 && !tickGoesOn(done)) return writer.FlushToDisk();
     }
 }
 
