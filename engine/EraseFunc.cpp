@@ -1,7 +1,6 @@
 #include "engine/EraseFunc.h"
 
 #include <commctrl.h>
-#include <emmintrin.h>
 
 #include <algorithm>
 #include <cstring>
@@ -14,8 +13,6 @@
 #include "engine/Random.h"
 
 namespace {
-
-std::uint32_t g_randomSeed = 0;
 
 EraseEnvironment& Environment() {
     static EraseEnvironment environment;
@@ -112,130 +109,6 @@ private:
     std::int64_t barPercent_ = -1;
     int labelPosition_ = -1;
 };
-
-constexpr std::uint32_t kRandomMultiplier = 0x08088405u;
-
-inline void PutWord(unsigned char* out, std::uint32_t seed) {
-    const auto word = static_cast<std::uint32_t>((static_cast<std::uint64_t>(seed) * 0xFFFEu) >> 32);
-    out[0] = static_cast<unsigned char>(word & 0xFF);
-    out[1] = static_cast<unsigned char>(word >> 8);
-}
-
-constexpr std::uint32_t PowerOf(std::uint32_t a, int n) {
-    std::uint32_t r = 1;
-    while (n-- > 0) r *= a;
-    return r;
-}
-
-// 1 + a + a² + … + a^(n−1): the increment of n generator steps taken at once.
-constexpr std::uint32_t StepsIncrement(std::uint32_t a, int n) {
-    std::uint32_t r = 0, p = 1;
-    while (n-- > 0) {
-        r += p;
-        p *= a;
-    }
-    return r;
-}
-
-// Writes `count` words drawn from the process's generator, low byte first. Four consecutive
-// seeds advance together, each by four steps at once, so the sequence is the generator's own.
-void FillRandomWordsPortable(unsigned char* out, std::size_t count) {
-    constexpr std::uint32_t a = kRandomMultiplier;
-    constexpr std::uint32_t a4 = PowerOf(a, 4);
-    constexpr std::uint32_t c4 = StepsIncrement(a, 4);
-    std::uint32_t seed = g_randomSeed;
-    std::size_t i = 0;
-    if (count >= 4) {
-        std::uint32_t s0 = seed * a + 1u;
-        std::uint32_t s1 = s0 * a + 1u;
-        std::uint32_t s2 = s1 * a + 1u;
-        std::uint32_t s3 = s2 * a + 1u;
-        for (; i + 4 <= count; i += 4) {
-            PutWord(out + 2 * i, s0);
-            PutWord(out + 2 * i + 2, s1);
-            PutWord(out + 2 * i + 4, s2);
-            PutWord(out + 2 * i + 6, s3);
-            seed = s3;
-            s0 = s0 * a4 + c4;
-            s1 = s1 * a4 + c4;
-            s2 = s2 * a4 + c4;
-            s3 = s3 * a4 + c4;
-        }
-    }
-    for (; i < count; ++i) {
-        seed = seed * a + 1u;
-        PutWord(out + 2 * i, seed);
-    }
-    g_randomSeed = seed;
-}
-
-// The low 32 bits of each lane times `k` (SSE2 has no 32-bit low multiply).
-__attribute__((target("sse2"))) inline __m128i MultiplyLow(__m128i x, __m128i k) {
-    const __m128i even = _mm_mul_epu32(x, k);
-    const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(x, 32), k);
-    return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
-                              _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
-}
-
-// Each lane's word: the high 32 bits of seed × 0xFFFE, as PutWord takes it.
-__attribute__((target("sse2"))) inline __m128i WordsOf(__m128i seeds, __m128i scale, __m128i highLanes) {
-    const __m128i even = _mm_srli_epi64(_mm_mul_epu32(seeds, scale), 32);
-    const __m128i odd = _mm_and_si128(_mm_mul_epu32(_mm_srli_epi64(seeds, 32), scale), highLanes);
-    return _mm_or_si128(even, odd);
-}
-
-// The same words, sixteen seeds at a time in four SSE2 registers, each seed advancing by
-// sixteen steps at once.
-__attribute__((target("sse2"))) void FillRandomWordsSse2(unsigned char* out, std::size_t count) {
-    constexpr std::uint32_t a = kRandomMultiplier;
-    std::uint32_t seed = g_randomSeed;
-    std::size_t i = 0;
-    if (count >= 16) {
-        alignas(16) std::uint32_t first[16];
-        for (auto& s : first) s = seed = seed * a + 1u;
-        __m128i s0 = _mm_load_si128(reinterpret_cast<const __m128i*>(first));
-        __m128i s1 = _mm_load_si128(reinterpret_cast<const __m128i*>(first + 4));
-        __m128i s2 = _mm_load_si128(reinterpret_cast<const __m128i*>(first + 8));
-        __m128i s3 = _mm_load_si128(reinterpret_cast<const __m128i*>(first + 12));
-        const __m128i multiplier = _mm_set1_epi32(static_cast<int>(PowerOf(a, 16)));
-        const __m128i increment = _mm_set1_epi32(static_cast<int>(StepsIncrement(a, 16)));
-        const __m128i scale = _mm_set1_epi32(0xFFFE);
-        const __m128i highLanes = _mm_set_epi32(-1, 0, -1, 0);
-        // Words are below 0xFFFE: shifted down by 0x8000 they pack with signed saturation
-        // untouched, and flipping the top bit of each 16-bit result shifts them back.
-        const __m128i bias = _mm_set1_epi32(0x8000);
-        const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
-        __m128i last = s3;
-        for (; i + 16 <= count; i += 16) {
-            const __m128i w0 = _mm_sub_epi32(WordsOf(s0, scale, highLanes), bias);
-            const __m128i w1 = _mm_sub_epi32(WordsOf(s1, scale, highLanes), bias);
-            const __m128i w2 = _mm_sub_epi32(WordsOf(s2, scale, highLanes), bias);
-            const __m128i w3 = _mm_sub_epi32(WordsOf(s3, scale, highLanes), bias);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_xor_si128(_mm_packs_epi32(w0, w1), flip));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 16),
-                             _mm_xor_si128(_mm_packs_epi32(w2, w3), flip));
-            last = s3;
-            s0 = _mm_add_epi32(MultiplyLow(s0, multiplier), increment);
-            s1 = _mm_add_epi32(MultiplyLow(s1, multiplier), increment);
-            s2 = _mm_add_epi32(MultiplyLow(s2, multiplier), increment);
-            s3 = _mm_add_epi32(MultiplyLow(s3, multiplier), increment);
-        }
-        seed = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(last, _MM_SHUFFLE(3, 3, 3, 3))));
-    }
-    for (; i < count; ++i) {
-        seed = seed * a + 1u;
-        PutWord(out + 2 * i, seed);
-    }
-    g_randomSeed = seed;
-}
-
-void FillRandomWords(unsigned char* out, std::size_t count) {
-    static const bool sse2 = ::IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != FALSE;
-    if (sse2)
-        FillRandomWordsSse2(out, count);
-    else
-        FillRandomWordsPortable(out, count);
-}
 
 // Words go through a buffer owned by the call and reach the file in large writes; the bytes
 // and their offsets are exactly those of one 2-byte write per word.
@@ -416,21 +289,6 @@ bool CutFile(HANDLE file) {
 }
 
 }  // namespace
-
-void RandomSeed(std::uint32_t seed) { g_randomSeed = seed; }
-
-std::uint32_t RandomBelow(std::uint32_t range) {
-    g_randomSeed = g_randomSeed * kRandomMultiplier + 1u;
-    return static_cast<std::uint32_t>((static_cast<std::uint64_t>(g_randomSeed) * range) >> 32);
-}
-
-void RandomizeFromClock() {
-    LARGE_INTEGER counter{};
-    if (::QueryPerformanceCounter(&counter) && counter.QuadPart != 0)
-        g_randomSeed = counter.LowPart;
-    else
-        g_randomSeed = ::GetTickCount();
-}
 
 EraseEnvironment SetEraseEnvironment(EraseEnvironment environment) {
     return std::exchange(Environment(), std::move(environment));

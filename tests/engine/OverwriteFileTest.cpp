@@ -108,6 +108,31 @@ TEST_F(OverwriteFilePasses, LongRandomPassFollowsTheGeneratorWhateverTheTicks) {
     }
 }
 
+TEST(WordGenerators, EveryWayGivesTheGeneratorsOwnWordsAtAnyLengthAndOffset) {
+    std::vector<WordGenerator> generators{WordGenerator::Portable};
+    if (BestWordGenerator() != WordGenerator::Portable) generators.push_back(WordGenerator::Sse2);
+    if (BestWordGenerator() == WordGenerator::Avx2) generators.push_back(WordGenerator::Avx2);
+    for (const WordGenerator generator : generators) {
+        for (const std::size_t count : {0u, 1u, 15u, 16u, 17u, 31u, 32u, 33u, 150u, 32768u}) {
+            SCOPED_TRACE(testing::Message() << "generator " << static_cast<int>(generator) << ", " << count);
+            std::vector<unsigned char> out(2 * count + 3, 0xAA);
+            RandomSeed(0x9E3779B9u + static_cast<std::uint32_t>(count));
+            FillRandomWords(out.data() + 1, count, generator);
+            const std::uint32_t after = RandomBelow(0xFFFE);
+            RandomSeed(0x9E3779B9u + static_cast<std::uint32_t>(count));
+            bool same = true;
+            for (std::size_t i = 0; i < count && same; ++i) {
+                const std::uint32_t expected = RandomBelow(0xFFFE);
+                same = out[1 + 2 * i] == (expected & 0xFF) && out[2 + 2 * i] == (expected >> 8);
+            }
+            EXPECT_TRUE(same);
+            EXPECT_EQ(after, RandomBelow(0xFFFE)) << "the generator goes on after the last word";
+            EXPECT_EQ(out.front(), 0xAA);
+            EXPECT_EQ(out[2 * count + 1], 0xAA) << "nothing past the words is written";
+        }
+    }
+}
+
 TEST_F(OverwriteFilePasses, EmptyFileGetsOneWordPerPass) {
     const std::wstring path = folder_ / L"empty";
     ASSERT_TRUE(WriteBytes(path, ""));
