@@ -14,8 +14,6 @@
 
 namespace {
 
-std::uint32_t g_randomSeed = 0;
-
 EraseEnvironment& Environment() {
     static EraseEnvironment environment;
     return environment;
@@ -44,20 +42,42 @@ BOOL SystemWrite(HANDLE file, const void* data, DWORD size, DWORD* written) {
     return ::WriteFile(file, data, size, written, nullptr);
 }
 
+// The two window calls of the display. They are looked up only when controls are given: a
+// window exists then, so the window library is loaded already, and a console front end never
+// loads it (which saves a noticeable part of a short process's start under Wine).
+struct WindowCalls {
+    decltype(&::SendMessageW) sendMessage = nullptr;
+    decltype(&::SetWindowTextW) setWindowText = nullptr;
+};
+
+const WindowCalls& LoadedWindowCalls() {
+    static const WindowCalls calls = [] {
+        WindowCalls found;
+        if (const HMODULE user = ::GetModuleHandleW(L"user32.dll")) {
+            found.sendMessage = reinterpret_cast<decltype(&::SendMessageW)>(
+                reinterpret_cast<void*>(::GetProcAddress(user, "SendMessageW")));
+            found.setWindowText = reinterpret_cast<decltype(&::SetWindowTextW)>(
+                reinterpret_cast<void*>(::GetProcAddress(user, "SetWindowTextW")));
+        }
+        return found;
+    }();
+    return calls;
+}
+
 // The caller's progress bar and label. Controls are touched only when their value changes.
 class ProgressDisplay {
 public:
     ProgressDisplay(HWND bar, HWND label)
-        : bar_(bar), label_(label), shown_(bar != nullptr || Environment().progress != nullptr) {}
+        : bar_(bar && LoadedWindowCalls().sendMessage ? bar : nullptr),
+          label_(label && LoadedWindowCalls().setWindowText ? label : nullptr),
+          shown_(bar_ != nullptr || Environment().progress != nullptr) {}
 
     // Whether anything shows the percentage; without that, ticks need not compute it.
     bool Shown() const { return shown_; }
 
     void Start() {
-        if (bar_) {
-            ::SendMessageW(bar_, PBM_SETPOS, 0, 0);
-            ::SetWindowTextW(label_, L"0%");
-        }
+        if (bar_) LoadedWindowCalls().sendMessage(bar_, PBM_SETPOS, 0, 0);
+        if (label_) LoadedWindowCalls().setWindowText(label_, L"0%");
         barPercent_ = 0;
         labelPosition_ = 0;
         Report(0);
@@ -68,12 +88,13 @@ public:
         barPercent_ = percent;
         int position = static_cast<int>(std::clamp<std::int64_t>(percent, 0, 100));
         if (bar_) {
-            ::SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-            position = static_cast<int>(::SendMessageW(bar_, PBM_GETPOS, 0, 0));
+            const auto send = LoadedWindowCalls().sendMessage;
+            send(bar_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+            position = static_cast<int>(send(bar_, PBM_GETPOS, 0, 0));
         }
         if (position == labelPosition_) return;
         labelPosition_ = position;
-        if (label_) ::SetWindowTextW(label_, (std::to_wstring(position) + L"%").c_str());
+        if (label_) LoadedWindowCalls().setWindowText(label_, (std::to_wstring(position) + L"%").c_str());
         Report(position);
     }
 
@@ -89,70 +110,30 @@ private:
     int labelPosition_ = -1;
 };
 
-constexpr std::uint32_t kRandomMultiplier = 0x08088405u;
-
-inline void PutWord(unsigned char* out, std::uint32_t seed) {
-    const auto word = static_cast<std::uint32_t>((static_cast<std::uint64_t>(seed) * 0xFFFEu) >> 32);
-    out[0] = static_cast<unsigned char>(word & 0xFF);
-    out[1] = static_cast<unsigned char>(word >> 8);
-}
-
-// Writes `count` words drawn from the process's generator, low byte first. Four consecutive
-// seeds advance together, each by four steps at once, so the sequence is the generator's own.
-void FillRandomWords(unsigned char* out, std::size_t count) {
-    constexpr std::uint32_t a = kRandomMultiplier;
-    constexpr std::uint32_t a4 = a * a * a * a;
-    constexpr std::uint32_t c4 = a * a * a + a * a + a + 1u;
-    std::uint32_t seed = g_randomSeed;
-    std::size_t i = 0;
-    if (count >= 4) {
-        std::uint32_t s0 = seed * a + 1u;
-        std::uint32_t s1 = s0 * a + 1u;
-        std::uint32_t s2 = s1 * a + 1u;
-        std::uint32_t s3 = s2 * a + 1u;
-        for (; i + 4 <= count; i += 4) {
-            PutWord(out + 2 * i, s0);
-            PutWord(out + 2 * i + 2, s1);
-            PutWord(out + 2 * i + 4, s2);
-            PutWord(out + 2 * i + 6, s3);
-            seed = s3;
-            s0 = s0 * a4 + c4;
-            s1 = s1 * a4 + c4;
-            s2 = s2 * a4 + c4;
-            s3 = s3 * a4 + c4;
-        }
-    }
-    for (; i < count; ++i) {
-        seed = seed * a + 1u;
-        PutWord(out + 2 * i, seed);
-    }
-    g_randomSeed = seed;
-}
-
 // Words go through a buffer owned by the call and reach the file in large writes; the bytes
 // and their offsets are exactly those of one 2-byte write per word.
 class WordWriter {
 public:
     explicit WordWriter(HANDLE file) : file_(file), buffer_(kBufferBytes) {}
 
-    // Appends `count` words of the pass; false once the system has refused a write.
-    bool Put(EraseLevel level, int passIndex, std::int64_t count) {
-        const bool random = level == EraseLevel::High && passIndex == 2;
-        const std::uint16_t word = random ? 0 : FixedWordFor(level, passIndex);
-        while (count > 0) {
-            const auto n = static_cast<std::size_t>(std::min<std::int64_t>(count, (buffer_.size() - used_) / 2));
-            if (random) {
-                FillRandomWords(buffer_.data() + used_, n);
-                patternBytes_ = std::min(patternBytes_, used_);
-            } else {
-                PreparePattern(word, used_ + 2 * n);
-            }
-            used_ += 2 * n;
-            count -= static_cast<std::int64_t>(n);
-            if (used_ == buffer_.size() && !Flush()) return false;
+    // Words that still fit before the buffer must go to the system.
+    std::int64_t Room() const { return static_cast<std::int64_t>((buffer_.size() - used_) / 2); }
+    bool Full() const { return used_ == buffer_.size(); }
+
+    // Appends `count` (at most Room()) words of the pass.
+    void Append(EraseLevel level, int passIndex, std::int64_t count) {
+        const auto n = static_cast<std::size_t>(count);
+        if (level == EraseLevel::High && passIndex == 2) {
+            FillRandomWords(buffer_.data() + used_, n);
+            patternBytes_ = std::min(patternBytes_, used_);
+        } else {
+            PreparePattern(FixedWordFor(level, passIndex), used_ + 2 * n);
         }
-        return true;
+        used_ += 2 * n;
     }
+
+    // Takes back the last `count` words appended, which never reach the file.
+    void DropLast(std::int64_t count) { used_ -= 2 * static_cast<std::size_t>(count); }
 
     // Hands the buffered words to the system and asks it to put them on the disk.
     bool FlushToDisk() {
@@ -223,6 +204,28 @@ void Notify(OverwriteEvent::Kind kind, int passesDone, HANDLE file) {
     }
 }
 
+// The moments at which a pass shows its progress and keeps the windows alive: the display and
+// the message servicing cost a round trip to the window system each time, so at a tick they
+// run only when the service interval has passed since the last time.
+class ServiceClock {
+public:
+    ServiceClock() : clock_(Seams().clock), last_(Now()) {}
+
+    // True (and the interval starts again) when the interval has passed.
+    bool Due() {
+        const ULONGLONG now = Now();
+        if (now - last_ < kServiceIntervalMs) return false;
+        last_ = now;
+        return true;
+    }
+
+private:
+    ULONGLONG Now() const { return clock_ ? clock_() : ::GetTickCount64(); }
+
+    const std::function<ULONGLONG()>& clock_;
+    ULONGLONG last_;
+};
+
 // Rewrites the open file with the level's passes. False on an error (a refused write or flush).
 bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDisplay& display) {
     const int passes = PassCount(level);
@@ -232,17 +235,40 @@ bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDis
     int passIndex = 0;
     int tick = 0;
     const auto& environment = Environment();
+    const bool serviced = display.Shown() || environment.serviceMessages != nullptr;
+    // With nothing to show, service or read at a tick, the words of a pass go out in one run.
+    const bool ticking = serviced || environment.abortRequested != nullptr;
+    ServiceClock clock;
     WordWriter writer(file);
+    // A tick after `doneAt` bytes; false when the abort flag is set.
+    const auto tickGoesOn = [&](std::int64_t doneAt) {
+        if (serviced && clock.Due()) {
+            if (display.Shown()) display.Show(ProgressPercent(doneAt, total));
+            if (environment.serviceMessages) environment.serviceMessages();
+        }
+        return !(environment.abortRequested && environment.abortRequested->load());
+    };
 
     for (;;) {
-        // The words up to the next event (the end of the pass or a progress tick) go out
-        // together; the events come in the same order as after single words.
+        // The words up to the pass end or up to a full buffer are made at once; the ticks among
+        // them follow, in the order and with the effect they have after single 2-byte writes:
+        // nothing has reached the system yet, so an abort at a tick takes back the words after it.
         const std::int64_t toPassEnd = std::max<std::int64_t>(1, (size - passPos + 1) / 2);
-        const std::int64_t count = std::min<std::int64_t>(toPassEnd, kWordsPerTick - tick);
-        if (!writer.Put(level, passIndex, count)) return false;
+        const std::int64_t count = std::min(toPassEnd, writer.Room());
+        writer.Append(level, passIndex, count);
+        if (ticking) {
+            for (std::int64_t at = kWordsPerTick - tick; at < count; at += kWordsPerTick) {
+                if (!tickGoesOn(done + 2 * at)) {
+                    // An abort only ends the writing: what was written still reaches the disk.
+                    writer.DropLast(count - at);
+                    return writer.FlushToDisk();
+                }
+            }
+        }
         passPos += 2 * count;
         done += 2 * count;
-        tick += static_cast<int>(count);
+        tick = static_cast<int>((tick + count) % kWordsPerTick);
+        if (writer.Full() && !writer.Flush()) return false;
 
         if (passPos >= size) {
             if (!writer.FlushToDisk()) return false;
@@ -253,15 +279,7 @@ bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDis
             if (passIndex == passes) return true;
         }
 
-        if (tick >= kWordsPerTick) {
-            if (display.Shown()) display.Show(ProgressPercent(done, total));
-            tick = 0;
-            if (environment.serviceMessages) environment.serviceMessages();
-            if (environment.abortRequested && environment.abortRequested->load()) {
-                // An abort only ends the writing: what was written still reaches the disk.
-                return writer.FlushToDisk();
-            }
-        }
+        if (ticking && tick == 0 && !tickGoesOn(done)) return writer.FlushToDisk();
     }
 }
 
@@ -271,21 +289,6 @@ bool CutFile(HANDLE file) {
 }
 
 }  // namespace
-
-void RandomSeed(std::uint32_t seed) { g_randomSeed = seed; }
-
-std::uint32_t RandomBelow(std::uint32_t range) {
-    g_randomSeed = g_randomSeed * kRandomMultiplier + 1u;
-    return static_cast<std::uint32_t>((static_cast<std::uint64_t>(g_randomSeed) * range) >> 32);
-}
-
-void RandomizeFromClock() {
-    LARGE_INTEGER counter{};
-    if (::QueryPerformanceCounter(&counter) && counter.QuadPart != 0)
-        g_randomSeed = counter.LowPart;
-    else
-        g_randomSeed = ::GetTickCount();
-}
 
 EraseEnvironment SetEraseEnvironment(EraseEnvironment environment) {
     return std::exchange(Environment(), std::move(environment));

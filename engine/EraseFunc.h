@@ -17,12 +17,17 @@
 
 // Words written between two progress ticks.
 constexpr int kWordsPerTick = 150;
+// At a tick the display is updated and messages are serviced only when at least this many
+// milliseconds have passed since the last servicing (or the start of the file); the abort
+// flag is read at every tick.
+constexpr ULONGLONG kServiceIntervalMs = 15;
 
 // What the engine needs from the program around it. Installed once at start.
 struct EraseEnvironment {
     // Read at every progress tick; a set flag ends the writing of the current file.
     const std::atomic<bool>* abortRequested = nullptr;
     // Services all pending window messages of the application; none when there is no window.
+    // Called at a tick once the service interval has passed.
     void (*serviceMessages)() = nullptr;
     // Told each percentage the display shows (0 at the start, changes at ticks, 100 at the end),
     // for front ends without controls.

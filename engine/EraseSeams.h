@@ -23,6 +23,8 @@ struct EraseSeams {
     // Stand-ins for WriteFile and FlushFileBuffers.
     std::function<BOOL(HANDLE, const void*, DWORD, DWORD*)> writeFile;
     std::function<BOOL(HANDLE)> flushFile;
+    // Stand-in for GetTickCount64, the clock that spaces the display and message servicing.
+    std::function<ULONGLONG()> clock;
 };
 
 // Replaces the seams and returns the previous ones.

@@ -182,6 +182,36 @@ TEST_F(EraseRunTest, StopDuringTheSecondOfFiveEndsThatFileAndSkipsTheRest) {
     for (int i = 2; i < 5; ++i) EXPECT_EQ(ReadBytes(files[static_cast<std::size_t>(i)]), std::string(700, 'x'));
 }
 
+TEST_F(EraseRunTest, StopDuringALargeFileEndsItAtOnceWithTheRealClock) {
+    // The display and the servicing come only every few milliseconds here, as in the
+    // program: a Stop pressed while a large file is written still ends that file early.
+    SetEraseSeams({});
+    WriteConfig({L"#Erase=2"});
+    std::wstring large;
+    bool pressed = false;
+    Make({}, [&](int percent) {
+        if (!pressed && percent > 0 && percent < 100 && ui::WindowText(window->Label2) == large) {
+            pressed = true;
+            ::PostMessageW(window->BitBtn2.Handle(), BM_CLICK, 0, 0);
+        }
+    });
+    large = File(L"large.bin", 64u << 20);
+    int passesDone = 0;
+    EraseSeams seams;
+    seams.observer = [&](const OverwriteEvent& event) {
+        if (event.kind == OverwriteEvent::PassEnd) passesDone = event.passesDone;
+    };
+    SetEraseSeams(seams);
+    Add(large);
+
+    Start();
+    EXPECT_TRUE(pressed);
+    EXPECT_LT(passesDone, 3) << "the third pass never ended";
+    EXPECT_FALSE(FileExists(large));
+    EXPECT_EQ(FileLines(), std::vector<std::wstring>{L"ファイル名:large.bin" + std::wstring(kErased)});
+    EXPECT_EQ(ui::WindowText(window->Label3), L"100%");
+}
+
 TEST_F(EraseRunTest, WhileRunningTheErasePanelShowsProgressAndTheInterfaceIsLocked) {
     struct Seen {
         bool sampled = false;

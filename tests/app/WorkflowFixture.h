@@ -20,6 +20,7 @@
 #include "engine/EraseFunc.h"
 #include "settings/ConfigWindow.h"
 #include "tests/support/Gui.h"
+#include "tests/support/SteppingClock.h"
 #include "tests/support/TempFolder.h"
 #include "ui/MessagePump.h"
 
@@ -31,9 +32,12 @@ protected:
         ::CreateDirectoryW(Profile().c_str(), nullptr);
         ::CreateDirectoryW(Data().c_str(), nullptr);
         ClearRecordedAssertions();
+        // Every progress tick of a run shows and services, whatever the disk's speed.
+        previousSeams_ = SetEraseSeams(SteppingClockSeams());
     }
 
     void TearDown() override {
+        SetEraseSeams(previousSeams_);
         SetEraseEnvironment({});
         window.reset();
         MSG msg;
@@ -124,5 +128,6 @@ protected:
     std::unique_ptr<TMainWindow> window;
 
 private:
+    EraseSeams previousSeams_;
     std::unique_ptr<TApplication> application_ = std::make_unique<TApplication>();
 };

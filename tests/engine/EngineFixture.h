@@ -9,9 +9,10 @@
 #include "common/Paths.h"
 #include "engine/EraseFunc.h"
 #include "engine/EraseSeams.h"
+#include "tests/support/SteppingClock.h"
 #include "tests/support/TempFolder.h"
 
-// Each engine test starts from the default environment and seams, records assertion
+// Each engine test starts from the default environment and a stepping clock, records assertion
 // reports in memory, and works in a folder of its own.
 class EngineTest : public testing::Test {
 protected:
@@ -19,7 +20,7 @@ protected:
         previousHandler_ = SetAssertionHandler(RecordAssertion);
         ClearRecordedAssertions();
         previousEnvironment_ = SetEraseEnvironment({});
-        previousSeams_ = SetEraseSeams({});
+        previousSeams_ = SetEraseSeams(SteppingClockSeams());
     }
     void TearDown() override {
         SetEraseSeams(previousSeams_);
@@ -29,7 +30,7 @@ protected:
 
     // Records the file's content at every pass end and just before the cut.
     void ObservePasses() {
-        EraseSeams seams;
+        EraseSeams seams = SteppingClockSeams();
         seams.observer = [this](const OverwriteEvent& event) {
             const std::string bytes = ReadHandle(event.file, static_cast<std::size_t>(HandleSize(event.file)));
             if (event.kind == OverwriteEvent::PassEnd)

@@ -81,7 +81,7 @@ TEST_F(OverwriteFileAbort, TimerFiredDuringTheRunStopsIt) {
     g_timerAbort = false;
     SetEraseEnvironment({&g_timerAbort, ui::ProcessMessages, {}});
     std::vector<int> passesDone;
-    EraseSeams seams;
+    EraseSeams seams = SteppingClockSeams();
     seams.observer = [&](const OverwriteEvent& event) {
         if (event.kind == OverwriteEvent::PassEnd) passesDone.push_back(event.passesDone);
     };

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <numeric>
 
@@ -84,6 +85,52 @@ TEST_F(OverwriteFilePasses, HighAddsAPassOfGeneratorWordsBelowFffe) {
     EXPECT_TRUE(FollowsTheGenerator(random));
     EXPECT_EQ(passes_[5].size(), 1000u);
     EXPECT_NE(passes_[5], passes_[2]) << "the generator is reseeded for every file";
+}
+
+TEST_F(OverwriteFilePasses, LongRandomPassFollowsTheGeneratorWhateverTheTicks) {
+    // Several buffers' worth, an odd length, once in one run per pass and once tick by tick.
+    const std::string original(200001, 'x');
+    std::atomic<bool> neverSet{false};
+    for (const bool ticking : {false, true}) {
+        SCOPED_TRACE(ticking ? "tick by tick" : "one run per pass");
+        SetEraseEnvironment({ticking ? &neverSet : nullptr, nullptr, {}});
+        passes_.clear();
+        const std::wstring path = folder_ / L"long.bin";
+        ASSERT_TRUE(WriteBytes(path, original));
+        ObservePasses();
+        EXPECT_TRUE(OverwriteFile(path, EraseLevel::High));
+        ASSERT_EQ(passes_.size(), 3u);
+        EXPECT_EQ(passes_[1], std::string(200002, '\0'));
+        const auto random = Words(passes_[2]);
+        ASSERT_EQ(random.size(), 100001u);
+        EXPECT_LT(*std::max_element(random.begin(), random.end()), 0xFFFE);
+        EXPECT_TRUE(FollowsTheGenerator(random));
+    }
+}
+
+TEST(WordGenerators, EveryWayGivesTheGeneratorsOwnWordsAtAnyLengthAndOffset) {
+    std::vector<WordGenerator> generators{WordGenerator::Portable};
+    if (BestWordGenerator() != WordGenerator::Portable) generators.push_back(WordGenerator::Sse2);
+    if (BestWordGenerator() == WordGenerator::Avx2) generators.push_back(WordGenerator::Avx2);
+    for (const WordGenerator generator : generators) {
+        for (const std::size_t count : {0u, 1u, 15u, 16u, 17u, 31u, 32u, 33u, 150u, 32768u}) {
+            SCOPED_TRACE(testing::Message() << "generator " << static_cast<int>(generator) << ", " << count);
+            std::vector<unsigned char> out(2 * count + 3, 0xAA);
+            RandomSeed(0x9E3779B9u + static_cast<std::uint32_t>(count));
+            FillRandomWords(out.data() + 1, count, generator);
+            const std::uint32_t after = RandomBelow(0xFFFE);
+            RandomSeed(0x9E3779B9u + static_cast<std::uint32_t>(count));
+            bool same = true;
+            for (std::size_t i = 0; i < count && same; ++i) {
+                const std::uint32_t expected = RandomBelow(0xFFFE);
+                same = out[1 + 2 * i] == (expected & 0xFF) && out[2 + 2 * i] == (expected >> 8);
+            }
+            EXPECT_TRUE(same);
+            EXPECT_EQ(after, RandomBelow(0xFFFE)) << "the generator goes on after the last word";
+            EXPECT_EQ(out.front(), 0xAA);
+            EXPECT_EQ(out[2 * count + 1], 0xAA) << "nothing past the words is written";
+        }
+    }
 }
 
 TEST_F(OverwriteFilePasses, EmptyFileGetsOneWordPerPass) {
@@ -375,6 +422,35 @@ TEST_F(OverwriteFileProgress, TicksEveryHundredFiftyWords) {
     EXPECT_EQ(shown.front(), 0);
     EXPECT_EQ(shown[1], 5);
     EXPECT_EQ(shown.back(), 100);
+}
+
+TEST_F(OverwriteFileProgress, WithinTheServiceIntervalTicksOnlyReadTheAbortFlag) {
+    const std::wstring path = folder_ / L"quick.bin";
+    const std::string original(300000, 'x');
+    ASSERT_TRUE(WriteBytes(path, original));
+    static int serviced;
+    serviced = 0;
+    std::vector<int> shown;
+    std::atomic<bool> abortRequested{false};
+    SetEraseEnvironment({&abortRequested, [] { ++serviced; }, [&](int percent) { shown.push_back(percent); }});
+    ObservePasses();
+    EraseSeams seams = SetEraseSeams({});
+    seams.clock = [] { return ULONGLONG{1000}; };  // the interval never passes
+    // The first 64 KiB reaching the system stands for a Stop that comes from elsewhere.
+    seams.writeFile = [&](HANDLE file, const void* data, DWORD size, DWORD* written) {
+        abortRequested = true;
+        return ::WriteFile(file, data, size, written, nullptr);
+    };
+    SetEraseSeams(seams);
+    ProgressWindow display;
+    EXPECT_TRUE(OverwriteFile(path, EraseLevel::Normal, display.Bar(), display.Label()));
+    EXPECT_EQ(serviced, 0);
+    EXPECT_EQ(shown, (std::vector<int>{0, 100}));
+    EXPECT_EQ(display.LabelText(), L"100%");
+    // The flag was read at the first tick after those 32768 words: 219 ticks of 150 words.
+    ASSERT_EQ(beforeCut_.size(), 1u);
+    EXPECT_EQ(beforeCut_[0], Repeat(kFe, 219 * 150) + original.substr(2 * 219 * 150));
+    EXPECT_FALSE(FileExists(path));
 }
 
 // Counts the messages that change a control.

@@ -1,0 +1,52 @@
+// plain_erase: the least a program under Wine can do to erase a file the way the engine
+// must, for bench/vs_shred.sh to show the bound of what Wine allows: the passes with 64 KiB
+// writes and a flush each, the cut to 5 and to 0 bytes, the rename and the delete. It writes
+// zeros in every pass and shows nothing.
+//   plain_erase PASSES PATH
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool SeekTo(HANDLE file, LONGLONG position) {
+    LARGE_INTEGER at{};
+    at.QuadPart = position;
+    return ::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) != FALSE;
+}
+
+bool Erase(const std::wstring& path, int passes) {
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size{};
+    bool ok = ::GetFileSizeEx(file, &size) != FALSE;
+    std::vector<char> block(64 * 1024, 0);
+    for (int pass = 0; ok && pass < passes; ++pass) {
+        ok = SeekTo(file, 0);
+        for (LONGLONG left = size.QuadPart; ok && left > 0;) {
+            const DWORD chunk = static_cast<DWORD>(left < static_cast<LONGLONG>(block.size()) ? left : block.size());
+            DWORD written = 0;
+            ok = ::WriteFile(file, block.data(), chunk, &written, nullptr) && written == chunk;
+            left -= chunk;
+        }
+        ok = ok && ::FlushFileBuffers(file);
+    }
+    ok = ok && SeekTo(file, 5) && ::SetEndOfFile(file) && SeekTo(file, 0) && ::SetEndOfFile(file);
+    ::CloseHandle(file);
+    const std::wstring::size_type slash = path.find_last_of(L"\\/");
+    const std::wstring renamed = path.substr(0, slash + 1) + L"$" + path.substr(slash + 1);
+    return ok && ::MoveFileW(path.c_str(), renamed.c_str()) && ::DeleteFileW(renamed.c_str());
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 3) return 2;
+    const int passes = std::wcstol(argv[1], nullptr, 10);
+    if (passes < 1 || passes > 3) return 2;
+    return Erase(argv[2], passes) ? 0 : 1;
+}

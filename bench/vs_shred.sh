@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# tmerase under Wine against GNU shred with the same number of passes, on the same file on
+# the same disk: Speed = shred -z -n 0, Normal = -z -n 1, High = -z -n 2, each with -u.
+#   bench/vs_shred.sh [--mib N] [--runs R] [--levels "speed normal high"]
+# Each round writes a fresh file of N MiB (default 512), flushes it and drops nothing else,
+# then times one whole process (Wine's start included for tmerase); the programs take turns
+# within each round, R rounds (default 8). One line per level, the medians:
+#   level=normal tmerase_s=1.08 shred_s=1.27 ratio=0.85
+# and a second line with the bound: plain_erase.exe, the least a program under Wine does for
+# the same passes, flushes, cut, rename and delete, timed the same way:
+#   level=normal bound_s=1.02 bound_ratio=0.80
+# Needs build/bin/tmerase.exe and plain_erase.exe (./dev.sh test builds them). Runs with the project's Wine prefix
+# and one persistent wineserver, as a desktop session has one running.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+mib=512
+runs=8
+levels="speed normal high"
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --mib) mib=$2; shift 2 ;;
+        --runs) runs=$2; shift 2 ;;
+        --levels) levels=$2; shift 2 ;;
+        *) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+    esac
+done
+tmerase="$top/build/bin/tmerase.exe"
+plain="$top/build/bin/plain_erase.exe"
+for program in "$tmerase" "$plain"; do
+    [ -f "$program" ] || { echo "vs_shred: $program is missing; run ./dev.sh test first" >&2; exit 1; }
+done
+
+. "$top/tools/wine-session.sh"
+start_wine_session
+work=$(mktemp -d "$top/build/vs_shred.XXXXXX")
+trap 'stop_wine_session; rm -rf "$work"' EXIT
+file="$work/target.bin"
+winfile="Z:$(echo "$file" | tr / '\\')"
+
+make_file() {
+    head -c "$((mib * 1024 * 1024))" /dev/urandom >"$file"
+    sync "$file"
+}
+
+# Seconds one command takes, from a fork to its exit.
+seconds() {
+    local start end
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1
+    end=$(date +%s.%N)
+    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }' 
+}
+
+median() {
+    sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+shred_passes() {
+    case "$1" in speed) echo 0 ;; normal) echo 1 ;; high) echo 2 ;; esac
+}
+
+ratio() {
+    awk -v a="$1" -v b="$2" 'BEGIN { print a / b }'
+}
+
+# Wine's first start in a session loads more than later ones do; it is not counted.
+wine "$tmerase" --help >/dev/null 2>&1 || true
+wine "$plain" >/dev/null 2>&1 || true
+
+for level in $levels; do
+    : >"$work/tmerase" && : >"$work/shred" && : >"$work/bound"
+    for round in $(seq 1 "$runs"); do
+        for tool in tmerase shred bound; do
+            make_file
+            case "$tool" in
+                tmerase) t=$(seconds wine "$tmerase" --level "$level" "$winfile") ;;
+                shred) t=$(seconds shred -z -n "$(shred_passes "$level")" -u "$file") ;;
+                bound) t=$(seconds wine "$plain" "$(($(shred_passes "$level") + 1))" "$winfile") ;;
+            esac
+            if [ -e "$file" ]; then
+                echo "vs_shred: $tool left the file behind at level $level" >&2
+                exit 1
+            fi
+            echo "$t" >>"$work/$tool"
+        done
+    done
+    tm=$(median <"$work/tmerase")
+    sh=$(median <"$work/shred")
+    bd=$(median <"$work/bound")
+    printf 'level=%s tmerase_s=%.2f shred_s=%.2f ratio=%.2f\n' "$level" "$tm" "$sh" "$(ratio "$tm" "$sh")"
+    printf 'level=%s bound_s=%.2f bound_ratio=%.2f\n' "$level" "$bd" "$(ratio "$bd" "$sh")"
+done
