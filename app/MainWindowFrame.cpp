@@ -144,8 +144,6 @@ void TMainWindow::Action7Execute() {}   // shell commands: settings window
 void TMainWindow::Action10Execute() {}  // shell commands: help
 void TMainWindow::Action13Execute() {}  // shell commands: about box
 void TMainWindow::Action14Execute() {}  // shell commands: web page
-void TMainWindow::Action16Execute() {}  // tools panel: run the ticked tools
-void TMainWindow::Action17Execute() {}  // tools panel: show it
 void TMainWindow::Action18Execute() {}  // shell commands: profile manager
 void TMainWindow::Action19Execute() {}  // shell commands: file properties
 
