@@ -18,6 +18,7 @@
 #include "common/Assertions.h"
 #include "common/Paths.h"
 #include "engine/EraseFunc.h"
+#include "history/HistorySeams.h"
 
 namespace {
 
@@ -55,7 +56,19 @@ const INTERNET_CACHE_ENTRY_INFOW& EntryOf(const EntryBuffer& buffer) {
     return *reinterpret_cast<const INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
 }
 
+HRESULT MakeInProcess(const CLSID& clsid, const IID& iid, void** object) {
+    return ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object);
+}
+
+UrlHistoryMaker g_makeUrlHistory = MakeInProcess;
+
 }  // namespace
+
+UrlHistoryMaker SetUrlHistoryMaker(UrlHistoryMaker maker) {
+    const UrlHistoryMaker previous = g_makeUrlHistory;
+    g_makeUrlHistory = maker ? maker : MakeInProcess;
+    return previous;
+}
 
 TIE_ERASE::TIE_ERASE(std::uint8_t targets, EraseLevel cookieLevel, EraseLevel cacheLevel, EraseLevel recentLevel,
                      HWND owner)
@@ -196,8 +209,7 @@ void TIE_ERASE::EraseTraces(HWND progressBar) {
 
 void ClearBrowserHistory() {
     IUrlHistoryStg2* raw = nullptr;
-    const HRESULT made = ::CoCreateInstance(kUrlHistoryClass, nullptr, CLSCTX_INPROC_SERVER, kUrlHistoryStg2,
-                                            reinterpret_cast<void**>(&raw));
+    const HRESULT made = g_makeUrlHistory(kUrlHistoryClass, kUrlHistoryStg2, reinterpret_cast<void**>(&raw));
     if (FAILED(made) || !raw) throw std::runtime_error("URL history object");
     {
         std::unique_ptr<IUrlHistoryStg2, ComReleaser<IUrlHistoryStg2>> history(raw);

@@ -15,6 +15,7 @@
 
 #include "dialogs/ImageControl.h"
 #include "engine/EraseSeams.h"
+#include "history/HistorySeams.h"
 #include "history/IeErase.h"
 #include "tests/app/WorkflowFixture.h"
 #include "tests/history/TraceFixture.h"
@@ -300,12 +301,15 @@ TEST_F(ToolsPanelTest, AFailedHistoryStepIsReportedAndTheRunStillCleansUp) {
     WriteTypedUrls({{L"url1", L"http://example.com/"}});
     Open();
     Tick(3, true);
-    // Without COM on this thread the history object cannot be made.
-    ::CoUninitialize();
+    // The history object is not registered.
+    SetUrlHistoryMaker([](const CLSID&, const IID&, void** object) -> HRESULT {
+        *object = nullptr;
+        return REGDB_E_CLASSNOTREG;
+    });
     // The run is over when the click returns: a completion box would have shown by then.
     BoxSequence boxes({{kAsk, IDYES}, {kTitle, IDOK}}, 3000);
     Click(window->BitBtn6);
-    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    SetUrlHistoryMaker(nullptr);
     EXPECT_EQ(boxes.Wait(), 1u) << "no completion message after a failure";
     EXPECT_TRUE(Reported(L"Error 5E"));
     EXPECT_EQ(ReadTypedUrls().values.size(), 1u);

@@ -178,14 +178,15 @@ TEST_F(TraceEraseTest, HistoryClearsTheTypedAddressesAndTouchesNoFile) {
 TEST_F(TraceEraseTest, WithoutTheHistoryObjectTheRunEndsWithAnErrorAndTheTypedAddressesStay) {
     WriteTypedUrls({{L"url1", L"http://example.com/"}});
     const std::wstring recent = guard.Made(MakeFile(RecentFolder() + L"\\tm-before-history.lnk"));
-    // Without COM on this thread the history object cannot be made.
-    ::CoUninitialize();
     RecordingBar bar;
-    EXPECT_THROW(TIE_ERASE(TIE_ERASE::RecentFiles | TIE_ERASE::History, EraseLevel::Speed, EraseLevel::Speed,
-                           EraseLevel::Speed)
-                     .EraseTraces(bar.Bar()),
-                 std::runtime_error);
-    ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
+    {
+        // Without COM on this thread the history object cannot be made.
+        WithoutCom noCom;
+        EXPECT_THROW(TIE_ERASE(TIE_ERASE::RecentFiles | TIE_ERASE::History, EraseLevel::Speed, EraseLevel::Speed,
+                               EraseLevel::Speed)
+                         .EraseTraces(bar.Bar()),
+                     std::runtime_error);
+    }
     EXPECT_EQ(bar.positions, (Positions{10, 30, 80}));
     EXPECT_FALSE(FileExists(recent)) << "the steps before the history ran";
     EXPECT_EQ(ReadTypedUrls().values.size(), 1u);

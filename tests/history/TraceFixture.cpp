@@ -1,5 +1,6 @@
 #include "tests/history/TraceFixture.h"
 
+#include <objbase.h>
 #include <shlobj.h>
 #include <wininet.h>
 
@@ -128,6 +129,21 @@ TraceGuard::~TraceGuard() {
         WriteTypedUrls(typed_.values);
     else
         ::RegDeleteKeyW(HKEY_CURRENT_USER, kTypedUrlsKey);
+}
+
+WithoutCom::WithoutCom() {
+    for (;;) {
+        // S_OK here means the thread had no COM of its own; S_FALSE counts one more hold.
+        const HRESULT probe = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        if (SUCCEEDED(probe)) ::CoUninitialize();
+        if (probe != S_FALSE || released_ == 64) break;
+        ::CoUninitialize();
+        ++released_;
+    }
+}
+
+WithoutCom::~WithoutCom() {
+    for (int i = 0; i < released_; ++i) ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 }
 
 std::wstring TraceGuard::Made(const std::wstring& path) {

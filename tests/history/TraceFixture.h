@@ -35,6 +35,19 @@ TypedUrls ReadTypedUrls();
 // Creates the key (when missing) and sets the values.
 void WriteTypedUrls(const std::vector<std::pair<std::wstring, std::wstring>>& values);
 
+// Takes COM away from the calling thread for its lifetime (every initialisation the thread
+// holds), so that COM objects cannot be made there; gives them back at the end.
+class WithoutCom {
+public:
+    WithoutCom();
+    ~WithoutCom();
+    WithoutCom(const WithoutCom&) = delete;
+    WithoutCom& operator=(const WithoutCom&) = delete;
+
+private:
+    int released_ = 0;
+};
+
 // Keeps the files of the three folders and the typed addresses as they were before the test.
 class TraceGuard {
 public:
