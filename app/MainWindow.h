@@ -302,7 +302,7 @@ private:
     void BuildToolsPanel();
     void CheckListBox1Click();
     void Button3Click();
-    static LRESULT CALLBACK ToolsPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+    static LRESULT CALLBACK ToolsPanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                           DWORD_PTR self);
     // The erase run after its confirmation; the finish and save-log buttons of its result.
     void RunErase();

@@ -77,32 +77,49 @@ void TMainWindow::BuildToolsPanel() {
     Button3 = AddChild(tools, L"BUTTON", kCloseText, WS_TABSTOP | BS_PUSHBUTTON, w - 168 - 4, h - 38, 164, 30,
                        IDC_BUTTON3);
 
-    // The panel's own controls are answered here before the panel hands messages on.
-    ::SetWindowSubclass(tools, ToolsPanelProc, kToolsPanelSubclass, reinterpret_cast<DWORD_PTR>(this));
+    // The panel's controls, and the key of its label, are answered here before the window's
+    // own handling.
+    ::SetWindowSubclass(Handle(), ToolsPanelProc, kToolsPanelSubclass, reinterpret_cast<DWORD_PTR>(this));
 }
 
-LRESULT CALLBACK TMainWindow::ToolsPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+LRESULT CALLBACK TMainWindow::ToolsPanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                              DWORD_PTR self) {
     auto* window = reinterpret_cast<TMainWindow*>(self);
     try {
-        if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED &&
-            reinterpret_cast<HWND>(lParam) == window->Button3) {
-            window->Button3Click();
-            return 0;
-        }
-        if (message == WM_NOTIFY) {
-            const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
-            if (header.hwndFrom == window->CheckListBox1.Handle() && header.code == LVN_ITEMCHANGED) {
-                const auto& change = *reinterpret_cast<const NMLISTVIEW*>(lParam);
+        switch (message) {
+        case WM_COMMAND:
+            if (HIWORD(wParam) == BN_CLICKED && lParam && reinterpret_cast<HWND>(lParam) == window->Button3) {
+                window->Button3Click();
+                return 0;
+            }
+            break;
+        case WM_NOTIFY: {
+            const auto& change = *reinterpret_cast<const NMLISTVIEW*>(lParam);
+            if (change.hdr.hwndFrom == window->CheckListBox1.Handle() && change.hdr.code == LVN_ITEMCHANGED) {
                 if (change.uChanged & LVIF_STATE) window->CheckListBox1Click();
                 return 0;
             }
+            break;
         }
-        if (message == WM_NCDESTROY) ::RemoveWindowSubclass(panel, ToolsPanelProc, kToolsPanelSubclass);
+        case WM_SYSCOMMAND:
+            // Alt+S: the label "抹消対象を選択(&S):" gives the focus to the list.
+            if ((wParam & 0xFFF0) == SC_KEYMENU && (lParam == L's' || lParam == L'S') &&
+                window->visiblePanel_ == ContentPanel::Tools &&
+                ::IsWindowEnabled(window->CheckListBox1.Handle())) {
+                ::SetFocus(window->CheckListBox1.Handle());
+                return 0;
+            }
+            break;
+        case WM_NCDESTROY:
+            ::RemoveWindowSubclass(hwnd, ToolsPanelProc, kToolsPanelSubclass);
+            break;
+        default:
+            break;
+        }
     } catch (...) {
         // Nothing leaves a handler.
     }
-    return ::DefSubclassProc(panel, message, wParam, lParam);
+    return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 // --- the ticks ---

@@ -133,6 +133,11 @@ TEST_F(ToolsPanelTest, OpeningShowsUntickedKindsLocksTheFrameAndClosingGivesTheW
     ::GetClientRect(window->Image3->Handle(), &banner);
     EXPECT_EQ(banner.bottom, 92);
 
+    // Alt+S on the label's letter takes the focus to the list.
+    ::SetFocus(window->Button3);
+    ::SendMessageW(Main(), WM_SYSCOMMAND, SC_KEYMENU, L's');
+    EXPECT_EQ(::GetFocus(), window->CheckListBox1.Handle());
+
     // The ticks drive the run button.
     EXPECT_FALSE(RunEnabled());
     Tick(2, true);
