@@ -1,6 +1,5 @@
 #include "tests/history/TraceFixture.h"
 
-#include <objbase.h>
 #include <shlobj.h>
 #include <wininet.h>
 
@@ -131,19 +130,18 @@ TraceGuard::~TraceGuard() {
         ::RegDeleteKeyW(HKEY_CURRENT_USER, kTypedUrlsKey);
 }
 
-WithoutCom::WithoutCom() {
-    for (;;) {
-        // S_OK here means the thread had no COM of its own; S_FALSE counts one more hold.
-        const HRESULT probe = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        if (SUCCEEDED(probe)) ::CoUninitialize();
-        if (probe != S_FALSE || released_ == 64) break;
-        ::CoUninitialize();
-        ++released_;
-    }
+BrowserWindow::BrowserWindow() {
+    WNDCLASSW browserClass{};
+    browserClass.lpfnWndProc = ::DefWindowProcW;
+    browserClass.hInstance = ::GetModuleHandleW(nullptr);
+    browserClass.lpszClassName = TIE_ERASE::kBrowserClass;
+    ::RegisterClassW(&browserClass);
+    window_ = ::CreateWindowExW(0, TIE_ERASE::kBrowserClass, L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                nullptr, ::GetModuleHandleW(nullptr), nullptr);
 }
 
-WithoutCom::~WithoutCom() {
-    for (int i = 0; i < released_; ++i) ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+BrowserWindow::~BrowserWindow() {
+    if (window_) ::DestroyWindow(window_);
 }
 
 std::wstring TraceGuard::Made(const std::wstring& path) {

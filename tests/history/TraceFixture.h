@@ -35,17 +35,17 @@ TypedUrls ReadTypedUrls();
 // Creates the key (when missing) and sets the values.
 void WriteTypedUrls(const std::vector<std::pair<std::wstring, std::wstring>>& values);
 
-// Takes COM away from the calling thread for its lifetime (every initialisation the thread
-// holds), so that COM objects cannot be made there; gives them back at the end.
-class WithoutCom {
+// A top-level window of the browser's class "IEFrame" for its lifetime.
+class BrowserWindow {
 public:
-    WithoutCom();
-    ~WithoutCom();
-    WithoutCom(const WithoutCom&) = delete;
-    WithoutCom& operator=(const WithoutCom&) = delete;
+    BrowserWindow();
+    ~BrowserWindow();
+    BrowserWindow(const BrowserWindow&) = delete;
+    BrowserWindow& operator=(const BrowserWindow&) = delete;
+    HWND Handle() const { return window_; }
 
 private:
-    int released_ = 0;
+    HWND window_;
 };
 
 // Keeps the files of the three folders and the typed addresses as they were before the test.
