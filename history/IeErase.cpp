@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/Assertions.h"
+#include "common/Handles.h"
 #include "common/Paths.h"
 #include "engine/EraseFunc.h"
 #include "history/HistorySeams.h"
@@ -54,6 +55,42 @@ using EntryBuffer = std::vector<std::uint8_t>;
 
 const INTERNET_CACHE_ENTRY_INFOW& EntryOf(const EntryBuffer& buffer) {
     return *reinterpret_cast<const INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
+}
+
+// The path the system resolves an open handle to; empty when it cannot tell.
+std::wstring FinalPath(HANDLE handle) {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (int tries = 0; tries < 2; ++tries) {
+        const DWORD length =
+            ::GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
+        if (length == 0) return {};
+        if (length < buffer.size()) return std::wstring(buffer.data(), length);
+        buffer.resize(length + 1);
+    }
+    return {};
+}
+
+HANDLE OpenForQuery(const std::wstring& path, DWORD flags) {
+    return ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, flags, nullptr);
+}
+
+// A file gathered in a trace folder that opens as another file somewhere else: a link the
+// engine cannot see as one (under Wine a Unix link to a file shows as a plain file). Its
+// target is not a trace and is never destroyed. Links in the folders above are the user's
+// own arrangement and are allowed: the file must resolve into its own folder as resolved.
+bool ReachedThroughLink(const std::wstring& path) {
+    UniqueFile file(OpenForQuery(path, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS));
+    std::wstring folderPath = ExtractFilePath(path);
+    if (!folderPath.empty()) folderPath.pop_back();
+    UniqueFile folder(OpenForQuery(folderPath, FILE_FLAG_BACKUP_SEMANTICS));
+    if (!file || !folder) return false;  // the engine decides what to do with it
+    const std::wstring resolved = FinalPath(file.get());
+    const std::wstring folderResolved = FinalPath(folder.get());
+    if (resolved.empty() || folderResolved.empty()) return false;
+    const std::wstring expected = folderResolved + L"\\" + ExtractFileName(path);
+    return ::CompareStringOrdinal(resolved.c_str(), static_cast<int>(resolved.size()), expected.c_str(),
+                                  static_cast<int>(expected.size()), TRUE) != CSTR_EQUAL;
 }
 
 HRESULT MakeInProcess(const CLSID& clsid, const IID& iid, void** object) {
@@ -128,7 +165,7 @@ void TIE_ERASE::EraseTraceFolder(Target kind) {
             CollectFolder(folder, L"\\*.*", files, true);
             // A file that cannot be destroyed stays as the engine leaves it; the walk goes on.
             for (const std::wstring& path : files)
-                if (!IsKeptFile(path)) OverwriteFile(path, level);
+                if (!IsKeptFile(path) && !ReachedThroughLink(path)) OverwriteFile(path, level);
         } catch (...) {
             RaiseAssertion(AssertSite::IeFolderErase);
         }

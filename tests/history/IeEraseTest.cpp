@@ -16,6 +16,7 @@
 #include "history/IeErase.h"
 #include "tests/history/TraceFixture.h"
 #include "tests/support/Gui.h"
+#include "tests/support/TempFolder.h"
 
 using namespace traces;
 
@@ -49,6 +50,7 @@ protected:
         return positions;
     }
 
+    TempFolder elsewhere;  // outlives what the guard removes, so links never dangle
     TraceGuard guard;
 };
 
@@ -70,6 +72,9 @@ TEST_F(TraceEraseTest, CookiesAndCacheDestroyTheirFilesAndEntriesButKeepIndexAnd
     ::SetFileAttributesW((cookies + L"\\readonly").c_str(), FILE_ATTRIBUTE_READONLY);
     gone.push_back(CommitEntry(L"http://tm-trace.example/page.html", NORMAL_CACHE_ENTRY, L"html"));
     gone.push_back(CommitEntry(L"Cookie:tester@tm-trace.example/", NORMAL_CACHE_ENTRY | COOKIE_CACHE_ENTRY, L"txt"));
+    // A link to a file elsewhere is not a trace: neither it nor its target is touched.
+    const std::wstring target = MakeFile(elsewhere / L"precious.txt", "precious");
+    ASSERT_TRUE(MakeUnixLink(target, cookies + L"\\linked.txt"));
     // A file held open by another program stays; the walk goes on past it.
     const std::wstring locked = MakeFile(cookies + L"\\a-locked.txt");
     {
@@ -81,6 +86,8 @@ TEST_F(TraceEraseTest, CookiesAndCacheDestroyTheirFilesAndEntriesButKeepIndexAnd
     for (const std::wstring& path : kept) EXPECT_TRUE(FileExists(path)) << "kept";
     for (const std::wstring& path : gone) EXPECT_FALSE(path.empty() || FileExists(path)) << "destroyed";
     EXPECT_TRUE(FileExists(locked));
+    EXPECT_EQ(ReadBytes(target), "precious");
+    EXPECT_TRUE(RemoveUnixLink(cookies + L"\\linked.txt"));
     EXPECT_TRUE(FileExists(direct)) << "files directly in the cache folder are not the cache's";
     EXPECT_TRUE(FileExists(recent)) << "recent files were not chosen";
     EXPECT_FALSE(HasEntry(L"http://tm-trace.example/page.html"));

@@ -3,6 +3,9 @@
 #include <shlobj.h>
 #include <wininet.h>
 
+#include <cstring>
+#include <functional>
+
 #include "common/Paths.h"
 #include "history/IeErase.h"
 
@@ -48,6 +51,62 @@ std::wstring MakeFile(const std::wstring& path, const std::string& text) {
     MakeFolders(ExtractFilePath(path).substr(0, ExtractFilePath(path).size() - 1));
     WriteBytes(path, text);
     return path;
+}
+
+namespace {
+
+std::wstring UnixName(const std::wstring& path) {
+    using Converter = char* (*)(const wchar_t*);
+    const auto convert = reinterpret_cast<Converter>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = convert ? convert(path.c_str()) : nullptr;
+    if (!name) return {};
+    const std::wstring wide(name, name + std::strlen(name));  // the test's names are ASCII
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return wide;
+}
+
+// Runs a host program; a host program's end is not seen through its handle, so the caller
+// waits for `done` (up to ten seconds).
+bool RunOnHost(const wchar_t* program, std::wstring command, const std::function<bool()>& done) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    const ULONGLONG deadline = ::GetTickCount64() + 10000;
+    while (!done()) {
+        if (::GetTickCount64() > deadline) return false;
+        ::Sleep(20);
+    }
+    return true;
+}
+
+bool Listed(const std::wstring& path) {
+    WIN32_FIND_DATAW entry{};
+    HANDLE find = ::FindFirstFileW(path.c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    ::FindClose(find);
+    return true;
+}
+
+}  // namespace
+
+bool MakeUnixLink(const std::wstring& target, const std::wstring& link) {
+    return RunOnHost(L"Z:\\bin\\ln", L"/bin/ln -sfn " + UnixName(target) + L" " + UnixName(link),
+                     [&] { return Listed(link); });
+}
+
+bool RemoveUnixLink(const std::wstring& link) {
+    // Deleting a link through Wine would delete its target.
+    const std::wstring folder = ExtractFilePath(link);
+    return RunOnHost(L"Z:\\bin\\rm", L"/bin/rm -f " + UnixName(link), [&] {
+        for (const std::wstring& name : EntriesOf(folder.substr(0, folder.size() - 1)))
+            if (name == ExtractFileName(link)) return false;
+        return true;
+    });
 }
 
 std::wstring CommitEntry(const std::wstring& url, DWORD type, const wchar_t* extension) {

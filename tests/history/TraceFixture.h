@@ -22,6 +22,12 @@ std::wstring CacheFolder();  // the cache folder itself; the cache lives in "\Co
 // Makes the file (and its folders) with `text`; its path.
 std::wstring MakeFile(const std::wstring& path, const std::string& text = "trace");
 
+// Makes `link` a Unix symbolic link to `target` (both Windows paths) with the host's "ln";
+// false when it could not be made.
+bool MakeUnixLink(const std::wstring& target, const std::wstring& link);
+// Removes such a link with the host's "rm" (deleting it through Wine deletes its target).
+bool RemoveUnixLink(const std::wstring& link);
+
 // A URL cache entry for `url` with a file of its own; the entry's local file.
 std::wstring CommitEntry(const std::wstring& url, DWORD type, const wchar_t* extension);
 bool HasEntry(const std::wstring& url);
