@@ -70,11 +70,11 @@ TEST_F(TraceEraseTest, CookiesAndCacheDestroyTheirFilesAndEntriesButKeepIndexAnd
                                       MakeFile(content + L"\\b\\c\\script.js"),      MakeFile(ie + L"\\d\\page.htm")};
     ::SetFileAttributesW((cookies + L"\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
     ::SetFileAttributesW((cookies + L"\\readonly").c_str(), FILE_ATTRIBUTE_READONLY);
-    gone.push_back(CommitEntry(L"http://tm-trace.example/page.html", NORMAL_CACHE_ENTRY, L"html"));
-    gone.push_back(CommitEntry(L"Cookie:tester@tm-trace.example/", NORMAL_CACHE_ENTRY | COOKIE_CACHE_ENTRY, L"txt"));
     // A link to a file elsewhere is not a trace: neither it nor its target is touched.
     const std::wstring target = MakeFile(elsewhere / L"precious.txt", "precious");
     ASSERT_TRUE(MakeUnixLink(target, cookies + L"\\linked.txt"));
+    gone.push_back(CommitEntry(L"http://tm-trace.example/page.html", NORMAL_CACHE_ENTRY, L"html"));
+    gone.push_back(CommitEntry(L"Cookie:tester@tm-trace.example/", NORMAL_CACHE_ENTRY | COOKIE_CACHE_ENTRY, L"txt"));
     // A file held open by another program stays; the walk goes on past it.
     const std::wstring locked = MakeFile(cookies + L"\\a-locked.txt");
     {
