@@ -32,7 +32,7 @@ constexpr DWORD kWindowStyle =
 // Fixed sizes of the control bar's pieces.
 constexpr int kToolBar1Width = 260, kToolPanel1Width = 207, kToolBar2Width = 77, kToolPanel2Width = 88;
 constexpr int kBarPieceHeight = 28;
-constexpr int kToolsHeaderHeight = 80;
+constexpr int kToolsHeaderHeight = 92;
 
 std::vector<ui::ActionInfo> ActionTable() {
     return {
@@ -365,6 +365,7 @@ void TMainWindow::BuildPanels() {
     BitBtn6 = AddChild(tools, L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON, w - 164 - 4, h - 34, 160, 28,
                        IDC_BITBTN6);
     Actions.BindButton(BitBtn6, 16);
+    BuildToolsPanel();
 
     ShowContentPanel(ContentPanel::List);
 }

@@ -72,6 +72,16 @@ public:
         IDC_LABEL9,
     };
 
+    // The controls of the history tools panel.
+    enum ToolsControlId : int {
+        IDC_LABEL7 = 1101,
+        IDC_CHECKLISTBOX1,
+        IDC_GROUPBOX1,
+        IDC_LABEL8,
+        IDC_PROGRESSBAR3,
+        IDC_BUTTON3,
+    };
+
     // The content panel that shows.
     enum class ContentPanel { List, Running, Result, Tools };
 
@@ -238,6 +248,14 @@ public:
     std::unique_ptr<TImageControl> Image3;
     HWND Label9 = nullptr;
     HWND BitBtn6 = nullptr;
+    HWND Label7 = nullptr;
+    ui::CheckListView CheckListBox1;  // the four kinds of traces, in their order
+    HWND GroupBox1 = nullptr;
+    HWND Label8 = nullptr;
+    HWND ProgressBar3 = nullptr;
+    HWND Button3 = nullptr;
+    // The number of ticked kinds in CheckListBox1.
+    int CountToolsTicked() const;
 
     // The tool tips of the mode selector and the Apply button.
     HWND Hints = nullptr;
@@ -296,6 +314,12 @@ private:
     void Action20Execute();  // import a list (list transfer)
     void Action21Execute();  // export the list (list transfer)
     void Action22Execute();  // remove the selected row (file list)
+    // The history tools panel: its controls, the tick handler and closing it.
+    void BuildToolsPanel();
+    void CheckListBox1Click();
+    void Button3Click();
+    static LRESULT CALLBACK ToolsPanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                          DWORD_PTR self);
     // The erase run after its confirmation; the finish and save-log buttons of its result.
     void RunErase();
     void Button1Click();

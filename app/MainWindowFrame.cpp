@@ -141,8 +141,6 @@ void TMainWindow::Action15Execute() {
 
 void TMainWindow::Action3Execute() { ::PostMessageW(Handle(), WM_CLOSE, 0, 0); }
 void TMainWindow::Action7Execute() {}   // shell commands: settings window
-void TMainWindow::Action16Execute() {}  // tools panel: run the ticked tools
-void TMainWindow::Action17Execute() {}  // tools panel: show it
 
 // --- closing ---
 

@@ -6,10 +6,14 @@
 //   running  a real run in progress over the listed files and a large one: the erase panel
 //   result   a real run over the listed files, ended: the result panel with its log
 //   help     the help command with the built help file beside the program: the help viewer
+//   tools    the history tools panel with cookies and cache ticked
+//   tools-running  a real run of the history tools over a large file in the prefix's cookie
+//            folder (under "tm-demo", which the run destroys)
 // Profiles live in a temporary program folder, removed at the end.
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <cwchar>
 #include <string>
@@ -40,6 +44,13 @@ void CALLBACK StartRun(HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
     DialogAnswerer yes(L"確認", IDYES);
     ::SendMessageW(g_window->Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + 2, 0), 0);
+}
+
+// Presses the tools panel's run button and answers its question with Yes.
+void CALLBACK StartToolsRun(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    DialogAnswerer yes(L"確認", IDYES);
+    ::SendMessageW(g_window->BitBtn6, BM_CLICK, 0, 0);
 }
 
 }  // namespace
@@ -100,6 +111,21 @@ int wmain(int argc, wchar_t** argv) {
         built = built.substr(0, built.find_last_of(L'\\') + 1) + L"TIDEMARROW32 SE.chm";
         ::CopyFileW(built.c_str(), window.HelpFilePath().c_str(), FALSE);
         ::SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + 10, 0), 0);
+    }
+    if (mode == L"tools" || mode == L"tools-running") {
+        ::SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + 17, 0), 0);
+        window.CheckListBox1.SetTicked(1, true);
+        window.CheckListBox1.SetTicked(2, true);
+    }
+    if (mode == L"tools-running") {
+        wchar_t cookies[MAX_PATH + 1] = {};
+        ::SHGetSpecialFolderPathW(nullptr, cookies, CSIDL_COOKIES, FALSE);
+        const std::wstring demo = std::wstring(cookies) + L"\\tm-demo";
+        ::CreateDirectoryW(demo.c_str(), nullptr);
+        WriteBytes(demo + L"\\大きなクッキー.bin", std::string(96u << 20, 'x'));
+        SetEraseEnvironment({&window.AbortRequested, ui::ProcessMessages, {}});
+        g_window = &window;
+        ::SetTimer(nullptr, 0, 500, StartToolsRun);
     }
     application.Run();
     return 0;

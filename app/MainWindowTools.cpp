@@ -1,0 +1,200 @@
+// The history tools panel: its controls, opening and closing it, the ticks that enable the
+// run, and the run itself through the trace eraser.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "app/Application.h"
+#include "app/MainWindow.h"
+#include "common/Assertions.h"
+#include "history/IeErase.h"
+#include "settings/ConfigWindow.h"
+
+namespace {
+
+const wchar_t kSelectLabel[] = L"抹消対象を選択(&S):";
+const wchar_t kProgressCaption[] = L"進歩状況:";
+const wchar_t kWaitText[] = L"処理を実行しています…しばらくお待ち下さい。";
+const wchar_t kCloseText[] = L"このウインドウを閉じる";
+const wchar_t kRunCaption[] = L"確認";
+const wchar_t kRunText[] = L"選択した作業を開始します。ファイル数が多いと時間が掛かる場合があります。\r\n"
+                           L"処理を開始してよろしいですか？";
+const wchar_t kDoneText[] = L"処理が完了しました ";
+
+// The items of the check list and the kind each one chooses.
+struct ToolItem {
+    const wchar_t* text;
+    std::uint8_t target;
+};
+constexpr ToolItem kToolItems[] = {
+    {L"最近使ったファイル", TIE_ERASE::RecentFiles},
+    {L"インターネットエクスプローラ\u3000クッキー", TIE_ERASE::Cookies},
+    {L"インターネットエクスプローラ\u3000キャッシュ", TIE_ERASE::Cache},
+    {L"インターネットエクスプローラ\u3000履歴", TIE_ERASE::History},
+};
+
+constexpr UINT_PTR kToolsPanelSubclass = 12;
+
+}  // namespace
+
+// --- building ---
+
+void TMainWindow::BuildToolsPanel() {
+    HWND tools = Toolspanel.Handle();
+    RECT area{};
+    ::GetClientRect(tools, &area);
+    const int w = ui::Width(area), h = ui::Height(area);
+    const int top = 92 + 12;  // below the banner
+
+    Label7 = AddChild(tools, L"STATIC", kSelectLabel, SS_LEFT, 16, top, 320, 16, IDC_LABEL7);
+    if (!CheckListBox1.Create(tools, IDC_CHECKLISTBOX1, 16, top + 20, 320, 4 * 22 + 8,
+                              LVS_NOCOLUMNHEADER | LVS_SINGLESEL))
+        throw std::runtime_error("CheckListBox1");
+    ::SendMessageW(CheckListBox1.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowBoldFont_.get()), FALSE);
+    CheckListBox1.AddColumn(L"", 296);
+    for (const ToolItem& item : kToolItems) CheckListBox1.AddRow({item.text}, false);
+
+    GroupBox1 = AddChild(tools, L"BUTTON", kProgressCaption, BS_GROUPBOX, 352, top - 4, w - 352 - 16, 4 * 22 + 32,
+                         IDC_GROUPBOX1);
+    Label8 = AddChild(tools, L"STATIC", kWaitText, SS_LEFT, 368, top + 22, w - 368 - 32, 32, IDC_LABEL8);
+    ProgressBar3 = AddChild(tools, PROGRESS_CLASSW, L"", 0, 368, top + 62, w - 368 - 32, 18, IDC_PROGRESSBAR3);
+    ::SendMessageW(ProgressBar3, PBM_SETRANGE32, 0, 100);
+    ::ShowWindow(Label8, SW_HIDE);
+    ::ShowWindow(ProgressBar3, SW_HIDE);
+
+    // The title over a separator line near the bottom, then the two buttons.
+    HWND separator = AddChild(tools, L"STATIC", L"", SS_ETCHEDHORZ, 8, h - 48, w - 16, 2);
+    ::SetWindowPos(Label9, HWND_TOP, 16, h - 56, 200, 16, SWP_NOACTIVATE);
+    ::SetWindowPos(separator, Label9, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ::EnableWindow(Label9, FALSE);
+    ::SetWindowPos(BitBtn6, nullptr, w - 2 * 168 - 4, h - 38, 164, 30, SWP_NOZORDER | SWP_NOACTIVATE);
+    Button3 = AddChild(tools, L"BUTTON", kCloseText, WS_TABSTOP | BS_PUSHBUTTON, w - 168 - 4, h - 38, 164, 30,
+                       IDC_BUTTON3);
+
+    // The panel's controls, and the key of its label, are answered here before the window's
+    // own handling.
+    ::SetWindowSubclass(Handle(), ToolsPanelProc, kToolsPanelSubclass, reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK TMainWindow::ToolsPanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                             DWORD_PTR self) {
+    auto* window = reinterpret_cast<TMainWindow*>(self);
+    try {
+        switch (message) {
+        case WM_COMMAND:
+            if (HIWORD(wParam) == BN_CLICKED && lParam && reinterpret_cast<HWND>(lParam) == window->Button3) {
+                window->Button3Click();
+                return 0;
+            }
+            break;
+        case WM_NOTIFY: {
+            const auto& change = *reinterpret_cast<const NMLISTVIEW*>(lParam);
+            if (change.hdr.hwndFrom == window->CheckListBox1.Handle() && change.hdr.code == LVN_ITEMCHANGED) {
+                if (change.uChanged & LVIF_STATE) window->CheckListBox1Click();
+                return 0;
+            }
+            break;
+        }
+        case WM_SYSCOMMAND:
+            // Alt+S: the label "抹消対象を選択(&S):" gives the focus to the list.
+            if ((wParam & 0xFFF0) == SC_KEYMENU && (lParam == L's' || lParam == L'S') &&
+                window->visiblePanel_ == ContentPanel::Tools &&
+                ::IsWindowEnabled(window->CheckListBox1.Handle())) {
+                ::SetFocus(window->CheckListBox1.Handle());
+                return 0;
+            }
+            break;
+        case WM_NCDESTROY:
+            ::RemoveWindowSubclass(hwnd, ToolsPanelProc, kToolsPanelSubclass);
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+        // Nothing leaves a handler.
+    }
+    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+// --- the ticks ---
+
+int TMainWindow::CountToolsTicked() const { return CheckListBox1.TickedCount(); }
+
+void TMainWindow::CheckListBox1Click() { Actions[16].SetEnabled(CountToolsTicked() > 0); }
+
+// --- opening and closing ---
+
+void TMainWindow::Action17Execute() {
+    SaveWindowState();
+    ShowContentPanel(ContentPanel::Tools);
+    LockUserInterface(true);
+    CheckListBox1.SetAllTicked(false);
+    Actions[16].SetEnabled(false);
+    ::SetFocus(CheckListBox1.Handle());
+}
+
+void TMainWindow::Button3Click() {
+    // The panel goes first: a maximize is refused while it shows.
+    ::ShowWindow(Toolspanel.Handle(), SW_HIDE);
+    visiblePanel_ = ContentPanel::List;
+    if (SavedWindowState != 0) RestoreWindowState(SavedWindowState);
+    LockUserInterface(false);
+    ShowContentPanel(ContentPanel::List);
+}
+
+// --- the run ---
+
+void TMainWindow::Action16Execute() {
+    if (::MessageBoxW(Handle(), kRunText, kRunCaption, MB_YESNO | MB_ICONQUESTION) != IDYES ||
+        CountToolsTicked() == 0)
+        return;
+    bool failed = false;
+    std::unique_ptr<TIE_ERASE> eraser;
+    try {
+        TConfigWindow* config = application_.Config();
+        const std::array<EraseLevel, 3> levels =
+            config ? config->HistoryToolLevels()
+                   : std::array<EraseLevel, 3>{EraseLevel::Speed, EraseLevel::Speed, EraseLevel::Speed};
+        std::uint8_t targets = 0;
+        for (int index = 0; index < static_cast<int>(std::size(kToolItems)); ++index)
+            if (CheckListBox1.IsTicked(index)) targets |= kToolItems[index].target;
+        eraser = std::make_unique<TIE_ERASE>(targets, levels[0], levels[1], levels[2], application_.Handle());
+
+        Busy = true;
+        for (HWND control : {BitBtn6, Button3, CheckListBox1.Handle()}) ::EnableWindow(control, FALSE);
+        ::ShowWindow(Label8, SW_SHOW);
+        ::SendMessageW(ProgressBar3, PBM_SETPOS, 0, 0);
+        ::ShowWindow(ProgressBar3, SW_SHOW);
+        ::UpdateWindow(Toolspanel.Handle());
+
+        eraser->EraseTraces(ProgressBar3);
+
+        ::SendMessageW(ProgressBar3, PBM_SETPOS, 100, 0);
+        if (config) config->PlayCompletionSound();
+        ::MessageBoxW(Handle(), kDoneText, application_.Title().c_str(), MB_OK | MB_ICONINFORMATION);
+    } catch (...) {
+        failed = true;
+    }
+
+    // However the run ended; the ticks stay as they were.
+    try {
+        eraser.reset();
+        ::SendMessageW(ProgressBar3, PBM_SETPOS, 0, 0);
+        ::ShowWindow(ProgressBar3, SW_HIDE);
+        ::EnableWindow(Button3, TRUE);
+        ::EnableWindow(CheckListBox1.Handle(), TRUE);
+        // The run button follows its action, which the ticks decide.
+        ::EnableWindow(BitBtn6, Actions[16].Enabled());
+        ::ShowWindow(Label8, SW_HIDE);
+    } catch (...) {
+        failed = true;
+    }
+    Busy = false;
+    if (failed) RaiseAssertion(AssertSite::MainHistoryTools);
+}

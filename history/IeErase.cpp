@@ -1,0 +1,271 @@
+// The trace eraser: folder walks through the erase engine, the URL cache walk, the URL history
+// and the typed addresses.
+
+#include "history/IeErase.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <urlhist.h>
+#include <wininet.h>
+
+#include <memory>
+#include <stdexcept>
+#include <type_traits>
+#include <vector>
+
+#include "common/Assertions.h"
+#include "common/Handles.h"
+#include "common/Paths.h"
+#include "engine/EraseFunc.h"
+#include "history/HistorySeams.h"
+
+namespace {
+
+// {3C374A40-BAE4-11CF-BF7D-00AA006946EE}
+const CLSID kUrlHistoryClass = {0x3c374a40, 0xbae4, 0x11cf, {0xbf, 0x7d, 0x00, 0xaa, 0x00, 0x69, 0x46, 0xee}};
+// {AFA0DC11-C313-11D0-831A-00C04FD5AE38}
+const IID kUrlHistoryStg2 = {0xafa0dc11, 0xc313, 0x11d0, {0x83, 0x1a, 0x00, 0xc0, 0x4f, 0xd5, 0xae, 0x38}};
+
+// The cache's own folders below the cache folder: the one of the classic cache, then the
+// one Windows 8.1 and later use.
+const wchar_t* const kCacheSubfolders[] = {L"\\Content.IE5", L"\\IE"};
+
+constexpr LONG kShellChangeEvents = SHCNE_DELETE | SHCNE_UPDATEIMAGE;  // 0x8004
+constexpr UINT kShellChangeFlags = SHCNF_FLUSH;                        // 0x1000
+
+struct KeyCloser {
+    void operator()(HKEY key) const { ::RegCloseKey(key); }
+};
+using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+struct CacheFindCloser {
+    void operator()(HANDLE find) const { ::FindCloseUrlCache(find); }
+};
+using UniqueCacheFind = std::unique_ptr<void, CacheFindCloser>;
+
+template <typename Interface>
+struct ComReleaser {
+    void operator()(Interface* object) const { object->Release(); }
+};
+
+// One cache entry as the enumeration hands it out, in a buffer of the size it reported.
+using EntryBuffer = std::vector<std::uint8_t>;
+
+const INTERNET_CACHE_ENTRY_INFOW& EntryOf(const EntryBuffer& buffer) {
+    return *reinterpret_cast<const INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
+}
+
+// The path the system resolves an open handle to; empty when it cannot tell.
+std::wstring FinalPath(HANDLE handle) {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (int tries = 0; tries < 2; ++tries) {
+        const DWORD length =
+            ::GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
+        if (length == 0) return {};
+        if (length < buffer.size()) return std::wstring(buffer.data(), length);
+        buffer.resize(length + 1);
+    }
+    return {};
+}
+
+HANDLE OpenForQuery(const std::wstring& path, DWORD flags) {
+    return ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, flags, nullptr);
+}
+
+// A file gathered in a trace folder that opens as another file somewhere else: a link the
+// engine cannot see as one (under Wine a Unix link to a file shows as a plain file). Its
+// target is not a trace and is never destroyed. Links in the folders above are the user's
+// own arrangement and are allowed: the file must resolve into its own folder as resolved.
+bool ReachedThroughLink(const std::wstring& path) {
+    UniqueFile file(OpenForQuery(path, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS));
+    std::wstring folderPath = ExtractFilePath(path);
+    if (!folderPath.empty()) folderPath.pop_back();
+    UniqueFile folder(OpenForQuery(folderPath, FILE_FLAG_BACKUP_SEMANTICS));
+    if (!file || !folder) return false;  // the engine decides what to do with it
+    const std::wstring resolved = FinalPath(file.get());
+    const std::wstring folderResolved = FinalPath(folder.get());
+    if (resolved.empty() || folderResolved.empty()) return false;
+    const std::wstring expected = folderResolved + L"\\" + ExtractFileName(path);
+    return ::CompareStringOrdinal(resolved.c_str(), static_cast<int>(resolved.size()), expected.c_str(),
+                                  static_cast<int>(expected.size()), TRUE) != CSTR_EQUAL;
+}
+
+HRESULT MakeInProcess(const CLSID& clsid, const IID& iid, void** object) {
+    return ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object);
+}
+
+UrlHistoryMaker g_makeUrlHistory = MakeInProcess;
+
+}  // namespace
+
+UrlHistoryMaker SetUrlHistoryMaker(UrlHistoryMaker maker) {
+    const UrlHistoryMaker previous = g_makeUrlHistory;
+    g_makeUrlHistory = maker ? maker : MakeInProcess;
+    return previous;
+}
+
+TIE_ERASE::TIE_ERASE(std::uint8_t targets, EraseLevel cookieLevel, EraseLevel cacheLevel, EraseLevel recentLevel,
+                     HWND owner)
+    : targets_(targets), cacheLevel_(cacheLevel), cookieLevel_(cookieLevel), recentLevel_(recentLevel),
+      owner_(owner) {}
+
+bool TIE_ERASE::IsKeptFile(const std::wstring& path) {
+    const std::wstring name = ExtractFileName(path);
+    for (const wchar_t* kept : kKeptNames)
+        if (::CompareStringOrdinal(name.c_str(), static_cast<int>(name.size()), kept, -1, TRUE) == CSTR_EQUAL)
+            return true;
+    return false;
+}
+
+bool TIE_ERASE::BrowserOpen() { return ::FindWindowW(kBrowserClass, nullptr) != nullptr; }
+
+void TIE_ERASE::SetProgress(HWND progressBar, int position) const {
+    if (progressBar) ::SendMessageW(progressBar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+std::wstring TIE_ERASE::SpecialFolder(int csidl) const {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    if (!::SHGetSpecialFolderPathW(owner_, buffer, csidl, FALSE)) return {};
+    return buffer;  // up to the first NUL
+}
+
+std::vector<std::wstring> TIE_ERASE::TraceFolders(Target kind) const {
+    std::vector<std::wstring> folders;
+    const auto add = [&folders](const std::wstring& folder) {
+        if (!folder.empty() && DirectoryExists(folder)) folders.push_back(folder);
+    };
+    switch (kind) {
+    case Cookies:
+        add(SpecialFolder(CSIDL_COOKIES));
+        break;
+    case Cache: {
+        // Files lying directly in the cache folder are not the cache's.
+        const std::wstring cache = SpecialFolder(CSIDL_INTERNET_CACHE);
+        if (!cache.empty())
+            for (const wchar_t* sub : kCacheSubfolders) add(cache + sub);
+        break;
+    }
+    case RecentFiles:
+        add(SpecialFolder(CSIDL_RECENT));
+        break;
+    case History:
+        break;
+    }
+    return folders;
+}
+
+void TIE_ERASE::EraseTraceFolder(Target kind) {
+    const EraseLevel level = kind == Cookies ? cookieLevel_ : kind == Cache ? cacheLevel_ : recentLevel_;
+    for (const std::wstring& folder : TraceFolders(kind)) {
+        try {
+            std::vector<std::wstring> files;
+            CollectFolder(folder, L"\\*.*", files, true);
+            // A file that cannot be destroyed stays as the engine leaves it; the walk goes on.
+            for (const std::wstring& path : files)
+                if (!IsKeptFile(path) && !ReachedThroughLink(path)) OverwriteFile(path, level);
+        } catch (...) {
+            RaiseAssertion(AssertSite::IeFolderErase);
+        }
+    }
+}
+
+void TIE_ERASE::CleanUrlCache(bool cache, bool cookies) {
+    try {
+        const auto judge = [cache, cookies](const EntryBuffer& buffer) {
+            if (buffer.size() < sizeof(INTERNET_CACHE_ENTRY_INFOW)) return;
+            const INTERNET_CACHE_ENTRY_INFOW& entry = EntryOf(buffer);
+            if (!entry.lpszSourceUrlName) return;
+            const bool cookie = (entry.CacheEntryType & COOKIE_CACHE_ENTRY) != 0;
+            if ((cache && !cookie) || (cookies && cookie)) ::DeleteUrlCacheEntryW(entry.lpszSourceUrlName);
+        };
+
+        // The first entry: its size, then the entry itself.
+        DWORD size = 0;
+        UniqueCacheFind find(::FindFirstUrlCacheEntryW(nullptr, nullptr, &size));
+        if (!find && ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return;
+        EntryBuffer buffer;
+        // The entry may change between the calls; a few tries, never an endless loop.
+        constexpr int kTries = 8;
+        for (int tries = 0; !find; ++tries) {
+            if (tries == kTries) return;
+            if (size < sizeof(INTERNET_CACHE_ENTRY_INFOW)) return;
+            buffer.assign(size, 0);
+            find.reset(::FindFirstUrlCacheEntryW(nullptr, reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data()),
+                                                 &size));
+            if (!find && ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return;
+        }
+        judge(buffer);
+
+        // The rest, one size query per entry; anything but a size answer ends the walk.
+        for (int tries = 0; tries < kTries;) {
+            size = 0;
+            if (::FindNextUrlCacheEntryW(find.get(), nullptr, &size) ||
+                ::GetLastError() != ERROR_INSUFFICIENT_BUFFER || size < sizeof(INTERNET_CACHE_ENTRY_INFOW))
+                break;
+            buffer.assign(size, 0);
+            if (!::FindNextUrlCacheEntryW(find.get(), reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data()),
+                                          &size)) {
+                if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+                ++tries;  // the entry grew meanwhile: its size again
+                continue;
+            }
+            tries = 0;
+            judge(buffer);
+        }
+    } catch (...) {
+        RaiseAssertion(AssertSite::IeCacheEntries);
+    }
+}
+
+void TIE_ERASE::EraseTraces(HWND progressBar) {
+    if (BrowserOpen()) {
+        HWND boxOwner = progressBar ? ::GetAncestor(progressBar, GA_ROOT) : owner_;
+        ::MessageBoxW(boxOwner, kBrowserOpenText, kBrowserOpenCaption, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    SetProgress(progressBar, 10);
+    if (targets_ & RecentFiles) EraseTraceFolder(RecentFiles);
+    SetProgress(progressBar, 30);
+    if (targets_ & Cookies) {
+        EraseTraceFolder(Cookies);
+        SetProgress(progressBar, 50);
+    }
+    if (targets_ & Cache) {
+        EraseTraceFolder(Cache);
+        SetProgress(progressBar, 70);
+    }
+    CleanUrlCache((targets_ & Cache) != 0, (targets_ & Cookies) != 0);
+    SetProgress(progressBar, 80);
+    if (targets_ & History) ClearBrowserHistory();
+    SetProgress(progressBar, 90);
+    ::SHChangeNotify(kShellChangeEvents, kShellChangeFlags, nullptr, nullptr);
+}
+
+void ClearBrowserHistory() {
+    IUrlHistoryStg2* raw = nullptr;
+    const HRESULT made = g_makeUrlHistory(kUrlHistoryClass, kUrlHistoryStg2, reinterpret_cast<void**>(&raw));
+    if (FAILED(made) || !raw) throw std::runtime_error("URL history object");
+    {
+        std::unique_ptr<IUrlHistoryStg2, ComReleaser<IUrlHistoryStg2>> history(raw);
+        history->ClearHistory();  // what it answers does not change what follows
+    }
+
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kTypedUrlsKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &opened) !=
+        ERROR_SUCCESS)
+        return;
+    UniqueKey key(opened);
+    // All the names first: deleting while enumerating would shift the indexes.
+    std::vector<std::wstring> names;
+    std::vector<wchar_t> name(16384);
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(name.size());
+        const LONG status = ::RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (status != ERROR_SUCCESS) break;
+        names.emplace_back(name.data(), length);
+    }
+    for (const std::wstring& value : names) ::RegDeleteValueW(key.get(), value.c_str());
+}
