@@ -147,6 +147,20 @@ public:
     void AddFolderFiles(const std::wstring& folder);
     // Takes the files of a drop from the shell (ignored while Busy); releases the drop.
     void FormDropFiles(HDROP drop);
+    // Files and folders from the shell (a drop, the command line, a later start): each existing
+    // file as it is, each existing folder's files (its subfolders by #Dropfile), through the gate.
+    void AddShellPaths(const std::vector<std::wstring>& names);
+
+    // --- the command line and later starts (MainWindowCommandLine.cpp) ---
+    // Posted to itself when a later start has handed its paths over.
+    static constexpr UINT kHandOverMessage = WM_APP + 0x160;
+    // Takes the paths a later start hands over (WM_COPYDATA); true when they were taken. The
+    // paths are only kept: the work is posted, so the sender never waits on it.
+    bool ReceiveHandOver(const COPYDATASTRUCT& data);
+    // Adds the paths handed over, or tells the user why the window cannot take them now.
+    void AddHandedOverPaths();
+    // The paths handed over and not yet added.
+    std::vector<std::wstring> HandedOverPaths;
     // The column header `column` was clicked.
     void FileListColumnClick(int column);
     // Asks and removes the first selected row.
@@ -255,6 +269,9 @@ private:
     void FormClose();
     // Call sites of the file list and the list transfer.
     void AddCommandLineFile();
+    // Every argument of the command line: files and folders as AddShellPaths takes them.
+    void AddCommandLinePaths();
+    bool handingOver_ = false;
     void ImportLeftList();
     void ExportListForNextStart();
 

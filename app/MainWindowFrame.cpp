@@ -242,6 +242,11 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DROPFILES:
         FormDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
+    case WM_COPYDATA:
+        return lParam && ReceiveHandOver(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)) ? TRUE : FALSE;
+    case kHandOverMessage:
+        AddHandedOverPaths();
+        return 0;
     case WM_CLOSE:
         if (FormCloseQuery()) ::DestroyWindow(Handle());
         return 0;
