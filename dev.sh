@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The two commands of the README:
-#   ./dev.sh run [FILE]   build, then start TIDEMARROW32 SE under Wine on the current display
+#   ./dev.sh run [FILE...] build, then start TIDEMARROW32 SE under Wine on the current display
 #   ./dev.sh test         build, then run every test under Wine (Xvfb, one wineserver)
 #   ./dev.sh package      build, then make the portable zip and the installer in build/dist
 # All three install what is missing first (tools/setup.sh).
