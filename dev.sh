@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The two commands of the README:
+# The three commands of the README:
 #   ./dev.sh run [FILE...] build, then start TIDEMARROW32 SE under Wine on the current display
-#   ./dev.sh test         build, then run every test under Wine (Xvfb, one wineserver)
-#   ./dev.sh package      build, then make the portable zip and the installer in build/dist
+#   ./dev.sh test          build, then run every test under Wine (Xvfb, one wineserver)
+#   ./dev.sh package       build, then make the portable zip and the installer in build/dist
 # All three install what is missing first (tools/setup.sh).
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)

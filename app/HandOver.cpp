@@ -9,6 +9,24 @@ namespace {
 // How long a later start waits for the running window to take its paths.
 constexpr UINT kHandOverTimeoutMs = 10000;
 
+BOOL CALLBACK FindShownWindow(HWND window, LPARAM found) {
+    if (!::IsWindowVisible(window) || !::IsWindowEnabled(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The window of the running program the user should see: the one the main window shows on
+// top of itself, or, before the main window shows (the profile chooser), a shown window of
+// its thread.
+HWND FrontWindowOf(HWND window) {
+    HWND front = ::GetLastActivePopup(window);
+    if (front && ::IsWindowVisible(front)) return front;
+    front = nullptr;
+    if (const DWORD thread = ::GetWindowThreadProcessId(window, nullptr))
+        ::EnumThreadWindows(thread, FindShownWindow, reinterpret_cast<LPARAM>(&front));
+    return front ? front : window;
+}
+
 }  // namespace
 
 std::vector<std::wstring> CommandLineArguments() {
@@ -31,6 +49,9 @@ std::wstring CommandLinePath(const std::wstring& argument) {
     length = ::GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
     if (length == 0 || length >= full.size()) return path;
     full.resize(length);
+    // A folder named with a separator at its end ("C:\data\") is the folder itself; a drive's
+    // root keeps its separator.
+    while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
     return full;
 }
 
@@ -88,8 +109,6 @@ bool HandOverToRunningWindow(HWND window, const std::vector<std::wstring>& argum
     // The later start is the one the user just started, so it may give the running one the
     // foreground; the window on top (a message box, a modal window) is the one to show.
     if (::IsIconic(window)) ::ShowWindowAsync(window, SW_RESTORE);
-    HWND front = ::GetLastActivePopup(window);
-    if (!front || !::IsWindowVisible(front)) front = window;
-    ::SetForegroundWindow(front);
+    ::SetForegroundWindow(FrontWindowOf(window));
     return taken;
 }

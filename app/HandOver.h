@@ -22,8 +22,8 @@ inline constexpr std::size_t kHandOverMaxChars = 64 * 1024;
 std::vector<std::wstring> CommandLineArguments();
 
 // An argument as a path: double quotes removed, made full against the current folder (a path
-// kept relative would name another file once the current folder changes). Empty when nothing
-// is left.
+// kept relative would name another file once the current folder changes), without a separator
+// at its end unless it is a drive's root. Empty when nothing is left.
 std::wstring CommandLinePath(const std::wstring& argument);
 
 // The paths as one block: each ends with a null character, an empty one ends the block.

@@ -84,6 +84,8 @@ TEST(CommandLinePath, QuotesGoAndARelativeNameBecomesFull) {
     EXPECT_EQ(CommandLinePath(L"\"a b.txt\""), base + L"a b.txt");
     EXPECT_EQ(CommandLinePath(L"C:\\x\\..\\y.txt"), L"C:\\y.txt");
     EXPECT_EQ(CommandLinePath(L"\"\""), L"");
+    EXPECT_EQ(CommandLinePath(L"C:\\data\\\\"), L"C:\\data");
+    EXPECT_EQ(CommandLinePath(L"C:\\"), L"C:\\");
 }
 
 }  // namespace

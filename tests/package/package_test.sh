@@ -3,7 +3,8 @@
 # builds them (tools/package.sh), checks the zip's contents, installs silently, checks the
 # files, shortcuts and uninstall entry, starts the installed program, starts it again with two
 # files (they must reach the running window's list), refuses to install over a running program,
-# installs again over the profiles, and uninstalls silently: only User\ may be left.
+# installs again over the profiles, and uninstalls silently: only User\ may be left. Last, the
+# unzipped portable program starts and keeps its profile beside itself.
 # Needs a display (ctest runs it inside the Wine session of ./dev.sh test).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -152,4 +153,20 @@ for link in "${links[@]}"; do
 done
 [ ! -d "$roaming/Microsoft/Windows/Start Menu/Programs/TIDEMARROW32 SE" ] || fail "Start menu folder left"
 ! wine reg query "$key" >/dev/null 2>&1 </dev/null || fail "uninstall entry left"
+
+note "the portable program, unzipped"
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$WINEPREFIX/drive_c/portable"
+portable="$WINEPREFIX/drive_c/portable/TIDEMARROW32 SE"
+wine "$portable/TIDEMARROW32SE.exe" </dev/null >/dev/null 2>&1 &
+program=$!
+shown=""
+for _ in $(seq 1 600); do
+    if xwininfo -root -tree 2>/dev/null | grep -q '"TIDEMARROW32 SE"'; then shown=1; break; fi
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.1
+done
+[ -n "$shown" ] || fail "the unzipped program showed no window"
+[ -d "$portable/User/DefaultUser" ] || fail "the unzipped program keeps no profile beside itself"
+wineserver -k >/dev/null 2>&1 || true
+wait "$program" 2>/dev/null || true
 note "passed"
