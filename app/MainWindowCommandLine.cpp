@@ -12,6 +12,8 @@
 #include "app/MainWindow.h"
 #include "common/Assertions.h"
 #include "common/Paths.h"
+#include "profiles/NewUserWindow.h"
+#include "ui/Window.h"
 
 namespace {
 
@@ -52,12 +54,15 @@ void TMainWindow::AddCommandLinePaths() {
         AddCommandLineFile();
         return;
     }
-    if (names.empty()) return;
-    try {
-        AddShellPaths(names);
-    } catch (...) {
-        RaiseAssertion(AssertSite::MainCommandLine);
+    if (!names.empty()) {
+        try {
+            AddShellPaths(names);
+        } catch (...) {
+            RaiseAssertion(AssertSite::MainCommandLine);
+        }
     }
+    // Paths a later start handed over while this one was still starting.
+    if (!HandedOverPaths.empty()) ::PostMessageW(Handle(), kHandOverMessage, 0, 0);
 }
 
 bool TMainWindow::ReceiveHandOver(const COPYDATASTRUCT& data) {
@@ -74,6 +79,12 @@ bool TMainWindow::ReceiveHandOver(const COPYDATASTRUCT& data) {
 void TMainWindow::AddHandedOverPaths() {
     // A message box of an earlier hand-over is still showing: these wait for it.
     if (handingOver_ || HandedOverPaths.empty()) return;
+    if (!application_.Terminated() && !application_.Config() &&
+        !ui::FindThreadWindow(TNewUserWindow::kClassName, nullptr, true)) {
+        // Still starting, before the settings are loaded: the paths wait for the end of the
+        // start, which posts them again.
+        return;
+    }
     handingOver_ = true;
     std::vector<std::wstring> paths = std::move(HandedOverPaths);
     HandedOverPaths.clear();
@@ -82,7 +93,7 @@ void TMainWindow::AddHandedOverPaths() {
     if (application_.Terminated()) {
         refusal = L"";  // the program is ending: nothing to add to and no one to tell
     } else if (!application_.Config()) {
-        refusal = kNoProfileYet;
+        refusal = kNoProfileYet;  // the profile chooser shows
     } else if (visiblePanel_ == ContentPanel::Running || (Busy && visiblePanel_ != ContentPanel::Tools)) {
         refusal = kRunning;
     } else if (visiblePanel_ == ContentPanel::Tools) {

@@ -115,6 +115,11 @@ for _ in $(seq 1 600); do
     sleep 0.1
 done
 [ -n "$shown" ] || fail "the installed program showed no window"
+# The profile is made once the main window exists: from then on a later start finds it.
+for _ in $(seq 1 200); do
+    [ -d "$inst/User/DefaultUser" ] && break
+    sleep 0.1
+done
 
 note "a later start with two files"
 mkdir -p "$WINEPREFIX/drive_c/tm-data"
@@ -166,6 +171,10 @@ for _ in $(seq 1 600); do
     sleep 0.1
 done
 [ -n "$shown" ] || fail "the unzipped program showed no window"
+for _ in $(seq 1 200); do
+    [ -d "$portable/User/DefaultUser" ] && break
+    sleep 0.1
+done
 [ -d "$portable/User/DefaultUser" ] || fail "the unzipped program keeps no profile beside itself"
 wineserver -k >/dev/null 2>&1 || true
 wait "$program" 2>/dev/null || true
