@@ -76,6 +76,15 @@ TEST_F(HandOverTest, WhileTheListIsHiddenTheUserIsToldWhyNothingIsAdded) {
     EXPECT_TRUE(PumpUntil([&] { return Rows() == 1; }));
 }
 
+TEST_F(HandOverTest, AFolderAloneOnTheCommandLineListsItsFilesAsADroppedFolder) {
+    WriteConfig({L"#Dropfile=0"});
+    const std::wstring top = File(L"top.txt");
+    ASSERT_TRUE(::CreateDirectoryW((Data() + L"\\inner").c_str(), nullptr));
+    File(L"inner\\inner.txt");
+    Make({L"\"" + Data() + L"\\\""});
+    EXPECT_EQ(Paths(), (std::vector<std::wstring>{top})) << "with #Dropfile off, no subfolder's files";
+}
+
 TEST(CommandLinePath, QuotesGoAndARelativeNameBecomesFull) {
     wchar_t current[MAX_PATH] = {};
     ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH, current), 0u);
