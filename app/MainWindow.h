@@ -271,7 +271,6 @@ private:
     void AddCommandLineFile();
     // Every argument of the command line: files and folders as AddShellPaths takes them.
     void AddCommandLinePaths();
-    bool handingOver_ = false;
     void ImportLeftList();
     void ExportListForNextStart();
 
@@ -328,6 +327,8 @@ private:
     ContentPanel visiblePanel_ = ContentPanel::List;
     bool modeChangePending_ = false;
     bool shownOnce_ = false;
+    // The handed-over paths are being added (or refused with a message box showing).
+    bool handingOver_ = false;
     int contentTop_ = kControlBarHeight;
     int contentHeight_ = 0;
     SIZE minimumSize_{0, 0};
