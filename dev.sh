@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# The two commands of the README:
-#   ./dev.sh run [FILE]   build, then start TIDEMARROW32 SE under Wine on the current display
-#   ./dev.sh test         build, then run every test under Wine (Xvfb, one wineserver)
-# Both install what is missing first (tools/setup.sh).
+# The three commands of the README:
+#   ./dev.sh run [FILE...] build, then start TIDEMARROW32 SE under Wine on the current display
+#   ./dev.sh test          build, then run every test under Wine (Xvfb, one wineserver)
+#   ./dev.sh package       build, then make the portable zip and the installer in build/dist
+# All three install what is missing first (tools/setup.sh).
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 build="$top/build"
 
 usage() {
-    sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
 }
 
@@ -39,6 +40,10 @@ case "$cmd" in
         status=0
         (cd "$build" && ctest --output-on-failure "$@") || status=$?
         exit $status
+        ;;
+    package)
+        configure_and_build
+        exec bash "$top/tools/package.sh"
         ;;
     *)
         usage

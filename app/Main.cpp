@@ -1,10 +1,10 @@
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
 #include <vector>
 
 #include "app/Application.h"
+#include "app/HandOver.h"
 #include "app/MainWindow.h"
 #include "diagnostics/ErrorFunc.h"
 #include "diagnostics/LogWindow.h"
@@ -15,8 +15,13 @@
 #include "ui/MessagePump.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    // The command-line arguments after the program's own name.
+    const std::vector<std::wstring> arguments = CommandLineArguments();
+
     // One instance per desktop: a main window with exactly the product title means one runs.
-    if (::FindWindowW(TMainWindow::kClassName, TMainWindow::kTitle)) return 0;
+    // It takes this start's files and comes to the front.
+    if (HWND running = ::FindWindowW(TMainWindow::kClassName, TMainWindow::kTitle))
+        return HandOverToRunningWindow(running, arguments) ? 0 : 1;
 
     // Failures are reported from the very start; before the settings exist they are shown.
     InstallErrorReport();
@@ -28,14 +33,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     if (!application.Initialize()) return 1;
     application.SetTitle(kProductTitle);
     application.SetIcon(::LoadIconW(instance, MAKEINTRESOURCEW(IDI_TIDEMARROW)));
-
-    // The command-line arguments after the program's own name.
-    std::vector<std::wstring> arguments;
-    int count = 0;
-    if (LPWSTR* words = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
-        for (int i = 1; i < count; ++i) arguments.emplace_back(words[i]);
-        ::LocalFree(words);
-    }
 
     TMainWindow mainWindow(application, ProgramFolder(), arguments);
     // Every erasure in this program keeps the windows alive and honours the Stop command.

@@ -455,7 +455,7 @@ void TMainWindow::FormCreate() {
         NotifyCompanion(*SSTP1, config, CompanionNotice::Start);
         // 18. The list left at the last close.
         if (arguments_.empty() && config->AutoIn()) ImportLeftList();
-        // 19. The file named on the command line.
+        // 19. The files and folders named on the command line.
         TakeCommandLineArgument();
     }
 }
@@ -487,21 +487,7 @@ void TMainWindow::DrawToolsHeader() {
     Image3->SetPicture(std::move(picture));
 }
 
-void TMainWindow::TakeCommandLineArgument() {
-    if (arguments_.size() != 1) return;
-    std::wstring path;
-    try {
-        path = arguments_.front();
-        path.erase(std::remove(path.begin(), path.end(), L'"'), path.end());
-    } catch (...) {
-        RaiseAssertion(AssertSite::MainCommandLine);
-        path.clear();
-    }
-    if (!path.empty() && FileExists(path) && !DirectoryExists(path)) {
-        PendingCommandLineFile = path;
-        AddCommandLineFile();
-    }
-}
+void TMainWindow::TakeCommandLineArgument() { AddCommandLinePaths(); }
 
 void TMainWindow::FormShow() {
     if (shownOnce_) return;

@@ -158,6 +158,20 @@ public:
     void AddFolderFiles(const std::wstring& folder);
     // Takes the files of a drop from the shell (ignored while Busy); releases the drop.
     void FormDropFiles(HDROP drop);
+    // Files and folders from the shell (a drop, the command line, a later start): each existing
+    // file as it is, each existing folder's files (its subfolders by #Dropfile), through the gate.
+    void AddShellPaths(const std::vector<std::wstring>& names);
+
+    // --- the command line and later starts (MainWindowCommandLine.cpp) ---
+    // Posted to itself when a later start has handed its paths over.
+    static constexpr UINT kHandOverMessage = WM_APP + 0x160;
+    // Takes the paths a later start hands over (WM_COPYDATA); true when they were taken. The
+    // paths are only kept: the work is posted, so the sender never waits on it.
+    bool ReceiveHandOver(const COPYDATASTRUCT& data);
+    // Adds the paths handed over, or tells the user why the window cannot take them now.
+    void AddHandedOverPaths();
+    // The paths handed over and not yet added.
+    std::vector<std::wstring> HandedOverPaths;
     // The column header `column` was clicked.
     void FileListColumnClick(int column);
     // Asks and removes the first selected row.
@@ -289,6 +303,8 @@ private:
     void FormClose();
     // Call sites of the file list and the list transfer.
     void AddCommandLineFile();
+    // Every argument of the command line: files and folders as AddShellPaths takes them.
+    void AddCommandLinePaths();
     void ImportLeftList();
     void ExportListForNextStart();
 
@@ -354,6 +370,8 @@ private:
     ContentPanel visiblePanel_ = ContentPanel::List;
     bool modeChangePending_ = false;
     bool shownOnce_ = false;
+    // The handed-over paths are being added (or refused with a message box showing).
+    bool handingOver_ = false;
     int contentTop_ = kControlBarHeight;
     int contentHeight_ = 0;
     SIZE minimumSize_{0, 0};

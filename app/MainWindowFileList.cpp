@@ -559,8 +559,7 @@ void TMainWindow::FormDropFiles(HDROP drop) {
         return;
     }
     try {
-        std::vector<std::wstring> found;
-        const bool recurse = application_.Config() && application_.Config()->Dropfile();
+        std::vector<std::wstring> names;
         const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
         for (UINT i = 0; i < count; ++i) {
             // A longer name is left out rather than cut short into some other path.
@@ -568,14 +567,23 @@ void TMainWindow::FormDropFiles(HDROP drop) {
             if (length == 0 || length > kMaxDropName) continue;
             std::wstring name(length + 1, L'\0');
             name.resize(::DragQueryFileW(drop, i, name.data(), length + 1));
-            if (DirectoryExists(name))
-                CollectFolder(name, L"", found, recurse);
-            else if (FileExists(name))
-                found.push_back(name);
+            names.push_back(std::move(name));
         }
-        AddFilesToList(found, RemoveReadOnlySetting(), ExclusionSetting());
+        AddShellPaths(names);
     } catch (...) {
         RaiseAssertion(AssertSite::MainShellDrop);
     }
     ::DragFinish(drop);
+}
+
+void TMainWindow::AddShellPaths(const std::vector<std::wstring>& names) {
+    std::vector<std::wstring> found;
+    const bool recurse = application_.Config() && application_.Config()->Dropfile();
+    for (const std::wstring& name : names) {
+        if (DirectoryExists(name))
+            CollectFolder(name, L"", found, recurse);
+        else if (FileExists(name))
+            found.push_back(name);
+    }
+    AddFilesToList(found, RemoveReadOnlySetting(), ExclusionSetting());
 }

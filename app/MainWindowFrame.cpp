@@ -235,6 +235,11 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DROPFILES:
         FormDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
+    case WM_COPYDATA:
+        return lParam && ReceiveHandOver(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)) ? TRUE : FALSE;
+    case kHandOverMessage:
+        AddHandedOverPaths();
+        return 0;
     case WM_CLOSE:
         // A run or a tools job uses the window and the settings until it ends; a modal window
         // of ours (a message box, the about box) returns into them: no close from outside then.

@@ -2,7 +2,8 @@
 # Renders the program's windows under Xvfb into docs/screenshots (after ./dev.sh test has
 # built everything): the main window at start, the profile chooser, the main window locked,
 # a real run in progress and its result with the log, the history tools before and during a
-# run, the file picker previewing a JPEG, the error report, the help viewer and the about box.
+# run, the file picker previewing a JPEG, the error report, the help viewer, the about box and
+# the two profile windows.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bin="$top/build/bin"
@@ -22,3 +23,5 @@ SHOT_DELAY=2 "$shot" "$out/file-picker.png" "開く" "$bin/file_picker_demo.exe"
 "$shot" "$out/error-report.png" "ErrorLog" "$bin/error_report_demo.exe" 20
 SHOT_DELAY=3 "$shot" "$out/help-viewer.png" "TIDEMARROW32 SE ヘルプ" "$bin/main_window_demo.exe" help 20
 "$shot" "$out/about-box.png" "TIDEMARROW32 SE のバージョン情報" "$bin/dialogs_demo.exe" about 20
+"$shot" "$out/profile-chooser.png" "TIDEMARROW32 SE" "$bin/profile_windows_demo.exe" chooser 20
+"$shot" "$out/profile-manager.png" "TIDEMARROW32 SE [DefaultUser]" "$bin/profile_windows_demo.exe" manager 20

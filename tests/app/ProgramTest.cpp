@@ -1,10 +1,13 @@
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "app/MainWindow.h"
 #include "common/Handles.h"
 #include "common/Paths.h"
 #include "common/TextCodec.h"
@@ -40,13 +43,17 @@ private:
 // The real program, started as a child process.
 class Program {
 public:
-    explicit Program(const std::wstring& exe) {
+    // Starts `exe` with `arguments` (each quoted) in the current folder `folder` (this
+    // process's own when empty).
+    explicit Program(const std::wstring& exe, const std::vector<std::wstring>& arguments = {},
+                     const std::wstring& folder = L"") {
         std::wstring commandLine = L"\"" + exe + L"\"";
+        for (const std::wstring& argument : arguments) commandLine += L" \"" + argument + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process{};
-        if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                             &process)) {
+        if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
             process_.reset(process.hProcess);
             ::CloseHandle(process.hThread);
         }
@@ -68,6 +75,48 @@ private:
 };
 
 HWND FindMainWindow(const wchar_t* caption = L"TIDEMARROW32 SE") { return ::FindWindowW(L"TMainWindow", caption); }
+
+BOOL CALLBACK FindFileList(HWND child, LPARAM found) {
+    if (::GetDlgCtrlID(child) != TMainWindow::IDC_FILELIST) return TRUE;
+    *reinterpret_cast<HWND*>(found) = child;
+    return FALSE;
+}
+
+// The full paths listed in the file list of another process's main window, read through
+// memory of that process (a list view answers with pointers into its own process).
+std::vector<std::wstring> ListedPaths(HWND main) {
+    std::vector<std::wstring> paths;
+    HWND list = nullptr;
+    ::EnumChildWindows(main, FindFileList, reinterpret_cast<LPARAM>(&list));
+    DWORD id = 0;
+    if (!list || !::GetWindowThreadProcessId(list, &id)) return paths;
+    UniqueKernelHandle process(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, id));
+    if (!process) return paths;
+    constexpr int kChars = 1024;
+    const SIZE_T bytes = sizeof(LVITEMW) + kChars * sizeof(wchar_t);
+    auto* remote = static_cast<char*>(::VirtualAllocEx(process.get(), nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
+    if (!remote) return paths;
+    const int rows = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rows; ++row) {
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = row;
+        item.iSubItem = 4;
+        item.pszText = reinterpret_cast<LPWSTR>(remote + sizeof(LVITEMW));
+        item.cchTextMax = kChars;
+        std::wstring text(kChars, L'\0');
+        if (!::WriteProcessMemory(process.get(), remote, &item, sizeof(item), nullptr)) break;
+        const auto length = static_cast<int>(
+            ::SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote)));
+        if (!::ReadProcessMemory(process.get(), remote + sizeof(LVITEMW), text.data(), kChars * sizeof(wchar_t),
+                                 nullptr))
+            break;
+        text.resize(std::min(length, kChars));
+        paths.push_back(text);
+    }
+    ::VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
+    return paths;
+}
 
 TEST(Program, ASecondStartEndsAtOnceWhileTheFirstRuns) {
     ProgramCopy copy;
@@ -106,6 +155,63 @@ TEST(Program, WithTheProfileNameInTheCaptionASecondCanStart) {
     EXPECT_EQ(second.WaitForExit(20000), 0u);
     ::PostMessageW(FindMainWindow(L"TIDEMARROW32 SE DefaultUser"), WM_CLOSE, 0, 0);
     EXPECT_EQ(first.WaitForExit(20000), 0u);
+}
+
+TEST(Program, EveryArgumentIsListedAndALaterStartHandsItsFilesToTheRunningWindow) {
+    ProgramCopy copy;
+    ASSERT_TRUE(copy.Copied());
+    ASSERT_TRUE(copy.WriteConfig({L"#Dropfile=0", L"#Warning close=0"}));
+    TempFolder data;
+    for (const wchar_t* name : {L"sub", L"sub\\deep"}) ASSERT_TRUE(::CreateDirectoryW((data / name).c_str(), nullptr));
+    for (const wchar_t* name : {L"a.txt", L"sub\\c.txt", L"sub\\deep\\d.txt", L"later.txt", L"later two.txt"})
+        ASSERT_TRUE(WriteBytes(data / name, "data"));
+
+    // A name relative to the folder the program starts in, and a folder: its files, and with
+    // #Dropfile off none of its subfolders'.
+    Program first(copy.Exe(), {L"a.txt", data / L"sub"}, data.Path());
+    ASSERT_TRUE(first.Started());
+    HWND main = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (main = FindMainWindow()) != nullptr; }, 20000));
+    const std::vector<std::wstring> started{data / L"a.txt", data / L"sub\\c.txt"};
+    EXPECT_TRUE(PumpUntil([&] { return ListedPaths(main) == started; }, 20000));
+    EXPECT_EQ(ListedPaths(main), started);
+
+    // A later start (as the Send To menu starts it) hands its files over and ends; a name
+    // relative to its own folder is made full there, a missing file is left out.
+    Program second(copy.Exe(), {L"later.txt", data / L"later two.txt", data / L"missing.txt"}, data.Path());
+    ASSERT_TRUE(second.Started());
+    EXPECT_EQ(second.WaitForExit(20000), 0u);
+    std::vector<std::wstring> all = started;
+    all.insert(all.end(), {data / L"later.txt", data / L"later two.txt"});
+    EXPECT_TRUE(PumpUntil([&] { return ListedPaths(main) == all; }, 20000));
+    EXPECT_EQ(ListedPaths(main), all);
+
+    // Without arguments a later start only brings the window to the front.
+    Program third(copy.Exe());
+    ASSERT_TRUE(third.Started());
+    EXPECT_EQ(third.WaitForExit(20000), 0u);
+    EXPECT_EQ(first.WaitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_EQ(ListedPaths(main), all);
+
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(first.WaitForExit(20000), 0u);
+}
+
+// Run by tests/package/package_test.sh against the installed program: the running main window
+// lists exactly the paths in TM_EXPECT_LISTED (separated by "|"). Skipped otherwise.
+TEST(Program, TheRunningWindowListsThePathsExpected) {
+    wchar_t value[4096] = {};
+    const DWORD length = ::GetEnvironmentVariableW(L"TM_EXPECT_LISTED", value, 4096);
+    if (length == 0 || length >= 4096) GTEST_SKIP() << "for the package test";
+    std::vector<std::wstring> expected;
+    std::wstring rest = value;
+    for (std::size_t bar; (bar = rest.find(L'|')) != std::wstring::npos; rest.erase(0, bar + 1))
+        expected.push_back(rest.substr(0, bar));
+    expected.push_back(rest);
+    HWND main = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (main = FindMainWindow()) != nullptr; }, 20000));
+    EXPECT_TRUE(PumpUntil([&] { return ListedPaths(main) == expected; }, 20000));
+    EXPECT_EQ(ListedPaths(main), expected);
 }
 
 }  // namespace

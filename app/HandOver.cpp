@@ -1,0 +1,114 @@
+#include "app/HandOver.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+namespace {
+
+// How long a later start waits for the running window to take its paths.
+constexpr UINT kHandOverTimeoutMs = 10000;
+
+BOOL CALLBACK FindShownWindow(HWND window, LPARAM found) {
+    if (!::IsWindowVisible(window) || !::IsWindowEnabled(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The window of the running program the user should see: the one the main window shows on
+// top of itself, or, before the main window shows (the profile chooser), a shown window of
+// its thread.
+HWND FrontWindowOf(HWND window) {
+    HWND front = ::GetLastActivePopup(window);
+    if (front && ::IsWindowVisible(front)) return front;
+    front = nullptr;
+    if (const DWORD thread = ::GetWindowThreadProcessId(window, nullptr))
+        ::EnumThreadWindows(thread, FindShownWindow, reinterpret_cast<LPARAM>(&front));
+    return front ? front : window;
+}
+
+}  // namespace
+
+std::vector<std::wstring> CommandLineArguments() {
+    std::vector<std::wstring> arguments;
+    int count = 0;
+    if (LPWSTR* words = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
+        for (int i = 1; i < count; ++i) arguments.emplace_back(words[i]);
+        ::LocalFree(words);
+    }
+    return arguments;
+}
+
+std::wstring CommandLinePath(const std::wstring& argument) {
+    std::wstring path = argument;
+    path.erase(std::remove(path.begin(), path.end(), L'"'), path.end());
+    if (path.empty()) return path;
+    DWORD length = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (length == 0) return path;
+    std::wstring full(length, L'\0');
+    length = ::GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+    if (length == 0 || length >= full.size()) return path;
+    full.resize(length);
+    // A folder named with a separator at its end ("C:\data\") is the folder itself; a drive's
+    // root keeps its separator.
+    while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
+    return full;
+}
+
+std::vector<wchar_t> PackHandOver(const std::vector<std::wstring>& paths) {
+    std::vector<wchar_t> block;
+    for (const std::wstring& path : paths) {
+        if (path.empty() || path.find(L'\0') != std::wstring::npos) continue;
+        block.insert(block.end(), path.begin(), path.end());
+        block.push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    return block;
+}
+
+bool UnpackHandOver(const COPYDATASTRUCT& data, std::vector<std::wstring>& paths) {
+    paths.clear();
+    if (data.dwData != kHandOverTag || !data.lpData || data.cbData < sizeof(wchar_t) ||
+        data.cbData % sizeof(wchar_t) != 0 || data.cbData / sizeof(wchar_t) > kHandOverMaxChars)
+        return false;
+    const auto* text = static_cast<const wchar_t*>(data.lpData);
+    const std::size_t count = data.cbData / sizeof(wchar_t);
+    if (text[count - 1] != L'\0') return false;
+    std::vector<std::wstring> found;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (text[i] != L'\0') continue;
+        if (i == start) break;  // the empty one ends the block
+        found.emplace_back(text + start, text + i);
+        start = i + 1;
+    }
+    paths = std::move(found);
+    return true;
+}
+
+bool HandOverToRunningWindow(HWND window, const std::vector<std::wstring>& arguments) {
+    bool taken = true;
+    std::vector<std::wstring> paths;
+    for (const std::wstring& argument : arguments) {
+        std::wstring path = CommandLinePath(argument);
+        if (!path.empty()) paths.push_back(std::move(path));
+    }
+    if (!paths.empty()) {
+        std::vector<wchar_t> block = PackHandOver(paths);
+        if (block.size() > kHandOverMaxChars) return false;
+        COPYDATASTRUCT data{};
+        data.dwData = kHandOverTag;
+        data.cbData = static_cast<DWORD>(block.size() * sizeof(wchar_t));
+        data.lpData = block.data();
+        DWORD_PTR result = 0;
+        taken = ::SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
+                                      kHandOverTimeoutMs, &result) != 0 &&
+                result != 0;
+    }
+    if (!::IsWindow(window)) return false;
+    // The later start is the one the user just started, so it may give the running one the
+    // foreground; the window on top (a message box, a modal window) is the one to show.
+    if (::IsIconic(window)) ::ShowWindowAsync(window, SW_RESTORE);
+    ::SetForegroundWindow(FrontWindowOf(window));
+    return taken;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+// What a later start of the program does with a running one: hands its command-line paths to
+// the running main window (WM_COPYDATA, tagged kHandOverTag) and brings that window to the
+// front. The running window only copies the paths and posts the work to itself, so the later
+// start never waits on a message box or a folder scan.
+//
+//   if (HWND running = ::FindWindowW(TMainWindow::kClassName, TMainWindow::kTitle))
+//       return HandOverToRunningWindow(running, arguments) ? 0 : 1;
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The tag of the program's WM_COPYDATA ("TM32"); other data is refused.
+inline constexpr ULONG_PTR kHandOverTag = 0x32334D54;
+// The most a hand-over carries, in characters (Windows command lines stop at 32,767).
+inline constexpr std::size_t kHandOverMaxChars = 64 * 1024;
+
+// The program's command-line arguments after its own name.
+std::vector<std::wstring> CommandLineArguments();
+
+// An argument as a path: double quotes removed, made full against the current folder (a path
+// kept relative would name another file once the current folder changes), without a separator
+// at its end unless it is a drive's root. Empty when nothing is left.
+std::wstring CommandLinePath(const std::wstring& argument);
+
+// The paths as one block: each ends with a null character, an empty one ends the block.
+std::vector<wchar_t> PackHandOver(const std::vector<std::wstring>& paths);
+// The paths of a hand-over; false (and nothing) for data not tagged as one, too large or not
+// ending as a block does.
+bool UnpackHandOver(const COPYDATASTRUCT& data, std::vector<std::wstring>& paths);
+
+// Hands the arguments (as full paths) to the running window, then brings it, or the window it
+// shows on top of itself, to the front. Without arguments it only brings it to the front.
+// False when the window did not take them (it ended meanwhile or does not answer).
+bool HandOverToRunningWindow(HWND window, const std::vector<std::wstring>& arguments);

@@ -1,0 +1,181 @@
+#!/usr/bin/env bash
+# The packages as a new user meets them, in a throw-away Wine prefix (removed afterwards):
+# builds them (tools/package.sh), checks the zip's contents, installs silently, checks the
+# files, shortcuts and uninstall entry, starts the installed program, starts it again with two
+# files (they must reach the running window's list), refuses to install over a running program,
+# installs again over the profiles, and uninstalls silently: only User\ may be left. Last, the
+# unzipped portable program starts and keeps its profile beside itself.
+# Needs a display (ctest runs it inside the Wine session of ./dev.sh test).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+bin="$top/build/bin"
+
+fail() { echo "package_test: FAIL: $*" >&2; exit 1; }
+note() { echo "package_test: $*"; }
+[ -n "${DISPLAY:-}" ] || fail "no display"
+
+bash "$top/tools/package.sh"
+version=$(sed -n 's/^#define TM_PRODUCT_VERSION "\(.*\)"$/\1/p' "$top/resources/ProductInfo.h")
+zip="$top/build/dist/TIDEMARROW32SE-$version.zip"
+setup="$top/build/dist/TIDEMARROW32SE-$version-setup.exe"
+[ -f "$zip" ] && [ -f "$setup" ] || fail "packages missing"
+
+help_expected=""
+[ -f "$bin/TIDEMARROW32 SE.chm" ] && help_expected=1
+
+# The zip: the programs, the texts (code page 932, CR LF), the help file when built.
+python3 - "$zip" "$help_expected" <<'PY' || fail "zip contents"
+import sys, zipfile
+archive = zipfile.ZipFile(sys.argv[1])
+names = set(archive.namelist())
+want = {"TIDEMARROW32 SE/" + n for n in ("TIDEMARROW32SE.exe", "tmerase.exe", "Readme.txt", "LICENSE.txt")}
+if sys.argv[2]:
+    want.add("TIDEMARROW32 SE/TIDEMARROW32 SE.chm")
+missing = want - names
+assert not missing, missing
+readme = archive.read("TIDEMARROW32 SE/Readme.txt")
+assert b"\r\n" in readme and b"\n" not in readme.replace(b"\r\n", b""), "CR LF"
+assert "送る".encode("cp932") in readme, "code page 932"
+assert b"MIT License" in archive.read("TIDEMARROW32 SE/LICENSE.txt")
+PY
+
+scratch=$(mktemp -d /tmp/tm-package-test.XXXXXX)
+export WINEPREFIX_OVERRIDE="$scratch/prefix"
+. "$top/tools/wine-env.sh"
+# Launchers the menu builder could write would land here, not in the real home folder.
+export HOME="$scratch/home" XDG_DATA_HOME="$scratch/home/.local/share" XDG_CONFIG_HOME="$scratch/home/.config"
+mkdir -p "$HOME"
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+note "making a fresh prefix"
+wineboot -i >/dev/null 2>&1 </dev/null || true
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 </dev/null || true
+wineserver -w
+
+winpath() { wine cmd /c echo "%$1%" 2>/dev/null </dev/null | tr -d '\r'; }
+unixpath() { winepath -u "$1" 2>/dev/null; }
+local_app=$(unixpath "$(winpath LOCALAPPDATA)")
+roaming=$(unixpath "$(winpath APPDATA)")
+desktop=$(unixpath "$(wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' /v Desktop 2>/dev/null </dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')")
+inst="$local_app/Programs/TIDEMARROW32 SE"
+inst_win='C:\users\'"$(basename "$(dirname "$(dirname "$local_app")")")"'\AppData\Local\Programs\TIDEMARROW32 SE'
+key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\TIDEMARROW32 SE'
+
+note "installing silently"
+wine "$setup" /S </dev/null || fail "setup /S exit status $?"
+wineserver -w
+
+for f in TIDEMARROW32SE.exe tmerase.exe uninstall.exe Readme.txt LICENSE.txt; do
+    [ -f "$inst/$f" ] || fail "$f not installed in $inst"
+done
+[ -z "$help_expected" ] || [ -f "$inst/TIDEMARROW32 SE.chm" ] || fail "help file not installed"
+links=("$roaming/Microsoft/Windows/SendTo/TIDEMARROW32 SE.lnk"
+       "$roaming/Microsoft/Windows/Start Menu/Programs/TIDEMARROW32 SE/TIDEMARROW32 SE.lnk"
+       "$roaming/Microsoft/Windows/Start Menu/Programs/TIDEMARROW32 SE/TIDEMARROW32 SE のアンインストール.lnk")
+[ -z "$help_expected" ] || links+=("$roaming/Microsoft/Windows/Start Menu/Programs/TIDEMARROW32 SE/TIDEMARROW32 SE ヘルプ.lnk")
+for link in "${links[@]}"; do
+    [ -f "$link" ] || fail "shortcut missing: $link"
+done
+# The shortcuts lead to the installed program (the path is stored in UTF-16 or the ANSI page).
+python3 - "${links[0]}" "${links[1]}" <<'PY' || fail "shortcut target"
+import sys
+for link in sys.argv[1:]:
+    data = open(link, "rb").read()
+    name = "TIDEMARROW32SE.exe"
+    assert name.encode("utf-16-le") in data or name.encode() in data, link
+PY
+[ ! -e "$desktop/TIDEMARROW32 SE.lnk" ] || fail "the desktop shortcut is optional and was not chosen"
+[ ! -d "$XDG_DATA_HOME/applications" ] || ! find "$XDG_DATA_HOME/applications" -name '*.desktop' | grep -q . \
+    || fail "launchers written into the home folder"
+
+entry=$(wine reg query "$key" 2>/dev/null </dev/null | tr -d '\r') || fail "no uninstall entry"
+expect_value() { grep -qE "^ +$1 +$2 +$3\$" <<<"$entry" || fail "uninstall entry $1: wanted '$3' in: $entry"; }
+expect_value DisplayName REG_SZ 'TIDEMARROW32 SE'
+expect_value DisplayVersion REG_SZ "$version"
+expect_value Publisher REG_SZ 'TIDEMARROW Project'
+expect_value URLInfoAbout REG_SZ 'https://www\.example\.com/tidemarrow/'
+expect_value InstallLocation REG_SZ "$(sed 's/[\\.]/\\&/g' <<<"$inst_win")"
+expect_value UninstallString REG_SZ "\"$(sed 's/[\\.]/\\&/g' <<<"$inst_win")\\\\uninstall\\.exe\""
+expect_value QuietUninstallString REG_SZ "\"$(sed 's/[\\.]/\\&/g' <<<"$inst_win")\\\\uninstall\\.exe\" /S"
+expect_value DisplayIcon REG_SZ "$(sed 's/[\\.]/\\&/g' <<<"$inst_win")\\\\TIDEMARROW32SE\\.exe,0"
+grep -qE '^ +EstimatedSize +REG_DWORD +0x[0-9a-f]*[1-9a-f][0-9a-f]*$' <<<"$entry" || fail "EstimatedSize: $entry"
+
+note "starting the installed program"
+wine "$inst/TIDEMARROW32SE.exe" </dev/null >/dev/null 2>&1 &
+program=$!
+shown=""
+for _ in $(seq 1 600); do
+    if xwininfo -root -tree 2>/dev/null | grep -q '"TIDEMARROW32 SE"'; then shown=1; break; fi
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.1
+done
+[ -n "$shown" ] || fail "the installed program showed no window"
+# The profile is made once the main window exists: from then on a later start finds it.
+for _ in $(seq 1 200); do
+    [ -d "$inst/User/DefaultUser" ] && break
+    sleep 0.1
+done
+
+note "a later start with two files"
+mkdir -p "$WINEPREFIX/drive_c/tm-data"
+printf 'one' >"$WINEPREFIX/drive_c/tm-data/one.txt"
+printf 'two' >"$WINEPREFIX/drive_c/tm-data/two file.txt"
+wine "$inst/TIDEMARROW32SE.exe" 'C:\tm-data\one.txt' 'C:\tm-data\two file.txt' </dev/null || fail "the later start ended with $?"
+TM_EXPECT_LISTED='C:\tm-data\one.txt|C:\tm-data\two file.txt' WINEDEBUG=-all \
+    wine "$bin/app_tests.exe" --gtest_filter=Program.TheRunningWindowListsThePathsExpected </dev/null \
+    | tr -d '\r' | grep -q '^\[  PASSED  \] 1 test' || fail "the two files are not in the running window's list"
+
+note "installing over a running program is refused"
+status=0
+wine "$setup" /S </dev/null || status=$?
+[ "$status" -eq 2 ] || fail "setup over a running program ended with $status"
+kill -0 "$program" 2>/dev/null || fail "the running program went"
+[ -f "$inst/TIDEMARROW32SE.exe" ] || fail "the program went"
+
+note "installing again keeps the profiles"
+wineserver -k >/dev/null 2>&1 || true
+wait "$program" 2>/dev/null || true
+wineserver -w
+[ -d "$inst/User/DefaultUser" ] || fail "the program made no profile beside itself"
+printf 'kept' >"$inst/User/DefaultUser/marker.txt"
+wine "$setup" /S </dev/null || fail "second setup /S exit status $?"
+wineserver -w
+[ "$(cat "$inst/User/DefaultUser/marker.txt")" = kept ] || fail "installing again lost the profiles"
+
+note "uninstalling silently"
+wine "$inst/uninstall.exe" /S </dev/null || fail "uninstall /S exit status $?"
+wineserver -w
+left=$(cd "$inst" && find . -mindepth 1 -maxdepth 1 | sort | tr '\n' ' ')
+[ "$left" = "./User " ] || fail "left after uninstall: $left"
+[ -f "$inst/User/DefaultUser/marker.txt" ] || fail "the profiles went"
+for link in "${links[@]}"; do
+    [ ! -e "$link" ] || fail "shortcut left: $link"
+done
+[ ! -d "$roaming/Microsoft/Windows/Start Menu/Programs/TIDEMARROW32 SE" ] || fail "Start menu folder left"
+! wine reg query "$key" >/dev/null 2>&1 </dev/null || fail "uninstall entry left"
+
+note "the portable program, unzipped"
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$WINEPREFIX/drive_c/portable"
+portable="$WINEPREFIX/drive_c/portable/TIDEMARROW32 SE"
+wine "$portable/TIDEMARROW32SE.exe" </dev/null >/dev/null 2>&1 &
+program=$!
+shown=""
+for _ in $(seq 1 600); do
+    if xwininfo -root -tree 2>/dev/null | grep -q '"TIDEMARROW32 SE"'; then shown=1; break; fi
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.1
+done
+[ -n "$shown" ] || fail "the unzipped program showed no window"
+for _ in $(seq 1 200); do
+    [ -d "$portable/User/DefaultUser" ] && break
+    sleep 0.1
+done
+[ -d "$portable/User/DefaultUser" ] || fail "the unzipped program keeps no profile beside itself"
+wineserver -k >/dev/null 2>&1 || true
+wait "$program" 2>/dev/null || true
+note "passed"

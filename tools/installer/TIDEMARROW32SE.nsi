@@ -1,0 +1,181 @@
+; The installer of TIDEMARROW32 SE: per user, without administrator rights, into
+; %LOCALAPPDATA%\Programs\TIDEMARROW32 SE. Built by tools/package.sh, which passes:
+;   PRODUCT_TITLE, PRODUCT_VERSION, PRODUCT_VERSION_NUMBERS (a.b.c.d), PRODUCT_ORGANISATION,
+;   PRODUCT_WEB_ADDRESS  - from resources/ProductInfo.h
+;   STAGE                - the folder holding the files to install
+;   OUTFILE              - the installer to write
+;   HAVE_HELP            - defined when the help file is among the staged files
+;   PROJECT_TOP          - the project's top folder (icon, licence)
+; The profiles (User\ beside the program) are never written by the installer: installing over
+; an earlier install keeps them, and the uninstaller removes them only when the user asks.
+
+Unicode true
+SetCompressor /SOLID lzma
+RequestExecutionLevel user
+ManifestSupportedOS all
+
+!include "MUI2.nsh"
+!include "LogicLib.nsh"
+!include "FileFunc.nsh"
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT_TITLE}"
+!define PROGRAM_EXE "TIDEMARROW32SE.exe"
+!define HELP_FILE "${PRODUCT_TITLE}.chm"
+!define SHORTCUT "${PRODUCT_TITLE}.lnk"
+
+Name "${PRODUCT_TITLE} ${PRODUCT_VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$LOCALAPPDATA\Programs\${PRODUCT_TITLE}"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "${PRODUCT_TITLE} ${PRODUCT_VERSION}"
+
+VIProductVersion "${PRODUCT_VERSION_NUMBERS}"
+VIAddVersionKey /LANG=1041 "ProductName" "${PRODUCT_TITLE}"
+VIAddVersionKey /LANG=1041 "ProductVersion" "${PRODUCT_VERSION}"
+VIAddVersionKey /LANG=1041 "CompanyName" "${PRODUCT_ORGANISATION}"
+VIAddVersionKey /LANG=1041 "FileDescription" "${PRODUCT_TITLE} セットアップ"
+VIAddVersionKey /LANG=1041 "FileVersion" "${PRODUCT_VERSION}"
+VIAddVersionKey /LANG=1041 "LegalCopyright" "${PRODUCT_ORGANISATION}"
+
+!define MUI_ICON "${PROJECT_TOP}\resources\pictures\tidemarrow.ico"
+!define MUI_UNICON "${PROJECT_TOP}\resources\pictures\tidemarrow.ico"
+!define MUI_ABORTWARNING
+!define MUI_FINISHPAGE_RUN "$INSTDIR\${PROGRAM_EXE}"
+!define MUI_FINISHPAGE_RUN_NOTCHECKED
+
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_LICENSE "${STAGE}\LICENSE.txt"
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_COMPONENTS
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "Japanese"
+
+; A running TIDEMARROW32 SE (its main window's caption begins with the title) must end first:
+; its files cannot be replaced or removed while it runs. A silent run cannot ask, so it stops.
+!macro CLOSE_RUNNING_PROGRAM un
+Function ${un}CloseRunningProgram
+    Push $0
+    Push $1
+    Push $2
+  retry:
+    StrCpy $0 0
+  next:
+    FindWindow $0 "TMainWindow" "" 0 $0
+    ${If} $0 == 0
+        Goto done
+    ${EndIf}
+    System::Call 'user32::GetWindowTextW(p r0, w .r1, i ${NSIS_MAX_STRLEN})'
+    StrCpy $2 $1 15
+    ${If} $2 != "${PRODUCT_TITLE}"
+        Goto next
+    ${EndIf}
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${PRODUCT_TITLE} が実行中です。$\r$\n${PRODUCT_TITLE} を終了してから「再試行」を押して下さい。" /SD IDCANCEL IDRETRY retry
+    SetErrorLevel 2
+    Quit
+  done:
+    Pop $2
+    Pop $1
+    Pop $0
+FunctionEnd
+!macroend
+!insertmacro CLOSE_RUNNING_PROGRAM ""
+!insertmacro CLOSE_RUNNING_PROGRAM "un."
+
+Function .onInit
+    SetShellVarContext current
+    Call CloseRunningProgram
+FunctionEnd
+
+Section "!${PRODUCT_TITLE}" SectionProgram
+    SectionIn RO
+    SetShellVarContext current
+    SetOutPath "$INSTDIR"
+    File "${STAGE}\${PROGRAM_EXE}"
+    File "${STAGE}\tmerase.exe"
+!ifdef HAVE_HELP
+    File "${STAGE}\${HELP_FILE}"
+!endif
+    File "${STAGE}\Readme.txt"
+    File "${STAGE}\LICENSE.txt"
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+
+    ; The Start menu folder, and the Send To menu, so that files reach the list from Explorer.
+    CreateDirectory "$SMPROGRAMS\${PRODUCT_TITLE}"
+    CreateShortcut "$SMPROGRAMS\${PRODUCT_TITLE}\${SHORTCUT}" "$INSTDIR\${PROGRAM_EXE}" "" "$INSTDIR\${PROGRAM_EXE}" 0
+!ifdef HAVE_HELP
+    CreateShortcut "$SMPROGRAMS\${PRODUCT_TITLE}\${PRODUCT_TITLE} ヘルプ.lnk" "$INSTDIR\${HELP_FILE}"
+!endif
+    CreateShortcut "$SMPROGRAMS\${PRODUCT_TITLE}\${PRODUCT_TITLE} のアンインストール.lnk" "$INSTDIR\uninstall.exe"
+    CreateShortcut "$SENDTO\${SHORTCUT}" "$INSTDIR\${PROGRAM_EXE}" "" "$INSTDIR\${PROGRAM_EXE}" 0
+
+    ; The entry of "Programs and Features".
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT_TITLE}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${PRODUCT_VERSION}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PRODUCT_ORGANISATION}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "URLInfoAbout" "${PRODUCT_WEB_ADDRESS}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PROGRAM_EXE},0"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+    ${GetSize} "$INSTDIR" "/S=0K /G=0" $0 $1 $2
+    IntFmt $0 "0x%08X" $0
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+SectionEnd
+
+Section /o "デスクトップにショートカットを作成" SectionDesktop
+    SetShellVarContext current
+    CreateShortcut "$DESKTOP\${SHORTCUT}" "$INSTDIR\${PROGRAM_EXE}" "" "$INSTDIR\${PROGRAM_EXE}" 0
+SectionEnd
+
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+    !insertmacro MUI_DESCRIPTION_TEXT ${SectionProgram} "プログラム、ヘルプ、スタートメニューと「送る」メニューのショートカット"
+    !insertmacro MUI_DESCRIPTION_TEXT ${SectionDesktop} "デスクトップに ${PRODUCT_TITLE} のショートカットを作ります"
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
+
+Function un.onInit
+    SetShellVarContext current
+    Call un.CloseRunningProgram
+FunctionEnd
+
+Section "un.!${PRODUCT_TITLE}" SectionUninstallProgram
+    SectionIn RO
+    SetShellVarContext current
+    Delete "$INSTDIR\${PROGRAM_EXE}"
+    Delete "$INSTDIR\tmerase.exe"
+    Delete "$INSTDIR\${HELP_FILE}"
+    Delete "$INSTDIR\Readme.txt"
+    Delete "$INSTDIR\LICENSE.txt"
+    Delete "$INSTDIR\uninstall.exe"
+
+    Delete "$SMPROGRAMS\${PRODUCT_TITLE}\${SHORTCUT}"
+    Delete "$SMPROGRAMS\${PRODUCT_TITLE}\${PRODUCT_TITLE} ヘルプ.lnk"
+    Delete "$SMPROGRAMS\${PRODUCT_TITLE}\${PRODUCT_TITLE} のアンインストール.lnk"
+    RMDir "$SMPROGRAMS\${PRODUCT_TITLE}"
+    Delete "$SENDTO\${SHORTCUT}"
+    Delete "$DESKTOP\${SHORTCUT}"
+
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+SectionEnd
+
+; Unticked unless the user ticks it; a silent uninstall never removes the profiles.
+Section /o "un.ユーザープロファイル（設定とリスト）も削除する" SectionUninstallProfiles
+    RMDir /r "$INSTDIR\User"
+SectionEnd
+
+Section "-un.Folder"
+    ; Only when nothing else is left in it (the profiles stay unless removed above).
+    RMDir "$INSTDIR"
+SectionEnd
+
+!insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN
+    !insertmacro MUI_DESCRIPTION_TEXT ${SectionUninstallProgram} "プログラムとショートカット、アンインストール情報を削除します"
+    !insertmacro MUI_DESCRIPTION_TEXT ${SectionUninstallProfiles} "User フォルダ（すべてのユーザープロファイルの設定とリスト）を削除します"
+!insertmacro MUI_UNFUNCTION_DESCRIPTION_END
