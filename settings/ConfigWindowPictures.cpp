@@ -206,7 +206,10 @@ void TConfigWindow::DrawBanner() {
         }
         ui::Font small(MakeTextFont(Handle(), 8, false));
         ui::ScopedSelect selectFont(memory.get(), small.get());
-        Text(memory.get(), 8, 22, kProductWebAddress);
+        // The address without its scheme, so that it fits the band.
+        std::wstring address = kProductWebAddress;
+        if (const auto scheme = address.find(L"://"); scheme != std::wstring::npos) address.erase(0, scheme + 3);
+        Text(memory.get(), 8, 22, address);
     }
     bannerPicture_ = std::move(picture);
     ::SendMessageW(bannerControl_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bannerPicture_.get()));
