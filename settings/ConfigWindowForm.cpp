@@ -123,6 +123,10 @@ bool TConfigWindow::CreatePages() {
         auto page = std::make_unique<ui::Panel>();
         if (!page->Create(Handle(), IDC_CONFIG_PAGE_FIRST + i, area.left, area.top, ui::Width(area), ui::Height(area)))
             return false;
+        // A page paints its whole face before its controls, as a dialog does: a group box
+        // draws only its frame and caption, so its inside must not be left out.
+        ::SetWindowLongPtrW(page->Handle(), GWL_STYLE,
+                            ::GetWindowLongPtrW(page->Handle(), GWL_STYLE) & ~static_cast<LONG_PTR>(WS_CLIPCHILDREN));
         ::ShowWindow(page->Handle(), i == 0 ? SW_SHOW : SW_HIDE);
         (this->*builders[i])(page->Handle());
         pages_[static_cast<std::size_t>(i)] = std::move(page);

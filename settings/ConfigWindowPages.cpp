@@ -60,19 +60,6 @@ LRESULT CALLBACK NoFocusProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     }
 }
 
-// A group box paints only its frame and caption; inside a page that clips its children its
-// inside would stay unpainted, so it fills itself with the button face first (below its
-// siblings, which clip it).
-LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    if (message == WM_PAINT) {
-        ui::WindowDC dc(hwnd);
-        RECT client{};
-        ::GetClientRect(hwnd, &client);
-        ::FillRect(dc.get(), &client, ::GetSysColorBrush(COLOR_BTNFACE));
-    }
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
-}
-
 void InsertHeaderItem(HWND header, int index, const wchar_t* text, int width) {
     HDITEMW item{};
     item.mask = HDI_TEXT | HDI_WIDTH | HDI_FORMAT;
@@ -102,14 +89,7 @@ void SetTextIfChanged(HWND control, const std::wstring& text) {
 
 HWND TConfigWindow::AddChild(HWND page, const wchar_t* className, const std::wstring& text, DWORD style, int x,
                              int y, int width, int height, int id, DWORD exStyle) {
-    const bool group = (style & BS_TYPEMASK) == BS_GROUPBOX && std::wstring(className) == L"BUTTON";
-    HWND control = ui::CreateControl(page, className, text, style | WS_VISIBLE | (group ? WS_CLIPSIBLINGS : 0), x, y,
-                                     width, height, id, exStyle);
-    if (control && group) {
-        ::SetWindowSubclass(control, GroupBoxProc, 0, 0);
-        ::SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
-    return control;
+    return ui::CreateControl(page, className, text, style | WS_VISIBLE, x, y, width, height, id, exStyle);
 }
 
 void TConfigWindow::CreateBasicPage(HWND page) {

@@ -2,7 +2,7 @@
 # Renders the program's windows under Xvfb into docs/screenshots (after ./dev.sh test has
 # built everything): the main window at start, the profile chooser, the main window locked,
 # a real run in progress and its result with the log, the file picker previewing a JPEG, the
-# error report and the about box.
+# error report, the about box and the seven pages of the settings window.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bin="$top/build/bin"
@@ -17,3 +17,6 @@ SHOT_DELAY=6 "$shot" "$out/erase-result.png" "TIDEMARROW32 SE" "$bin/main_window
 SHOT_DELAY=2 "$shot" "$out/file-picker.png" "開く" "$bin/file_picker_demo.exe" 'C:\tidemarrow-picker-demo' demo.jpg 20
 "$shot" "$out/error-report.png" "ErrorLog" "$bin/error_report_demo.exe" 20
 "$shot" "$out/about-box.png" "TIDEMARROW32 SE のバージョン情報" "$bin/dialogs_demo.exe" about 20
+for page in 0 1 2 3 4 5 6; do
+    "$shot" "$out/settings-$page.png" "TIDEMARROW32 SEの設定" "$bin/config_window_demo.exe" "$page" 20
+done
