@@ -222,43 +222,41 @@ TEST_F(SettingsWindow, EveryControlShowsItsSettingAndChangesIt) {
 }
 
 TEST_F(SettingsWindow, DefaultButtonsAskFirstAndKeepThePortAndThePageShown) {
-    WriteConfig("[TIDEMARROW]\r\n#SSTP_Port=12345\r\n#ShowGrid=1\r\n#RemoveReadOnly=1\r\n#Erase=2\r\n");
+    WriteConfig("[TIDEMARROW]\r\n#SSTP_Port=12345\r\n#ShowGrid=1\r\n#RemoveReadOnly=1\r\n#Erase=2\r\n"
+                "#CustomMode=2\r\n#IE_TOOL_01=2\r\n#Sound=1\r\n");
     Make();
+    const auto answer = [this](int button, int reply) {
+        DialogAnswerer box(L"確認", reply);
+        Click(button);
+        EXPECT_TRUE(box.Wait());
+        return box.Text();
+    };
+    // One changed setting per page, 基本設定 to サウンド設定.
+    const std::function<bool()> changed[] = {[&] { return W().ShowGrid(); },      [&] { return W().RemoveReadOnly(); },
+                                             [&] { return W().Erase() == 2; },    [&] { return W().CustomMode() == 2; },
+                                             [&] { return W().IETool01() == 2; }, [&] { return W().Sound(); }};
     ASSERT_TRUE(ShowWhile([&] {
         W().ShowPage(1);
-        {
-            DialogAnswerer no(L"確認", IDNO);
-            Click(IDC_CONFIG_PAGE_DEFAULTS);
-            ASSERT_TRUE(no.Wait());
-            EXPECT_NE(no.Text().find(L"このページの設定を初期値へ戻しますか？　"), std::wstring::npos);
-        }
+        EXPECT_NE(answer(IDC_CONFIG_PAGE_DEFAULTS, IDNO).find(L"このページの設定を初期値へ戻しますか？　"),
+                  std::wstring::npos);
         EXPECT_TRUE(W().RemoveReadOnly()) << "No changes nothing";
-        {
-            DialogAnswerer yes(L"確認", IDYES);
-            Click(IDC_CONFIG_PAGE_DEFAULTS);
-            ASSERT_TRUE(yes.Wait());
+        for (int page = 0; page < 6; ++page) {
+            W().ShowPage(page);
+            answer(IDC_CONFIG_PAGE_DEFAULTS, IDYES);
+            EXPECT_FALSE(changed[page]()) << page;
+            if (page < 5) EXPECT_TRUE(changed[page + 1]()) << "the next page is untouched " << page;
         }
-        EXPECT_FALSE(W().RemoveReadOnly());
-        EXPECT_FALSE(Checked(IDC_CONFIG_READ_ONLY));
-        EXPECT_TRUE(W().ShowGrid()) << "another page's setting";
+        EXPECT_FALSE(Checked(IDC_CONFIG_SOUND));
+        EXPECT_FALSE(Enabled(IDC_CONFIG_SOUND_OPEN));
 
+        Click(IDC_CONFIG_BASIC_FIRST + 6);  // grid lines on again
         W().ShowPage(2);
-        {
-            DialogAnswerer no(L"確認", IDNO);
-            Click(IDC_CONFIG_ALL_DEFAULTS);
-            ASSERT_TRUE(no.Wait());
-            EXPECT_NE(no.Text().find(L"すべての設定を初期値に戻します。よろしいですか？　"), std::wstring::npos);
-        }
+        EXPECT_NE(answer(IDC_CONFIG_ALL_DEFAULTS, IDNO).find(L"すべての設定を初期値に戻します。よろしいですか？　"),
+                  std::wstring::npos);
         EXPECT_TRUE(W().ShowGrid());
-        {
-            DialogAnswerer yes(L"確認", IDYES);
-            Click(IDC_CONFIG_ALL_DEFAULTS);
-            ASSERT_TRUE(yes.Wait());
-        }
+        answer(IDC_CONFIG_ALL_DEFAULTS, IDYES);
         EXPECT_FALSE(W().ShowGrid());
         EXPECT_FALSE(Checked(IDC_CONFIG_BASIC_FIRST + 6));
-        EXPECT_EQ(W().Erase(), 0);
-        EXPECT_EQ(Choice(IDC_CONFIG_MODE_CHOICE), 0);
         EXPECT_EQ(W().SSTPPort(), 12345);
         EXPECT_EQ(W().ShownPage(), 2);
         EXPECT_EQ(W().PageDefaultButtonPage(), 2);
