@@ -383,6 +383,7 @@ LRESULT TConfigWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return MAKELRESULT(IDC_CONFIG_CLOSE, DC_HASDEFID);
     case WM_ACTIVATE:
         focus_.Activate(Handle(), wParam);
+        if (LOWORD(wParam) != WA_INACTIVE) return 0;
         break;
     case WM_CLOSE:
         // The close box closes a modal show; the window itself lives until the program ends.
