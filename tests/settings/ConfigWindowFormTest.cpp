@@ -71,33 +71,28 @@ protected:
     Texts ListBoxTexts() {
         Texts texts;
         HWND list = C(IDC_CONFIG_EXCLUSION_LIST);
-        const auto count = static_cast<int>(::SendMessageW(list, LB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            std::wstring text(static_cast<std::size_t>(::SendMessageW(list, LB_GETTEXTLEN, i, 0)), L'\0');
-            ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        for (int i = 0; i < ::SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) {
+            wchar_t text[32] = {};
+            ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
             texts.push_back(text);
         }
         return texts;
     }
-    // The custom view's rows: the extension, with the level's image index in front.
+    // The custom view's rows: the level's image index, ":", the extension.
     Texts ViewRows() {
         Texts rows;
         HWND view = C(IDC_CONFIG_CUSTOM_VIEW);
-        const auto count = static_cast<int>(::SendMessageW(view, LVM_GETITEMCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < ::SendMessageW(view, LVM_GETITEMCOUNT, 0, 0); ++i) {
             wchar_t text[32] = {};
             LVITEMW item{};
-            item.mask = LVIF_IMAGE | LVIF_TEXT;
+            item.mask = LVIF_IMAGE;
             item.iItem = i;
+            ::SendMessageW(view, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
             item.iSubItem = 1;
             item.pszText = text;
             item.cchTextMax = 32;
             ::SendMessageW(view, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-            LVITEMW image{};
-            image.mask = LVIF_IMAGE;
-            image.iItem = i;
-            ::SendMessageW(view, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&image));
-            rows.push_back(std::to_wstring(image.iImage) + L":" + text);
+            rows.push_back(std::to_wstring(item.iImage) + L":" + text);
         }
         return rows;
     }
