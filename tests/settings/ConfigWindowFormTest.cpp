@@ -239,7 +239,9 @@ TEST_F(SettingsWindow, DefaultButtonsAskFirstAndKeepThePortAndThePageShown) {
             W().ShowPage(page);
             answer(IDC_CONFIG_PAGE_DEFAULTS, IDYES);
             EXPECT_FALSE(changed[page]()) << page;
-            if (page < 5) EXPECT_TRUE(changed[page + 1]()) << "the next page is untouched " << page;
+            if (page < 5) {
+                EXPECT_TRUE(changed[page + 1]()) << "the next page is untouched " << page;
+            }
         }
         EXPECT_FALSE(Checked(IDC_CONFIG_SOUND));
         EXPECT_FALSE(Enabled(IDC_CONFIG_SOUND_OPEN));
