@@ -138,7 +138,7 @@ public:
     HIMAGELIST ModeIcons() const { return modeIcons_.get(); }
     // Shows the window modally on page 基本設定 (FormShow); returns when it closes.
     int ShowSettings();
-    // The page shown; a change as the user makes it by clicking a tab.
+    // The page shown; showing another as a click on its tab does.
     int ShownPage() const;
     void ShowPage(int page);
     // The page the page-default button sits on.
@@ -150,7 +150,8 @@ public:
     // Opens the banner's web address; tests replace it so that no browser starts.
     std::function<void(HWND owner, const std::wstring& address)> OpenWebAddress;
 
-    // Files found unreadable at the last load; they are not written over this session.
+    // True for a settings file ("Config.ini", "remove.txt", "customerase.txt") that a load of
+    // this session could not read and no load has read since: no save writes it.
     bool Unreadable(const std::wstring& name) const { return unreadable_.count(name) != 0; }
 
 protected:
