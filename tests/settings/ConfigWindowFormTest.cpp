@@ -45,7 +45,19 @@ protected:
     // Shows the window modally while `steps` run inside it, then presses "閉じる(&C)".
     bool ShowWhile(const std::function<void()>& steps) {
         ModalScript script;
-        script.UntilShown(W().Handle()).Do(steps).Do([this] { Click(IDC_CONFIG_CLOSE); });
+        // Shown again soon after it was hidden, the window can lose the activation to the
+        // display's late news of its hiding; it is activated again, as a click on it would.
+        const HWND self = W().Handle();
+        auto settled = std::make_shared<int>(0);
+        script.Until([self, settled] {
+            ::GetQueueStatus(QS_ALLINPUT);
+            if (::IsWindowVisible(self) && ::GetForegroundWindow() != self) ::SetForegroundWindow(self);
+            const bool shown = ::IsWindowVisible(self) && ::GetForegroundWindow() == self &&
+                               !::GetUpdateRect(self, nullptr, FALSE);
+            *settled = shown ? *settled + 1 : 0;
+            return *settled >= 3;
+        });
+        script.Do(steps).Do([this] { Click(IDC_CONFIG_CLOSE); });
         const bool ran = script.Run(W().Handle(), [this] { W().ShowSettings(); });
         // The display takes in the hidden window before anything shows it again.
         PumpUntil([this] { return ::GetForegroundWindow() != W().Handle(); }, 3000);
