@@ -440,6 +440,8 @@ void TMainWindow::FormCreate() {
     } else {
         // 14. The profile's settings and lists.
         TConfigWindow& config = application_.CreateConfigWindow();
+        config.Create(Handle());
+        config.SetModeIcons(ImageList3.get());
         config.SetProfileFolder(programFolder_ + L"User\\" + ProfileName);
         config.SetProfileName(ProfileName);
         config.LoadSettings();

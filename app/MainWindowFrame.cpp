@@ -140,7 +140,6 @@ void TMainWindow::Action15Execute() {
 // --- actions whose behaviour belongs to other parts: their call sites ---
 
 void TMainWindow::Action3Execute() { ::PostMessageW(Handle(), WM_CLOSE, 0, 0); }
-void TMainWindow::Action7Execute() {}   // shell commands: settings window
 
 // --- closing ---
 

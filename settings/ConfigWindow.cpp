@@ -7,6 +7,7 @@
 #include "common/Assertions.h"
 #include "common/Paths.h"
 #include "settings/IniFile.h"
+#include "ui/Window.h"
 
 namespace {
 
@@ -24,13 +25,24 @@ SoundPlayer& Player() {
 // An index read from the file that is no position in its list leaves nothing chosen.
 int IndexWithin(int value, int count) { return value >= 0 && value < count ? value : -1; }
 
+// True when the file can be opened for reading (another program may hold it shut).
+bool CanOpenForReading(const std::wstring& path) {
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(file);
+    return true;
+}
+
+constexpr wchar_t kConfigName[] = L"Config.ini";
+
 }  // namespace
 
 TConfigWindow* ConfigWindow() { return g_configWindow; }
 
 SoundPlayer SetSoundPlayer(SoundPlayer player) { return std::exchange(Player(), std::move(player)); }
 
-TConfigWindow::TConfigWindow() {
+TConfigWindow::TConfigWindow() : OpenWebAddress(ui::ShellOpenWebAddress) {
     ApplyAllDefaults();
     if (!g_configWindow) g_configWindow = this;
 }
@@ -41,6 +53,8 @@ TConfigWindow::~TConfigWindow() {
     } catch (...) {
         // The report of the failing step has been made; the program is ending.
     }
+    // The window goes while the pictures and icons its controls show still exist.
+    if (Handle()) ::DestroyWindow(Handle());
     if (g_configWindow == this) g_configWindow = nullptr;
 }
 
@@ -59,48 +73,68 @@ std::wstring TConfigWindow::DataFolder() const { return profileFolder_ + L"\\Sav
 void TConfigWindow::LoadSettings() {
     if (profileFolder_.empty() || !DirectoryExists(profileFolder_)) return;
     if (!FileExists(ConfigPath())) return;
-    try {
-        const IniSection ini(ConfigPath(), kSection);
-        Settings read = values_;
-        read.Erase = IndexWithin(ini.ReadInteger(L"#Erase", 0), kEraseModeCount);
-        read.Dropfile = ini.ReadBool(L"#Dropfile", true);
-        read.WarningClose = ini.ReadBool(L"#Warning close", true);
-        read.RemoveEnable = ini.ReadBool(L"#Remove enable", false);
-        read.EraseHighspeed = ini.ReadBool(L"#Erase highspeed", false);
-        read.ErrorReport = ini.ReadBool(L"#Error report", true);
-        read.UseExitFunction = ini.ReadBool(L"#UseExitFunction", true);
-        read.UseSSTP = ini.ReadBool(L"#Use SSTP", false);
-        read.SSTPPort = static_cast<std::uint16_t>(ini.ReadInteger(L"#SSTP_Port", 9801) & 0xFFFF);
-        read.ShowGrid = ini.ReadBool(L"#ShowGrid", false);
-        read.Sound = ini.ReadBool(L"#Sound", false);
-        read.SoundFile = ini.ReadString(L"#SoundFile", L"");
-        read.IETool01 = IndexWithin(ini.ReadInteger(L"#IE_TOOL_01", 0), kEraseLevelCount);
-        read.IETools02 = IndexWithin(ini.ReadInteger(L"#IE_TOOLS_02", 1), kEraseLevelCount);
-        read.ETools01 = IndexWithin(ini.ReadInteger(L"#E_TOOLS_01", 0), kEraseLevelCount);
-        read.CustomMode = IndexWithin(ini.ReadInteger(L"#CustomMode", 0), kEraseLevelCount);
-        read.ShowUserName = ini.ReadBool(L"#ShowUserName", false);
-        read.AutoIn = ini.ReadBool(L"#AutoIn", false);
-        read.RemoveReadOnly = ini.ReadBool(L"#RemoveReadOnly", false);
-        values_ = std::move(read);
-    } catch (...) {
-        RaiseAssertion(AssertSite::ConfigIniWrite);
-        return;
+    if (!CanOpenForReading(ConfigPath())) {
+        // The fields keep what they hold; the file is not written over this session.
+        MarkUnreadable(kConfigName, ConfigPath());
+    } else {
+        MarkReadable(kConfigName);
+    }
+    if (!Unreadable(kConfigName)) {
+        try {
+            const IniSection ini(ConfigPath(), kSection);
+            Settings read = values_;
+            read.Erase = IndexWithin(ini.ReadInteger(L"#Erase", 0), kEraseModeCount);
+            read.Dropfile = ini.ReadBool(L"#Dropfile", true);
+            read.WarningClose = ini.ReadBool(L"#Warning close", true);
+            read.RemoveEnable = ini.ReadBool(L"#Remove enable", false);
+            read.EraseHighspeed = ini.ReadBool(L"#Erase highspeed", false);
+            read.ErrorReport = ini.ReadBool(L"#Error report", true);
+            read.UseExitFunction = ini.ReadBool(L"#UseExitFunction", true);
+            read.UseSSTP = ini.ReadBool(L"#Use SSTP", false);
+            read.SSTPPort = static_cast<std::uint16_t>(ini.ReadInteger(L"#SSTP_Port", 9801) & 0xFFFF);
+            read.ShowGrid = ini.ReadBool(L"#ShowGrid", false);
+            read.Sound = ini.ReadBool(L"#Sound", false);
+            read.SoundFile = ini.ReadString(L"#SoundFile", L"");
+            read.IETool01 = IndexWithin(ini.ReadInteger(L"#IE_TOOL_01", 0), kEraseLevelCount);
+            read.IETools02 = IndexWithin(ini.ReadInteger(L"#IE_TOOLS_02", 1), kEraseLevelCount);
+            read.ETools01 = IndexWithin(ini.ReadInteger(L"#E_TOOLS_01", 0), kEraseLevelCount);
+            read.CustomMode = IndexWithin(ini.ReadInteger(L"#CustomMode", 0), kEraseLevelCount);
+            read.ShowUserName = ini.ReadBool(L"#ShowUserName", false);
+            read.AutoIn = ini.ReadBool(L"#AutoIn", false);
+            read.RemoveReadOnly = ini.ReadBool(L"#RemoveReadOnly", false);
+            values_ = std::move(read);
+        } catch (...) {
+            RaiseAssertion(AssertSite::ConfigIniWrite);
+            return;
+        }
     }
     LoadLists();
     UpdateSoundControls();
+    ShowValues();
+}
+
+void TConfigWindow::MarkUnreadable(const std::wstring& name, const std::wstring& path) {
+    unreadable_.insert(name);
+    if (!told_.insert(name).second) return;
+    const std::wstring text = L"設定ファイル \"" + path + L"\" を読み込めませんでした。\r\n" +
+                              L"このファイルには今回の起動中は保存しません（この部分の設定の変更も保存されません）。";
+    ::MessageBoxW(owner_, text.c_str(), L"エラー", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void TConfigWindow::SaveSettings() {
     if (profileFolder_.empty() || !DirectoryExists(profileFolder_)) return;
-    bool written = false;
-    try {
-        written = WriteSettingsFile();
-    } catch (...) {
-        written = false;
-    }
-    if (!written) {
-        RaiseAssertion(AssertSite::ConfigIniWrite);
-        return;
+    // A file that could not be read is left as it is.
+    if (!Unreadable(kConfigName)) {
+        bool written = false;
+        try {
+            written = WriteSettingsFile();
+        } catch (...) {
+            written = false;
+        }
+        if (!written) {
+            RaiseAssertion(AssertSite::ConfigIniWrite);
+            return;
+        }
     }
     SaveLists();
 }
@@ -126,7 +160,12 @@ bool TConfigWindow::WriteSettingsFile() {
 }
 
 void TConfigWindow::SetActivePage(int page) {
-    if (page >= 0 && page < kPageCount) activePage_ = page;
+    if (page < 0 || page >= kPageCount) return;
+    activePage_ = page;
+    if (pageControl_ && Handle()) {
+        ::SendMessageW(pageControl_, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
+        PagesChange();
+    }
 }
 
 void TConfigWindow::ApplyPageDefaults(int page) {
@@ -171,6 +210,7 @@ void TConfigWindow::ApplyPageDefaults(int page) {
         default:
             break;
     }
+    ShowValues();
 }
 
 void TConfigWindow::ApplyAllDefaults() {

@@ -1,18 +1,30 @@
 #pragma once
 
 // The settings of the profile in use and the two extension lists. The single instance of
-// TConfigWindow holds them for the whole program: the settings window shows and edits this
-// state, and every other part asks it through the accessors below.
+// TConfigWindow holds them for the whole program: its window (made once, hidden, and shown
+// only modally) shows and edits this state, and every other part asks it through the
+// accessors below. Without its window the object is the plain store.
+//
+//   TConfigWindow config;
+//   config.Create(mainWindow);            // the hidden window
+//   config.SetModeIcons(modeIcons);       // Speed, Normal, High, Custom
+//   config.SetProfileFolder(folder); config.LoadSettings();
+//   config.ShowSettings();                // modal; every change is in force at once
 
 #include <windows.h>
 
 #include <array>
 #include <functional>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "common/Types.h"
 #include "settings/Settings.h"
+#include "ui/Controls.h"
+#include "ui/Form.h"
+#include "ui/Gdi.h"
 
 // One row of the custom view: the level's icon and the extension.
 struct CustomViewRow {
@@ -23,13 +35,20 @@ struct CustomViewRow {
 enum class ExtensionList { Exclusion, Custom };
 enum class EntryMode { Add, Lookup };
 
-class TConfigWindow {
+class TConfigWindow : public ui::Form {
 public:
     static constexpr int kPageCount = 7;
+    static constexpr const wchar_t* kClassName = L"TConfigWindow";
+    static constexpr int kClientWidth = 583;
+    static constexpr int kClientHeight = 368;
+    static constexpr int kModePictureWidth = 425;
+    static constexpr int kModePictureHeight = 121;
+    static constexpr int kDetailsWidth = 573;
+    static constexpr int kDetailsHeight = 310;
 
     TConfigWindow();
     // Saves the settings and lists.
-    ~TConfigWindow();
+    ~TConfigWindow() override;
     TConfigWindow(const TConfigWindow&) = delete;
     TConfigWindow& operator=(const TConfigWindow&) = delete;
 
@@ -110,12 +129,126 @@ public:
     // The window that owns message boxes (the settings window once it is shown).
     void SetOwnerWindow(HWND owner) { owner_ = owner; }
 
+    // --- the window ---
+    // Makes the hidden window with its seven pages, centred on `owner` (FormCreate). False when
+    // it cannot be made; the store works without it.
+    bool Create(HWND owner);
+    // Start-up hands over the four mode icons (Speed, Normal, High, Custom); they are copied.
+    void SetModeIcons(HIMAGELIST icons);
+    HIMAGELIST ModeIcons() const { return modeIcons_.get(); }
+    // Shows the window modally on page 基本設定 (FormShow); returns when it closes.
+    int ShowSettings();
+    // The page shown; showing another as a click on its tab does.
+    int ShownPage() const;
+    void ShowPage(int page);
+    // The page the page-default button sits on.
+    int PageDefaultButtonPage() const { return pageDefaultButtonPage_; }
+    // A control of the window or its pages by identifier (ConfigWindowIds.h); null when none.
+    HWND Control(int id) const;
+    HBITMAP ModePicture() const { return modePicture_.get(); }
+    HBITMAP DetailsPicture() const { return detailsPicture_.get(); }
+    // Opens the banner's web address; tests replace it so that no browser starts.
+    std::function<void(HWND owner, const std::wstring& address)> OpenWebAddress;
+
+    // True for a settings file ("Config.ini", "remove.txt", "customerase.txt") that a load of
+    // this session could not read and no load has read since: no save writes it.
+    bool Unreadable(const std::wstring& name) const { return unreadable_.count(name) != 0; }
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
 private:
     std::vector<std::wstring>& ListOf(ExtensionList list);
     int& SelectionOf(ExtensionList list);
     // Enables or disables the sound file controls after the Sound setting.
-    void UpdateSoundControls() {}
+    void UpdateSoundControls();
     bool WriteSettingsFile();
+    // A file that exists but cannot be read: remembered, so that no save writes over it, and
+    // the user told once per file.
+    void MarkUnreadable(const std::wstring& name, const std::wstring& path);
+    void MarkReadable(const std::wstring& name) {
+        unreadable_.erase(name);
+        told_.erase(name);
+    }
+
+    // --- the window (ConfigWindowForm.cpp, ConfigWindowPages.cpp, ConfigWindowPictures.cpp) ---
+    bool CreatePages();
+    void CreateBasicPage(HWND page);
+    void CreateExclusionPage(HWND page);
+    void CreateModePage(HWND page);
+    void CreateCustomPage(HWND page);
+    void CreateToolsPage(HWND page);
+    void CreateSoundPage(HWND page);
+    void CreateDetailsPage(HWND page);
+    HWND AddChild(HWND page, const wchar_t* className, const std::wstring& text, DWORD style, int x, int y,
+                  int width, int height, int id, DWORD exStyle = 0);
+    void FillChoices();
+    // Shows the settings and lists in the controls (the store is the truth).
+    void ShowValues();
+    void ShowExclusionList();
+    void ShowCustomView();
+    void FormShow();
+    void PagesChange();
+    void MovePageDefaultButton(int page);
+    bool HandleCommand(WPARAM wParam, LPARAM lParam);
+    bool HandleNotify(const NMHDR& header, LRESULT& result);
+    void BasicCheckClick(int index);
+    void ChoiceChange(int id);
+    void CloseClick();
+    void AllDefaultsClick();
+    void PageDefaultsClick();
+    void ExclusionAddClick();
+    void ExclusionRemoveClick();
+    void CustomAddClick();
+    void CustomRemoveClick();
+    void SoundClick();
+    void SoundOpenClick();
+    void BannerClick();
+    void CustomViewClick();
+    std::wstring BoxText(int id) const;
+    // Pictures.
+    void LoadDetailsBackground();
+    void DrawModeInfo();
+    void DrawDetails();
+    void DrawBanner();
+    void DrawSoundIcon();
+    bool DrawModePictureItem(const DRAWITEMSTRUCT& item) const;
+
+    ui::ImageList modeIcons_;
+    ui::Font windowFont_;
+    HWND pageControl_ = nullptr;
+    std::array<std::unique_ptr<ui::Panel>, kPageCount> pages_;
+    HWND closeButton_ = nullptr;
+    HWND allDefaultsButton_ = nullptr;
+    HWND pageDefaultButton_ = nullptr;
+    int pageDefaultButtonPage_ = 0;
+    std::array<HWND, 11> basicChecks_{};
+    HWND exclusionListBox_ = nullptr;
+    HWND exclusionEdit_ = nullptr;
+    HWND readOnlyCheck_ = nullptr;
+    ui::ComboBoxEx eraseModeChoice_;
+    ui::ComboBoxEx customLevelChoice_;
+    ui::ComboBoxEx cacheLevelChoice_;
+    ui::ComboBoxEx cookieLevelChoice_;
+    ui::ComboBoxEx historyLevelChoice_;
+    HWND modePictureControl_ = nullptr;
+    HWND customViewControl_ = nullptr;
+    HWND customEdit_ = nullptr;
+    HWND soundCheck_ = nullptr;
+    HWND soundFileLabel_ = nullptr;
+    HWND soundPathBox_ = nullptr;
+    HWND soundOpenButton_ = nullptr;
+    HWND soundIconControl_ = nullptr;
+    HWND detailsControl_ = nullptr;
+    HWND bannerControl_ = nullptr;
+    ui::Bitmap modePicture_;
+    ui::Bitmap detailsPicture_;
+    ui::Bitmap bannerPicture_;
+    ui::Bitmap soundIconPicture_;
+    bool showingValues_ = false;
+    ui::FocusKeeper focus_;
+    std::set<std::wstring> unreadable_;
+    std::set<std::wstring> told_;
 
     Settings values_;
     std::wstring profileFolder_;

@@ -36,6 +36,9 @@ const Tag kTags[] = {
     {L" [High]", EraseLevel::High},
 };
 
+constexpr wchar_t kRemoveFile[] = L"remove.txt";
+constexpr wchar_t kCustomFile[] = L"customerase.txt";
+
 // Characters no entry may hold, in the order they are checked.
 const wchar_t* const kForbidden[] = {L".", L"/", L"　", L"?", L","};
 
@@ -117,20 +120,24 @@ EraseLevel TConfigWindow::CustomLevelFor(const std::wstring& extension) {
 void TConfigWindow::LoadLists() {
     const std::wstring folder = DataFolder();
     if (!DirectoryExists(folder)) ::CreateDirectoryW(folder.c_str(), nullptr);
-    try {
+    // Each file on its own: one that exists but cannot be read keeps its list as it is and is
+    // not written over this session; the other is still read.
+    const auto load = [&](const wchar_t* name, std::vector<std::wstring>& list) {
+        const std::wstring path = folder + L"\\" + name;
+        if (!FileExists(path)) return;
         std::vector<std::wstring> lines;
-        const std::wstring removePath = folder + L"\\remove.txt";
-        if (FileExists(removePath)) {
-            if (!ReadTextFile(removePath, lines)) throw std::runtime_error("remove.txt");
-            exclusionList_ = std::move(lines);
-            exclusionSelected_ = -1;
+        if (!ReadTextFile(path, lines)) {
+            RaiseAssertion(AssertSite::ConfigListFiles);
+            MarkUnreadable(name, path);
+            return;
         }
-        const std::wstring customPath = folder + L"\\customerase.txt";
-        if (FileExists(customPath)) {
-            lines.clear();
-            if (!ReadTextFile(customPath, lines)) throw std::runtime_error("customerase.txt");
-            customTable_ = std::move(lines);
-        }
+        MarkReadable(name);
+        list = std::move(lines);
+        if (&list == &exclusionList_) exclusionSelected_ = -1;
+    };
+    try {
+        load(kRemoveFile, exclusionList_);
+        load(kCustomFile, customTable_);
         RebuildCustomView();
     } catch (...) {
         RaiseAssertion(AssertSite::ConfigListFiles);
@@ -141,10 +148,13 @@ void TConfigWindow::SaveLists() {
     const std::wstring folder = DataFolder();
     if (!DirectoryExists(folder)) ::CreateDirectoryW(folder.c_str(), nullptr);
     try {
-        // A list with no entries is not written: its file keeps what it held.
-        if (!exclusionList_.empty() && !WriteTextFile(folder + L"\\remove.txt", exclusionList_))
+        // A list with no entries is not written: its file keeps what it held. Neither is a
+        // file that could not be read when the profile was loaded.
+        if (!exclusionList_.empty() && !Unreadable(kRemoveFile) &&
+            !WriteTextFile(folder + L"\\" + kRemoveFile, exclusionList_))
             throw std::runtime_error("remove.txt");
-        if (!customTable_.empty() && !WriteTextFile(folder + L"\\customerase.txt", customTable_))
+        if (!customTable_.empty() && !Unreadable(kCustomFile) &&
+            !WriteTextFile(folder + L"\\" + kCustomFile, customTable_))
             throw std::runtime_error("customerase.txt");
         RebuildCustomView();
     } catch (...) {
@@ -223,4 +233,5 @@ void TConfigWindow::RebuildCustomView() {
         }
     }
     if (!customView_.empty()) customSelected_ = 0;
+    ShowCustomView();
 }

@@ -2,8 +2,8 @@
 # Renders the program's windows under Xvfb into docs/screenshots (after ./dev.sh test has
 # built everything): the main window at start, the profile chooser, the main window locked,
 # a real run in progress and its result with the log, the history tools before and during a
-# run, the file picker previewing a JPEG, the error report, the help viewer, the about box and
-# the two profile windows.
+# run, the file picker previewing a JPEG, the error report, the help viewer, the about box,
+# the two profile windows and the seven pages of the settings window.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bin="$top/build/bin"
@@ -25,3 +25,6 @@ SHOT_DELAY=3 "$shot" "$out/help-viewer.png" "TIDEMARROW32 SE ヘルプ" "$bin/ma
 "$shot" "$out/about-box.png" "TIDEMARROW32 SE のバージョン情報" "$bin/dialogs_demo.exe" about 20
 "$shot" "$out/profile-chooser.png" "TIDEMARROW32 SE" "$bin/profile_windows_demo.exe" chooser 20
 "$shot" "$out/profile-manager.png" "TIDEMARROW32 SE [DefaultUser]" "$bin/profile_windows_demo.exe" manager 20
+for page in 0 1 2 3 4 5 6; do
+    "$shot" "$out/settings-$page.png" "TIDEMARROW32 SEの設定" "$bin/config_window_demo.exe" "$page" 20
+done

@@ -178,7 +178,7 @@ TEST_F(ExtensionLists, RemovingTheSelectedRowRemovesExactlyThatEntry) {
     EXPECT_EQ(config.Entries(ExtensionList::Custom).size(), 32u);
 }
 
-TEST_F(ExtensionLists, UnreadableOrUnwritableListFileIsReportedAndTheRestSkipped) {
+TEST_F(ExtensionLists, UnreadableOrUnwritableListFileIsReportedAndKeepsWhatItHolds) {
     WriteConfig("[TIDEMARROW]\r\n");
     MakeDataFolder();
     ASSERT_TRUE(WriteBytes(DataPath(L"remove.txt"), "abc\r\n"));
@@ -187,9 +187,12 @@ TEST_F(ExtensionLists, UnreadableOrUnwritableListFileIsReportedAndTheRestSkipped
         UniqueFileLock lock(DataPath(L"remove.txt"));
         TConfigWindow config;
         config.SetProfileFolder(profile_);
+        DialogAnswerer box(L"エラー", IDOK);
         config.LoadSettings();
+        EXPECT_TRUE(box.Wait()) << "the user is told the file will not be saved";
         EXPECT_EQ(config.Entries(ExtensionList::Exclusion).size(), 8u);
-        EXPECT_EQ(config.Entries(ExtensionList::Custom), kSortedCustom) << "the steps after the failure are skipped";
+        EXPECT_EQ(config.Entries(ExtensionList::Custom), std::vector<std::wstring>{L"abc [High]"})
+            << "the other list is still read";
         EXPECT_EQ(ReportMessages(), std::vector<std::wstring>{L"除外設定読み込みエラー"});
         config.SetProfileFolder(L"");  // nothing to save when it is freed
     }

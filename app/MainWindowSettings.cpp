@@ -1,0 +1,18 @@
+// The settings command: the settings window, then save, reload and apply.
+
+#include "app/Application.h"
+#include "app/MainWindow.h"
+#include "notify/CompanionNotify.h"
+#include "notify/SSTP.h"
+#include "settings/ConfigWindow.h"
+
+void TMainWindow::Action7Execute() {
+    TConfigWindow* config = application_.Config();
+    if (!config) return;
+    if (SSTP1) NotifyCompanion(*SSTP1, config, CompanionNotice::Settings);
+    config->ShowSettings();
+    // However the window was closed, its close box included.
+    config->SaveSettings();
+    config->LoadSettings();
+    ApplyDisplaySettings();
+}

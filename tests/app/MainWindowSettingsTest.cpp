@@ -1,0 +1,68 @@
+#include "settings/ConfigWindowIds.h"
+#include "notify/SSTP.h"
+#include "tests/app/WorkflowFixture.h"
+#include "tests/notify/ExpectedScripts.h"
+#include "tests/notify/NotifyTestSupport.h"
+#include "tests/profiles/ModalScript.h"
+#include "ui/Window.h"
+
+namespace {
+
+using SettingsCommandTest = WorkflowTest;
+
+TEST_F(SettingsCommandTest, NotifiesThenChangesApplyAtOnceAndAreSavedAfterTheCloseBox) {
+    WriteConfig({L"#ShowGrid=0", L"#ShowUserName=0", L"#Use SSTP=1"});
+    Make();
+    CompanionWindow companion;
+    LoopbackListener listener(window->Notifier()->Port());
+    ASSERT_TRUE(listener.Listening());
+    ASSERT_FALSE(List().GridLines());
+    HWND settings = Config().Handle();
+    ASSERT_NE(settings, nullptr) << "made hidden at start";
+    EXPECT_FALSE(::IsWindowVisible(settings));
+    HWND main = window->Handle();
+    ModalScript script;
+    script.UntilShown(settings).Do([&] {
+        EXPECT_EQ(Config().ShownPage(), 0);
+        ::SendMessageW(Config().Control(IDC_CONFIG_BASIC_FIRST + 6), BM_CLICK, 0, 0);  // grid lines
+        ::SendMessageW(Config().Control(IDC_CONFIG_BASIC_FIRST + 8), BM_CLICK, 0, 0);  // user name
+        // The main window refuses to close while the settings window shows.
+        ::SendMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(::IsWindow(main));
+        ::SendMessageW(settings, WM_CLOSE, 0, 0);  // the close box
+    });
+    ASSERT_TRUE(script.Run(settings, [&] { Command(7); }));
+    EXPECT_EQ(listener.Wait().bytes, ExpectedRequest(kSettingsScriptBytes));
+    EXPECT_FALSE(::IsWindowVisible(settings));
+    EXPECT_TRUE(::IsWindow(settings)) << "kept for the next show";
+    EXPECT_TRUE(List().GridLines());
+    EXPECT_EQ(ui::WindowText(main), L"TIDEMARROW32 SE DefaultUser");
+    const std::string saved = ReadBytes(Profile() + L"\\Config.ini");
+    EXPECT_NE(saved.find("#ShowGrid=1\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("#ShowUserName=1\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsCommandTest, UnreadableCustomTableAtStartIsTheSameAfterTheProgramEnds) {
+    WriteConfig({L"#Warning close=0"});
+    ::CreateDirectoryW(Savedat().c_str(), nullptr);
+    const std::string table = "abc [High]\r\nxyz [Normal]\r\n";
+    ASSERT_TRUE(WriteBytes(Savedat() + L"\\customerase.txt", table));
+    {
+        UniqueFileLock lock(Savedat() + L"\\customerase.txt");
+        DialogAnswerer box(L"エラー", IDOK);
+        Make();
+        ASSERT_TRUE(box.Wait());
+        EXPECT_NE(box.Text().find(L"customerase.txt"), std::wstring::npos);
+    }
+    EXPECT_EQ(Config().Entries(ExtensionList::Custom).size(), 33u);
+    // The settings command saves and loads again, and the program's end saves once more.
+    ModalScript script;
+    script.UntilShown(Config().Handle()).Do([&] { ::SendMessageW(Config().Handle(), WM_CLOSE, 0, 0); });
+    ASSERT_TRUE(script.Run(Config().Handle(), [&] { Command(7); }));
+    EXPECT_EQ(ReadBytes(Savedat() + L"\\customerase.txt"), table);
+    ASSERT_TRUE(CloseWindow());
+    EXPECT_EQ(ReadBytes(Savedat() + L"\\customerase.txt"), table);
+    EXPECT_TRUE(FileExists(Savedat() + L"\\remove.txt")) << "the rest is saved as usual";
+}
+
+}  // namespace
