@@ -145,6 +145,8 @@ public:
     static int AddSmallIcon(const std::wstring& path, HIMAGELIST images);
     // Adds the files of `folder` after asking whether its subfolders count too.
     void AddFolderFiles(const std::wstring& folder);
+    // Says how many files a folder held that the list could not take (none: nothing is shown).
+    void TellUnreachable(int count);
     // Takes the files of a drop from the shell (ignored while Busy); releases the drop.
     void FormDropFiles(HDROP drop);
     // The column header `column` was clicked.

@@ -17,6 +17,7 @@
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "common/Assertions.h"
+#include "common/FileSystem.h"
 #include "common/Handles.h"
 #include "common/Paths.h"
 #include "common/TextCodec.h"
@@ -268,6 +269,22 @@ struct BatchDriveTypes {
     BatchDriveTypes& operator=(const BatchDriveTypes&) = delete;
 };
 
+// --- folders ---
+
+// Gathers a folder's entries for the list, counting the files among them that no path can
+// reach (names the Windows rules forbid, links that lead nowhere): the list could not take them.
+void GatherFolder(const std::wstring& folder, bool recurse, std::vector<std::wstring>& found, int& unreachable) {
+    CollectFolderEntries(
+        folder, L"",
+        [&](const FolderEntry& entry) {
+            if (!entry.addressable || (!entry.folder && !FileExists(entry.path)))
+                ++unreachable;
+            else
+                found.push_back(entry.path);
+        },
+        recurse);
+}
+
 UINT DriveTypeOf(const std::wstring& root) {
     if (!batchDriveTypes) return ::GetDriveTypeW(root.c_str());
     std::wstring key = root;
@@ -355,7 +372,7 @@ void TMainWindow::AddFileToList(const std::wstring& path, bool excludeReadOnly, 
         if (FileList.RowCount() >= kMaxRows) return;
         const std::wstring extension = ExtensionText(path);
         if (excludeReadOnly && useExclusions) {
-            const DWORD attributes = ::GetFileAttributesW(path.c_str());
+            const DWORD attributes = FsGetAttributes(path);
             if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return;
         }
         if (useExclusions) {
@@ -489,8 +506,16 @@ void TMainWindow::AddFolderFiles(const std::wstring& folder) {
     const bool recurse = ::MessageBoxW(Handle(), question.c_str(), application_.Title().c_str(),
                                        MB_YESNO | MB_ICONQUESTION) == IDYES;
     std::vector<std::wstring> found;
-    CollectFolder(folder, L"", found, recurse);
+    int unreachable = 0;
+    GatherFolder(folder, recurse, found, unreachable);
     AddFilesToList(found, RemoveReadOnlySetting(), ExclusionSetting());
+    TellUnreachable(unreachable);
+}
+
+void TMainWindow::TellUnreachable(int count) {
+    if (count <= 0 || visiblePanel_ != ContentPanel::List) return;
+    const std::wstring text = L"リストに追加できないファイルが" + std::to_wstring(count) + L"個ありました。";
+    ::MessageBoxW(Handle(), text.c_str(), application_.Title().c_str(), MB_OK | MB_ICONWARNING);
 }
 
 void TMainWindow::Action4Execute() {
@@ -558,6 +583,7 @@ void TMainWindow::FormDropFiles(HDROP drop) {
         ::DragFinish(drop);
         return;
     }
+    int unreachable = 0;
     try {
         std::vector<std::wstring> found;
         const bool recurse = application_.Config() && application_.Config()->Dropfile();
@@ -569,7 +595,7 @@ void TMainWindow::FormDropFiles(HDROP drop) {
             std::wstring name(length + 1, L'\0');
             name.resize(::DragQueryFileW(drop, i, name.data(), length + 1));
             if (DirectoryExists(name))
-                CollectFolder(name, L"", found, recurse);
+                GatherFolder(name, recurse, found, unreachable);
             else if (FileExists(name))
                 found.push_back(name);
         }
@@ -578,4 +604,5 @@ void TMainWindow::FormDropFiles(HDROP drop) {
         RaiseAssertion(AssertSite::MainShellDrop);
     }
     ::DragFinish(drop);
+    TellUnreachable(unreachable);
 }

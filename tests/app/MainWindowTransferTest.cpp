@@ -190,6 +190,34 @@ TEST_F(ListTransferTest, ClosingWithFilesAsksAndYesLeavesTheListForTheNextStart)
     EXPECT_FALSE(FileExists(ResListTxt()));
 }
 
+TEST_F(ListTransferTest, NamesOutsideCodePage932ComeBackAtTheNextStartAndThroughImport) {
+    WriteConfig({L"#Warning close=1", L"#AutoIn=1"});
+    Make();
+    const std::wstring korean = File(L"한글.txt"), japanese = File(L"データ.txt");
+    Add(korean);
+    Add(japanese);
+    EXPECT_EQ(RunAndRead(21), L"2ファイルをリストから書き出しました。");
+    EXPECT_EQ(ReadBytes(FileListTxt()).substr(0, 3), "\xEF\xBB\xBF") << "UTF-8 when code page 932 cannot hold a path";
+    {
+        DialogAnswerer yes(L"終了の確認", IDYES);
+        EXPECT_TRUE(CloseWindow());
+        EXPECT_TRUE(yes.Wait());
+    }
+    EXPECT_EQ(ReadList(ResListTxt()), (std::vector<std::wstring>{L"[TIDEMARROW32 SE]", korean, japanese, L"[END TEXT]"}));
+    NextStart();
+    Make();
+    EXPECT_EQ(Paths(), (std::vector<std::wstring>{korean, japanese}));
+    EXPECT_FALSE(FileExists(ResListTxt()));
+    EXPECT_EQ(RunAndRead(20), L"2ファイルを読み出しリストへ追加しました。");
+    EXPECT_EQ(Paths(), (std::vector<std::wstring>{korean, japanese, korean, japanese}));
+
+    // A list that fits code page 932 is written as before.
+    window->ClearFileList();
+    Add(japanese);
+    RunAndRead(21);
+    EXPECT_EQ(ReadBytes(FileListTxt()), EncodeCp932(L"[TIDEMARROW32 SE]\r\n" + japanese + L"\r\n[END TEXT]\r\n"));
+}
+
 TEST_F(ListTransferTest, ClosingWithoutTheWarningOrWithoutAutoInWritesNothing) {
     for (const auto& keys : {std::vector<std::wstring>{L"#Warning close=0", L"#AutoIn=1"},
                              std::vector<std::wstring>{L"#Warning close=1", L"#AutoIn=0"}}) {
