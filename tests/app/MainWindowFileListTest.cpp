@@ -21,6 +21,7 @@
 #include "app/MainWindow.h"
 #include "common/Assertions.h"
 #include "common/Paths.h"
+#include "engine/EraseFunc.h"
 #include "common/TextCodec.h"
 #include "settings/ConfigWindow.h"
 #include "tests/dialogs/TestPictures.h"
@@ -420,6 +421,30 @@ TEST_F(FileListTest, TheRightButtonOpensThePopupOnlyWithASelectedRow) {
     EXPECT_TRUE(shown);
     EXPECT_TRUE(busyWhileShown);
     EXPECT_FALSE(window->PopupBusy) << "cleared when the menu closes";
+}
+
+TEST_F(FileListTest, ADroppedFolderListsOddNamesAndSaysHowManyFilesNoPathReaches) {
+    // The folder of odd names that tests/realfs/fixtures.sh makes natively (Windows cannot).
+    const wchar_t* unix = _wgetenv(L"TM_REALFS");
+    std::wstring odd = unix ? std::wstring(L"Z:") + unix + L"/odd" : L"";
+    std::replace(odd.begin(), odd.end(), L'/', L'\\');
+    if (odd.empty() || !DirectoryExists(odd)) GTEST_SKIP() << "needs the realfs fixture of ctest";
+    int reachable = 0;
+    CollectFolderEntries(odd, L"", [&](const FolderEntry& entry) { reachable += !entry.folder && entry.addressable; }, false);
+    if (::GetDriveTypeW(L"Z:\\") != DRIVE_FIXED) reachable = 0;
+
+    WriteConfig({L"#Dropfile=0"});
+    Make();
+    DialogAnswerer told(application.Title(), IDOK);
+    Drop({odd});
+    ASSERT_TRUE(told.Wait());
+    // "back\slash", "q?.txt", "st*r" and "pi|pe" cannot be named by any path.
+    EXPECT_NE(told.Text().find(L"リストに追加できないファイルが4個ありました。"), std::wstring::npos) << told.Text();
+    EXPECT_EQ(Rows(), reachable);
+    for (int row = 0; row < Rows(); ++row) {
+        EXPECT_TRUE(FileExists(PathAt(row)));
+        EXPECT_EQ(PathAt(row).rfind(odd + L"\\", 0), 0u) << "the plain path is listed";
+    }
 }
 
 TEST_F(FileListTest, AddingAFolderAsksAboutSubfolders) {

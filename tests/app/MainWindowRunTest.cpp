@@ -161,7 +161,7 @@ TEST_F(EraseRunTest, ARefusedWriteLeavesTheFileListedAndOddNamesFromAFolderAreEr
     for (const wchar_t* name : {L"trail.", L"blank ", L"한글.txt"})
         ASSERT_TRUE(WriteBytes(SystemPathOf(Data() + L"\\" + name), "secret"));
     {
-        DialogAnswerer no(application.Title(), IDNO);
+        DialogAnswerer no(App().Title(), IDNO);
         window->AddFolderFiles(Data());
         ASSERT_TRUE(no.Wait());
     }
