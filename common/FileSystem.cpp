@@ -145,12 +145,10 @@ HANDLE FsFindFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW& entry) {
 
 bool FsEntryExists(const std::wstring& path) {
     if (FsGetAttributes(path) != INVALID_FILE_ATTRIBUTES) return true;
+    // Anything but "not there" means an entry that is there but not for us. (The attributes of a
+    // link are its own, so a link that leads nowhere counts on Windows; Wine does not show one.)
     const DWORD error = ::GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return true;  // there, but not for us
-    // A listed entry that cannot be opened, such as a link to nothing, still takes the name.
-    WIN32_FIND_DATAW entry{};
-    UniqueFind search(FsFindFirstFile(path, entry));
-    return static_cast<bool>(search);
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
 std::wstring FinalPathOf(HANDLE handle, bool* available) {

@@ -39,8 +39,7 @@ HANDLE FsCreateFile(const std::wstring& path, DWORD access, DWORD share, DWORD d
 bool FsMoveFile(const std::wstring& from, const std::wstring& to);
 bool FsDeleteFile(const std::wstring& path);
 HANDLE FsFindFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW& entry);
-// True when the folder holds an entry of that name, also one that cannot be opened (a link
-// that leads nowhere).
+// True when the folder holds an entry of that name, also one this program may not open.
 bool FsEntryExists(const std::wstring& path);
 // The final path of an open file or folder ("\\?\C:\..."), empty when the system cannot say.
 // `available` is set false where the system has no such call at all.
