@@ -355,7 +355,7 @@ bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progress
         // The attribute is cleared only on the file itself, never on one a link leads to.
         UniqueFile probe(FsCreateFile(fileName, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       OPEN_EXISTING, kOpenFlags));
-        if (probe && !OpenedAsNamed(probe.get(), fileName)) return false;
+        if (!probe || !OpenedAsNamed(probe.get(), fileName)) return false;
         probe.reset();
         const DWORD cleared = attributes & ~FILE_ATTRIBUTE_READONLY;
         FsSetAttributes(fileName, cleared ? cleared : FILE_ATTRIBUTE_NORMAL);
