@@ -277,10 +277,14 @@ void GatherFolder(const std::wstring& folder, bool recurse, std::vector<std::wst
     CollectFolderEntries(
         folder, L"",
         [&](const FolderEntry& entry) {
-            if (!entry.addressable || (!entry.folder && !FileExists(entry.path)))
+            if (!entry.addressable) {
+                // A folder counts only where its files were wanted.
+                if (!entry.folder || recurse) ++unreachable;
+            } else if (!entry.folder && !FileExists(entry.path)) {
                 ++unreachable;
-            else
+            } else {
                 found.push_back(entry.path);
+            }
         },
         recurse);
 }
