@@ -156,11 +156,14 @@ public:
     static int AddSmallIcon(const std::wstring& path, HIMAGELIST images);
     // Adds the files of `folder` after asking whether its subfolders count too.
     void AddFolderFiles(const std::wstring& folder);
+    // Says how many files a folder held that the list could not take (none: nothing is shown).
+    void TellUnreachable(int count);
     // Takes the files of a drop from the shell (ignored while Busy); releases the drop.
     void FormDropFiles(HDROP drop);
     // Files and folders from the shell (a drop, the command line, a later start): each existing
     // file as it is, each existing folder's files (its subfolders by #Dropfile), through the gate.
-    void AddShellPaths(const std::vector<std::wstring>& names);
+    // Gives how many files of those folders the list could not take (for TellUnreachable).
+    int AddShellPaths(const std::vector<std::wstring>& names);
 
     // --- the command line and later starts (MainWindowCommandLine.cpp) ---
     // Posted to itself when a later start has handed its paths over.

@@ -56,7 +56,7 @@ void TMainWindow::AddCommandLinePaths() {
     }
     if (!names.empty()) {
         try {
-            AddShellPaths(names);
+            TellUnreachable(AddShellPaths(names));
         } catch (...) {
             RaiseAssertion(AssertSite::MainCommandLine);
         }
@@ -106,7 +106,7 @@ void TMainWindow::AddHandedOverPaths() {
 
     if (!refusal) {
         try {
-            AddShellPaths(paths);
+            TellUnreachable(AddShellPaths(paths));
         } catch (...) {
             RaiseAssertion(AssertSite::MainCommandLine);
         }

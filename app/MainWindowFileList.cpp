@@ -17,6 +17,7 @@
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "common/Assertions.h"
+#include "common/FileSystem.h"
 #include "common/Handles.h"
 #include "common/Paths.h"
 #include "common/TextCodec.h"
@@ -268,6 +269,26 @@ struct BatchDriveTypes {
     BatchDriveTypes& operator=(const BatchDriveTypes&) = delete;
 };
 
+// --- folders ---
+
+// Gathers a folder's entries for the list, counting the files among them that no path can
+// reach (names the Windows rules forbid, links that lead nowhere): the list could not take them.
+void GatherFolder(const std::wstring& folder, bool recurse, std::vector<std::wstring>& found, int& unreachable) {
+    CollectFolderEntries(
+        folder, L"",
+        [&](const FolderEntry& entry) {
+            if (!entry.addressable) {
+                // A folder counts only where its files were wanted.
+                if (!entry.folder || recurse) ++unreachable;
+            } else if (!entry.folder && !FileExists(entry.path)) {
+                ++unreachable;
+            } else {
+                found.push_back(entry.path);
+            }
+        },
+        recurse);
+}
+
 UINT DriveTypeOf(const std::wstring& root) {
     if (!batchDriveTypes) return ::GetDriveTypeW(root.c_str());
     std::wstring key = root;
@@ -355,7 +376,7 @@ void TMainWindow::AddFileToList(const std::wstring& path, bool excludeReadOnly, 
         if (FileList.RowCount() >= kMaxRows) return;
         const std::wstring extension = ExtensionText(path);
         if (excludeReadOnly && useExclusions) {
-            const DWORD attributes = ::GetFileAttributesW(path.c_str());
+            const DWORD attributes = FsGetAttributes(path);
             if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return;
         }
         if (useExclusions) {
@@ -489,8 +510,16 @@ void TMainWindow::AddFolderFiles(const std::wstring& folder) {
     const bool recurse = ::MessageBoxW(Handle(), question.c_str(), application_.Title().c_str(),
                                        MB_YESNO | MB_ICONQUESTION) == IDYES;
     std::vector<std::wstring> found;
-    CollectFolder(folder, L"", found, recurse);
+    int unreachable = 0;
+    GatherFolder(folder, recurse, found, unreachable);
     AddFilesToList(found, RemoveReadOnlySetting(), ExclusionSetting());
+    TellUnreachable(unreachable);
+}
+
+void TMainWindow::TellUnreachable(int count) {
+    if (count <= 0 || visiblePanel_ != ContentPanel::List) return;
+    const std::wstring text = L"リストに追加できないファイルが" + std::to_wstring(count) + L"個ありました。";
+    ::MessageBoxW(Handle(), text.c_str(), application_.Title().c_str(), MB_OK | MB_ICONWARNING);
 }
 
 void TMainWindow::Action4Execute() {
@@ -558,6 +587,7 @@ void TMainWindow::FormDropFiles(HDROP drop) {
         ::DragFinish(drop);
         return;
     }
+    int unreachable = 0;
     try {
         std::vector<std::wstring> names;
         const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
@@ -569,21 +599,25 @@ void TMainWindow::FormDropFiles(HDROP drop) {
             name.resize(::DragQueryFileW(drop, i, name.data(), length + 1));
             names.push_back(std::move(name));
         }
-        AddShellPaths(names);
+        unreachable = AddShellPaths(names);
     } catch (...) {
         RaiseAssertion(AssertSite::MainShellDrop);
     }
+    // The shell is let go before any message is shown.
     ::DragFinish(drop);
+    TellUnreachable(unreachable);
 }
 
-void TMainWindow::AddShellPaths(const std::vector<std::wstring>& names) {
+int TMainWindow::AddShellPaths(const std::vector<std::wstring>& names) {
     std::vector<std::wstring> found;
+    int unreachable = 0;
     const bool recurse = application_.Config() && application_.Config()->Dropfile();
     for (const std::wstring& name : names) {
         if (DirectoryExists(name))
-            CollectFolder(name, L"", found, recurse);
+            GatherFolder(name, recurse, found, unreachable);
         else if (FileExists(name))
             found.push_back(name);
     }
     AddFilesToList(found, RemoveReadOnlySetting(), ExclusionSetting());
+    return unreachable;
 }

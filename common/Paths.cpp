@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/FileSystem.h"
+
 namespace {
 
 // Index just past the last "\" or ":", or 0.
@@ -42,11 +44,11 @@ std::wstring ProgramFolder() {
 }
 
 bool FileExists(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const DWORD attributes = FsGetAttributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool DirectoryExists(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const DWORD attributes = FsGetAttributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }

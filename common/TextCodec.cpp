@@ -92,8 +92,71 @@ std::vector<std::wstring> SplitCrLf(const std::wstring& text) {
     return lines;
 }
 
-bool WriteTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* lossy) {
-    const std::string bytes = JoinLinesCrLf(lines, lossy);
+namespace {
+
+const char kUtf8Mark[] = "\xEF\xBB\xBF";
+
+// Whether the line comes back unchanged from code page 932.
+bool FitsCp932(const std::wstring& line) {
+    bool lost = false;
+    const std::string bytes = EncodeCp932(line, &lost);
+    return !lost && DecodeCp932(bytes) == line;
+}
+
+std::string EncodeUtf8(const std::wstring& text) {
+    if (text.empty() || text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() / 4)) return {};
+    const int length = static_cast<int>(text.size());
+    const int needed = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return {};
+    std::string bytes(static_cast<std::size_t>(needed), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, bytes.data(), needed, nullptr, nullptr);
+    return bytes;
+}
+
+std::wstring DecodeUtf8(const std::string& bytes) {
+    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return {};
+    const int length = static_cast<int>(bytes.size());
+    const int needed = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), length, nullptr, 0);
+    if (needed <= 0) return {};
+    std::wstring text(static_cast<std::size_t>(needed), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), length, text.data(), needed);
+    return text;
+}
+
+}  // namespace
+
+std::string EncodeTextFile(const std::vector<std::wstring>& lines, bool* unicode) {
+    const bool fits = std::all_of(lines.begin(), lines.end(), FitsCp932);
+    if (unicode) *unicode = !fits;
+    if (fits) return JoinLinesCrLf(lines);
+    std::string out = kUtf8Mark;
+    for (const auto& line : lines) out += EncodeUtf8(line) + "\r\n";
+    return out;
+}
+
+std::vector<std::wstring> DecodeTextFile(const std::string& bytes) {
+    if (bytes.compare(0, 3, kUtf8Mark) != 0) return SplitLines(bytes);
+    // The same line rules as the code page 932 form: CR, LF or CR LF; a NUL ends the text.
+    std::wstring text = DecodeUtf8(bytes.substr(3));
+    text.resize(std::min(text.find(L'\0'), text.size()));
+    std::vector<std::wstring> lines;
+    std::size_t start = 0, i = 0;
+    while (i < text.size()) {
+        const wchar_t c = text[i];
+        if (c == L'\r' || c == L'\n') {
+            lines.push_back(text.substr(start, i - start));
+            i += (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ? 2 : 1;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+bool WriteTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* unicode) {
+    const std::string bytes = EncodeTextFile(lines, unicode);
     // A read-only file is never replaced, also where the platform would let its owner do so.
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
@@ -114,14 +177,14 @@ bool WriteTextFile(const std::wstring& path, const std::vector<std::wstring>& li
     return true;
 }
 
-bool ReplaceTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* lossy) {
+bool ReplaceTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* unicode) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
         ::SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
     const std::wstring fresh = path + L".new";
-    const std::string bytes = JoinLinesCrLf(lines, lossy);
+    const std::string bytes = EncodeTextFile(lines, unicode);
     bool written = false;
     {
         UniqueFile file(::CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -162,6 +225,6 @@ bool ReadTextFile(const std::wstring& path, std::vector<std::wstring>& lines) {
         offset += got;
     }
     bytes.resize(offset);
-    lines = SplitLines(bytes);
+    lines = DecodeTextFile(bytes);
     return true;
 }

@@ -23,12 +23,19 @@ std::vector<std::wstring> SplitLines(const std::string& bytes);
 // Splits UTF-16 text at CR LF; a final CR LF does not start an empty line.
 std::vector<std::wstring> SplitCrLf(const std::wstring& text);
 
-// Writes the lines as a text file (code page 932, CR LF after every line), replacing any
-// file of that name. False when the file cannot be written completely.
-bool WriteTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* lossy = nullptr);
+// The bytes of a text file of these lines, CR LF after every line: code page 932 when every
+// line fits it; otherwise, so that nothing is lost, UTF-8 after a byte order mark (and
+// `unicode`, when given, is set).
+std::string EncodeTextFile(const std::vector<std::wstring>& lines, bool* unicode = nullptr);
+// The lines of a text file's bytes: UTF-8 after a byte order mark, code page 932 otherwise.
+std::vector<std::wstring> DecodeTextFile(const std::string& bytes);
+
+// Writes the lines as a text file (`EncodeTextFile`), replacing any file of that name. False
+// when the file cannot be written completely.
+bool WriteTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* unicode = nullptr);
 // The same, but the old file stays whole until the new one is complete: the lines go to a
 // file beside it that then takes its place. On failure the old file is unchanged and no new
 // file is left behind.
-bool ReplaceTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* lossy = nullptr);
-// Reads a text file written in code page 932 into lines. False when it cannot be read.
+bool ReplaceTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* unicode = nullptr);
+// Reads a text file (`DecodeTextFile`) into lines. False when it cannot be read.
 bool ReadTextFile(const std::wstring& path, std::vector<std::wstring>& lines);

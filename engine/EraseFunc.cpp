@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/Assertions.h"
+#include "common/FileSystem.h"
 #include "common/Handles.h"
 #include "common/Paths.h"
 #include "engine/EraseSeams.h"
@@ -283,6 +284,54 @@ bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDis
     }
 }
 
+// Whether the open file is the entry that `path` names in its folder, and not a file that a
+// link of that name leads to. A link to a file shows on Windows as a reparse point, but
+// elsewhere (Unix links under Wine) it may look like a plain file; what tells in both cases
+// is where the opened file really lies: its final path must be the final path of the
+// folder followed by the entry's own name (letter case aside; a short name asked for is
+// compared in its long form). A hard link is the file itself under another name and passes.
+bool OpenedAsNamed(HANDLE file, const std::wstring& path) {
+    bool available = true;
+    std::wstring finalFile = FinalPathOf(file, &available);
+    if (!available) return true;  // a system without the call has no links to files either
+    // The folder and name as this path has them (a name may hold a colon under Wine).
+    const std::size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return false;
+    std::wstring folder = path.substr(0, slash + 1);
+    if (folder.size() > 1 && folder[folder.size() - 2] != L':') folder.pop_back();
+    UniqueFile parent(FsCreateFile(folder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+    if (!parent) return false;
+    std::wstring expected = FinalPathOf(parent.get());
+    if (finalFile.empty() || expected.empty()) {
+        // Past the length some systems give final paths for, the place on the volume tells.
+        finalFile = VolumePathOf(file);
+        expected = VolumePathOf(parent.get());
+    }
+    if (finalFile.empty() || expected.empty()) return false;
+    WIN32_FIND_DATAW entry{};
+    UniqueFind listed(FsFindFirstFile(path, entry));
+    if (expected.back() != L'\\') expected += L'\\';
+    const std::wstring name = listed ? std::wstring(entry.cFileName) : path.substr(slash + 1);
+    const auto same = [](const std::wstring& a, const std::wstring& b) {
+        return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+    };
+    if (same(finalFile, expected + name)) return true;
+    // Some systems (Wine) drop a name's trailing dots and blanks from the final path. The file
+    // then passes only when it is not the entry of that shorter name.
+    std::wstring shorter = name;
+    while (!shorter.empty() && (shorter.back() == L'.' || shorter.back() == L' ')) shorter.pop_back();
+    if (shorter.empty() || shorter == name || !same(finalFile, expected + shorter)) return false;
+    UniqueFile other(FsCreateFile(path.substr(0, slash + 1) + shorter, FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS));
+    if (!other) return true;
+    BY_HANDLE_FILE_INFORMATION mine{}, theirs{};
+    if (!::GetFileInformationByHandle(file, &mine) || !::GetFileInformationByHandle(other.get(), &theirs)) return false;
+    return mine.dwVolumeSerialNumber != theirs.dwVolumeSerialNumber || mine.nFileIndexHigh != theirs.nFileIndexHigh ||
+           mine.nFileIndexLow != theirs.nFileIndexLow;
+}
+
 // Cuts the file: length 5 (which extends a shorter file), then 0.
 bool CutFile(HANDLE file) {
     return SeekTo(file, 5) && ::SetEndOfFile(file) && SeekTo(file, 0) && ::SetEndOfFile(file) && SeekTo(file, 0);
@@ -299,50 +348,63 @@ const EraseEnvironment& CurrentEraseEnvironment() { return Environment(); }
 EraseSeams SetEraseSeams(EraseSeams seams) { return std::exchange(Seams(), std::move(seams)); }
 
 bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progressBar, HWND percentLabel) {
-    const DWORD attributes = ::GetFileAttributesW(fileName.c_str());
+    const DWORD attributes = FsGetAttributes(fileName);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     // Never write through a symbolic link or junction: the file behind it may be anywhere.
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
+    constexpr DWORD kOpenFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
 
     if (attributes & FILE_ATTRIBUTE_READONLY) {
+        // The attribute is cleared only on the file itself, never on one a link leads to.
+        UniqueFile probe(FsCreateFile(fileName, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      OPEN_EXISTING, kOpenFlags));
+        if (!probe || !OpenedAsNamed(probe.get(), fileName)) return false;
+        probe.reset();
         const DWORD cleared = attributes & ~FILE_ATTRIBUTE_READONLY;
-        ::SetFileAttributesW(fileName.c_str(), cleared ? cleared : FILE_ATTRIBUTE_NORMAL);
+        FsSetAttributes(fileName, cleared ? cleared : FILE_ATTRIBUTE_NORMAL);
     }
 
     const DWORD access = Seams().observer ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_WRITE;
-    UniqueFile file(::CreateFileW(fileName.c_str(), access, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    UniqueFile file(FsCreateFile(fileName, access, 0, OPEN_EXISTING, kOpenFlags));
     if (!file) return false;
     BY_HANDLE_FILE_INFORMATION info{};
     if (::GetFileInformationByHandle(file.get(), &info) &&
         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
         return false;
+    if (!OpenedAsNamed(file.get(), fileName)) return false;
 
     RandomizeFromClock();
     ProgressDisplay display(progressBar, percentLabel);
-    bool sound = true;
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size)) {
-        sound = false;
-    } else {
-        display.Start();
-        sound = SeekTo(file.get(), 0) && RewritePasses(file.get(), level, size.QuadPart, display);
-        if (sound) {
-            Notify(OverwriteEvent::BeforeCut, PassCount(level), file.get());
-            sound = CutFile(file.get());
-        }
+    const bool sized = ::GetFileSizeEx(file.get(), &size) != FALSE;
+    if (sized) display.Start();
+    if (!sized || !SeekTo(file.get(), 0) || !RewritePasses(file.get(), level, size.QuadPart, display)) {
+        // The system refused a write (a full disk, say): what was written goes to the disk, and
+        // the file stays where it is under its own name, neither cut nor deleted, so that
+        // nothing of it is left unerased on the disk behind a name that is gone and it can be
+        // tried again.
+        ::FlushFileBuffers(file.get());
+        file.reset();
+        display.Show(100);
+        return false;
     }
+    Notify(OverwriteEvent::BeforeCut, PassCount(level), file.get());
+    const bool cut = CutFile(file.get());
     file.reset();
     display.Show(100);
 
     std::wstring current = fileName;
-    const std::wstring wipeName = ExtractFilePath(fileName) + L"$" + ExtractFileName(fileName);
-    if (::GetFileAttributesW(wipeName.c_str()) == INVALID_FILE_ATTRIBUTES &&
-        ::MoveFileW(fileName.c_str(), wipeName.c_str()))
-        current = wipeName;
+    // The name follows the last backslash (under Wine a name may hold a colon).
+    const std::size_t slash = fileName.find_last_of(L'\\');
+    const std::wstring wipeName = slash == std::wstring::npos
+                                      ? ExtractFilePath(fileName) + L"$" + ExtractFileName(fileName)
+                                      : fileName.substr(0, slash + 1) + L"$" + fileName.substr(slash + 1);
+    if (!FsEntryExists(wipeName) && FsMoveFile(fileName, wipeName)) current = wipeName;
 
-    const bool deleted = ::DeleteFileW(current.c_str()) != FALSE;
-    return sound && deleted;
+    // Some systems accept the delete and drop it when the file is closed (a folder that
+    // forbids removing entries, say): only a file that is gone counts as deleted.
+    const bool deleted = FsDeleteFile(current) && !FsEntryExists(current);
+    return cut && deleted;
 }
 
 std::int64_t ProgressPercent(std::int64_t done, std::int64_t total) {
@@ -351,8 +413,7 @@ std::int64_t ProgressPercent(std::int64_t done, std::int64_t total) {
 }
 
 std::int64_t FileSizeOf(const std::wstring& fileName) {
-    UniqueFile file(::CreateFileW(fileName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(FsCreateFile(fileName, GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
     LARGE_INTEGER size{};
     if (!file || !::GetFileSizeEx(file.get(), &size)) {
         RaiseAssertion(AssertSite::EraseFuncOutOfZero);

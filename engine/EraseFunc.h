@@ -55,10 +55,26 @@ std::int64_t FileSizeOf(const std::wstring& fileName);
 // Asks the system to shut down and switch the machine off.
 void PowerOffComputer();
 
+// One entry met by a folder scan.
+struct FolderEntry {
+    std::wstring path;  // the folder, "\" and the name
+    std::wstring name;  // the name as the folder lists it
+    bool folder = false;       // a folder that was not descended into
+    bool link = false;         // a folder that is a junction or symbolic link (never descended into)
+    bool addressable = true;   // false: the name cannot follow "folder\" and `path` names something else
+};
+
+// Hands every entry of `folder` to `take`, depth first when `recurse` (folders that are
+// descended into are not handed over themselves); a failure inside `take` ends the scan of
+// that folder.
+void CollectFolderEntries(const std::wstring& folder, const std::wstring& mask,
+                          const std::function<void(const FolderEntry&)>& take, bool recurse);
+
 // Appends the full paths of the entries of `folder` to `list` (depth first when `recurse`).
 // `mask`, when not empty, is appended to `folder` to form the search pattern ("\*.txt").
 void CollectFolder(const std::wstring& folder, const std::wstring& mask, std::vector<std::wstring>& list,
                    bool recurse);
 // The same, handing each path to `append`; a failure inside `append` ends the scan of that folder.
+// Both leave out entries whose names cannot be addressed as folder + "\" + name.
 void CollectFolder(const std::wstring& folder, const std::wstring& mask,
                    const std::function<void(const std::wstring&)>& append, bool recurse);

@@ -1,4 +1,5 @@
 #include "common/Assertions.h"
+#include "common/FileSystem.h"
 #include "common/Handles.h"
 #include "common/Paths.h"
 #include "engine/EraseFunc.h"
@@ -14,32 +15,46 @@ struct EnumerationError {};
 
 }  // namespace
 
-void CollectFolder(const std::wstring& folder, const std::wstring& mask,
-                   const std::function<void(const std::wstring&)>& append, bool recurse) {
+void CollectFolderEntries(const std::wstring& folder, const std::wstring& mask,
+                          const std::function<void(const FolderEntry&)>& take, bool recurse) {
     if (!DirectoryExists(folder)) return;
     const std::wstring pattern = folder + (mask.empty() ? std::wstring(L"\\*.*") : mask);
 
-    WIN32_FIND_DATAW entry{};
-    UniqueFind search(::FindFirstFileW(pattern.c_str(), &entry));
+    WIN32_FIND_DATAW found{};
+    UniqueFind search(FsFindFirstFile(pattern, found));
     if (!search) return;
     try {
         do {
-            if (IsDotEntry(entry.cFileName)) continue;
-            const std::wstring path = folder + L"\\" + entry.cFileName;
-            const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (IsDotEntry(found.cFileName)) continue;
+            FolderEntry entry;
+            entry.name = found.cFileName;
+            entry.path = folder + L"\\" + entry.name;
+            entry.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             // A folder that is a junction or symbolic link is never descended into: it may lead
             // back up the tree or out of the chosen folder.
-            const bool isLink = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-            if (isFolder && recurse && !isLink)
-                CollectFolder(path, std::wstring(), append, true);
+            entry.link = entry.folder && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            // A name that cannot follow "folder\" would name some other entry, or none.
+            entry.addressable = IsAddressableName(entry.name);
+            if (entry.folder && recurse && !entry.link && entry.addressable)
+                CollectFolderEntries(entry.path, std::wstring(), take, true);
             else
-                append(path);
-        } while (::FindNextFileW(search.get(), &entry));
+                take(entry);
+        } while (::FindNextFileW(search.get(), &found));
         if (::GetLastError() != ERROR_NO_MORE_FILES) throw EnumerationError{};
     } catch (...) {
         search.reset();
         RaiseAssertion(AssertSite::EraseFuncDirSearch);
     }
+}
+
+void CollectFolder(const std::wstring& folder, const std::wstring& mask,
+                   const std::function<void(const std::wstring&)>& append, bool recurse) {
+    CollectFolderEntries(
+        folder, mask,
+        [&append](const FolderEntry& entry) {
+            if (entry.addressable) append(entry.path);
+        },
+        recurse);
 }
 
 void CollectFolder(const std::wstring& folder, const std::wstring& mask, std::vector<std::wstring>& list,

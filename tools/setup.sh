@@ -2,6 +2,7 @@
 # Installs what building and testing need, idempotently.
 #   - Debian packages: the i686 mingw-w64 toolchain, Wine (32-bit), Xvfb, fonts, CMake, GoogleTest source,
 #     NSIS (the installer)
+#     and the file system tools the realfs tests make their images with
 #   - libjpeg-turbo, built static for i686 from Debian's source package into build/deps
 # Runs as root, or through sudo when not root.
 set -euo pipefail
@@ -21,7 +22,8 @@ have_packages() {
 }
 
 packages=(g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 xvfb xauth x11-utils
-          fonts-ipafont-gothic fonts-wine cmake googletest dpkg-dev nasm locales fp-utils libchm-bin nsis)
+          fonts-ipafont-gothic fonts-wine cmake googletest dpkg-dev nasm locales fp-utils libchm-bin nsis
+          e2fsprogs ntfs-3g)
 
 suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
 

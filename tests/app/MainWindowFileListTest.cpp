@@ -20,7 +20,9 @@
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "common/Assertions.h"
+#include "common/FileSystem.h"
 #include "common/Paths.h"
+#include "engine/EraseFunc.h"
 #include "common/TextCodec.h"
 #include "settings/ConfigWindow.h"
 #include "tests/dialogs/TestPictures.h"
@@ -420,6 +422,65 @@ TEST_F(FileListTest, TheRightButtonOpensThePopupOnlyWithASelectedRow) {
     EXPECT_TRUE(shown);
     EXPECT_TRUE(busyWhileShown);
     EXPECT_FALSE(window->PopupBusy) << "cleared when the menu closes";
+}
+
+// A stand-in for the system's redirection switch of 64-bit Windows (Wine's 32-bit prefix has
+// none), telling whether it is off.
+struct RedirectionSwitch {
+    static inline bool off = false;
+    static BOOL WINAPI Disable(PVOID* old) {
+        *old = nullptr;
+        off = true;
+        return TRUE;
+    }
+    static BOOL WINAPI Revert(PVOID) {
+        off = false;
+        return TRUE;
+    }
+};
+
+TEST_F(FileListTest, TheGateLooksAtTheFileWithTheSystemFolderRedirectionOff) {
+    WriteConfig({L"#Remove enable=1", L"#RemoveReadOnly=1"});
+    Make();
+    const std::wstring file = File(L"x.dll");
+    std::vector<std::pair<std::wstring, bool>> calls;
+    FileSystemRedirectionCalls fake;
+    fake.disable = RedirectionSwitch::Disable;
+    fake.revert = RedirectionSwitch::Revert;
+    fake.watchCall = [&](const std::wstring& path) { calls.emplace_back(path, RedirectionSwitch::off); };
+    const FileSystemRedirectionCalls previous = SetFileSystemRedirectionCalls(fake);
+    Add(file, true, true);
+    SetFileSystemRedirectionCalls(previous);
+    ASSERT_EQ(Rows(), 1);
+    EXPECT_EQ(PathAt(0), file);
+    // Existence, attributes and size: each call on the file, each with the redirection off.
+    EXPECT_GE(std::count_if(calls.begin(), calls.end(), [&](const auto& call) { return call.first == SystemPathOf(file); }), 3);
+    for (const auto& [path, off] : calls) EXPECT_TRUE(off);
+    EXPECT_FALSE(RedirectionSwitch::off);
+}
+
+TEST_F(FileListTest, ADroppedFolderListsOddNamesAndSaysHowManyFilesNoPathReaches) {
+    // The folder of odd names that tests/realfs/fixtures.sh makes natively (Windows cannot).
+    const wchar_t* unix = _wgetenv(L"TM_REALFS");
+    std::wstring odd = unix ? std::wstring(L"Z:") + unix + L"/odd" : L"";
+    std::replace(odd.begin(), odd.end(), L'/', L'\\');
+    if (odd.empty() || !DirectoryExists(odd)) GTEST_SKIP() << "needs the realfs fixture of ctest";
+    int reachable = 0;
+    CollectFolderEntries(odd, L"", [&](const FolderEntry& entry) { reachable += !entry.folder && entry.addressable; }, false);
+    if (::GetDriveTypeW(L"Z:\\") != DRIVE_FIXED) reachable = 0;
+
+    WriteConfig({L"#Dropfile=0"});
+    Make();
+    DialogAnswerer told(application.Title(), IDOK);
+    Drop({odd});
+    ASSERT_TRUE(told.Wait());
+    // "back\slash", "q?.txt", "st*r" and "pi|pe" cannot be named by any path.
+    EXPECT_NE(told.Text().find(L"リストに追加できないファイルが4個ありました。"), std::wstring::npos) << told.Text();
+    EXPECT_EQ(Rows(), reachable);
+    for (int row = 0; row < Rows(); ++row) {
+        EXPECT_TRUE(FileExists(PathAt(row)));
+        EXPECT_EQ(PathAt(row).rfind(odd + L"\\", 0), 0u) << "the plain path is listed";
+    }
 }
 
 TEST_F(FileListTest, AddingAFolderAsksAboutSubfolders) {

@@ -1,4 +1,6 @@
 #include <windows.h>
+
+#include <algorithm>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 
 #include "diagnostics/LogWindow.h"
 #include "diagnostics/SystemInfo.h"
+#include "common/FileSystem.h"
 #include "engine/EraseSeams.h"
 #include "notify/SSTP.h"
 #include "tests/app/WorkflowFixture.h"
@@ -150,6 +153,53 @@ TEST_F(EraseRunTest, AFileHeldOpenElsewhereFailsTheRunGoesOnAndItStaysListed) {
     Finish();
     EXPECT_EQ(Paths(), std::vector<std::wstring>{held});
     EXPECT_TRUE(List().IsTicked(0));
+}
+
+TEST_F(EraseRunTest, ARefusedWriteLeavesTheFileListedAndOddNamesFromAFolderAreErased) {
+    Make();
+    // Names the plain path forms cannot reach, and one outside code page 932, from a folder.
+    for (const wchar_t* name : {L"trail.", L"blank ", L"한글.txt"})
+        ASSERT_TRUE(WriteBytes(SystemPathOf(Data() + L"\\" + name), "secret"));
+    {
+        DialogAnswerer no(App().Title(), IDNO);
+        window->AddFolderFiles(Data());
+        ASSERT_TRUE(no.Wait());
+    }
+    ASSERT_EQ(Rows(), 3);
+    const std::wstring refused = File(L"full-disk.bin", 4000);
+    Add(refused);
+    EraseSeams seams;
+    seams.writeFile = [&](HANDLE file, const void* data, DWORD size, DWORD* written) -> BOOL {
+        if (size >= 4000) {  // only the large file
+            ::SetLastError(ERROR_DISK_FULL);
+            return FALSE;
+        }
+        return ::WriteFile(file, data, size, written, nullptr);
+    };
+    const EraseSeams previous = SetEraseSeams(seams);
+    Start();
+    SetEraseSeams(previous);
+    const std::vector<std::wstring> lines = FileLines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), L"ファイル名:full-disk.bin" + std::wstring(kFailed)), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), L"ファイル名:한글.txt" + std::wstring(kErased)), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), L"ファイル名:trail." + std::wstring(kErased)), 1);
+
+    // The saved log keeps the name code page 932 has no form for.
+    const std::wstring target = folder / L"saved log.txt";
+    {
+        FileDialogAnswerer save(target);
+        Click(window->BitBtn4.Handle());
+        ASSERT_TRUE(save.Wait());
+    }
+    std::vector<std::wstring> saved;
+    ASSERT_TRUE(ReadTextFile(target, saved));
+    EXPECT_EQ(saved, Log());
+    EXPECT_EQ(ReadBytes(target).substr(0, 3), "\xEF\xBB\xBF");
+
+    Finish();
+    EXPECT_EQ(Paths(), std::vector<std::wstring>{refused}) << "back in the list for another try";
+    EXPECT_EQ(ReadBytes(refused), std::string(4000, 'x'));
 }
 
 // --- while the run works ---

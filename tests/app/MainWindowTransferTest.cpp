@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "tests/app/WorkflowFixture.h"
+#include "tests/support/RandomInput.h"
 
 namespace {
 
@@ -188,6 +190,77 @@ TEST_F(ListTransferTest, ClosingWithFilesAsksAndYesLeavesTheListForTheNextStart)
     EXPECT_FALSE(none.Wait());
     EXPECT_EQ(Paths(), (std::vector<std::wstring>{a, b}));
     EXPECT_FALSE(FileExists(ResListTxt()));
+}
+
+TEST_F(ListTransferTest, NamesOutsideCodePage932ComeBackAtTheNextStartAndThroughImport) {
+    WriteConfig({L"#Warning close=1", L"#AutoIn=1"});
+    Make();
+    const std::wstring korean = File(L"한글.txt"), japanese = File(L"データ.txt");
+    Add(korean);
+    Add(japanese);
+    EXPECT_EQ(RunAndRead(21), L"2ファイルをリストから書き出しました。");
+    EXPECT_EQ(ReadBytes(FileListTxt()).substr(0, 3), "\xEF\xBB\xBF") << "UTF-8 when code page 932 cannot hold a path";
+    {
+        DialogAnswerer yes(L"終了の確認", IDYES);
+        EXPECT_TRUE(CloseWindow());
+        EXPECT_TRUE(yes.Wait());
+    }
+    EXPECT_EQ(ReadList(ResListTxt()), (std::vector<std::wstring>{L"[TIDEMARROW32 SE]", korean, japanese, L"[END TEXT]"}));
+    NextStart();
+    Make();
+    EXPECT_EQ(Paths(), (std::vector<std::wstring>{korean, japanese}));
+    EXPECT_FALSE(FileExists(ResListTxt()));
+    EXPECT_EQ(RunAndRead(20), L"2ファイルを読み出しリストへ追加しました。");
+    EXPECT_EQ(Paths(), (std::vector<std::wstring>{korean, japanese, korean, japanese}));
+
+    // A list that fits code page 932 is written as before.
+    window->ClearFileList();
+    Add(japanese);
+    RunAndRead(21);
+    EXPECT_EQ(ReadBytes(FileListTxt()), EncodeCp932(L"[TIDEMARROW32 SE]\r\n" + japanese + L"\r\n[END TEXT]\r\n"));
+}
+
+std::string Utf8(const std::wstring& text) {
+    std::string bytes(text.size() * 4, '\0');
+    bytes.resize(static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                                bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr)));
+    return bytes;
+}
+
+TEST_F(ListTransferTest, ListFilesOfAnyShapeAddExactlyTheirExistingDrivePaths) {
+    Make();
+    const std::vector<std::wstring> real{File(L"a.txt"), File(L"データ.txt"), File(L"한글.txt")};
+    const std::vector<std::string> noise{"[TIDEMARROW32 SE]", "[END TEXT]", "\\\\server\\share\\x.txt", "relative\\x.txt",
+                                         "C:\\no\\such\\file.txt", "", "Z:", ":\\", "[" + std::string(300, 'x')};
+    RandomInput random(1999);
+    for (int round = 0; round < 200; ++round) {
+        // UTF-8 after a byte order mark, or code page 932 when every real path fits it.
+        const bool utf8 = random.Chance(50);
+        std::string text = utf8 ? "\xEF\xBB\xBF" : "";
+        int expected = 0;
+        for (long long n = random.Between(0, 20); n > 0; --n) {
+            const long long what = random.Between(0, 9);
+            if (what < 3) {
+                const std::wstring& path = real[static_cast<std::size_t>(what)];
+                if (!utf8 && what == 2) continue;  // code page 932 cannot hold it
+                text += (utf8 ? Utf8(path) : EncodeCp932(path)) + "\r\n";
+                ++expected;
+            } else if (what < 6) {
+                text += noise[static_cast<std::size_t>(random.Between(0, static_cast<long long>(noise.size()) - 1))] + "\r\n";
+            } else {
+                text += random.Bytes(static_cast<std::size_t>(random.Between(0, 600)), true) + (random.Chance(50) ? "\n" : "\r");
+            }
+        }
+        ::CreateDirectoryW(Savedat().c_str(), nullptr);
+        ASSERT_TRUE(WriteBytes(ResListTxt(), text));
+        window->ClearFileList();
+        window->TransferFileList(TMainWindow::TransferDirection::Import, false, TMainWindow::ListFile::ResList);
+        ASSERT_EQ(Rows(), expected) << round;
+        for (const std::wstring& path : Paths()) EXPECT_EQ(std::count(real.begin(), real.end(), path), 1);
+        EXPECT_FALSE(FileExists(ResListTxt()));
+    }
+    EXPECT_TRUE(RecordedAssertions().empty());
+    EXPECT_LT(PeakMemoryBytes(), kPeakMemoryLimit);
 }
 
 TEST_F(ListTransferTest, ClosingWithoutTheWarningOrWithoutAutoInWritesNothing) {

@@ -55,6 +55,36 @@ TEST(TextCodec, WritesCodePage932WithCrLfAndReadsItBack) {
     EXPECT_EQ(lines, (std::vector<std::wstring>{L"ファイル名", L"", L"C:\\データ\\a.txt"}));
 }
 
+TEST(TextCodec, TextThatCodePage932CannotHoldIsWrittenAsUtf8AndReadBack) {
+    TempFolder folder;
+    const std::wstring path = folder / L"list.txt";
+    // One line outside code page 932 turns the whole file into UTF-8 after a byte order mark.
+    const std::vector<std::wstring> lines{L"[TIDEMARROW32 SE]", L"C:\\한글.txt", L"C:\\データ\\a.txt", L"[END TEXT]"};
+    bool unicode = false;
+    ASSERT_TRUE(ReplaceTextFile(path, lines, &unicode));
+    EXPECT_TRUE(unicode);
+    EXPECT_EQ(ReadBytes(path), "\xEF\xBB\xBF[TIDEMARROW32 SE]\r\nC:\\\xED\x95\x9C\xEA\xB8\x80.txt\r\n"
+                               "C:\\\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\\a.txt\r\n[END TEXT]\r\n");
+    std::vector<std::wstring> read;
+    ASSERT_TRUE(ReadTextFile(path, read));
+    EXPECT_EQ(read, lines);
+
+    // A character that code page 932 changes on the way (the wave dash has no exact form)
+    // counts as one it cannot hold.
+    ASSERT_TRUE(WriteTextFile(path, {L"a\u301Cb"}, &unicode));
+    EXPECT_TRUE(unicode);
+    ASSERT_TRUE(ReadTextFile(path, read));
+    EXPECT_EQ(read, std::vector<std::wstring>{L"a\u301Cb"});
+
+    // Everything that fits stays in code page 932, and a UTF-8 file with lone CRs and LFs
+    // splits by the same rules.
+    ASSERT_TRUE(WriteTextFile(path, {L"ファイル名"}, &unicode));
+    EXPECT_FALSE(unicode);
+    EXPECT_EQ(ReadBytes(path), kFileNameSjis + "\r\n");
+    EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBF" "a\rb\nc\r\n\r\nd"), (std::vector<std::wstring>{L"a", L"b", L"c", L"", L"d"}));
+    EXPECT_TRUE(DecodeTextFile("\xEF\xBB\xBF").empty());
+}
+
 TEST(TextCodec, ReportsFilesItCannotReadOrWrite) {
     TempFolder folder;
     std::vector<std::wstring> lines{L"kept"};

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cwctype>
 #include <stdexcept>
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -568,6 +569,17 @@ TEST_F(ErrorLogSaveTest, SaveLogToWritesTheLinesAndTellsAFailure) {
     ASSERT_TRUE(ErrorLogWindow()->SaveLogTo(path));
     EXPECT_EQ(ReadBytes(path), JoinLinesCrLf(lines_));
     EXPECT_FALSE(ErrorLogWindow()->SaveLogTo(folder_ / L"no such folder\\x.txt"));
+
+    // A report naming a file outside code page 932 is saved as UTF-8 and loses nothing.
+    RaiseAssertion(AssertSite::MainAddFile, L"C:\\한글.txt");
+    ASSERT_TRUE(PumpUntil([&] { return LogLines().size() > lines_.size(); }));
+    ASSERT_TRUE(ErrorLogWindow()->SaveLogTo(path));
+    std::vector<std::wstring> saved;
+    ASSERT_TRUE(ReadTextFile(path, saved));
+    EXPECT_EQ(saved, LogLines());
+    EXPECT_NE(std::find_if(saved.begin(), saved.end(), [](const std::wstring& line) {
+                  return line.find(L"C:\\한글.txt") != std::wstring::npos;
+              }), saved.end());
 }
 
 }  // namespace

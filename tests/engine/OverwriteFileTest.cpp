@@ -309,29 +309,41 @@ TEST_F(OverwriteFileFailures, FileOpenElsewhereKeepsItsContentAndHasNoSize) {
     EXPECT_EQ(RecordedAssertions().size(), 1u);
 }
 
-TEST_F(OverwriteFileFailures, RefusedWriteEndsTheWritingButTheFileIsStillDeleted) {
+TEST_F(OverwriteFileFailures, RefusedWriteEndsTheWritingAndLeavesTheFileInPlace) {
     const std::wstring path = folder_ / L"full-disk.bin";
     ASSERT_TRUE(WriteBytes(path, std::string(300000, 'x')));
     int writes = 0;
+    std::size_t firstWrite = 0;
     EraseSeams seams;
     seams.writeFile = [&](HANDLE file, const void* data, DWORD size, DWORD* written) -> BOOL {
         if (++writes > 1) {
             ::SetLastError(ERROR_DISK_FULL);
             return FALSE;
         }
+        firstWrite = size;
         return ::WriteFile(file, data, size, written, nullptr);
     };
     SetEraseSeams(seams);
     ProgressWindow display;
     EXPECT_FALSE(OverwriteFile(path, EraseLevel::Normal, display.Bar(), display.Label()));
     EXPECT_EQ(writes, 2) << "no write follows the refused one";
-    EXPECT_FALSE(FileExists(path));
-    EXPECT_FALSE(FileExists(folder_ / L"$full-disk.bin"));
     EXPECT_EQ(display.BarPosition(), 100);
     EXPECT_EQ(display.LabelText(), L"100%");
+    // Neither cut, renamed nor deleted: what was written is there, the rest is as it was.
+    EXPECT_FALSE(FileExists(folder_ / L"$full-disk.bin"));
+    const std::string left = ReadBytes(path);
+    ASSERT_EQ(left.size(), 300000u);
+    ASSERT_GT(firstWrite, 0u);
+    EXPECT_EQ(left.substr(0, firstWrite), Repeat(kFe, firstWrite / 2));
+    EXPECT_EQ(left.substr(firstWrite), std::string(300000 - firstWrite, 'x'));
+
+    // Once the system takes the writes again, the same file is erased.
+    SetEraseSeams({});
+    EXPECT_TRUE(OverwriteFile(path, EraseLevel::Normal));
+    EXPECT_FALSE(FileExists(path));
 }
 
-TEST_F(OverwriteFileFailures, RefusedFlushGivesFalseAndTheFileIsStillDeleted) {
+TEST_F(OverwriteFileFailures, RefusedFlushGivesFalseAndLeavesTheFileInPlace) {
     const std::wstring path = folder_ / L"io-error.bin";
     ASSERT_TRUE(WriteBytes(path, std::string(1000, 'x')));
     int flushes = 0;
@@ -343,8 +355,9 @@ TEST_F(OverwriteFileFailures, RefusedFlushGivesFalseAndTheFileIsStillDeleted) {
     };
     SetEraseSeams(seams);
     EXPECT_FALSE(OverwriteFile(path, EraseLevel::High));
-    EXPECT_EQ(flushes, 1);
-    EXPECT_FALSE(FileExists(path));
+    EXPECT_EQ(flushes, 1) << "no pass follows the refused flush";
+    EXPECT_EQ(ReadBytes(path), Repeat(kFe, 500)) << "the first pass, not cut";
+    EXPECT_FALSE(FileExists(folder_ / L"$io-error.bin"));
 }
 
 TEST_F(OverwriteFileFailures, FailedDeleteLeavesTheFileCutToNothing) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <stdexcept>
 
+#include "common/FileSystem.h"
 #include "common/Handles.h"
 
 TempFolder::TempFolder() {
@@ -21,26 +22,27 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() { RemoveTree(path_); }
 
 void RemoveTree(const std::wstring& path) {
+    // Through the long form, so that names with a trailing dot or beyond the path limit go too.
     WIN32_FIND_DATAW entry{};
-    UniqueFind search(::FindFirstFileW((path + L"\\*").c_str(), &entry));
+    UniqueFind search(FsFindFirstFile(path + L"\\*", entry));
     if (search) {
         do {
             const std::wstring name = entry.cFileName;
             if (name == L"." || name == L"..") continue;
             const std::wstring child = path + L"\\" + name;
-            ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            FsSetAttributes(child, FILE_ATTRIBUTE_NORMAL);
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                    ::RemoveDirectoryW(child.c_str());
+                    ::RemoveDirectoryW(SystemPathOf(child).c_str());
                 else
                     RemoveTree(child);
             } else {
-                ::DeleteFileW(child.c_str());
+                FsDeleteFile(child);
             }
         } while (::FindNextFileW(search.get(), &entry));
     }
     search.reset();
-    ::RemoveDirectoryW(path.c_str());
+    ::RemoveDirectoryW(SystemPathOf(path).c_str());
 }
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/FileSystem.h"
 #include "common/Paths.h"
 #include "common/TextCodec.h"
 #include "common/Types.h"
@@ -102,11 +103,12 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
-bool IsPlainFile(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
-}
+// One file of the run: its path and the name its log line shows.
+struct RunFile {
+    std::wstring path;
+    std::wstring name;
+    bool addressable = true;
+};
 
 }  // namespace
 
@@ -139,16 +141,24 @@ int wmain(int argc, wchar_t** argv) {
     }
     SetEraseEnvironment(environment);
 
-    std::vector<std::wstring> files;
+    std::vector<RunFile> files;
     for (const auto& path : options.paths) {
         const std::wstring full = FullPath(path);
-        if (DirectoryExists(full) && !(::GetFileAttributesW(full.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) {
-            std::vector<std::wstring> gathered;
-            CollectFolder(full, std::wstring(), gathered, options.recurse);
-            for (auto& entry : gathered)
-                if (IsPlainFile(entry)) files.push_back(std::move(entry));
+        const DWORD attributes = FsGetAttributes(full);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            // Every entry gathered ends in a line: folders are passed over (their files are
+            // gathered when descending), everything else is tried, and what cannot even be
+            // named fails.
+            CollectFolderEntries(
+                full, std::wstring(),
+                [&](const FolderEntry& entry) {
+                    if (entry.folder && (!options.recurse || (!entry.link && entry.addressable))) return;
+                    files.push_back({entry.path, entry.name, entry.addressable});
+                },
+                options.recurse);
         } else {
-            files.push_back(full);  // a missing path gives a failure line
+            files.push_back({full, ExtractFileName(full), true});  // a missing path gives a failure line
         }
     }
 
@@ -158,9 +168,9 @@ int wmain(int argc, wchar_t** argv) {
             allErased = false;
             break;
         }
-        const bool erased = OverwriteFile(file, options.level);
+        const bool erased = file.addressable && OverwriteFile(file.path, options.level);
         allErased = allErased && erased;
-        WriteLine(out, L"ファイル名:" + ExtractFileName(file) +
+        WriteLine(out, L"ファイル名:" + file.name +
                            (erased ? L"をディスクから抹消しました。" : L"を正しく処理出来ませんでした。"));
     }
     return allErased ? 0 : 1;

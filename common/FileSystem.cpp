@@ -1,0 +1,196 @@
+#include "common/FileSystem.h"
+
+#include <utility>
+#include <vector>
+
+#include "common/Handles.h"
+
+namespace {
+
+FileSystemRedirectionCalls DefaultCalls() {
+    FileSystemRedirectionCalls calls;
+    if (HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll")) {
+        calls.disable = reinterpret_cast<BOOL(WINAPI*)(PVOID*)>(
+            reinterpret_cast<void*>(::GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));
+        calls.revert = reinterpret_cast<BOOL(WINAPI*)(PVOID)>(
+            reinterpret_cast<void*>(::GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")));
+    }
+    if (!calls.disable || !calls.revert) calls.disable = nullptr, calls.revert = nullptr;
+    return calls;
+}
+
+FileSystemRedirectionCalls& Calls() {
+    static FileSystemRedirectionCalls calls = DefaultCalls();
+    return calls;
+}
+
+// The redirection is turned off once per thread, by the outermost scope.
+thread_local int t_depth = 0;
+thread_local bool t_turnedOff = false;
+thread_local PVOID t_oldValue = nullptr;
+thread_local BOOL(WINAPI* t_revert)(PVOID) = nullptr;
+
+void Watch(const std::wstring& systemPath) {
+    if (const auto& watch = Calls().watchCall) watch(systemPath);
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\'; }
+
+// True when no piece of `rest` (pieces split at "\") is empty, "." or "..", and it holds no "/".
+bool PiecesAreResolved(const std::wstring& rest) {
+    if (rest.find(L'/') != std::wstring::npos) return false;
+    std::size_t start = 0;
+    while (start <= rest.size()) {
+        std::size_t end = rest.find(L'\\', start);
+        if (end == std::wstring::npos) end = rest.size();
+        const std::wstring piece = rest.substr(start, end - start);
+        // A trailing separator ends the path with an empty piece; it is allowed.
+        if (piece.empty() && end != rest.size()) return false;
+        if (piece == L"." || piece == L"..") return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::wstring SystemPathOf(const std::wstring& path) {
+    if (path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[1]) && (path[2] == L'?' || path[2] == L'.') &&
+        IsSeparator(path[3]))
+        return path;  // already in a system form
+    const bool driveLetter = path.size() >= 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+                             path[1] == L':' && IsSeparator(path[2]);
+    if (driveLetter) {
+        if (path.size() == 3) return L"\\\\?\\" + path;
+        return PiecesAreResolved(path.substr(3)) ? L"\\\\?\\" + path : path;
+    }
+    const bool unc = path.size() > 2 && IsSeparator(path[0]) && IsSeparator(path[1]) && !IsSeparator(path[2]);
+    if (unc && PiecesAreResolved(path.substr(2))) return L"\\\\?\\UNC\\" + path.substr(2);
+    return path;
+}
+
+bool IsAddressableName(const std::wstring& name) {
+    if (name.empty() || name == L"." || name == L"..") return false;
+    for (const wchar_t c : name)
+        if (c < 0x20 || c == L'\\' || c == L'/' || c == L'*' || c == L'?' || c == L'"' || c == L'<' || c == L'>' ||
+            c == L'|')
+            return false;
+    return true;
+}
+
+NativeFileSystem::NativeFileSystem() {
+    if (t_depth++ > 0) return;
+    const auto& calls = Calls();
+    t_turnedOff = false;
+    if (calls.disable && calls.revert) {
+        PVOID old = nullptr;
+        if (calls.disable(&old)) {
+            t_turnedOff = true;
+            t_oldValue = old;
+            t_revert = calls.revert;
+        }
+    }
+}
+
+NativeFileSystem::~NativeFileSystem() {
+    if (--t_depth > 0) return;
+    if (t_turnedOff && t_revert) t_revert(t_oldValue);
+    t_turnedOff = false;
+    t_oldValue = nullptr;
+    t_revert = nullptr;
+}
+
+DWORD FsGetAttributes(const std::wstring& path) {
+    NativeFileSystem native;
+    const std::wstring system = SystemPathOf(path);
+    Watch(system);
+    return ::GetFileAttributesW(system.c_str());
+}
+
+bool FsSetAttributes(const std::wstring& path, DWORD attributes) {
+    NativeFileSystem native;
+    const std::wstring system = SystemPathOf(path);
+    Watch(system);
+    return ::SetFileAttributesW(system.c_str(), attributes) != FALSE;
+}
+
+HANDLE FsCreateFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+    NativeFileSystem native;
+    const std::wstring system = SystemPathOf(path);
+    Watch(system);
+    return ::CreateFileW(system.c_str(), access, share, nullptr, disposition, flags, nullptr);
+}
+
+bool FsMoveFile(const std::wstring& from, const std::wstring& to) {
+    NativeFileSystem native;
+    const std::wstring systemFrom = SystemPathOf(from), systemTo = SystemPathOf(to);
+    Watch(systemFrom);
+    Watch(systemTo);
+    return ::MoveFileW(systemFrom.c_str(), systemTo.c_str()) != FALSE;
+}
+
+bool FsDeleteFile(const std::wstring& path) {
+    NativeFileSystem native;
+    const std::wstring system = SystemPathOf(path);
+    Watch(system);
+    return ::DeleteFileW(system.c_str()) != FALSE;
+}
+
+HANDLE FsFindFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW& entry) {
+    NativeFileSystem native;
+    const std::wstring system = SystemPathOf(pattern);
+    Watch(system);
+    return ::FindFirstFileW(system.c_str(), &entry);
+}
+
+bool FsEntryExists(const std::wstring& path) {
+    if (FsGetAttributes(path) != INVALID_FILE_ATTRIBUTES) return true;
+    // Anything but "not there" means an entry that is there but not for us. (The attributes of a
+    // link are its own, so a link that leads nowhere counts on Windows; Wine does not show one.)
+    const DWORD error = ::GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+std::wstring FinalPathOf(HANDLE handle, bool* available) {
+    using Call = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+    static const Call call = [] {
+        HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+        return kernel ? reinterpret_cast<Call>(reinterpret_cast<void*>(::GetProcAddress(kernel, "GetFinalPathNameByHandleW")))
+                      : nullptr;
+    }();
+    if (available) *available = call != nullptr;
+    if (!call) return {};
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const DWORD n = call(handle, buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n == 0) return {};
+        if (n < buffer.size()) {
+            buffer.resize(n);
+            return buffer;
+        }
+        buffer.resize(static_cast<std::size_t>(n) + 1);
+    }
+    return {};
+}
+
+std::wstring VolumePathOf(HANDLE handle) {
+    using Call = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    static const Call call = [] {
+        HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+        return kernel ? reinterpret_cast<Call>(reinterpret_cast<void*>(::GetProcAddress(kernel, "GetFileInformationByHandleEx")))
+                      : nullptr;
+    }();
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!call || !::GetFileInformationByHandle(handle, &info)) return {};
+    // Room for the longest path a volume holds.
+    std::vector<DWORD> buffer((sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t)) / sizeof(DWORD) + 1);
+    if (!call(handle, FileNameInfo, buffer.data(), static_cast<DWORD>(buffer.size() * sizeof(DWORD)))) return {};
+    const auto* name = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
+    wchar_t serial[16] = {};
+    ::wsprintfW(serial, L"%08lx", static_cast<unsigned long>(info.dwVolumeSerialNumber));
+    return serial + std::wstring(name->FileName, name->FileNameLength / sizeof(wchar_t));
+}
+
+FileSystemRedirectionCalls SetFileSystemRedirectionCalls(FileSystemRedirectionCalls calls) {
+    return std::exchange(Calls(), std::move(calls));
+}
