@@ -16,6 +16,7 @@
 #include <shlobj.h>
 
 #include <cwchar>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -51,6 +52,20 @@ void CALLBACK StartToolsRun(HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
     DialogAnswerer yes(L"確認", IDYES);
     ::SendMessageW(g_window->BitBtn6, BM_CLICK, 0, 0);
+}
+
+// Holds the run once the file shown passes `percent`, keeping the window alive, so that a
+// capture taken seconds later still finds the run at work: the engine is faster than that.
+std::function<void(int)> HoldOnceAt(int percent) {
+    return [percent, held = false](int shown) mutable {
+        if (held || shown < percent || shown >= 100) return;
+        held = true;
+        const ULONGLONG until = ::GetTickCount64() + 20000;
+        while (::GetTickCount64() < until && !Application().Terminated()) {
+            ui::ProcessMessages();
+            ::Sleep(20);
+        }
+    };
 }
 
 }  // namespace
@@ -95,11 +110,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (mode == L"running" || mode == L"result") {
         if (mode == L"running") {
-            // Large enough to take a while at the display's pace.
             WriteBytes(folder / L"文書\\大きなファイル.bin", std::string(96u << 20, 'x'));
             window.AddFileToList(folder / L"文書\\大きなファイル.bin", false, false);
         }
-        SetEraseEnvironment({&window.AbortRequested, ui::ProcessMessages, {}});
+        SetEraseEnvironment({&window.AbortRequested, ui::ProcessMessages, HoldOnceAt(40)});
         g_window = &window;
         ::SetTimer(nullptr, 0, 500, StartRun);
     }
@@ -123,7 +137,7 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring demo = std::wstring(cookies) + L"\\tm-demo";
         ::CreateDirectoryW(demo.c_str(), nullptr);
         WriteBytes(demo + L"\\大きなクッキー.bin", std::string(96u << 20, 'x'));
-        SetEraseEnvironment({&window.AbortRequested, ui::ProcessMessages, {}});
+        SetEraseEnvironment({&window.AbortRequested, ui::ProcessMessages, HoldOnceAt(40)});
         g_window = &window;
         ::SetTimer(nullptr, 0, 500, StartToolsRun);
     }
