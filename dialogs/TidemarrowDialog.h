@@ -79,10 +79,10 @@ public:
     HWND ExtensionWindow() const { return extension_; }
     HWND PreviewPanel() const { return previewPanel_.Handle(); }
     TPreviewImage& Preview() { return preview_; }
-    HWND SelectCheckBox() const { return selectCheckBox_; }
-    HWND IgBe() const { return igBe_; }
-    HWND TextEdit() const { return textEdit_; }
-    HWND GroupB() const { return groupB_; }
+    HWND PreviewCheckBox() const { return previewCheckBox_; }
+    HWND PreviewFrame() const { return previewFrame_; }
+    HWND TextPreview() const { return textPreview_; }
+    HWND SettingsGroup() const { return settingsGroup_; }
     HWND ExclusionToggle() const { return exclusionToggle_; }
     HWND SettingsLabel() const { return settingsLabel_; }
     // The placeholder bitmap shown when there is no preview.
@@ -106,7 +106,7 @@ private:
     void DoClose();
     void DoSelectionChange();
     void ExclusionToggleClick();
-    void SelectCheckBoxClick();
+    void PreviewCheckBoxClick();
     void ClearPreview();
     bool ExecuteFallback(HWND owner);
     void CollectFiles(const std::vector<wchar_t>& buffer);
@@ -124,10 +124,10 @@ private:
     ui::Bitmap placeholder_;
     ui::Font textFont_;
     bool showsPlaceholder_ = true;
-    HWND selectCheckBox_ = nullptr;
-    HWND igBe_ = nullptr;
-    HWND textEdit_ = nullptr;
-    HWND groupB_ = nullptr;
+    HWND previewCheckBox_ = nullptr;
+    HWND previewFrame_ = nullptr;
+    HWND textPreview_ = nullptr;
+    HWND settingsGroup_ = nullptr;
     HWND exclusionToggle_ = nullptr;
     HWND settingsLabel_ = nullptr;
 };

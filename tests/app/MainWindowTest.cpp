@@ -345,16 +345,16 @@ TEST_F(MainWindowTest, MenusBarsAndPopupHoldTheirActions) {
         }
     }
     // The tool bars, with the two caption overrides.
-    const std::vector<int> bar1 = {C::AddFiles, C::AddFolder,        0, C::TickAll,      C::UntickAll,     C::ClearList,
+    const std::vector<int> mainBar = {C::AddFiles, C::AddFolder,        0, C::TickAll,      C::UntickAll,     C::ClearList,
                                    0,           C::OpenHistoryTools, 0, C::OpenSettings, C::ManageProfiles};
-    ASSERT_EQ(::SendMessageW(window->MainToolBar, TB_BUTTONCOUNT, 0, 0), static_cast<LRESULT>(bar1.size()));
-    for (int i = 0; i < static_cast<int>(bar1.size()); ++i) {
+    ASSERT_EQ(::SendMessageW(window->MainToolBar, TB_BUTTONCOUNT, 0, 0), static_cast<LRESULT>(mainBar.size()));
+    for (int i = 0; i < static_cast<int>(mainBar.size()); ++i) {
         TBBUTTON button{};
         ::SendMessageW(window->MainToolBar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button));
-        if (bar1[i] == 0) {
+        if (mainBar[i] == 0) {
             EXPECT_TRUE(button.fsStyle & BTNS_SEP);
         } else {
-            EXPECT_EQ(button.idCommand, ui::kFirstActionCommand + bar1[i]);
+            EXPECT_EQ(button.idCommand, ui::kFirstActionCommand + mainBar[i]);
         }
     }
     EXPECT_EQ(window->Actions.ShownCaption(window->MainToolBar, ui::kFirstActionCommand + Command::ClearList),

@@ -291,22 +291,22 @@ TEST(FilePickerDialog, PreviewFollowsTheSelectionAndTheToggleWorksBothWays) {
         const RECT image = place(picker.Preview().Handle());
         run.Check(image.left == 7 && image.top == 15 && ui::Width(image) == 150 && ui::Height(image) == 150,
                   "Preview at (7, 15), 150 x 150");
-        run.Check(place(picker.SelectCheckBox()).left == 163, "check box 6 pixels right of the image");
+        run.Check(place(picker.PreviewCheckBox()).left == 163, "check box 6 pixels right of the image");
         const RECT toggle = place(picker.ExclusionToggle());
-        run.Check(toggle.left == ui::Width(panel) - 95 && toggle.top == place(picker.SelectCheckBox()).top - 5 &&
+        run.Check(toggle.left == ui::Width(panel) - 95 && toggle.top == place(picker.PreviewCheckBox()).top - 5 &&
                       ui::Width(toggle) == 87 && ui::Height(toggle) == 23,
                   "ExclusionToggle at the lower right, 87 x 23");
-        const RECT group = place(picker.GroupB());
+        const RECT group = place(picker.SettingsGroup());
         run.Check(group.left == 163 && group.top == 13 && ui::Width(group) == 475 && ui::Height(group) == 125,
-                  "GroupB at (163, 13), 475 x 125");
+                  "SettingsGroup at (163, 13), 475 x 125");
         // The panel below the standard controls, with the settings.
         run.Check(::IsWindowVisible(picker.PreviewPanel()) != FALSE, "panel visible");
         run.Check(picker.ShowsPlaceholder(), "placeholder at first");
         run.Check(ui::WindowText(picker.SettingsLabel()) == SettingsText(12, 2, true), "settings text 12/High/on");
         run.Check(!IsDown(picker.ExclusionToggle()), "ExclusionToggle up while the exclusions apply");
-        run.Check(ui::WindowText(picker.SelectCheckBox()) == L"ファイルプレビューを有効にする", "check box caption");
-        run.Check(IsDown(picker.SelectCheckBox()), "preview ticked");
-        run.Check(ui::WindowText(picker.GroupB()) == L"現在の設定値", "group caption");
+        run.Check(ui::WindowText(picker.PreviewCheckBox()) == L"ファイルプレビューを有効にする", "check box caption");
+        run.Check(IsDown(picker.PreviewCheckBox()), "preview ticked");
+        run.Check(ui::WindowText(picker.SettingsGroup()) == L"現在の設定値", "group caption");
         run.Check(ui::WindowText(picker.ExclusionToggle()) == L"除外設定無効", "toggle caption");
 
         // The toggle, down and up again.
@@ -326,14 +326,14 @@ TEST(FilePickerDialog, PreviewFollowsTheSelectionAndTheToggleWorksBothWays) {
         run.Check(picker.Preview().PictureSize().cx == 48 && picker.Preview().PictureSize().cy == 32, "JPEG size");
         // A text file: the memo replaces the image.
         run.Check(SelectInShellList(list, {L"memo.txt"}), "memo.txt listed");
-        run.Check(WaitFor([&] { return ::IsWindowVisible(picker.TextEdit()) != FALSE; }), "memo shown");
-        run.Check(ui::WindowText(picker.TextEdit()) == L"一行目の文字\r\nsecond line", "memo text");
+        run.Check(WaitFor([&] { return ::IsWindowVisible(picker.TextPreview()) != FALSE; }), "memo shown");
+        run.Check(ui::WindowText(picker.TextPreview()) == L"一行目の文字\r\nsecond line", "memo text");
         run.Check(!::IsWindowVisible(picker.Preview().Handle()), "image hidden behind the memo");
         // A bitmap brings the image back.
         run.Check(SelectInShellList(list, {L"green.bmp"}), "green.bmp listed");
         run.Check(WaitFor([&] { return ::IsWindowVisible(picker.Preview().Handle()) && !picker.ShowsPlaceholder(); }),
                   "bitmap previewed");
-        run.Check(!::IsWindowVisible(picker.TextEdit()), "memo hidden again");
+        run.Check(!::IsWindowVisible(picker.TextPreview()), "memo hidden again");
         run.Check(picker.Preview().PictureSize().cx == 20, "bitmap size");
         // A ".jpeg" file is not previewed.
         run.Check(SelectInShellList(list, {L"photo.jpeg"}), "photo.jpeg listed");
@@ -341,7 +341,7 @@ TEST(FilePickerDialog, PreviewFollowsTheSelectionAndTheToggleWorksBothWays) {
         // Unticking the check box clears the preview at once, and none is made while unticked.
         run.Check(SelectInShellList(list, {L"SHOUT.JPG"}), "SHOUT.JPG listed");
         run.Check(WaitFor([&] { return !picker.ShowsPlaceholder(); }), "upper-case JPG previewed");
-        ::SendMessageW(picker.SelectCheckBox(), BM_CLICK, 0, 0);
+        ::SendMessageW(picker.PreviewCheckBox(), BM_CLICK, 0, 0);
         run.Check(picker.ShowsPlaceholder(), "unticking clears the preview");
         run.Check(SelectInShellList(list, {L"photo.jpg"}), "photo.jpg listed again");
         run.Check(WaitFor([&] {
