@@ -30,59 +30,77 @@ constexpr DWORD kWindowStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
 
 // Fixed sizes of the control bar's pieces.
-constexpr int kToolBar1Width = 260, kToolPanel1Width = 207, kToolBar2Width = 77, kToolPanel2Width = 88;
+constexpr int kMainToolBarWidth = 260, kModePanelWidth = 207, kHelpToolBarWidth = 77, kBusyPanelWidth = 88;
 constexpr int kBarPieceHeight = 28;
 constexpr int kToolsHeaderHeight = 92;
 
 std::vector<ui::ActionInfo> ActionTable() {
     return {
-        {1, L"ファイルを追加(&A)...", L"ファイルを追加", 0},
-        {2, L"開始", L"処理を開始します", ui::kNoImage},
-        {3, L"終了(&C)", L"", 4},
-        {4, L"リストをすべてクリア（&A）", L"ファイルリストをすべてクリアします", 12},
-        {5, L"リストすべてにチェックを入れる（&O）", L"ファイルリスト内すべてのファイルを対象とします", 9},
-        {6, L"リストのチェックをすべて解除(&U)", L"ファイルリスト内の選択を解除", 8},
-        {7, L"設定(&C)...", L"設定ウインドウを開きます", 11},
-        {8, L"中止", L"", ui::kNoImage},
-        {9, L"フォルダ内のファイルを追加(&F)...", L"フォルダ内のファイルを追加", 10},
-        {10, L"ヘルプの表示(&H)...", L"ヘルプを表示", 7},
-        {11, L"チェックが入っていないファイルのみリストからクリア(&N)", L"", ui::kNoImage},
-        {12, L"チェックが入っているファイルのみリストからクリア(&Y)", L"", ui::kNoImage},
-        {13, L"バージョン情報(&V)...", L"", ui::kNoImage},
-        {14, L"ウェブサイトを表示(&W)...", L"ウェブサイトを表示", 2},
-        {15, L"適用", L"変更した抹消モードを適用", ui::kNoImage},
-        {16, L"選択した作業を開始", L"", ui::kNoImage},
-        {17, L"履歴抹消ツール(&H)", L"履歴を消去する追加機能", 13},
-        {18, L"ユーザープロファイル管理(&U)...", L"ユーザープロファイルの作成と削除を行います", 14},
-        {19, L"ファイルのプロパティ(&P)...", L"", ui::kNoImage},
-        {20, L"インポート(&I)", L"", 16},
-        {21, L"エクスポート(&E)", L"", 15},
-        {22, L"選択したファイルをリストから削除(&R)", L"", ui::kNoImage},
+        {Command::AddFiles, L"ファイルを追加(&A)...", L"ファイルを追加", 0},
+        {Command::StartRun, L"開始", L"処理を開始します", ui::kNoImage},
+        {Command::ExitProgram, L"終了(&C)", L"", 4},
+        {Command::ClearList, L"リストをすべてクリア（&A）", L"ファイルリストをすべてクリアします", 12},
+        {Command::TickAll, L"リストすべてにチェックを入れる（&O）", L"ファイルリスト内すべてのファイルを対象とします",
+         9},
+        {Command::UntickAll, L"リストのチェックをすべて解除(&U)", L"ファイルリスト内の選択を解除", 8},
+        {Command::OpenSettings, L"設定(&C)...", L"設定ウインドウを開きます", 11},
+        {Command::StopRun, L"中止", L"", ui::kNoImage},
+        {Command::AddFolder, L"フォルダ内のファイルを追加(&F)...", L"フォルダ内のファイルを追加", 10},
+        {Command::ShowHelp, L"ヘルプの表示(&H)...", L"ヘルプを表示", 7},
+        {Command::RemoveUnticked, L"チェックが入っていないファイルのみリストからクリア(&N)", L"", ui::kNoImage},
+        {Command::RemoveTicked, L"チェックが入っているファイルのみリストからクリア(&Y)", L"", ui::kNoImage},
+        {Command::ShowAbout, L"バージョン情報(&V)...", L"", ui::kNoImage},
+        {Command::OpenWebSite, L"ウェブサイトを表示(&W)...", L"ウェブサイトを表示", 2},
+        {Command::ApplyMode, L"適用", L"変更した抹消モードを適用", ui::kNoImage},
+        {Command::RunHistoryTools, L"選択した作業を開始", L"", ui::kNoImage},
+        {Command::OpenHistoryTools, L"履歴抹消ツール(&H)", L"履歴を消去する追加機能", 13},
+        {Command::ManageProfiles, L"ユーザープロファイル管理(&U)...", L"ユーザープロファイルの作成と削除を行います",
+         14},
+        {Command::ShowFileProperties, L"ファイルのプロパティ(&P)...", L"", ui::kNoImage},
+        {Command::ImportList, L"インポート(&I)", L"", 16},
+        {Command::ExportList, L"エクスポート(&E)", L"", 15},
+        {Command::RemoveSelected, L"選択したファイルをリストから削除(&R)", L"", ui::kNoImage},
     };
 }
 
 std::vector<ui::MenuSpec> MenuBarTable() {
     using ui::Separator;
+    using C = Command;
     return {
-        {L"ファイル(&F)", {{1}, {9}, Separator(), {20}, {21}, Separator(), {3}}},
-        {L"編集(&E)", {{5}, {6}, Separator(), {4}, Separator(), {11}, {12}}},
-        {L"追加機能(&T)", {{17}}},
-        {L"設定(&C)", {{7}, Separator(), {18}}},
-        {L"ヘルプ(&H)", {{10}, {14}, Separator(), {13}}},
+        {L"ファイル(&F)",
+         {{C::AddFiles}, {C::AddFolder}, Separator(), {C::ImportList}, {C::ExportList}, Separator(), {C::ExitProgram}}},
+        {L"編集(&E)",
+         {{C::TickAll}, {C::UntickAll}, Separator(), {C::ClearList}, Separator(), {C::RemoveUnticked},
+          {C::RemoveTicked}}},
+        {L"追加機能(&T)", {{C::OpenHistoryTools}}},
+        {L"設定(&C)", {{C::OpenSettings}, Separator(), {C::ManageProfiles}}},
+        {L"ヘルプ(&H)", {{C::ShowHelp}, {C::OpenWebSite}, Separator(), {C::ShowAbout}}},
     };
 }
 
-std::vector<ui::BarItem> ToolBar1Table() {
+std::vector<ui::BarItem> MainToolBarTable() {
     using ui::Separator;
-    return {{1},  {9},         {Separator()}, {5}, {6}, {4, L"リストをすべてクリア（A）(&Z)"}, Separator(),
-            {17}, Separator(), {7},           {18, L"ユーザーの切り替え(&Y)..."}};
+    using C = Command;
+    return {{C::AddFiles},
+            {C::AddFolder},
+            {Separator()},
+            {C::TickAll},
+            {C::UntickAll},
+            {C::ClearList, L"リストをすべてクリア（A）(&Z)"},
+            Separator(),
+            {C::OpenHistoryTools},
+            Separator(),
+            {C::OpenSettings},
+            {C::ManageProfiles, L"ユーザーの切り替え(&Y)..."}};
 }
 
-std::vector<ui::BarItem> ToolBar2Table() { return {{10}, ui::Separator(), {14}}; }
+std::vector<ui::BarItem> HelpToolBarTable() { return {{Command::ShowHelp}, ui::Separator(), {Command::OpenWebSite}}; }
 
 std::vector<ui::BarItem> PopupTable() {
     using ui::Separator;
-    return {{19}, Separator(), {5}, {6}, Separator(), {4}, {11}, {12}, Separator(), {22}};
+    using C = Command;
+    return {{C::ShowFileProperties}, Separator(),         {C::TickAll},      {C::UntickAll}, Separator(),
+            {C::ClearList},          {C::RemoveUnticked}, {C::RemoveTicked}, Separator(),    {C::RemoveSelected}};
 }
 
 // The mode selector's edit part: typed keys are swallowed.
@@ -176,8 +194,8 @@ void TMainWindow::BuildFrame(HWND owner) {
     const int x = std::max<int>(0, area.left + (ui::Width(area) - width) / 2);
     const int y = std::max<int>(0, area.top + (ui::Height(area) - height) / 2);
     Require(ui::Window::Create(kClassName, kTitle, kWindowStyle, 0, x, y, width, height, owner));
-    ActionMainMenuBar1 = menuBar.release();
-    ::SetMenu(Handle(), ActionMainMenuBar1);
+    MenuBar = menuBar.release();
+    ::SetMenu(Handle(), MenuBar);
     // The menu bar may wrap to two lines; the client area keeps its size.
     RECT client{};
     ::GetClientRect(Handle(), &client);
@@ -198,62 +216,73 @@ void TMainWindow::BuildActions() {
     HIMAGELIST glyphs = ::ImageList_LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_ACTION_GLYPHS),
                                                IDB_GLYPH_SIZE, 0, IDB_GLYPH_MASK_COLOUR, IMAGE_BITMAP,
                                                LR_CREATEDIBSECTION);
-    if (!glyphs) throw std::runtime_error("ImageList1");
+    if (!glyphs) throw std::runtime_error("command glyphs");
     Actions.SetImages(glyphs);
-    ImageList3.reset(::ImageList_LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_MODE_ICONS),
-                                            IDB_GLYPH_SIZE, 0, IDB_GLYPH_MASK_COLOUR, IMAGE_BITMAP,
-                                            LR_CREATEDIBSECTION));
-    if (!ImageList3.get()) throw std::runtime_error("ImageList3");
+    ModeIcons.reset(::ImageList_LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_MODE_ICONS),
+                                           IDB_GLYPH_SIZE, 0, IDB_GLYPH_MASK_COLOUR, IMAGE_BITMAP,
+                                           LR_CREATEDIBSECTION));
+    if (!ModeIcons.get()) throw std::runtime_error("ModeIcons");
 
-    const std::pair<int, void (TMainWindow::*)()> handlers[] = {
-        {1, &TMainWindow::Action1Execute},   {2, &TMainWindow::Action2Execute},
-        {3, &TMainWindow::Action3Execute},   {4, &TMainWindow::Action4Execute},
-        {5, &TMainWindow::Action5Execute},   {6, &TMainWindow::Action6Execute},
-        {7, &TMainWindow::Action7Execute},   {8, &TMainWindow::Action8Execute},
-        {9, &TMainWindow::Action9Execute},   {10, &TMainWindow::Action10Execute},
-        {11, &TMainWindow::Action11Execute}, {12, &TMainWindow::Action12Execute},
-        {13, &TMainWindow::Action13Execute}, {14, &TMainWindow::Action14Execute},
-        {15, &TMainWindow::Action15Execute}, {16, &TMainWindow::Action16Execute},
-        {17, &TMainWindow::Action17Execute}, {18, &TMainWindow::Action18Execute},
-        {19, &TMainWindow::Action19Execute}, {20, &TMainWindow::Action20Execute},
-        {21, &TMainWindow::Action21Execute}, {22, &TMainWindow::Action22Execute},
+    const std::pair<Command::Id, void (TMainWindow::*)()> handlers[] = {
+        {Command::AddFiles, &TMainWindow::AddFiles},
+        {Command::StartRun, &TMainWindow::StartRun},
+        {Command::ExitProgram, &TMainWindow::ExitProgram},
+        {Command::ClearList, &TMainWindow::ClearList},
+        {Command::TickAll, &TMainWindow::TickAll},
+        {Command::UntickAll, &TMainWindow::UntickAll},
+        {Command::OpenSettings, &TMainWindow::OpenSettings},
+        {Command::StopRun, &TMainWindow::StopRun},
+        {Command::AddFolder, &TMainWindow::AddFolder},
+        {Command::ShowHelp, &TMainWindow::ShowHelp},
+        {Command::RemoveUnticked, &TMainWindow::RemoveUnticked},
+        {Command::RemoveTicked, &TMainWindow::RemoveTicked},
+        {Command::ShowAbout, &TMainWindow::ShowAbout},
+        {Command::OpenWebSite, &TMainWindow::OpenWebSite},
+        {Command::ApplyMode, &TMainWindow::ApplyMode},
+        {Command::RunHistoryTools, &TMainWindow::RunHistoryTools},
+        {Command::OpenHistoryTools, &TMainWindow::OpenHistoryTools},
+        {Command::ManageProfiles, &TMainWindow::ManageProfiles},
+        {Command::ShowFileProperties, &TMainWindow::ShowFileProperties},
+        {Command::ImportList, &TMainWindow::ImportList},
+        {Command::ExportList, &TMainWindow::ExportList},
+        {Command::RemoveSelected, &TMainWindow::RemoveSelected},
     };
     for (const auto& [id, handler] : handlers) Actions[id].OnExecute = [this, handler] { (this->*handler)(); };
 }
 
 void TMainWindow::BuildBars() {
-    Require(ControlBar1.Create(Handle(), IDC_CONTROLBAR1, 0, 0, kClientWidth, kControlBarHeight));
-    HWND bar = ControlBar1.Handle();
+    Require(ControlBar.Create(Handle(), IDC_CONTROL_BAR, 0, 0, kClientWidth, kControlBarHeight));
+    HWND bar = ControlBar.Handle();
     int x = 2;
-    ActionToolBar1 = Require(Actions.BuildToolBar(bar, IDC_ACTIONTOOLBAR1, ToolBar1Table(), x, 3, kToolBar1Width,
-                                                  kBarPieceHeight));
-    x += kToolBar1Width + 2;
-    Require(ToolPanel1.Create(bar, IDC_TOOLPANEL1, x, 3, kToolPanel1Width, kBarPieceHeight));
-    Label1 = AddChild(ToolPanel1.Handle(), L"STATIC", L"抹消モード", SS_LEFT, 4, 8, 56, 14);
-    Require(ComboBoxEx1.Create(ToolPanel1.Handle(), IDC_COMBOBOXEX1, 62, 3, 90, 200));
-    ::SendMessageW(ComboBoxEx1.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
-    ComboBoxEx1.SetImages(ImageList3.get());
-    for (int mode = 0; mode < 4; ++mode) ComboBoxEx1.AddItem(kModeNames[mode], mode);
+    MainToolBar = Require(
+        Actions.BuildToolBar(bar, IDC_MAIN_TOOLBAR, MainToolBarTable(), x, 3, kMainToolBarWidth, kBarPieceHeight));
+    x += kMainToolBarWidth + 2;
+    Require(ModePanel.Create(bar, IDC_MODE_PANEL, x, 3, kModePanelWidth, kBarPieceHeight));
+    ModeLabel = AddChild(ModePanel.Handle(), L"STATIC", L"抹消モード", SS_LEFT, 4, 8, 56, 14);
+    Require(ModeSelector.Create(ModePanel.Handle(), IDC_MODE_SELECTOR, 62, 3, 90, 200));
+    ::SendMessageW(ModeSelector.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
+    ModeSelector.SetImages(ModeIcons.get());
+    for (int mode = 0; mode < 4; ++mode) ModeSelector.AddItem(kModeNames[mode], mode);
     // A drop-down list that takes no typed keys: a mode changes only by choosing it.
-    if (HWND combo = reinterpret_cast<HWND>(::SendMessageW(ComboBoxEx1.Handle(), CBEM_GETCOMBOCONTROL, 0, 0)))
+    if (HWND combo = reinterpret_cast<HWND>(::SendMessageW(ModeSelector.Handle(), CBEM_GETCOMBOCONTROL, 0, 0)))
         ::SetWindowSubclass(combo, SwallowTypedKeys, 1, 0);
-    Button2 = AddChild(ToolPanel1.Handle(), L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON, 155, 3, 48, 22,
-                       IDC_BUTTON2);
-    Actions.BindButton(Button2, 15);
+    ApplyModeButton =
+        AddChild(ModePanel.Handle(), L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON, 155, 3, 48, 22, IDC_APPLY_MODE);
+    Actions.BindButton(ApplyModeButton, Command::ApplyMode);
     Hints = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
                               ::GetModuleHandleW(nullptr), nullptr);
     const std::wstring modeHint = L"抹消モードを選択します(変更後は適用を押して下さい)";
-    AddHint(ComboBoxEx1.Handle(), modeHint);
-    if (HWND combo = reinterpret_cast<HWND>(::SendMessageW(ComboBoxEx1.Handle(), CBEM_GETCOMBOCONTROL, 0, 0)))
+    AddHint(ModeSelector.Handle(), modeHint);
+    if (HWND combo = reinterpret_cast<HWND>(::SendMessageW(ModeSelector.Handle(), CBEM_GETCOMBOCONTROL, 0, 0)))
         AddHint(combo, modeHint);
-    AddHint(Button2, Actions[15].Hint());
-    x += kToolPanel1Width + 2;
-    ActionToolBar2 = Require(Actions.BuildToolBar(bar, IDC_ACTIONTOOLBAR2, ToolBar2Table(), x, 3, kToolBar2Width,
-                                                  kBarPieceHeight));
-    x += kToolBar2Width + 2;
-    Require(ToolPanel2.Create(bar, IDC_TOOLPANEL2, x, 3, kToolPanel2Width, kBarPieceHeight));
-    Bevel4 = AddChild(ToolPanel2.Handle(), L"STATIC", L"", SS_ETCHEDFRAME, 3, 3, 78, 21);
+    AddHint(ApplyModeButton, Actions[Command::ApplyMode].Hint());
+    x += kModePanelWidth + 2;
+    HelpToolBar = Require(
+        Actions.BuildToolBar(bar, IDC_HELP_TOOLBAR, HelpToolBarTable(), x, 3, kHelpToolBarWidth, kBarPieceHeight));
+    x += kHelpToolBarWidth + 2;
+    Require(BusyPanel.Create(bar, IDC_BUSY_PANEL, x, 3, kBusyPanelWidth, kBarPieceHeight));
+    BusyFrame = AddChild(BusyPanel.Handle(), L"STATIC", L"", SS_ETCHEDFRAME, 3, 3, 78, 21);
 }
 
 void TMainWindow::AddHint(HWND control, const std::wstring& text) {
@@ -281,12 +310,12 @@ std::wstring TMainWindow::HintOf(HWND control) const {
 }
 
 void TMainWindow::BuildStatusBar() {
-    Require(StatusBar1.Create(Handle(), IDC_STATUSBAR1,
-                              {{100}, {135}, {190, true, false}, {ui::kRestOfBar, false, true}}));
-    ::SendMessageW(StatusBar1.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), TRUE);
-    ProgressBar2 = AddChild(Handle(), PROGRESS_CLASSW, L"", 0, 0, 0, 186, 15, IDC_PROGRESSBAR2);
+    Require(
+        StatusBar.Create(Handle(), IDC_STATUS_BAR, {{100}, {135}, {190, true, false}, {ui::kRestOfBar, false, true}}));
+    ::SendMessageW(StatusBar.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), TRUE);
+    OverallProgress = AddChild(Handle(), PROGRESS_CLASSW, L"", 0, 0, 0, 186, 15, IDC_OVERALL_PROGRESS);
     RECT status{};
-    ::GetWindowRect(StatusBar1.Handle(), &status);
+    ::GetWindowRect(StatusBar.Handle(), &status);
     contentHeight_ = kClientHeight - kControlBarHeight - ui::Height(status);
 }
 
@@ -297,7 +326,7 @@ void TMainWindow::BuildPanels() {
     Require(MainPanel.Create(Handle(), IDC_MAINPANEL, 0, top, w, h));
     HWND main = MainPanel.Handle();
     const int buttonTop = h - 34;
-    // The list view only borrows its icons: ImageList2 owns and frees them.
+    // The list view only borrows its icons: FileIcons owns and frees them.
     Require(FileList.Create(main, IDC_FILELIST, 4, 4, w - 8, buttonTop - 8 - 30, LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS));
     ::SendMessageW(FileList.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(listFont_.get()), FALSE);
     FileList.AddColumn(L" ", 40);
@@ -305,66 +334,67 @@ void TMainWindow::BuildPanels() {
     FileList.AddColumn(L"拡張子", 55, LVCFMT_RIGHT);
     FileList.AddColumn(L"ファイルサイズ(Byte)", 205, LVCFMT_RIGHT);
     FileList.AddColumn(L"ファイルパス", 180);
-    ImageList2.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 16, 16));
-    FileList.SetImages(ImageList2.get());
-    Image4 = std::make_unique<TImageControl>();
-    Require(Image4->CreateControl(main, 4, h - 65, 185, 61));
-    Require(BitBtn3.Create(main, L"", w - 3 * 124 - 4, buttonTop, 150, 28, IDC_BITBTN3));
-    Require(BitBtn1.Create(main, L"", w - 2 * 104 - 4, buttonTop, 100, 28, IDC_BITBTN1));
-    Require(BitBtn5.Create(main, L"", w - 104 - 4, buttonTop, 100, 28, IDC_BITBTN5));
-    for (HWND button : {BitBtn3.Handle(), BitBtn1.Handle(), BitBtn5.Handle()})
+    FileIcons.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 16, 16));
+    FileList.SetImages(FileIcons.get());
+    Logo = std::make_unique<TImageControl>();
+    Require(Logo->CreateControl(main, 4, h - 65, 185, 61));
+    Require(AddFilesButton.Create(main, L"", w - 3 * 124 - 4, buttonTop, 150, 28, IDC_ADD_FILES));
+    Require(StartButton.Create(main, L"", w - 2 * 104 - 4, buttonTop, 100, 28, IDC_START_RUN));
+    Require(ExitButton.Create(main, L"", w - 104 - 4, buttonTop, 100, 28, IDC_EXIT));
+    for (HWND button : {AddFilesButton.Handle(), StartButton.Handle(), ExitButton.Handle()})
         ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
-    Actions.BindButton(BitBtn3.Handle(), 1);
-    Actions.BindButton(BitBtn1.Handle(), 2);
-    Actions.BindButton(BitBtn5.Handle(), 3);
+    Actions.BindButton(AddFilesButton.Handle(), Command::AddFiles);
+    Actions.BindButton(StartButton.Handle(), Command::StartRun);
+    Actions.BindButton(ExitButton.Handle(), Command::ExitProgram);
     // The add and exit buttons carry their own glyphs from the design.
-    BitBtn3.SetGlyph(Actions.Images(), 0);
-    BitBtn5.SetGlyph(Actions.Images(), 4);
+    AddFilesButton.SetGlyph(Actions.Images(), 0);
+    ExitButton.SetGlyph(Actions.Images(), 4);
 
     // The run in progress.
     Require(ErasePanel.Create(Handle(), IDC_ERASEPANEL, 0, top, w, h));
     HWND erase = ErasePanel.Handle();
-    Image1 = std::make_unique<TImageControl>();
-    Require(Image1->CreateControl(erase, 0, 0, w, h));
-    Bevel1 = AddChild(erase, L"STATIC", L"", SS_ETCHEDFRAME, 40, 60, w - 80, 200);
-    Label4 = AddChild(erase, L"STATIC", L"処理中のファイル", SS_LEFT, 60, 80, 200, 16);
-    ::SendMessageW(Label4, WM_SETFONT, reinterpret_cast<WPARAM>(windowBoldFont_.get()), FALSE);
-    Label2 = AddChild(erase, L"STATIC", L"", SS_LEFT | SS_EDITCONTROL, 60, 104, w - 120, 48, IDC_LABEL2);
-    Label5 = AddChild(erase, L"STATIC", L"進行状況:", SS_LEFT, 60, 170, 70, 16);
-    Label3 = AddChild(erase, L"STATIC", L"0%", SS_LEFT, 132, 170, 60, 16, IDC_LABEL3);
-    ProgressBar1 = AddChild(erase, PROGRESS_CLASSW, L"", 0, 60, 194, w - 120, 18, IDC_PROGRESSBAR1);
-    ::SendMessageW(ProgressBar1, PBM_SETRANGE32, 0, 100);
-    Require(BitBtn2.Create(erase, L"", w - 104 - 4, h - 34, 100, 28, IDC_BITBTN2));
-    ::SendMessageW(BitBtn2.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
-    Actions.BindButton(BitBtn2.Handle(), 8);
-    ::SetWindowPos(Image1->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ErasePicture = std::make_unique<TImageControl>();
+    Require(ErasePicture->CreateControl(erase, 0, 0, w, h));
+    EraseFrame = AddChild(erase, L"STATIC", L"", SS_ETCHEDFRAME, 40, 60, w - 80, 200);
+    CurrentFileCaption = AddChild(erase, L"STATIC", L"処理中のファイル", SS_LEFT, 60, 80, 200, 16);
+    ::SendMessageW(CurrentFileCaption, WM_SETFONT, reinterpret_cast<WPARAM>(windowBoldFont_.get()), FALSE);
+    CurrentFileLabel =
+        AddChild(erase, L"STATIC", L"", SS_LEFT | SS_EDITCONTROL, 60, 104, w - 120, 48, IDC_CURRENT_FILE);
+    ProgressCaption = AddChild(erase, L"STATIC", L"進行状況:", SS_LEFT, 60, 170, 70, 16);
+    PercentLabel = AddChild(erase, L"STATIC", L"0%", SS_LEFT, 132, 170, 60, 16, IDC_PERCENT);
+    FileProgress = AddChild(erase, PROGRESS_CLASSW, L"", 0, 60, 194, w - 120, 18, IDC_FILE_PROGRESS);
+    ::SendMessageW(FileProgress, PBM_SETRANGE32, 0, 100);
+    Require(StopButton.Create(erase, L"", w - 104 - 4, h - 34, 100, 28, IDC_STOP_RUN));
+    ::SendMessageW(StopButton.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
+    Actions.BindButton(StopButton.Handle(), Command::StopRun);
+    ::SetWindowPos(ErasePicture->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     // The run's log.
     Require(ResultPanel.Create(Handle(), IDC_RESULTPANEL, 0, top, w, h));
     HWND result = ResultPanel.Handle();
-    Image2 = AddChild(result, L"STATIC", L"", SS_ICON, 12, 8, 32, 32);
-    ::SendMessageW(Image2, STM_SETICON, reinterpret_cast<WPARAM>(::LoadIconW(nullptr, IDI_INFORMATION)), 0);
-    Label6 = AddChild(result, L"STATIC", L"作業が完了しました。", SS_LEFT, 52, 18, 300, 16);
-    ::SendMessageW(Label6, WM_SETFONT, reinterpret_cast<WPARAM>(windowBoldFont_.get()), FALSE);
+    ResultIcon = AddChild(result, L"STATIC", L"", SS_ICON, 12, 8, 32, 32);
+    ::SendMessageW(ResultIcon, STM_SETICON, reinterpret_cast<WPARAM>(::LoadIconW(nullptr, IDI_INFORMATION)), 0);
+    ResultLabel = AddChild(result, L"STATIC", L"作業が完了しました。", SS_LEFT, 52, 18, 300, 16);
+    ::SendMessageW(ResultLabel, WM_SETFONT, reinterpret_cast<WPARAM>(windowBoldFont_.get()), FALSE);
     EraseLog = AddChild(result, L"EDIT", L"", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL, 8, 44,
                         w - 16, h - 44 - 42, IDC_ERASELOG, WS_EX_CLIENTEDGE);
     // A long run writes more than the default 32 K characters.
     ::SendMessageW(EraseLog, EM_SETLIMITTEXT, 0, 0);
-    Require(BitBtn4.Create(result, L"　ログの保存", w - 2 * 124 - 4, h - 34, 120, 28, IDC_BITBTN4));
-    ::SendMessageW(BitBtn4.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
-    Button1 = AddChild(result, L"BUTTON", L">> 終了", WS_TABSTOP | BS_PUSHBUTTON, w - 124 - 4, h - 34, 120, 28,
-                       IDC_BUTTON1);
+    Require(SaveLogButton.Create(result, L"　ログの保存", w - 2 * 124 - 4, h - 34, 120, 28, IDC_SAVE_LOG));
+    ::SendMessageW(SaveLogButton.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
+    FinishButton = AddChild(result, L"BUTTON", L">> 終了", WS_TABSTOP | BS_PUSHBUTTON, w - 124 - 4, h - 34, 120, 28,
+                            IDC_FINISH_RUN);
 
     // The history tools; the tools themselves are placed by their own part.
     Require(Toolspanel.Create(Handle(), IDC_TOOLSPANEL, 0, top, w, h));
     HWND tools = Toolspanel.Handle();
-    Image3 = std::make_unique<TImageControl>();
-    Require(Image3->CreateControl(tools, 0, 0, w, kToolsHeaderHeight));
-    Label9 = AddChild(tools, L"STATIC", L"", SS_LEFT, 8, kToolsHeaderHeight + 8, 300, 16, IDC_LABEL9);
-    ::SendMessageW(Label9, WM_SETFONT, reinterpret_cast<WPARAM>(windowBoldFont_.get()), FALSE);
-    BitBtn6 = AddChild(tools, L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON, w - 164 - 4, h - 34, 160, 28,
-                       IDC_BITBTN6);
-    Actions.BindButton(BitBtn6, 16);
+    ToolsHeader = std::make_unique<TImageControl>();
+    Require(ToolsHeader->CreateControl(tools, 0, 0, w, kToolsHeaderHeight));
+    ToolsTitle = AddChild(tools, L"STATIC", L"", SS_LEFT, 8, kToolsHeaderHeight + 8, 300, 16, IDC_TOOLS_TITLE);
+    ::SendMessageW(ToolsTitle, WM_SETFONT, reinterpret_cast<WPARAM>(windowBoldFont_.get()), FALSE);
+    RunToolsButton =
+        AddChild(tools, L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON, w - 164 - 4, h - 34, 160, 28, IDC_RUN_TOOLS);
+    Actions.BindButton(RunToolsButton, Command::RunHistoryTools);
     BuildToolsPanel();
 
     ShowContentPanel(ContentPanel::List);
@@ -386,7 +416,7 @@ void TMainWindow::FormCreate() {
     HMODULE module = ::GetModuleHandleW(nullptr);
     // 1. Title and notice line.
     application_.SetTitle(kProductTitle);
-    StatusBar1.SetText(3, kProductNotice);
+    StatusBar.SetText(3, kProductNotice);
     // 2. The application window's menu loses its second item; the program's icon.
     if (HMENU system = ::GetSystemMenu(application_.Handle(), FALSE)) ::DeleteMenu(system, 1, MF_BYPOSITION);
     HICON icon = ::LoadIconW(module, MAKEINTRESOURCEW(IDI_TIDEMARROW));
@@ -395,38 +425,38 @@ void TMainWindow::FormCreate() {
     ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     // 3. Captions.
     ::SetWindowTextW(Handle(), application_.Title().c_str());
-    ::SetWindowTextW(Label9, application_.Title().c_str());
+    ::SetWindowTextW(ToolsTitle, application_.Title().c_str());
     // 4. Pictures.
-    Image1->LoadPicture(module, IDB_ERASE_PANEL);
-    Image4->SetTransparent(true);
-    Image4->LoadPicture(module, IDB_LOGO);
+    ErasePicture->LoadPicture(module, IDB_ERASE_PANEL);
+    Logo->SetTransparent(true);
+    Logo->LoadPicture(module, IDB_LOGO);
     FinishFrame();
-    ::ShowWindow(Bevel1, SW_SHOW);
+    ::ShowWindow(EraseFrame, SW_SHOW);
     // 5. Notifier and busy animation.
-    SSTP1 = std::make_unique<TSSTP>();
-    OsterlanActionImage1 = std::make_unique<TOsterlanActionImage>(ToolPanel2.Handle());
-    OsterlanActionImage1->SetInterval(1800);
-    OsterlanActionImage1->LoadFrames(IDB_BUSY_FIRST, IDB_BUSY_COUNT);
-    OsterlanActionImage1->SetTransparent(false);
-    OsterlanActionImage1->SetBounds(4, 4, 77, 20);
-    ::SetWindowPos(Bevel4, nullptr, 3, 3, 78, 21, SWP_NOZORDER | SWP_NOACTIVATE);
+    notifier_ = std::make_unique<TSSTP>();
+    busyAnimation_ = std::make_unique<TOsterlanActionImage>(BusyPanel.Handle());
+    busyAnimation_->SetInterval(1800);
+    busyAnimation_->LoadFrames(IDB_BUSY_FIRST, IDB_BUSY_COUNT);
+    busyAnimation_->SetTransparent(false);
+    busyAnimation_->SetBounds(4, 4, 77, 20);
+    ::SetWindowPos(BusyFrame, nullptr, 3, 3, 78, 21, SWP_NOZORDER | SWP_NOACTIVATE);
     // 6. The window never gets smaller than it starts.
     RECT frame{};
     ::GetWindowRect(Handle(), &frame);
     minimumSize_ = {ui::Width(frame), ui::Height(frame)};
     // 7. The overall progress bar sits inside the status bar.
-    StatusBar1.Place(ProgressBar2, 238, 3, 186, 15);
-    ::ShowWindow(ProgressBar2, SW_SHOW);
+    StatusBar.Place(OverallProgress, 238, 3, 186, 15);
+    ::ShowWindow(OverallProgress, SW_SHOW);
     // 8. The tools panel's header.
     DrawToolsHeader();
     // 9. Speed in the selector.
-    ComboBoxEx1.Select(0);
+    ModeSelector.Select(0);
     // 10. Glyphs of the buttons that have none yet.
-    SetButtonGlyph(BitBtn1, 1, Actions.Images());
-    SetButtonGlyph(BitBtn2, 5, Actions.Images());
-    SetButtonGlyph(BitBtn3, 0, Actions.Images());
-    SetButtonGlyph(BitBtn4, 3, Actions.Images());
-    SetButtonGlyph(BitBtn5, 4, Actions.Images());
+    SetButtonGlyph(StartButton, 1, Actions.Images());
+    SetButtonGlyph(StopButton, 5, Actions.Images());
+    SetButtonGlyph(AddFilesButton, 0, Actions.Images());
+    SetButtonGlyph(SaveLogButton, 3, Actions.Images());
+    SetButtonGlyph(ExitButton, 4, Actions.Images());
     // 11. Files dropped from the shell come to this window.
     ::DragAcceptFiles(Handle(), TRUE);
     // 12. An empty list.
@@ -441,7 +471,7 @@ void TMainWindow::FormCreate() {
         // 14. The profile's settings and lists.
         TConfigWindow& config = application_.CreateConfigWindow();
         config.Create(Handle());
-        config.SetModeIcons(ImageList3.get());
+        config.SetModeIcons(ModeIcons.get());
         config.SetProfileFolder(programFolder_ + L"User\\" + ProfileName);
         config.SetProfileName(ProfileName);
         config.LoadSettings();
@@ -452,9 +482,9 @@ void TMainWindow::FormCreate() {
     if (TConfigWindow* config = application_.Config()) {
         // 16. The companion's port.
         const std::uint16_t port = config->SSTPPort();
-        if (port != TSSTP::kDefaultPort && port != SSTP1->Port()) SSTP1->SetPort(port);
+        if (port != TSSTP::kDefaultPort && port != notifier_->Port()) notifier_->SetPort(port);
         // 17. Start-up notification.
-        NotifyCompanion(*SSTP1, config, CompanionNotice::Start);
+        NotifyCompanion(*notifier_, config, CompanionNotice::Start);
         // 18. The list left at the last close.
         if (arguments_.empty() && config->AutoIn()) ImportLeftList();
         // 19. The files and folders named on the command line.
@@ -464,10 +494,10 @@ void TMainWindow::FormCreate() {
 
 void TMainWindow::DrawToolsHeader() {
     RECT area{};
-    ::GetClientRect(Image3->Handle(), &area);
+    ::GetClientRect(ToolsHeader->Handle(), &area);
     ui::WindowDC screen(Handle());
     ui::Bitmap picture(ui::CreateDib24(screen.get(), ui::Width(area), ui::Height(area), false));
-    if (!picture) throw std::runtime_error("Image3");
+    if (!picture) throw std::runtime_error("ToolsHeader");
     ui::MemoryDC memory(screen.get());
     {
         ui::ScopedSelect selectPicture(memory.get(), picture.get());
@@ -486,7 +516,7 @@ void TMainWindow::DrawToolsHeader() {
         ::TextOutW(memory.get(), 135, 40, line1.c_str(), static_cast<int>(line1.size()));
         ::TextOutW(memory.get(), 135, 55, line2.c_str(), static_cast<int>(line2.size()));
     }
-    Image3->SetPicture(std::move(picture));
+    ToolsHeader->SetPicture(std::move(picture));
 }
 
 void TMainWindow::TakeCommandLineArgument() { AddCommandLinePaths(); }
@@ -501,7 +531,7 @@ void TMainWindow::FormShow() {
 
 void TMainWindow::ClearFileList() {
     FileList.Clear();
-    if (ImageList2.get()) ::ImageList_RemoveAll(ImageList2.get());
+    if (FileIcons.get()) ::ImageList_RemoveAll(FileIcons.get());
     UpdateListActions();
     ShowOverallProgress(0, 0);
 }

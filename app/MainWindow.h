@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Commands.h"
 #include "common/Paths.h"
 #include "common/Types.h"
 #include "resources/ProductInfo.h"
@@ -44,42 +45,42 @@ public:
 
     // Control identifiers (the actions use ui::kFirstActionCommand and up).
     enum ControlId : int {
-        IDC_ACTIONTOOLBAR1 = 1001,
-        IDC_ACTIONTOOLBAR2,
-        IDC_CONTROLBAR1,
-        IDC_TOOLPANEL1,
-        IDC_TOOLPANEL2,
-        IDC_COMBOBOXEX1,
-        IDC_BUTTON2,
+        IDC_MAIN_TOOLBAR = 1001,
+        IDC_HELP_TOOLBAR,
+        IDC_CONTROL_BAR,
+        IDC_MODE_PANEL,
+        IDC_BUSY_PANEL,
+        IDC_MODE_SELECTOR,
+        IDC_APPLY_MODE,
         IDC_MAINPANEL,
         IDC_ERASEPANEL,
         IDC_RESULTPANEL,
         IDC_TOOLSPANEL,
         IDC_FILELIST,
-        IDC_BITBTN1,
-        IDC_BITBTN2,
-        IDC_BITBTN3,
-        IDC_BITBTN4,
-        IDC_BITBTN5,
-        IDC_BITBTN6,
-        IDC_BUTTON1,
+        IDC_START_RUN,
+        IDC_STOP_RUN,
+        IDC_ADD_FILES,
+        IDC_SAVE_LOG,
+        IDC_EXIT,
+        IDC_RUN_TOOLS,
+        IDC_FINISH_RUN,
         IDC_ERASELOG,
-        IDC_PROGRESSBAR1,
-        IDC_PROGRESSBAR2,
-        IDC_STATUSBAR1,
-        IDC_LABEL2,
-        IDC_LABEL3,
-        IDC_LABEL9,
+        IDC_FILE_PROGRESS,
+        IDC_OVERALL_PROGRESS,
+        IDC_STATUS_BAR,
+        IDC_CURRENT_FILE,
+        IDC_PERCENT,
+        IDC_TOOLS_TITLE,
     };
 
     // The controls of the history tools panel.
     enum ToolsControlId : int {
-        IDC_LABEL7 = 1101,
-        IDC_CHECKLISTBOX1,
-        IDC_GROUPBOX1,
-        IDC_LABEL8,
-        IDC_PROGRESSBAR3,
-        IDC_BUTTON3,
+        IDC_SELECT_TRACES = 1101,
+        IDC_TRACE_LIST,
+        IDC_TOOLS_PROGRESS_GROUP,
+        IDC_TOOLS_WAIT,
+        IDC_TOOLS_PROGRESS,
+        IDC_CLOSE_TOOLS,
     };
 
     // The content panel that shows.
@@ -186,7 +187,7 @@ public:
     // --- the erase run ---
     // Asks, then erases the ticked rows from top to bottom into the run log (the Start
     // command). Nothing happens with an empty list.
-    void Action2Execute();
+    void StartRun();
     // The lines of the run log, in order.
     std::vector<std::wstring> EraseLogLines() const;
     // A date and time as the run log shows them: the user's short date and long time; the
@@ -215,63 +216,63 @@ public:
     // True while the profile manager opened by its command is up.
     static bool ProfileManagerOpen();
     // A double click on the logo picture: with Shift held, the error report's test entry.
-    void Image4DblClick();
+    void LogoDblClick();
 
     // The apply button shows that a mode change is pending.
     bool ModeChangePending() const { return modeChangePending_; }
     const std::wstring& ProgramFolderPath() const { return programFolder_; }
-    TSSTP* Notifier() const { return SSTP1.get(); }
-    TOsterlanActionImage* BusyAnimation() const { return OsterlanActionImage1.get(); }
+    TSSTP* Notifier() const { return notifier_.get(); }
+    TOsterlanActionImage* BusyAnimation() const { return busyAnimation_.get(); }
 
     // --- controls ---
     ui::ActionList Actions;
-    HMENU ActionMainMenuBar1 = nullptr;
+    HMENU MenuBar = nullptr;
     ui::UniqueMenu FileListPopup;
-    ui::Panel ControlBar1;
-    HWND ActionToolBar1 = nullptr;
-    HWND ActionToolBar2 = nullptr;
-    ui::Panel ToolPanel1;
-    HWND Label1 = nullptr;
-    ui::ComboBoxEx ComboBoxEx1;
-    HWND Button2 = nullptr;
-    ui::Panel ToolPanel2;
-    HWND Bevel4 = nullptr;
+    ui::Panel ControlBar;
+    HWND MainToolBar = nullptr;
+    HWND HelpToolBar = nullptr;
+    ui::Panel ModePanel;
+    HWND ModeLabel = nullptr;
+    ui::ComboBoxEx ModeSelector;
+    HWND ApplyModeButton = nullptr;
+    ui::Panel BusyPanel;
+    HWND BusyFrame = nullptr;
 
     ui::Panel MainPanel;
     ui::CheckListView FileList;
-    std::unique_ptr<TImageControl> Image4;
-    ui::BitmapButton BitBtn3;
-    ui::BitmapButton BitBtn1;
-    ui::BitmapButton BitBtn5;
+    std::unique_ptr<TImageControl> Logo;
+    ui::BitmapButton AddFilesButton;
+    ui::BitmapButton StartButton;
+    ui::BitmapButton ExitButton;
 
     ui::Panel ErasePanel;
-    std::unique_ptr<TImageControl> Image1;
-    HWND Bevel1 = nullptr;
-    HWND Label4 = nullptr;
-    HWND Label2 = nullptr;
-    HWND Label5 = nullptr;
-    HWND Label3 = nullptr;
-    HWND ProgressBar1 = nullptr;
-    ui::BitmapButton BitBtn2;
+    std::unique_ptr<TImageControl> ErasePicture;
+    HWND EraseFrame = nullptr;
+    HWND CurrentFileCaption = nullptr;
+    HWND CurrentFileLabel = nullptr;
+    HWND ProgressCaption = nullptr;
+    HWND PercentLabel = nullptr;
+    HWND FileProgress = nullptr;
+    ui::BitmapButton StopButton;
 
     ui::Panel ResultPanel;
-    HWND Image2 = nullptr;
-    HWND Label6 = nullptr;
+    HWND ResultIcon = nullptr;
+    HWND ResultLabel = nullptr;
     HWND EraseLog = nullptr;
-    ui::BitmapButton BitBtn4;
-    HWND Button1 = nullptr;
+    ui::BitmapButton SaveLogButton;
+    HWND FinishButton = nullptr;
 
     ui::Panel Toolspanel;
-    std::unique_ptr<TImageControl> Image3;
-    HWND Label9 = nullptr;
-    HWND BitBtn6 = nullptr;
-    HWND Label7 = nullptr;
-    ui::CheckListView CheckListBox1;  // the four kinds of traces, in their order
-    HWND GroupBox1 = nullptr;
-    HWND Label8 = nullptr;
-    HWND ProgressBar3 = nullptr;
-    HWND Button3 = nullptr;
-    // The number of ticked kinds in CheckListBox1.
+    std::unique_ptr<TImageControl> ToolsHeader;
+    HWND ToolsTitle = nullptr;
+    HWND RunToolsButton = nullptr;
+    HWND SelectTracesLabel = nullptr;
+    ui::CheckListView TraceList;  // the four kinds of traces, in their order
+    HWND ToolsProgressGroup = nullptr;
+    HWND ToolsWaitLabel = nullptr;
+    HWND ToolsProgress = nullptr;
+    HWND CloseToolsButton = nullptr;
+    // The number of ticked kinds in TraceList.
     int CountToolsTicked() const;
 
     // The tool tips of the mode selector and the Apply button.
@@ -279,11 +280,11 @@ public:
     // The tool tip text of a control; empty when it has none.
     std::wstring HintOf(HWND control) const;
 
-    ui::StatusBar StatusBar1;
-    HWND ProgressBar2 = nullptr;
+    ui::StatusBar StatusBar;
+    HWND OverallProgress = nullptr;
 
-    ui::ImageList ImageList2;  // the file list's small icons
-    ui::ImageList ImageList3;  // the erase mode icons
+    ui::ImageList FileIcons;  // the file list's small icons
+    ui::ImageList ModeIcons;  // the erase mode icons
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -311,38 +312,38 @@ private:
     void ImportLeftList();
     void ExportListForNextStart();
 
-    // Action handlers; those marked as call sites belong to the parts named there.
-    void Action1Execute();   // add files (file list)
-    void Action3Execute();   // close the main window
-    void Action4Execute();   // clear the list (file list)
-    void Action5Execute();   // tick every row (file list)
-    void Action6Execute();   // untick every row (file list)
-    void Action7Execute();   // settings window (shell commands)
-    void Action8Execute();   // stop the run (erase run)
-    void Action9Execute();   // add a folder (file list)
-    void Action10Execute();  // help (shell commands)
-    void Action11Execute();  // remove unticked rows (file list)
-    void Action12Execute();  // remove ticked rows (file list)
-    void Action13Execute();  // about box (shell commands)
-    void Action14Execute();  // web page (shell commands)
-    void Action15Execute();  // apply the chosen erase mode
-    void Action16Execute();  // run the history tools (tools panel)
-    void Action17Execute();  // show the history tools panel (tools panel)
-    void Action18Execute();  // profile manager (shell commands)
-    void Action19Execute();  // file properties (shell commands)
-    void Action20Execute();  // import a list (list transfer)
-    void Action21Execute();  // export the list (list transfer)
-    void Action22Execute();  // remove the selected row (file list)
+    // The commands' handlers (see Command), with the part each belongs to.
+    void AddFiles();            // file list
+    void ExitProgram();         // closes the main window
+    void ClearList();           // file list
+    void TickAll();             // file list
+    void UntickAll();           // file list
+    void OpenSettings();        // shell commands
+    void StopRun();             // erase run
+    void AddFolder();           // file list
+    void ShowHelp();            // shell commands
+    void RemoveUnticked();      // file list
+    void RemoveTicked();        // file list
+    void ShowAbout();           // shell commands
+    void OpenWebSite();         // shell commands
+    void ApplyMode();           // applies the chosen erase mode
+    void RunHistoryTools();     // tools panel
+    void OpenHistoryTools();    // tools panel
+    void ManageProfiles();      // shell commands
+    void ShowFileProperties();  // shell commands
+    void ImportList();          // list transfer
+    void ExportList();          // list transfer
+    void RemoveSelected();      // file list
     // The history tools panel: its controls, the tick handler and closing it.
     void BuildToolsPanel();
-    void CheckListBox1Click();
-    void Button3Click();
+    void TraceTicksChanged();
+    void CloseHistoryTools();
     static LRESULT CALLBACK ToolsPanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                           DWORD_PTR self);
     // The erase run after its confirmation; the finish and save-log buttons of its result.
     void RunErase();
-    void Button1Click();
-    void BitBtn4Click();
+    void FinishRun();
+    void SaveLog();
     void AppendLogLine(const std::wstring& line);
     void WriteLogHeader(int ticked);
     void WriteLogFooter(int processed);
@@ -356,7 +357,7 @@ private:
     bool RemoveReadOnlySetting() const;
     bool ExclusionSetting() const;
 
-    void ComboBoxEx1Change();
+    void ModeSelectorChange();
     void SetApplyCaptionPending(bool pending);
     void AddHint(HWND control, const std::wstring& text);
     HWND AddChild(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int x, int y,
@@ -379,8 +380,8 @@ private:
     int contentHeight_ = 0;
     SIZE minimumSize_{0, 0};
 
-    std::unique_ptr<TSSTP> SSTP1;
-    std::unique_ptr<TOsterlanActionImage> OsterlanActionImage1;
+    std::unique_ptr<TSSTP> notifier_;
+    std::unique_ptr<TOsterlanActionImage> busyAnimation_;
     ui::Font windowFont_;
     ui::Font windowBoldFont_;
     ui::Font listFont_;

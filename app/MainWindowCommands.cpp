@@ -128,7 +128,7 @@ LRESULT CALLBACK OpaqueLabelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 LRESULT CALLBACK LogoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR window) {
     if (message == WM_LBUTTONDBLCLK) {
         try {
-            reinterpret_cast<TMainWindow*>(window)->Image4DblClick();
+            reinterpret_cast<TMainWindow*>(window)->LogoDblClick();
         } catch (...) {
         }
         return 0;
@@ -142,19 +142,19 @@ LRESULT CALLBACK LogoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
 // --- construction ---
 
 void TMainWindow::FinishFrame() {
-    if (Image4 && Image4->Handle()) {
+    if (Logo && Logo->Handle()) {
         // Pictures take double clicks (the class is shared; the others ignore them).
-        const ULONG_PTR style = ::GetClassLongPtrW(Image4->Handle(), GCL_STYLE);
-        if (!(style & CS_DBLCLKS)) ::SetClassLongPtrW(Image4->Handle(), GCL_STYLE, style | CS_DBLCLKS);
-        ::SetWindowSubclass(Image4->Handle(), LogoProc, kLogoSubclass, reinterpret_cast<DWORD_PTR>(this));
+        const ULONG_PTR style = ::GetClassLongPtrW(Logo->Handle(), GCL_STYLE);
+        if (!(style & CS_DBLCLKS)) ::SetClassLongPtrW(Logo->Handle(), GCL_STYLE, style | CS_DBLCLKS);
+        ::SetWindowSubclass(Logo->Handle(), LogoProc, kLogoSubclass, reinterpret_cast<DWORD_PTR>(this));
     }
     if (FileList.Handle()) ::SetWindowSubclass(FileList.Handle(), ColumnLimitProc, kColumnLimitSubclass, 0);
-    if (Label9) ::SetWindowSubclass(Label9, OpaqueLabelProc, kOpaqueLabelSubclass, 0);
+    if (ToolsTitle) ::SetWindowSubclass(ToolsTitle, OpaqueLabelProc, kOpaqueLabelSubclass, 0);
 }
 
 // --- file properties ---
 
-void TMainWindow::Action19Execute() {
+void TMainWindow::ShowFileProperties() {
     if (FileList.RowCount() == 0) return;
     const int row = static_cast<int>(::SendMessageW(FileList.Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
                                                     MAKELPARAM(LVNI_SELECTED, 0)));
@@ -177,7 +177,7 @@ void TMainWindow::Action19Execute() {
 
 std::wstring TMainWindow::HelpFilePath() const { return programFolder_ + application_.Title() + L".chm"; }
 
-void TMainWindow::Action10Execute() {
+void TMainWindow::ShowHelp() {
     const std::wstring path = HelpFilePath();
     if (!FileExists(path)) {
         ::MessageBoxW(Handle(), kNoHelpFileText, application_.Title().c_str(), MB_OK | MB_ICONWARNING);
@@ -194,17 +194,17 @@ void TMainWindow::Action10Execute() {
 
 // --- the web page ---
 
-void TMainWindow::Action14Execute() {
+void TMainWindow::OpenWebSite() {
     if (OpenWebAddress) OpenWebAddress(application_.Handle(), kProductWebAddress);
 }
 
 // --- version ---
 
-void TMainWindow::Action13Execute() {
+void TMainWindow::ShowAbout() {
     // The companion, when it runs, says the version; the about box shows it in every case.
     TConfigWindow* config = application_.Config();
-    if (SSTP1 && config && config->UseSSTP() && SSTP1->ListenerRunning())
-        NotifyCompanion(*SSTP1, config, CompanionNotice::Version);
+    if (notifier_ && config && config->UseSSTP() && notifier_->ListenerRunning())
+        NotifyCompanion(*notifier_, config, CompanionNotice::Version);
     TVerdlg about(Handle());
     ShownWindow<TVerdlg> shown(aboutBox, about);
     about.OpenWebAddress = OpenWebAddress;
@@ -218,7 +218,7 @@ void TMainWindow::Action13Execute() {
 
 bool TMainWindow::ProfileManagerOpen() { return profileManager != nullptr; }
 
-void TMainWindow::Action18Execute() {
+void TMainWindow::ManageProfiles() {
     TUsersWindow manager(programFolder_);
     ShownWindow<TUsersWindow> shown(profileManager, manager);
     try {
@@ -231,7 +231,7 @@ void TMainWindow::Action18Execute() {
 
 // --- the error report's test entry ---
 
-void TMainWindow::Image4DblClick() {
+void TMainWindow::LogoDblClick() {
     if (::GetAsyncKeyState(VK_SHIFT) != 0 && application_.Title() == kProductTitle)
         RaiseAssertion(AssertSite::MainTestPattern);
 }

@@ -352,7 +352,7 @@ bool TMainWindow::IsOnFixedDisk(const std::wstring& path) {
 }
 
 int TMainWindow::AddSmallIcon(const std::wstring& path, HIMAGELIST images) {
-    if (!images) throw std::runtime_error("ImageList2");
+    if (!images) throw std::runtime_error("FileIcons");
     std::wstring type;
     switch (IconSourceOf(path, type)) {
     case IconSource::Type:
@@ -385,7 +385,7 @@ void TMainWindow::AddFileToList(const std::wstring& path, bool excludeReadOnly, 
         }
         const std::int64_t size = FileSizeOf(path);
         if (size < 0) return;
-        const int image = AddSmallIcon(path, ImageList2.get());
+        const int image = AddSmallIcon(path, FileIcons.get());
         const int row = FileList.AddRow({L"", ExtractFileName(path), extension, SizeText(size), path}, true, image);
         if (row < 0) throw std::runtime_error("row");
         ::UpdateWindow(FileList.Handle());
@@ -477,7 +477,7 @@ void TMainWindow::FileListColumnClick(int column) {
 
 // --- commands ---
 
-void TMainWindow::Action1Execute() { ChooseFilesToAdd(); }
+void TMainWindow::AddFiles() { ChooseFilesToAdd(); }
 
 void TMainWindow::ChooseFilesToAdd() {
     // The picker shows the list's size, the mode and the exclusion gate, and lets the user turn
@@ -490,7 +490,7 @@ void TMainWindow::ChooseFilesToAdd() {
     AddFilesToList(picker.Files(), RemoveReadOnlySetting(), picker.ExclusionInForce());
 }
 
-void TMainWindow::Action9Execute() {
+void TMainWindow::AddFolder() {
     BROWSEINFOW browse{};
     browse.hwndOwner = Handle();
     browse.lpszTitle = L"フォルダを選択して下さい";
@@ -522,17 +522,17 @@ void TMainWindow::TellUnreachable(int count) {
     ::MessageBoxW(Handle(), text.c_str(), application_.Title().c_str(), MB_OK | MB_ICONWARNING);
 }
 
-void TMainWindow::Action4Execute() {
+void TMainWindow::ClearList() {
     if (::MessageBoxW(Handle(), L"ファイルリストをクリアします。よろしいですか？\u3000", L"リストクリアの確認",
                       MB_YESNO | MB_ICONQUESTION) == IDYES)
         ClearFileList();
 }
 
-void TMainWindow::Action5Execute() { SetAllTicks(true); }
-void TMainWindow::Action6Execute() { SetAllTicks(false); }
-void TMainWindow::Action11Execute() { RemoveRowsByTick(false); }
-void TMainWindow::Action12Execute() { RemoveRowsByTick(true); }
-void TMainWindow::Action22Execute() { RemoveSelectedRow(); }
+void TMainWindow::TickAll() { SetAllTicks(true); }
+void TMainWindow::UntickAll() { SetAllTicks(false); }
+void TMainWindow::RemoveUnticked() { RemoveRowsByTick(false); }
+void TMainWindow::RemoveTicked() { RemoveRowsByTick(true); }
+void TMainWindow::RemoveSelected() { RemoveSelectedRow(); }
 void TMainWindow::FileListDblClick() { RemoveSelectedRow(); }
 
 void TMainWindow::RemoveSelectedRow() {

@@ -32,8 +32,8 @@ void TMainWindow::ShowEraseMode(bool selectInCombo, bool showInStatus) {
     TConfigWindow* config = application_.Config();
     const int mode = config ? static_cast<int>(config->CurrentEraseMode()) : 0;
     if (mode < 0 || mode > 3) return;
-    if (showInStatus) StatusBar1.SetText(0, std::wstring(L"モード:") + kModeNames[mode]);
-    if (selectInCombo) ComboBoxEx1.Select(mode);
+    if (showInStatus) StatusBar.SetText(0, std::wstring(L"モード:") + kModeNames[mode]);
+    if (selectInCombo) ModeSelector.Select(mode);
 }
 
 void TMainWindow::ApplyDisplaySettings() {
@@ -47,36 +47,36 @@ void TMainWindow::ApplyDisplaySettings() {
 }
 
 void TMainWindow::FitToolBars() {
-    const std::pair<HWND, int> pieces[] = {{ActionToolBar1, 260},
-                                           {ToolPanel1.Handle(), 207},
-                                           {ActionToolBar2, 77},
-                                           {ToolPanel2.Handle(), 88}};
+    const std::pair<HWND, int> pieces[] = {
+        {MainToolBar, 260}, {ModePanel.Handle(), 207}, {HelpToolBar, 77}, {BusyPanel.Handle(), 88}};
     for (const auto& [piece, width] : pieces)
         if (piece) ::SetWindowPos(piece, nullptr, 0, 0, width, 28, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    for (HWND bar : {ActionToolBar1, ActionToolBar2})
+    for (HWND bar : {MainToolBar, HelpToolBar})
         if (bar) ::SendMessageW(bar, TB_AUTOSIZE, 0, 0);
 }
 
 void TMainWindow::ShowOverallProgress(int done, int total) {
-    StatusBar1.SetText(1, L"全体の経過(" + std::to_wstring(done) + L"/" + std::to_wstring(total) + L")");
-    ::SendMessageW(ProgressBar2, PBM_SETPOS, static_cast<WPARAM>(done), 0);
+    StatusBar.SetText(1, L"全体の経過(" + std::to_wstring(done) + L"/" + std::to_wstring(total) + L")");
+    ::SendMessageW(OverallProgress, PBM_SETPOS, static_cast<WPARAM>(done), 0);
 }
 
 void TMainWindow::UpdateListActions() {
     const bool rows = FileList.Handle() && FileList.RowCount() > 0;
-    for (int id : {2, 4, 5, 6, 11, 12, 21}) Actions[id].SetEnabled(rows);
+    for (int id : {Command::StartRun, Command::ClearList, Command::TickAll, Command::UntickAll, Command::RemoveUnticked,
+                   Command::RemoveTicked, Command::ExportList})
+        Actions[id].SetEnabled(rows);
 }
 
 void TMainWindow::LockUserInterface(bool locked) {
     const UINT state = locked ? MF_GRAYED : MF_ENABLED;
-    if (ActionMainMenuBar1) {
-        const int count = ::GetMenuItemCount(ActionMainMenuBar1);
-        for (int i = 0; i < count; ++i) ::EnableMenuItem(ActionMainMenuBar1, i, MF_BYPOSITION | state);
+    if (MenuBar) {
+        const int count = ::GetMenuItemCount(MenuBar);
+        for (int i = 0; i < count; ++i) ::EnableMenuItem(MenuBar, i, MF_BYPOSITION | state);
     }
-    for (HWND piece : {ActionToolBar1, ActionToolBar2, ToolPanel1.Handle(), ToolPanel2.Handle()})
+    for (HWND piece : {MainToolBar, HelpToolBar, ModePanel.Handle(), BusyPanel.Handle()})
         if (piece) ::EnableWindow(piece, !locked);
     // Tool bar buttons show the lock too; unlocked, each takes its action's state again.
-    for (HWND bar : {ActionToolBar1, ActionToolBar2}) {
+    for (HWND bar : {MainToolBar, HelpToolBar}) {
         if (!bar) continue;
         const int count = static_cast<int>(::SendMessageW(bar, TB_BUTTONCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) {
@@ -121,16 +121,16 @@ bool TMainWindow::SetButtonGlyph(ui::BitmapButton& button, int imageIndex, HIMAG
 
 void TMainWindow::SetApplyCaptionPending(bool pending) {
     modeChangePending_ = pending;
-    ::SendMessageW(Button2, WM_SETFONT, reinterpret_cast<WPARAM>(pending ? windowBoldFont_.get() : windowFont_.get()),
-                   TRUE);
-    Actions[15].SetCaption(kApplyCaption);
-    ::InvalidateRect(Button2, nullptr, TRUE);
+    ::SendMessageW(ApplyModeButton, WM_SETFONT,
+                   reinterpret_cast<WPARAM>(pending ? windowBoldFont_.get() : windowFont_.get()), TRUE);
+    Actions[Command::ApplyMode].SetCaption(kApplyCaption);
+    ::InvalidateRect(ApplyModeButton, nullptr, TRUE);
 }
 
-void TMainWindow::ComboBoxEx1Change() { SetApplyCaptionPending(true); }
+void TMainWindow::ModeSelectorChange() { SetApplyCaptionPending(true); }
 
-void TMainWindow::Action15Execute() {
-    const int selected = ComboBoxEx1.Selection();
+void TMainWindow::ApplyMode() {
+    const int selected = ModeSelector.Selection();
     if (selected < 0 || selected > 3) return;
     SetApplyCaptionPending(false);
     if (TConfigWindow* config = application_.Config()) config->SetEraseMode(static_cast<EraseMode>(selected));
@@ -139,7 +139,7 @@ void TMainWindow::Action15Execute() {
 
 // --- actions whose behaviour belongs to other parts: their call sites ---
 
-void TMainWindow::Action3Execute() { ::PostMessageW(Handle(), WM_CLOSE, 0, 0); }
+void TMainWindow::ExitProgram() { ::PostMessageW(Handle(), WM_CLOSE, 0, 0); }
 
 // --- closing ---
 
@@ -172,8 +172,8 @@ bool TMainWindow::FormCloseQuery() {
 void TMainWindow::FormClose() {
     FreeErrorLogWindow();
     application_.FreeConfigWindow();
-    SSTP1.reset();
-    OsterlanActionImage1.reset();
+    notifier_.reset();
+    busyAnimation_.reset();
     FileListPopup.reset();
 }
 
@@ -182,19 +182,19 @@ void TMainWindow::FormClose() {
 LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
-        if (ComboBoxEx1.IsSelectionChange(wParam, lParam)) {
-            ComboBoxEx1Change();
+        if (ModeSelector.IsSelectionChange(wParam, lParam)) {
+            ModeSelectorChange();
             return 0;
         }
         if (Actions.HandleCommand(wParam, lParam)) return 0;
         if (HIWORD(wParam) == BN_CLICKED && lParam) {
             const HWND source = reinterpret_cast<HWND>(lParam);
-            if (source == Button1) {
-                Button1Click();
+            if (source == FinishButton) {
+                FinishRun();
                 return 0;
             }
-            if (source == BitBtn4.Handle()) {
-                BitBtn4Click();
+            if (source == SaveLogButton.Handle()) {
+                SaveLog();
                 return 0;
             }
         }
@@ -220,7 +220,7 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_SIZE:
-        if (StatusBar1.Handle()) ::SendMessageW(StatusBar1.Handle(), WM_SIZE, 0, 0);
+        if (StatusBar.Handle()) ::SendMessageW(StatusBar.Handle(), WM_SIZE, 0, 0);
         break;
     case WM_SYSCOMMAND: {
         if (Busy) return 0;

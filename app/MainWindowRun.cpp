@@ -74,7 +74,7 @@ void TMainWindow::WriteLogHeader(int ticked) {
     AppendLogLine(L"OS:" + system.OSDescription);
     AppendLogLine(L"CPU:" + system.CPUName + L" " + (system.CPUSpeed.empty() ? L"" : L"(" + system.CPUSpeed + L")"));
     AppendLogLine(L"ファイル総数:" + std::to_wstring(FileList.RowCount()) + L" 選択数:" + std::to_wstring(ticked));
-    AppendLogLine(StatusBar1.Text(0));
+    AppendLogLine(StatusBar.Text(0));
     AppendLogLine(L"これらの内容で処理を開始します。");
     AppendLogLine(L"");
 }
@@ -89,14 +89,14 @@ void TMainWindow::WriteLogFooter(int processed) {
 
 // --- the run ---
 
-void TMainWindow::Action2Execute() {
+void TMainWindow::StartRun() {
     if (FileList.RowCount() == 0) return;
     if (::MessageBoxW(Handle(), kStartText, kStartCaption, MB_YESNO | MB_ICONWARNING) != IDYES) return;
     RunErase();
 }
 
 bool TMainWindow::EraseRowFile(const std::wstring& path, EraseLevel level) {
-    return OverwriteFile(path, level, ProgressBar1, Label3);
+    return OverwriteFile(path, level, FileProgress, PercentLabel);
 }
 
 void TMainWindow::RunErase() {
@@ -118,11 +118,11 @@ void TMainWindow::RunErase() {
         ShowContentPanel(ContentPanel::Running);
         const int ticked = CountTicked();
         ::SetWindowTextW(EraseLog, L"");
-        if (OsterlanActionImage1) OsterlanActionImage1->Start();
+        if (busyAnimation_) busyAnimation_->Start();
         WriteLogHeader(ticked);
 
-        ::SendMessageW(ProgressBar2, PBM_SETRANGE32, 0, static_cast<LPARAM>(ticked));
-        ::SendMessageW(ProgressBar2, PBM_SETPOS, 0, 0);
+        ::SendMessageW(OverallProgress, PBM_SETRANGE32, 0, static_cast<LPARAM>(ticked));
+        ::SendMessageW(OverallProgress, PBM_SETPOS, 0, 0);
         const bool highSpeed = config && config->EraseHighspeed();
         if (highSpeed) {
             TESysteminfo(false).SetPriority(HIGH_PRIORITY_CLASS);
@@ -134,14 +134,14 @@ void TMainWindow::RunErase() {
         for (int row = 0; row < FileList.RowCount(); ++row) {
             if (!FileList.IsTicked(row) || AbortRequested) continue;
             const std::wstring path = FileList.Text(row, 4);
-            ::SetWindowTextW(Label2, path.c_str());
+            ::SetWindowTextW(CurrentFileLabel, path.c_str());
             std::wstring line = kLogFileLead + ExtractFileName(path);
             EraseLevel level = static_cast<EraseLevel>(mode);
             if (mode == EraseMode::Custom) {
                 level = config ? config->CustomLevelFor(ExtractFileExt(path)) : EraseLevel::Speed;
                 const int index = static_cast<int>(level);
                 const wchar_t* tag = index >= 0 && index <= 2 ? kCustomTags[index] : L"";
-                StatusBar1.SetText(0, std::wstring(L"モード:Custom") + tag);
+                StatusBar.SetText(0, std::wstring(L"モード:Custom") + tag);
             }
             line += EraseRowFile(path, level) ? kLogErased : kLogFailed;
             ++processed;
@@ -164,11 +164,11 @@ void TMainWindow::RunErase() {
         // A run that raised the priority class never leaves the process there.
         if (priorityRaised) TESysteminfo(false).SetPriority(NORMAL_PRIORITY_CLASS);
         ShowContentPanel(ContentPanel::Result);
-        if (SSTP1) NotifyCompanion(*SSTP1, config, CompanionNotice::RunEnd);
+        if (notifier_) NotifyCompanion(*notifier_, config, CompanionNotice::RunEnd);
         if (config) config->PlayCompletionSound();
-        if (OsterlanActionImage1) OsterlanActionImage1->Stop();
+        if (busyAnimation_) busyAnimation_->Stop();
         if (config && config->PowerOffAfterRun()) {
-            Button1Click();
+            FinishRun();
             PowerOffComputer();
         }
     } catch (...) {
@@ -177,11 +177,11 @@ void TMainWindow::RunErase() {
     if (failed) RaiseAssertion(AssertSite::MainRunUnknown);
 }
 
-void TMainWindow::Action8Execute() { AbortRequested = true; }
+void TMainWindow::StopRun() { AbortRequested = true; }
 
 // --- the result panel ---
 
-void TMainWindow::Button1Click() {
+void TMainWindow::FinishRun() {
     AbortRequested = false;
     Busy = false;
     LockUserInterface(false);
@@ -192,7 +192,7 @@ void TMainWindow::Button1Click() {
     if (SavedWindowState != 0) RestoreWindowState(SavedWindowState);
 }
 
-void TMainWindow::BitBtn4Click() {
+void TMainWindow::SaveLog() {
     const std::wstring path = AskTextFileToSave(Handle(), application_.Title() + L"ログ.txt");
     if (path.empty()) return;
     ::SetLastError(ERROR_SUCCESS);

@@ -6,10 +6,10 @@
 #include "notify/SSTP.h"
 #include "settings/ConfigWindow.h"
 
-void TMainWindow::Action7Execute() {
+void TMainWindow::OpenSettings() {
     TConfigWindow* config = application_.Config();
     if (!config) return;
-    if (SSTP1) NotifyCompanion(*SSTP1, config, CompanionNotice::Settings);
+    if (notifier_) NotifyCompanion(*notifier_, config, CompanionNotice::Settings);
     config->ShowSettings();
     // However the window was closed, its close box included.
     config->SaveSettings();

@@ -52,30 +52,29 @@ void TMainWindow::BuildToolsPanel() {
     const int w = ui::Width(area), h = ui::Height(area);
     const int top = 92 + 12;  // below the banner
 
-    Label7 = AddChild(tools, L"STATIC", kSelectLabel, SS_LEFT, 16, top, 320, 16, IDC_LABEL7);
-    if (!CheckListBox1.Create(tools, IDC_CHECKLISTBOX1, 16, top + 20, 320, 4 * 22 + 8,
-                              LVS_NOCOLUMNHEADER | LVS_SINGLESEL))
-        throw std::runtime_error("CheckListBox1");
-    ::SendMessageW(CheckListBox1.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowBoldFont_.get()), FALSE);
-    CheckListBox1.AddColumn(L"", 296);
-    for (const ToolItem& item : kToolItems) CheckListBox1.AddRow({item.text}, false);
+    SelectTracesLabel = AddChild(tools, L"STATIC", kSelectLabel, SS_LEFT, 16, top, 320, 16, IDC_SELECT_TRACES);
+    if (!TraceList.Create(tools, IDC_TRACE_LIST, 16, top + 20, 320, 4 * 22 + 8, LVS_NOCOLUMNHEADER | LVS_SINGLESEL))
+        throw std::runtime_error("TraceList");
+    ::SendMessageW(TraceList.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowBoldFont_.get()), FALSE);
+    TraceList.AddColumn(L"", 296);
+    for (const ToolItem& item : kToolItems) TraceList.AddRow({item.text}, false);
 
-    GroupBox1 = AddChild(tools, L"BUTTON", kProgressCaption, BS_GROUPBOX, 352, top - 4, w - 352 - 16, 4 * 22 + 32,
-                         IDC_GROUPBOX1);
-    Label8 = AddChild(tools, L"STATIC", kWaitText, SS_LEFT, 368, top + 22, w - 368 - 32, 32, IDC_LABEL8);
-    ProgressBar3 = AddChild(tools, PROGRESS_CLASSW, L"", 0, 368, top + 62, w - 368 - 32, 18, IDC_PROGRESSBAR3);
-    ::SendMessageW(ProgressBar3, PBM_SETRANGE32, 0, 100);
-    ::ShowWindow(Label8, SW_HIDE);
-    ::ShowWindow(ProgressBar3, SW_HIDE);
+    ToolsProgressGroup = AddChild(tools, L"BUTTON", kProgressCaption, BS_GROUPBOX, 352, top - 4, w - 352 - 16,
+                                  4 * 22 + 32, IDC_TOOLS_PROGRESS_GROUP);
+    ToolsWaitLabel = AddChild(tools, L"STATIC", kWaitText, SS_LEFT, 368, top + 22, w - 368 - 32, 32, IDC_TOOLS_WAIT);
+    ToolsProgress = AddChild(tools, PROGRESS_CLASSW, L"", 0, 368, top + 62, w - 368 - 32, 18, IDC_TOOLS_PROGRESS);
+    ::SendMessageW(ToolsProgress, PBM_SETRANGE32, 0, 100);
+    ::ShowWindow(ToolsWaitLabel, SW_HIDE);
+    ::ShowWindow(ToolsProgress, SW_HIDE);
 
     // The title over a separator line near the bottom, then the two buttons.
     HWND separator = AddChild(tools, L"STATIC", L"", SS_ETCHEDHORZ, 8, h - 48, w - 16, 2);
-    ::SetWindowPos(Label9, HWND_TOP, 16, h - 56, 200, 16, SWP_NOACTIVATE);
-    ::SetWindowPos(separator, Label9, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    ::EnableWindow(Label9, FALSE);
-    ::SetWindowPos(BitBtn6, nullptr, w - 2 * 168 - 4, h - 38, 164, 30, SWP_NOZORDER | SWP_NOACTIVATE);
-    Button3 = AddChild(tools, L"BUTTON", kCloseText, WS_TABSTOP | BS_PUSHBUTTON, w - 168 - 4, h - 38, 164, 30,
-                       IDC_BUTTON3);
+    ::SetWindowPos(ToolsTitle, HWND_TOP, 16, h - 56, 200, 16, SWP_NOACTIVATE);
+    ::SetWindowPos(separator, ToolsTitle, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ::EnableWindow(ToolsTitle, FALSE);
+    ::SetWindowPos(RunToolsButton, nullptr, w - 2 * 168 - 4, h - 38, 164, 30, SWP_NOZORDER | SWP_NOACTIVATE);
+    CloseToolsButton = AddChild(tools, L"BUTTON", kCloseText, WS_TABSTOP | BS_PUSHBUTTON, w - 168 - 4, h - 38, 164, 30,
+                                IDC_CLOSE_TOOLS);
 
     // The panel's controls, and the key of its label, are answered here before the window's
     // own handling.
@@ -88,15 +87,15 @@ LRESULT CALLBACK TMainWindow::ToolsPanelProc(HWND hwnd, UINT message, WPARAM wPa
     try {
         switch (message) {
         case WM_COMMAND:
-            if (HIWORD(wParam) == BN_CLICKED && lParam && reinterpret_cast<HWND>(lParam) == window->Button3) {
-                window->Button3Click();
+            if (HIWORD(wParam) == BN_CLICKED && lParam && reinterpret_cast<HWND>(lParam) == window->CloseToolsButton) {
+                window->CloseHistoryTools();
                 return 0;
             }
             break;
         case WM_NOTIFY: {
             const auto& change = *reinterpret_cast<const NMLISTVIEW*>(lParam);
-            if (change.hdr.hwndFrom == window->CheckListBox1.Handle() && change.hdr.code == LVN_ITEMCHANGED) {
-                if (change.uChanged & LVIF_STATE) window->CheckListBox1Click();
+            if (change.hdr.hwndFrom == window->TraceList.Handle() && change.hdr.code == LVN_ITEMCHANGED) {
+                if (change.uChanged & LVIF_STATE) window->TraceTicksChanged();
                 return 0;
             }
             break;
@@ -104,9 +103,8 @@ LRESULT CALLBACK TMainWindow::ToolsPanelProc(HWND hwnd, UINT message, WPARAM wPa
         case WM_SYSCOMMAND:
             // Alt+S: the label "抹消対象を選択(&S):" gives the focus to the list.
             if ((wParam & 0xFFF0) == SC_KEYMENU && (lParam == L's' || lParam == L'S') &&
-                window->visiblePanel_ == ContentPanel::Tools &&
-                ::IsWindowEnabled(window->CheckListBox1.Handle())) {
-                ::SetFocus(window->CheckListBox1.Handle());
+                window->visiblePanel_ == ContentPanel::Tools && ::IsWindowEnabled(window->TraceList.Handle())) {
+                ::SetFocus(window->TraceList.Handle());
                 return 0;
             }
             break;
@@ -124,22 +122,22 @@ LRESULT CALLBACK TMainWindow::ToolsPanelProc(HWND hwnd, UINT message, WPARAM wPa
 
 // --- the ticks ---
 
-int TMainWindow::CountToolsTicked() const { return CheckListBox1.TickedCount(); }
+int TMainWindow::CountToolsTicked() const { return TraceList.TickedCount(); }
 
-void TMainWindow::CheckListBox1Click() { Actions[16].SetEnabled(CountToolsTicked() > 0); }
+void TMainWindow::TraceTicksChanged() { Actions[Command::RunHistoryTools].SetEnabled(CountToolsTicked() > 0); }
 
 // --- opening and closing ---
 
-void TMainWindow::Action17Execute() {
+void TMainWindow::OpenHistoryTools() {
     SaveWindowState();
     ShowContentPanel(ContentPanel::Tools);
     LockUserInterface(true);
-    CheckListBox1.SetAllTicked(false);
-    Actions[16].SetEnabled(false);
-    ::SetFocus(CheckListBox1.Handle());
+    TraceList.SetAllTicked(false);
+    Actions[Command::RunHistoryTools].SetEnabled(false);
+    ::SetFocus(TraceList.Handle());
 }
 
-void TMainWindow::Button3Click() {
+void TMainWindow::CloseHistoryTools() {
     // The panel goes first: a maximize is refused while it shows.
     ::ShowWindow(Toolspanel.Handle(), SW_HIDE);
     visiblePanel_ = ContentPanel::List;
@@ -150,7 +148,7 @@ void TMainWindow::Button3Click() {
 
 // --- the run ---
 
-void TMainWindow::Action16Execute() {
+void TMainWindow::RunHistoryTools() {
     if (::MessageBoxW(Handle(), kRunText, kRunCaption, MB_YESNO | MB_ICONQUESTION) != IDYES ||
         CountToolsTicked() == 0)
         return;
@@ -163,19 +161,19 @@ void TMainWindow::Action16Execute() {
                    : std::array<EraseLevel, 3>{EraseLevel::Speed, EraseLevel::Speed, EraseLevel::Speed};
         std::uint8_t targets = 0;
         for (int index = 0; index < static_cast<int>(std::size(kToolItems)); ++index)
-            if (CheckListBox1.IsTicked(index)) targets |= kToolItems[index].target;
+            if (TraceList.IsTicked(index)) targets |= kToolItems[index].target;
         eraser = std::make_unique<TIE_ERASE>(targets, levels[0], levels[1], levels[2], application_.Handle());
 
         Busy = true;
-        for (HWND control : {BitBtn6, Button3, CheckListBox1.Handle()}) ::EnableWindow(control, FALSE);
-        ::ShowWindow(Label8, SW_SHOW);
-        ::SendMessageW(ProgressBar3, PBM_SETPOS, 0, 0);
-        ::ShowWindow(ProgressBar3, SW_SHOW);
+        for (HWND control : {RunToolsButton, CloseToolsButton, TraceList.Handle()}) ::EnableWindow(control, FALSE);
+        ::ShowWindow(ToolsWaitLabel, SW_SHOW);
+        ::SendMessageW(ToolsProgress, PBM_SETPOS, 0, 0);
+        ::ShowWindow(ToolsProgress, SW_SHOW);
         ::UpdateWindow(Toolspanel.Handle());
 
-        eraser->EraseTraces(ProgressBar3);
+        eraser->EraseTraces(ToolsProgress);
 
-        ::SendMessageW(ProgressBar3, PBM_SETPOS, 100, 0);
+        ::SendMessageW(ToolsProgress, PBM_SETPOS, 100, 0);
         if (config) config->PlayCompletionSound();
         ::MessageBoxW(Handle(), kDoneText, application_.Title().c_str(), MB_OK | MB_ICONINFORMATION);
     } catch (...) {
@@ -185,13 +183,13 @@ void TMainWindow::Action16Execute() {
     // However the run ended; the ticks stay as they were.
     try {
         eraser.reset();
-        ::SendMessageW(ProgressBar3, PBM_SETPOS, 0, 0);
-        ::ShowWindow(ProgressBar3, SW_HIDE);
-        ::EnableWindow(Button3, TRUE);
-        ::EnableWindow(CheckListBox1.Handle(), TRUE);
+        ::SendMessageW(ToolsProgress, PBM_SETPOS, 0, 0);
+        ::ShowWindow(ToolsProgress, SW_HIDE);
+        ::EnableWindow(CloseToolsButton, TRUE);
+        ::EnableWindow(TraceList.Handle(), TRUE);
         // The run button follows its action, which the ticks decide.
-        ::EnableWindow(BitBtn6, Actions[16].Enabled());
-        ::ShowWindow(Label8, SW_HIDE);
+        ::EnableWindow(RunToolsButton, Actions[Command::RunHistoryTools].Enabled());
+        ::ShowWindow(ToolsWaitLabel, SW_HIDE);
     } catch (...) {
         failed = true;
     }

@@ -81,9 +81,9 @@ void TMainWindow::TransferFileList(TransferDirection direction, bool announce, L
         ::MessageBoxW(Handle(), (std::to_wstring(counter) + message).c_str(), L"確認", MB_OK | MB_ICONINFORMATION);
 }
 
-void TMainWindow::Action20Execute() { TransferFileList(TransferDirection::Import, true, ListFile::FileList); }
+void TMainWindow::ImportList() { TransferFileList(TransferDirection::Import, true, ListFile::FileList); }
 
-void TMainWindow::Action21Execute() {
+void TMainWindow::ExportList() {
     if (FileList.RowCount() == 0) {
         ::MessageBoxW(Handle(), kNothingListed, application_.Title().c_str(), MB_OK | MB_ICONWARNING);
         return;

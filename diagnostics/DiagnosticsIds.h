@@ -4,7 +4,7 @@
 
 // The error log window (TTIDEMARROW_LOG): 6200 to 6219.
 #define IDC_LOG_LOGVIEW 6201
-#define IDC_LOG_BUTTON1 6202  // "&Save"
-#define IDC_LOG_BUTTON2 6203  // "&Close"
-#define IDC_LOG_BUTTON3 6204  // "C&lear"
-#define IDC_LOG_BUTTON4 6205  // "&Exit TIDEMARROW "
+#define IDC_LOG_SAVE 6202   // "&Save"
+#define IDC_LOG_CLOSE 6203  // "&Close"
+#define IDC_LOG_CLEAR 6204  // "C&lear"
+#define IDC_LOG_EXIT 6205   // "&Exit TIDEMARROW "

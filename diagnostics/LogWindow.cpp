@@ -12,15 +12,15 @@
 
 namespace {
 
-constexpr const wchar_t* kLabel2Caption = L"エラーを検知しました。ご迷惑をお掛けして申し訳ありません…";
+constexpr const wchar_t* kHeaderText = L"エラーを検知しました。ご迷惑をお掛けして申し訳ありません…";
 
 // Where the pieces of the window sit, in client pixels.
-constexpr RECT kImage2 = {0, 0, TTIDEMARROW_LOG::kClientWidth, 57};  // header band
-constexpr RECT kImage1 = {12, 12, 44, 44};                         // 32 x 32 picture
-constexpr RECT kBevel1 = {10, 10, 46, 46};                         // frame around Image1
-constexpr RECT kLabel2 = {58, 21, 565, 41};
-constexpr RECT kBevel2 = {0, 57, TTIDEMARROW_LOG::kClientWidth, 59};  // line under the header
-constexpr RECT kLabel3 = {8, 65, 200, 80};
+constexpr RECT kHeaderBand = {0, 0, TTIDEMARROW_LOG::kClientWidth, 57};
+constexpr RECT kHeaderIcon = {12, 12, 44, 44};  // 32 x 32 picture
+constexpr RECT kIconFrame = {10, 10, 46, 46};   // frame around the picture
+constexpr RECT kHeaderLabel = {58, 21, 565, 41};
+constexpr RECT kHeaderLine = {0, 57, TTIDEMARROW_LOG::kClientWidth, 59};  // line under the header
+constexpr RECT kLogLabel = {8, 65, 200, 80};
 constexpr RECT kLogView = {8, 82, 565, 240};
 constexpr int kButtonTop = 248;
 constexpr int kButtonHeight = 25;
@@ -71,7 +71,7 @@ std::unique_ptr<TTIDEMARROW_LOG>& Instance() {
 }  // namespace
 
 struct TTIDEMARROW_LOG::Resources {
-    ui::Bitmap image2;  // the header band's picture
+    ui::Bitmap headerBand;  // the header band's picture
 };
 
 TTIDEMARROW_LOG::TTIDEMARROW_LOG() : resources_(std::make_unique<Resources>()) {}
@@ -99,7 +99,7 @@ bool TTIDEMARROW_LOG::Create() {
 
 void TTIDEMARROW_LOG::FormCreate() {
     ::SetWindowTextW(Handle(), kCaption);
-    resources_->image2 = ui::Bitmap(MakeWhiteBitmap(ui::Width(kImage2), ui::Height(kImage2)));
+    resources_->headerBand = ui::Bitmap(MakeWhiteBitmap(ui::Width(kHeaderBand), ui::Height(kHeaderBand)));
 }
 
 void TTIDEMARROW_LOG::CreateControls() {
@@ -115,52 +115,54 @@ void TTIDEMARROW_LOG::CreateControls() {
     LogView = make(L"EDIT", L"", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL, WS_EX_CLIENTEDGE,
                    kLogView.left, kLogView.top, ui::Width(kLogView), ui::Height(kLogView), IDC_LOG_LOGVIEW);
     if (LogView) ::SendMessageW(LogView, EM_SETLIMITTEXT, kDefaultTextLimit, 0);
-    Button1 = make(L"BUTTON", L"&Save", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 8, kButtonTop, 75, kButtonHeight,
-                   IDC_LOG_BUTTON1);
-    Button3 = make(L"BUTTON", L"C&lear", BS_PUSHBUTTON | WS_TABSTOP, 0, 89, kButtonTop, 75, kButtonHeight,
-                   IDC_LOG_BUTTON3);
-    Button4 = make(L"BUTTON", L"&Exit TIDEMARROW ", BS_PUSHBUTTON | WS_TABSTOP, 0, 170, kButtonTop, 130,
-                   kButtonHeight, IDC_LOG_BUTTON4);
-    Button2 = make(L"BUTTON", L"&Close", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 490, kButtonTop, 75, kButtonHeight,
-                   IDC_LOG_BUTTON2);
-    focus_.SetFallback(Button2);
+    SaveButton = make(L"BUTTON", L"&Save", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 8, kButtonTop, 75, kButtonHeight,
+                      IDC_LOG_SAVE);
+    ClearButton =
+        make(L"BUTTON", L"C&lear", BS_PUSHBUTTON | WS_TABSTOP, 0, 89, kButtonTop, 75, kButtonHeight, IDC_LOG_CLEAR);
+    ExitButton = make(L"BUTTON", L"&Exit TIDEMARROW ", BS_PUSHBUTTON | WS_TABSTOP, 0, 170, kButtonTop, 130,
+                      kButtonHeight, IDC_LOG_EXIT);
+    CloseButton =
+        make(L"BUTTON", L"&Close", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 490, kButtonTop, 75, kButtonHeight, IDC_LOG_CLOSE);
+    focus_.SetFallback(CloseButton);
 }
 
 void TTIDEMARROW_LOG::Paint(HDC dc) {
-    // Image2: the white header band.
-    if (HBITMAP band = resources_->image2.get()) {
+    // The white header band.
+    if (HBITMAP band = resources_->headerBand.get()) {
         HDC memory = ::CreateCompatibleDC(dc);
         if (memory) {
             {
                 ui::ScopedSelect select(memory, band);
-                ::BitBlt(dc, kImage2.left, kImage2.top, ui::Width(kImage2), ui::Height(kImage2), memory, 0, 0, SRCCOPY);
+                ::BitBlt(dc, kHeaderBand.left, kHeaderBand.top, ui::Width(kHeaderBand), ui::Height(kHeaderBand), memory,
+                         0, 0, SRCCOPY);
             }
             ::DeleteDC(memory);
         }
     } else {
-        RECT whole = kImage2;
+        RECT whole = kHeaderBand;
         ::FillRect(dc, &whole, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
     }
-    // Bevel1 around Image1, the system's warning picture.
-    RECT bevel1 = kBevel1;
-    ::DrawEdge(dc, &bevel1, BDR_SUNKENOUTER, BF_RECT);
+    // A sunken frame around the system's warning picture.
+    RECT iconFrame = kIconFrame;
+    ::DrawEdge(dc, &iconFrame, BDR_SUNKENOUTER, BF_RECT);
     if (HICON picture = ::LoadIconW(nullptr, IDI_WARNING))
-        ::DrawIconEx(dc, kImage1.left, kImage1.top, picture, ui::Width(kImage1), ui::Height(kImage1), 0, nullptr, DI_NORMAL);
-    // Bevel2: the line under the header.
-    RECT bevel2 = kBevel2;
-    ::DrawEdge(dc, &bevel2, EDGE_ETCHED, BF_TOP);
+        ::DrawIconEx(dc, kHeaderIcon.left, kHeaderIcon.top, picture, ui::Width(kHeaderIcon), ui::Height(kHeaderIcon), 0,
+                     nullptr, DI_NORMAL);
+    // The line under the header.
+    RECT headerLine = kHeaderLine;
+    ::DrawEdge(dc, &headerLine, EDGE_ETCHED, BF_TOP);
 
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
     {
         ui::ScopedSelect select(dc, ui::UiFont(true));
-        RECT label2 = kLabel2;
-        ::DrawTextW(dc, kLabel2Caption, -1, &label2, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+        RECT headerLabel = kHeaderLabel;
+        ::DrawTextW(dc, kHeaderText, -1, &headerLabel, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     }
     {
         ui::ScopedSelect select(dc, ui::UiFont());
-        RECT label3 = kLabel3;
-        ::DrawTextW(dc, L"ErrorLog:", -1, &label3, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
+        RECT logLabel = kLogLabel;
+        ::DrawTextW(dc, L"ErrorLog:", -1, &logLabel, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
     }
 }
 
@@ -185,7 +187,7 @@ std::vector<std::wstring> TTIDEMARROW_LOG::Lines() const {
 }
 
 void TTIDEMARROW_LOG::ShowExitButton(bool show) {
-    if (Button4) ::ShowWindow(Button4, show ? SW_SHOWNA : SW_HIDE);
+    if (ExitButton) ::ShowWindow(ExitButton, show ? SW_SHOWNA : SW_HIDE);
 }
 
 void TTIDEMARROW_LOG::SetTextLimit(int characters) {
@@ -198,7 +200,7 @@ void TTIDEMARROW_LOG::FormShow() {
     ::SetWindowPos(Handle(), nullptr, 1, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TTIDEMARROW_LOG::Button1Click() {
+void TTIDEMARROW_LOG::SaveLog() {
     const std::wstring path = AskTextFileToSave(Handle(), L"DebugLog.txt");
     if (path.empty()) return;
     ::SetLastError(ERROR_SUCCESS);
@@ -230,13 +232,13 @@ void ShowSaveFailure(HWND owner, const std::wstring& path, DWORD error) {
     ::MessageBoxW(owner, message.c_str(), kProductTitle, MB_OK | MB_ICONERROR);
 }
 
-void TTIDEMARROW_LOG::Button2Click() { ::ShowWindow(Handle(), SW_HIDE); }
+void TTIDEMARROW_LOG::HideLog() { ::ShowWindow(Handle(), SW_HIDE); }
 
-void TTIDEMARROW_LOG::Button3Click() {
+void TTIDEMARROW_LOG::ClearLog() {
     if (LogView) ::SetWindowTextW(LogView, L"");
 }
 
-void TTIDEMARROW_LOG::Button4Click() {
+void TTIDEMARROW_LOG::ExitProgram() {
     // Straight out of the application's message loop: no close query, no close handling.
     ::PostQuitMessage(0);
 }
@@ -268,7 +270,7 @@ LRESULT TTIDEMARROW_LOG::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             if (LOWORD(wParam) == WA_INACTIVE || !HIWORD(wParam)) focus_.Activate(Handle(), wParam);
             return 0;
         case DM_GETDEFID:
-            return MAKELRESULT(IDC_LOG_BUTTON2, DC_HASDEFID);
+            return MAKELRESULT(IDC_LOG_CLOSE, DC_HASDEFID);
         case WM_CTLCOLORSTATIC:
             if (reinterpret_cast<HWND>(lParam) == LogView) {
                 // The read-only box keeps the colours of an ordinary text box.
@@ -281,17 +283,17 @@ LRESULT TTIDEMARROW_LOG::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
         case WM_COMMAND:
             if (HIWORD(wParam) == BN_CLICKED) {
                 switch (LOWORD(wParam)) {
-                    case IDC_LOG_BUTTON1: Button1Click(); return 0;
-                    case IDC_LOG_BUTTON2: Button2Click(); return 0;
-                    case IDC_LOG_BUTTON3: Button3Click(); return 0;
-                    case IDC_LOG_BUTTON4: Button4Click(); return 0;
+                    case IDC_LOG_SAVE: SaveLog(); return 0;
+                    case IDC_LOG_CLOSE: HideLog(); return 0;
+                    case IDC_LOG_CLEAR: ClearLog(); return 0;
+                    case IDC_LOG_EXIT: ExitProgram(); return 0;
                     default: break;
                 }
             }
             break;
         case WM_CLOSE:
             // Closing only hides the window; the report text stays for the next failure.
-            Button2Click();
+            HideLog();
             return 0;
         default:
             break;

@@ -34,7 +34,7 @@ public:
     void AppendLine(const std::wstring& text);
     // The lines LogView holds, in order.
     std::vector<std::wstring> Lines() const;
-    // Shows or hides the forced-exit button (Button4).
+    // Shows or hides the forced-exit button (ExitButton).
     void ShowExitButton(bool show);
     // Changes how many characters LogView holds.
     void SetTextLimit(int characters);
@@ -49,10 +49,10 @@ public:
 
     void FormCreate();
     void FormShow();
-    void Button1Click();  // Save
-    void Button2Click();  // Close: hides, the text stays
-    void Button3Click();  // Clear
-    void Button4Click();  // Exit: ends the program's message loop at once
+    void SaveLog();      // Save
+    void HideLog();      // Close: hides, the text stays
+    void ClearLog();     // Clear
+    void ExitProgram();  // Exit: ends the program's message loop at once
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -65,10 +65,10 @@ private:
 
     std::unique_ptr<Resources> resources_;
     HWND LogView = nullptr;
-    HWND Button1 = nullptr;
-    HWND Button2 = nullptr;
-    HWND Button3 = nullptr;
-    HWND Button4 = nullptr;
+    HWND SaveButton = nullptr;
+    HWND CloseButton = nullptr;
+    HWND ClearButton = nullptr;
+    HWND ExitButton = nullptr;
     ui::FocusKeeper focus_;
 };
 

@@ -514,8 +514,8 @@ INT_PTR TTidemarrowOpenDialog::Hook(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_COMMAND: {
         const int id = LOWORD(wParam);
         const int code = HIWORD(wParam);
-        if (id == IDC_PICKER_SPBTN1 && code == BN_CLICKED) SPBtn1Click();
-        if (id == IDC_PICKER_SELECTCHECKBOX && (code == BN_CLICKED || code == BN_SETFOCUS)) SelectCheckBoxClick();
+        if (id == IDC_PICKER_EXCLUSION_TOGGLE && code == BN_CLICKED) ExclusionToggleClick();
+        if (id == IDC_PICKER_PREVIEW_CHECK && (code == BN_CLICKED || code == BN_SETFOCUS)) PreviewCheckBoxClick();
         return 0;
     }
     default:
@@ -530,38 +530,38 @@ void TTidemarrowOpenDialog::DoShow() {
     const HWND panel = previewPanel_.Handle();
 
     // The frame first, so the picture lies above it.
-    igBe_ = ui::CreateControl(panel, L"STATIC", L"", WS_VISIBLE | SS_SUNKEN, 7, 15, kPreviewSize, kPreviewSize,
-                              IDC_PICKER_IGBE);
-    image1_.CreatePreview(panel, 7, 15, kPreviewSize, kPreviewSize, IDC_PICKER_IMAGE1);
+    previewFrame_ = ui::CreateControl(panel, L"STATIC", L"", WS_VISIBLE | SS_SUNKEN, 7, 15, kPreviewSize, kPreviewSize,
+                              IDC_PICKER_PREVIEW_FRAME);
+    preview_.CreatePreview(panel, 7, 15, kPreviewSize, kPreviewSize, IDC_PICKER_PREVIEW);
     // The frame lies over the picture's edge, as it is drawn after it.
-    image1_.SetFramed(true);
-    textEdit_ = ui::CreateControl(panel, L"EDIT", L"", ES_MULTILINE | ES_READONLY, 7, 15, kPreviewSize,
-                                  kPreviewSize, IDC_PICKER_TEXTEDIT, WS_EX_CLIENTEDGE);
-    if (textEdit_) ::SetWindowSubclass(textEdit_, NoContextMenu, 1, 0);
+    preview_.SetFramed(true);
+    textPreview_ = ui::CreateControl(panel, L"EDIT", L"", ES_MULTILINE | ES_READONLY, 7, 15, kPreviewSize,
+                                  kPreviewSize, IDC_PICKER_TEXT_PREVIEW, WS_EX_CLIENTEDGE);
+    if (textPreview_) ::SetWindowSubclass(textPreview_, NoContextMenu, 1, 0);
     {
         ui::WindowDC screen(nullptr);
         const int height = -::MulDiv(7, ::GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
         textFont_.reset(::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
                                       L"MS UI Gothic"));
-        if (textEdit_ && textFont_) ::SendMessageW(textEdit_, WM_SETFONT, reinterpret_cast<WPARAM>(textFont_.get()), FALSE);
+        if (textPreview_ && textFont_) ::SendMessageW(textPreview_, WM_SETFONT, reinterpret_cast<WPARAM>(textFont_.get()), FALSE);
     }
-    selectCheckBox_ = ui::CreateControl(panel, L"BUTTON", L"ファイルプレビューを有効にする",
+    previewCheckBox_ = ui::CreateControl(panel, L"BUTTON", L"ファイルプレビューを有効にする",
                                         WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | BS_NOTIFY, 5, 150, 180, 15,
-                                        IDC_PICKER_SELECTCHECKBOX);
-    ::SendMessageW(selectCheckBox_, BM_SETCHECK, BST_CHECKED, 0);
-    groupB_ = ui::CreateControl(panel, L"BUTTON", L"現在の設定値", WS_VISIBLE | BS_GROUPBOX, 7 + kPreviewSize + 6, 13,
-                                475, 125, IDC_PICKER_GROUPB);
-    staticText1_ = ui::CreateControl(groupB_, L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 80, 18, 465, 120,
-                                     IDC_PICKER_STATICTEXT1);
-    spBtn1_ = ui::CreateControl(panel, L"BUTTON", L"除外設定無効",
-                                WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | BS_PUSHLIKE, 0, 0, 75, 23,
-                                IDC_PICKER_SPBTN1);
+                                        IDC_PICKER_PREVIEW_CHECK);
+    ::SendMessageW(previewCheckBox_, BM_SETCHECK, BST_CHECKED, 0);
+    settingsGroup_ = ui::CreateControl(panel, L"BUTTON", L"現在の設定値", WS_VISIBLE | BS_GROUPBOX, 7 + kPreviewSize + 6, 13,
+                                475, 125, IDC_PICKER_SETTINGS_GROUP);
+    settingsLabel_ = ui::CreateControl(settingsGroup_, L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 80, 18, 465, 120,
+                                       IDC_PICKER_SETTINGS_TEXT);
+    exclusionToggle_ =
+        ui::CreateControl(panel, L"BUTTON", L"除外設定無効", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | BS_PUSHLIKE, 0,
+                          0, 75, 23, IDC_PICKER_EXCLUSION_TOGGLE);
 
     // 2. The placeholder in the image.
     ClearPreview();
     // 3. The check box right of the image; the toggle at the lower right.
-    ::SetWindowPos(selectCheckBox_, nullptr, 7 + kPreviewSize + 6, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(previewCheckBox_, nullptr, 7 + kPreviewSize + 6, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     PlacePanel();
     // 4.
     UpdateSettingsText();
@@ -583,9 +583,10 @@ void TTidemarrowOpenDialog::PlacePanel() {
     RECT panelClient{};
     ::GetClientRect(previewPanel_.Handle(), &panelClient);
     RECT check{};
-    ::GetWindowRect(selectCheckBox_, &check);
+    ::GetWindowRect(previewCheckBox_, &check);
     ::MapWindowPoints(nullptr, previewPanel_.Handle(), reinterpret_cast<POINT*>(&check), 2);
-    ::SetWindowPos(spBtn1_, nullptr, panelClient.right - 75 - 20, check.top - 5, 87, 23, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(exclusionToggle_, nullptr, panelClient.right - 75 - 20, check.top - 5, 87, 23,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Where the template's dialog units come out smaller than the panel's pixel layout (another
@@ -609,7 +610,7 @@ void TTidemarrowOpenDialog::MakeRoomForPanel() {
 
 void TTidemarrowOpenDialog::DoClose() {
     // The controls go with their windows; the picture stays until the next showing.
-    selectCheckBox_ = igBe_ = textEdit_ = groupB_ = spBtn1_ = staticText1_ = nullptr;
+    previewCheckBox_ = previewFrame_ = textPreview_ = settingsGroup_ = exclusionToggle_ = settingsLabel_ = nullptr;
 }
 
 void TTidemarrowOpenDialog::UpdateSettingsText() {
@@ -619,55 +620,57 @@ void TTidemarrowOpenDialog::UpdateSettingsText() {
     } catch (...) {
         text.clear();
     }
-    if (staticText1_) {
-        ::SetWindowTextW(staticText1_, text.c_str());
+    if (settingsLabel_) {
+        ::SetWindowTextW(settingsLabel_, text.c_str());
         // Sized to its text, as a label that sizes itself.
-        ui::WindowDC dc(staticText1_);
-        HFONT font = reinterpret_cast<HFONT>(::SendMessageW(staticText1_, WM_GETFONT, 0, 0));
+        ui::WindowDC dc(settingsLabel_);
+        HFONT font = reinterpret_cast<HFONT>(::SendMessageW(settingsLabel_, WM_GETFONT, 0, 0));
         ui::ScopedSelect select(dc.get(), font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
         RECT bounds{0, 0, 0, 0};
         ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &bounds, DT_CALCRECT | DT_NOPREFIX);
-        ::SetWindowPos(staticText1_, nullptr, 0, 0, bounds.right, bounds.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SetWindowPos(settingsLabel_, nullptr, 0, 0, bounds.right, bounds.bottom,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    if (spBtn1_) ::SendMessageW(spBtn1_, BM_SETCHECK, exclusionOn_ != 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (exclusionToggle_)
+        ::SendMessageW(exclusionToggle_, BM_SETCHECK, exclusionOn_ != 1 ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void TTidemarrowOpenDialog::SPBtn1Click() {
-    const bool down = ::SendMessageW(spBtn1_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+void TTidemarrowOpenDialog::ExclusionToggleClick() {
+    const bool down = ::SendMessageW(exclusionToggle_, BM_GETCHECK, 0, 0) == BST_CHECKED;
     exclusionOn_ = down ? 0 : 1;
     UpdateSettingsText();
 }
 
-void TTidemarrowOpenDialog::SelectCheckBoxClick() {
-    if (::SendMessageW(selectCheckBox_, BM_GETCHECK, 0, 0) != BST_CHECKED) ClearPreview();
+void TTidemarrowOpenDialog::PreviewCheckBoxClick() {
+    if (::SendMessageW(previewCheckBox_, BM_GETCHECK, 0, 0) != BST_CHECKED) ClearPreview();
 }
 
 void TTidemarrowOpenDialog::ClearPreview() {
-    if (image1_.Handle()) {
+    if (preview_.Handle()) {
         // The image takes its own copy of the grey placeholder.
-        image1_.SetPicture(ui::Bitmap(
-            static_cast<HBITMAP>(::CopyImage(placeholder_.get(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))));
-        ::ShowWindow(image1_.Handle(), SW_SHOW);
+        preview_.SetPicture(
+            ui::Bitmap(static_cast<HBITMAP>(::CopyImage(placeholder_.get(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))));
+        ::ShowWindow(preview_.Handle(), SW_SHOW);
     }
     showsPlaceholder_ = true;
-    if (textEdit_) {
-        ::SetWindowTextW(textEdit_, L"");
-        ::ShowWindow(textEdit_, SW_HIDE);
+    if (textPreview_) {
+        ::SetWindowTextW(textPreview_, L"");
+        ::ShowWindow(textPreview_, SW_HIDE);
     }
 }
 
 void TTidemarrowOpenDialog::PreviewFile(const std::wstring& path) {
     ClearPreview();
-    if (!selectCheckBox_ || ::SendMessageW(selectCheckBox_, BM_GETCHECK, 0, 0) != BST_CHECKED) return;
+    if (!previewCheckBox_ || ::SendMessageW(previewCheckBox_, BM_GETCHECK, 0, 0) != BST_CHECKED) return;
     if (!IsExistingFile(path)) return;
     PreviewContent content = LoadPreview(path, ::GetSysColor(COLOR_BTNFACE));
     if (content.kind == PreviewKind::Image) {
-        image1_.SetPicture(std::move(content.bitmap));
+        preview_.SetPicture(std::move(content.bitmap));
         showsPlaceholder_ = false;
-    } else if (content.kind == PreviewKind::Text && textEdit_) {
-        ::SetWindowTextW(textEdit_, content.text.c_str());
-        ::ShowWindow(image1_.Handle(), SW_HIDE);
-        ::ShowWindow(textEdit_, SW_SHOW);
+    } else if (content.kind == PreviewKind::Text && textPreview_) {
+        ::SetWindowTextW(textPreview_, content.text.c_str());
+        ::ShowWindow(preview_.Handle(), SW_HIDE);
+        ::ShowWindow(textPreview_, SW_SHOW);
         showsPlaceholder_ = false;
     }
 }

@@ -72,19 +72,19 @@ public:
     // Runs the dialog; true when the user confirmed. The chosen paths are then in Files().
     bool Execute(HWND owner = nullptr);
     const std::vector<std::wstring>& Files() const { return files_; }
-    // Whether the exclusions apply to the chosen files, as the user left "SPBtn1".
+    // Whether the exclusions apply to the chosen files, as the user left the exclusion toggle.
     bool ExclusionInForce() const { return exclusionOn_ == 1; }
 
     // While the dialog is shown: its extension window (the hook's dialog) and the panel's parts.
     HWND ExtensionWindow() const { return extension_; }
     HWND PreviewPanel() const { return previewPanel_.Handle(); }
-    TPreviewImage& Image1() { return image1_; }
-    HWND SelectCheckBox() const { return selectCheckBox_; }
-    HWND IgBe() const { return igBe_; }
-    HWND TextEdit() const { return textEdit_; }
-    HWND GroupB() const { return groupB_; }
-    HWND SPBtn1() const { return spBtn1_; }
-    HWND StaticText1() const { return staticText1_; }
+    TPreviewImage& Preview() { return preview_; }
+    HWND PreviewCheckBox() const { return previewCheckBox_; }
+    HWND PreviewFrame() const { return previewFrame_; }
+    HWND TextPreview() const { return textPreview_; }
+    HWND SettingsGroup() const { return settingsGroup_; }
+    HWND ExclusionToggle() const { return exclusionToggle_; }
+    HWND SettingsLabel() const { return settingsLabel_; }
     // The placeholder bitmap shown when there is no preview.
     HBITMAP Placeholder() const { return placeholder_.get(); }
     // True when the image shows the placeholder.
@@ -92,7 +92,8 @@ public:
 
     // Previews `path` as a selection change does (steps 1 and 2).
     void PreviewFile(const std::wstring& path);
-    // Sets the settings label from the stored values and "SPBtn1" down unless exclusions are on.
+    // Sets the settings label from the stored values, and the exclusion toggle down unless
+    // exclusions are on.
     void UpdateSettingsText();
 
 private:
@@ -104,8 +105,8 @@ private:
     void MakeRoomForPanel();
     void DoClose();
     void DoSelectionChange();
-    void SPBtn1Click();
-    void SelectCheckBoxClick();
+    void ExclusionToggleClick();
+    void PreviewCheckBoxClick();
     void ClearPreview();
     bool ExecuteFallback(HWND owner);
     void CollectFiles(const std::vector<wchar_t>& buffer);
@@ -119,14 +120,14 @@ private:
     HWND extension_ = nullptr;
 
     ui::Panel previewPanel_;
-    TPreviewImage image1_;
+    TPreviewImage preview_;
     ui::Bitmap placeholder_;
     ui::Font textFont_;
     bool showsPlaceholder_ = true;
-    HWND selectCheckBox_ = nullptr;
-    HWND igBe_ = nullptr;
-    HWND textEdit_ = nullptr;
-    HWND groupB_ = nullptr;
-    HWND spBtn1_ = nullptr;
-    HWND staticText1_ = nullptr;
+    HWND previewCheckBox_ = nullptr;
+    HWND previewFrame_ = nullptr;
+    HWND textPreview_ = nullptr;
+    HWND settingsGroup_ = nullptr;
+    HWND exclusionToggle_ = nullptr;
+    HWND settingsLabel_ = nullptr;
 };

@@ -24,77 +24,77 @@ TVerdlg::TVerdlg(HWND owner) : OpenWebAddress(ui::ShellOpenWebAddress) {
 
 TVerdlg::~TVerdlg() {
     // The link's font is freed before the window goes: the label lets go of it first.
-    if (Label1) ::SendMessageW(Label1, WM_SETFONT, reinterpret_cast<WPARAM>(ui::UiFont()), FALSE);
+    if (WebLink) ::SendMessageW(WebLink, WM_SETFONT, reinterpret_cast<WPARAM>(ui::UiFont()), FALSE);
 }
 
 bool TVerdlg::CreateControls() {
     // The logo and its frame come first: the group box is drawn beneath them.
-    if (!Image2.CreateControl(Handle(), kLogoLeft, kLogoTop, kLogoWidth, kLogoHeight, IDC_VERDLG_IMAGE2))
-        return false;
-    Bevel1 = AddControl(L"STATIC", L"", WS_VISIBLE | WS_CLIPSIBLINGS | SS_SUNKEN, kLogoLeft - 3, kLogoTop - 3,
-                        kLogoWidth + 6, kLogoHeight + 6, IDC_VERDLG_BEVEL1);
-    Label3 = AddControl(L"STATIC", L"", WS_VISIBLE | SS_CENTER | SS_NOPREFIX, 16, 100, 374, 16, IDC_VERDLG_LABEL3);
-    Label2 = AddControl(L"STATIC", L"", WS_VISIBLE | SS_CENTER | SS_NOPREFIX, 16, 140, 374, 16, IDC_VERDLG_LABEL2);
-    GroupBox1 = AddControl(L"BUTTON", L"", WS_VISIBLE | BS_GROUPBOX, 8, 4, 390, 162, IDC_VERDLG_GROUPBOX1);
-    Label1 = AddControl(L"STATIC", L"", WS_VISIBLE | SS_NOTIFY | SS_NOPREFIX, 12, 182, 200, 16, IDC_VERDLG_LABEL1);
-    Button1 = AddControl(L"BUTTON", L"&OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 318, 176, 80, 25,
-                         IDC_VERDLG_BUTTON1);
-    if (!Bevel1 || !Label3 || !Label2 || !GroupBox1 || !Label1 || !Button1) return false;
+    if (!Logo.CreateControl(Handle(), kLogoLeft, kLogoTop, kLogoWidth, kLogoHeight, IDC_VERDLG_LOGO)) return false;
+    Divider = AddControl(L"STATIC", L"", WS_VISIBLE | WS_CLIPSIBLINGS | SS_SUNKEN, kLogoLeft - 3, kLogoTop - 3,
+                         kLogoWidth + 6, kLogoHeight + 6, IDC_VERDLG_DIVIDER);
+    VersionLabel =
+        AddControl(L"STATIC", L"", WS_VISIBLE | SS_CENTER | SS_NOPREFIX, 16, 100, 374, 16, IDC_VERDLG_VERSION);
+    NoticeLabel = AddControl(L"STATIC", L"", WS_VISIBLE | SS_CENTER | SS_NOPREFIX, 16, 140, 374, 16, IDC_VERDLG_NOTICE);
+    Frame = AddControl(L"BUTTON", L"", WS_VISIBLE | BS_GROUPBOX, 8, 4, 390, 162, IDC_VERDLG_FRAME);
+    WebLink = AddControl(L"STATIC", L"", WS_VISIBLE | SS_NOTIFY | SS_NOPREFIX, 12, 182, 200, 16, IDC_VERDLG_WEB_LINK);
+    OkButton =
+        AddControl(L"BUTTON", L"&OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 318, 176, 80, 25, IDC_VERDLG_OK);
+    if (!Divider || !VersionLabel || !NoticeLabel || !Frame || !WebLink || !OkButton) return false;
 
     LOGFONTW link{};
     if (::GetObjectW(ui::UiFont(), sizeof(link), &link)) {
         link.lfUnderline = TRUE;
         linkFont_.reset(::CreateFontIndirectW(&link));
-        if (linkFont_) ::SendMessageW(Label1, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), FALSE);
+        if (linkFont_) ::SendMessageW(WebLink, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), FALSE);
     }
     return true;
 }
 
 void TVerdlg::FormCreate() {
     ::SetWindowTextW(Handle(), (std::wstring(kProductTitle) + L" のバージョン情報").c_str());
-    ::SetWindowTextW(Label3, (std::wstring(L"バージョン ") + kProductVersion).c_str());
-    ::SetWindowTextW(Label2, kProductNotice);
-    ::SetWindowTextW(Label1, kProductWebAddress);
-    FitLabel1();
-    Image2.SetTransparent(true);
-    Image2.LoadPicture(::GetModuleHandleW(nullptr), IDB_LOGO);
+    ::SetWindowTextW(VersionLabel, (std::wstring(L"バージョン ") + kProductVersion).c_str());
+    ::SetWindowTextW(NoticeLabel, kProductNotice);
+    ::SetWindowTextW(WebLink, kProductWebAddress);
+    FitWebLink();
+    Logo.SetTransparent(true);
+    Logo.LoadPicture(::GetModuleHandleW(nullptr), IDB_LOGO);
 }
 
-void TVerdlg::FitLabel1() {
-    ui::WindowDC dc(Label1);
+void TVerdlg::FitWebLink() {
+    ui::WindowDC dc(WebLink);
     if (!dc.get()) return;
     ui::ScopedSelect select(dc.get(), linkFont_ ? linkFont_.get() : ui::UiFont());
     const std::wstring text = kProductWebAddress;
     SIZE extent{};
     if (!::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent)) return;
     RECT place{};
-    ::GetWindowRect(Label1, &place);
+    ::GetWindowRect(WebLink, &place);
     ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&place), 2);
-    ::MoveWindow(Label1, place.left, place.top, extent.cx + 1, extent.cy, FALSE);
+    ::MoveWindow(WebLink, place.left, place.top, extent.cx + 1, extent.cy, FALSE);
 }
 
-void TVerdlg::Button1Click() {
+void TVerdlg::CloseBox() {
     SetModalResult(IDOK);
 }
 
-void TVerdlg::Label1Click() {
+void TVerdlg::OpenWebLink() {
     if (OpenWebAddress) OpenWebAddress(Handle(), kProductWebAddress);
 }
 
 LRESULT TVerdlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_VERDLG_BUTTON1 && HIWORD(wParam) == BN_CLICKED) {
-            Button1Click();
+        if (LOWORD(wParam) == IDC_VERDLG_OK && HIWORD(wParam) == BN_CLICKED) {
+            CloseBox();
             return 0;
         }
-        if (LOWORD(wParam) == IDC_VERDLG_LABEL1 && HIWORD(wParam) == STN_CLICKED) {
-            Label1Click();
+        if (LOWORD(wParam) == IDC_VERDLG_WEB_LINK && HIWORD(wParam) == STN_CLICKED) {
+            OpenWebLink();
             return 0;
         }
         break;
     case WM_CTLCOLORSTATIC:
-        if (reinterpret_cast<HWND>(lParam) == Label1) {
+        if (reinterpret_cast<HWND>(lParam) == WebLink) {
             HDC dc = reinterpret_cast<HDC>(wParam);
             ::SetTextColor(dc, kNavy);
             ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
@@ -102,17 +102,17 @@ LRESULT TVerdlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_SETCURSOR:
-        if (reinterpret_cast<HWND>(wParam) == Label1) {
+        if (reinterpret_cast<HWND>(wParam) == WebLink) {
             ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
             return TRUE;
         }
         break;
     case WM_SETFOCUS:
         // The focus goes on to the OK button, as in a dialog box.
-        if (Button1) ::SetFocus(Button1);
+        if (OkButton) ::SetFocus(OkButton);
         return 0;
     case DM_GETDEFID:
-        return MAKELRESULT(IDC_VERDLG_BUTTON1, DC_HASDEFID);
+        return MAKELRESULT(IDC_VERDLG_OK, DC_HASDEFID);
     default:
         break;
     }

@@ -22,17 +22,18 @@ public:
 
     bool Created() const { return Handle() != nullptr; }
 
-    // Opens the web address for Label1Click; by default the shell's "OPEN" with the box as
-    // owner, no parameters, no working folder, SW_SHOWNORMAL (the result is not examined).
+    // Opens the web address when the link is clicked (OpenWebLink); by default the shell's "OPEN"
+    // with the box as owner, no parameters, no working folder, SW_SHOWNORMAL (the result is not
+    // examined).
     std::function<void(HWND owner, const std::wstring& address)> OpenWebAddress;
 
-    HWND GroupBox1 = nullptr;
-    TImageControl Image2;
-    HWND Bevel1 = nullptr;
-    HWND Label3 = nullptr;
-    HWND Label2 = nullptr;
-    HWND Label1 = nullptr;
-    HWND Button1 = nullptr;
+    HWND Frame = nullptr;
+    TImageControl Logo;
+    HWND Divider = nullptr;
+    HWND VersionLabel = nullptr;
+    HWND NoticeLabel = nullptr;
+    HWND WebLink = nullptr;
+    HWND OkButton = nullptr;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -40,10 +41,10 @@ protected:
 private:
     bool CreateControls();
     void FormCreate();
-    void Button1Click();
-    void Label1Click();
-    // Sizes Label1 to its text, so the hand cursor and the click belong to the text only.
-    void FitLabel1();
+    void CloseBox();
+    void OpenWebLink();
+    // Sizes WebLink to its text, so the hand cursor and the click belong to the text only.
+    void FitWebLink();
 
     ui::Font linkFont_;
 };

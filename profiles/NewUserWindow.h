@@ -25,7 +25,7 @@ public:
     static constexpr const wchar_t* kClassName = L"TNewUserWindow";
     static constexpr int kClientWidth = 507;
     static constexpr int kClientHeight = 178;
-    // The header band Image2 and the picture Image1 inside it.
+    // The header band (Header) and the picture inside it (HeaderIcon).
     static constexpr int kHeaderWidth = 509;
     static constexpr int kHeaderHeight = 69;
 
@@ -45,34 +45,34 @@ public:
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    // Appends one profile name to ComboBox1; throws when the list refuses it.
+    // Appends one profile name to ProfileSelector; throws when the list refuses it.
     virtual void AppendProfileName(const std::wstring& name);
 
 private:
     bool CreateControls();
     void FormCreate();
     void FormPaint();
-    void Button1Click();
-    void ComboBox1KeyPress(wchar_t& key);
+    void TakeProfile();
+    void ProfileSelectorKeyPress(wchar_t& key);
     void DrawHeader();
 
-    static LRESULT CALLBACK ComboBox1Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                          DWORD_PTR self);
+    static LRESULT CALLBACK ProfileSelectorProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                                DWORD_PTR self);
 
     std::wstring programFolder_;
     std::wstring chosenName_;
     int profileCount_ = 0;
 
-    HWND Image1 = nullptr;
-    HWND Image2 = nullptr;
-    HWND Bevel1 = nullptr;
-    HWND Bevel2 = nullptr;
-    HWND Label1 = nullptr;
-    HWND ComboBox1 = nullptr;
-    HWND Button1 = nullptr;
-    HWND Label2 = nullptr;
+    HWND HeaderIcon = nullptr;
+    HWND Header = nullptr;
+    HWND HeaderLine = nullptr;
+    HWND BottomLine = nullptr;
+    HWND ProfileLabel = nullptr;
+    HWND ProfileSelector = nullptr;
+    HWND StartButton = nullptr;
+    HWND TitleLabel = nullptr;
     ui::FocusKeeper focus_;
 
-    ui::Bitmap image1Picture_;
-    ui::Bitmap image2Picture_;
+    ui::Bitmap headerIconPicture_;
+    ui::Bitmap headerPicture_;
 };

@@ -15,9 +15,9 @@ namespace {
 
 constexpr const wchar_t* kColumn0Text = L"削除";
 constexpr const wchar_t* kColumn1Text = L"ユーザープロファイル";
-constexpr const wchar_t* kLabel1Text = L"新しいユーザープロファイル名(&N)";
-constexpr const wchar_t* kBitBtn1Text = L"ユーザーの追加";
-constexpr const wchar_t* kBitBtn2Text = L"ユーザーの削除";
+constexpr const wchar_t* kNameLabelText = L"新しいユーザープロファイル名(&N)";
+constexpr const wchar_t* kAddUserText = L"ユーザーの追加";
+constexpr const wchar_t* kDeleteUserText = L"ユーザーの削除";
 constexpr const wchar_t* kHeaderTitle = L"ユーザープロファイルの管理";
 constexpr const wchar_t* kHeaderLine1 = L"新しいユーザープロファイルを作成や既存のプロファイルを削除出来ます。";
 constexpr const wchar_t* kHeaderLine2 = L"DefaultUserと現在のユーザープロファイルは削除できません。";
@@ -32,19 +32,19 @@ constexpr const wchar_t* kConfirmText =
     L"\r\n"
     L"続けるには\"はい\"をクリックして下さい。";
 
-// The images of ImageList1: the two button glyphs, then the system warning icon.
+// The images of Glyphs: the two button glyphs, then the system warning icon.
 constexpr int kAddGlyph = 0;
 constexpr int kDeleteGlyph = 1;
 
 // Where the controls sit, in client pixels.
 constexpr RECT kUserList = {12, 93, 528, 283};
 constexpr int kColumn0Width = 56;
-constexpr RECT kLabel1 = {12, 295, 262, 309};
-constexpr RECT kEdit1 = {12, 312, 162, 333};
-constexpr RECT kBitBtn1 = {172, 310, 312, 335};
-constexpr RECT kBitBtn2 = {388, 310, 528, 335};
-constexpr RECT kLabel2 = {12, 357, 300, 371};
-constexpr RECT kButton1 = {453, 350, 528, 375};
+constexpr RECT kNameLabel = {12, 295, 262, 309};
+constexpr RECT kNameEdit = {12, 312, 162, 333};
+constexpr RECT kAddUserButton = {172, 310, 312, 335};
+constexpr RECT kDeleteUserButton = {388, 310, 528, 335};
+constexpr RECT kTitleLabel = {12, 357, 300, 371};
+constexpr RECT kCloseButton = {453, 350, 528, 375};
 
 bool IsNameKey(wchar_t key) {
     return (key >= L'a' && key <= L'z') || (key >= L'A' && key <= L'Z') || (key >= L'0' && key <= L'9') ||
@@ -106,47 +106,50 @@ bool TUsersWindow::Create(HWND owner) {
 
 bool TUsersWindow::CreateControls() {
     // The two glyphs the window is designed with; FormCreate appends the warning icon.
-    ImageList1.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 3, 1));
-    profiles::AddGlyph(ImageList1.get(), profiles::Glyph::AddUser);
-    profiles::AddGlyph(ImageList1.get(), profiles::Glyph::DeleteUser);
+    Glyphs.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 3, 1));
+    profiles::AddGlyph(Glyphs.get(), profiles::Glyph::AddUser);
+    profiles::AddGlyph(Glyphs.get(), profiles::Glyph::DeleteUser);
 
-    Image1 = AddControl(L"STATIC", L"", WS_VISIBLE | SS_BITMAP, 0, 0, kHeaderWidth, kHeaderHeight,
-                        IDC_USERDLG_IMAGE1);
+    Header = AddControl(L"STATIC", L"", WS_VISIBLE | SS_BITMAP, 0, 0, kHeaderWidth, kHeaderHeight, IDC_USERDLG_HEADER);
     UserList = AddControl(WC_LISTVIEWW, L"",
                           WS_VISIBLE | WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
                               LVS_NOSORTHEADER | LVS_SHAREIMAGELISTS,
                           kUserList.left, kUserList.top, ui::Width(kUserList), ui::Height(kUserList), IDC_USERDLG_USERLIST,
                           WS_EX_CLIENTEDGE);
-    // Label1 comes just before Edit1, so its underlined letter moves the focus there.
-    Label1 = AddControl(L"STATIC", kLabel1Text, WS_VISIBLE | SS_LEFT, kLabel1.left, kLabel1.top, ui::Width(kLabel1),
-                        ui::Height(kLabel1), IDC_USERDLG_LABEL1);
-    Edit1 = AddControl(L"EDIT", L"", WS_VISIBLE | WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL, kEdit1.left, kEdit1.top,
-                       ui::Width(kEdit1), ui::Height(kEdit1), IDC_USERDLG_EDIT1, WS_EX_CLIENTEDGE);
-    BitBtn1 = AddControl(L"BUTTON", kBitBtn1Text, WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_OWNERDRAW, kBitBtn1.left,
-                         kBitBtn1.top, ui::Width(kBitBtn1), ui::Height(kBitBtn1), IDC_USERDLG_BITBTN1);
-    BitBtn2 = AddControl(L"BUTTON", kBitBtn2Text, WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_OWNERDRAW, kBitBtn2.left,
-                         kBitBtn2.top, ui::Width(kBitBtn2), ui::Height(kBitBtn2), IDC_USERDLG_BITBTN2);
-    Button1 = AddControl(L"BUTTON", L"&Close", WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON,
-                         kButton1.left, kButton1.top, ui::Width(kButton1), ui::Height(kButton1), IDC_USERDLG_BUTTON1);
-    Label2 = AddControl(L"STATIC", L"", WS_VISIBLE | WS_DISABLED | SS_LEFT | SS_NOPREFIX, kLabel2.left,
-                        kLabel2.top, ui::Width(kLabel2), ui::Height(kLabel2), IDC_USERDLG_LABEL2);
-    if (!ImageList1.get() || !Image1 || !UserList || !Label1 || !Edit1 || !BitBtn1 || !BitBtn2 || !Button1 ||
-        !Label2)
+    // NameLabel comes just before NameEdit, so its underlined letter moves the focus there.
+    NameLabel = AddControl(L"STATIC", kNameLabelText, WS_VISIBLE | SS_LEFT, kNameLabel.left, kNameLabel.top,
+                           ui::Width(kNameLabel), ui::Height(kNameLabel), IDC_USERDLG_NAME_LABEL);
+    NameEdit =
+        AddControl(L"EDIT", L"", WS_VISIBLE | WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL, kNameEdit.left, kNameEdit.top,
+                   ui::Width(kNameEdit), ui::Height(kNameEdit), IDC_USERDLG_NAME, WS_EX_CLIENTEDGE);
+    AddUserButton =
+        AddControl(L"BUTTON", kAddUserText, WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_OWNERDRAW, kAddUserButton.left,
+                   kAddUserButton.top, ui::Width(kAddUserButton), ui::Height(kAddUserButton), IDC_USERDLG_ADD);
+    DeleteUserButton = AddControl(L"BUTTON", kDeleteUserText, WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_OWNERDRAW,
+                                  kDeleteUserButton.left, kDeleteUserButton.top, ui::Width(kDeleteUserButton),
+                                  ui::Height(kDeleteUserButton), IDC_USERDLG_DELETE);
+    CloseButton =
+        AddControl(L"BUTTON", L"&Close", WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON, kCloseButton.left,
+                   kCloseButton.top, ui::Width(kCloseButton), ui::Height(kCloseButton), IDC_USERDLG_CLOSE);
+    TitleLabel = AddControl(L"STATIC", L"", WS_VISIBLE | WS_DISABLED | SS_LEFT | SS_NOPREFIX, kTitleLabel.left,
+                            kTitleLabel.top, ui::Width(kTitleLabel), ui::Height(kTitleLabel), IDC_USERDLG_TITLE);
+    if (!Glyphs.get() || !Header || !UserList || !NameLabel || !NameEdit || !AddUserButton || !DeleteUserButton ||
+        !CloseButton || !TitleLabel)
         return false;
 
     const DWORD extended = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT;
     ::SendMessageW(UserList, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
-    ::SendMessageW(UserList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(ImageList1.get()));
+    ::SendMessageW(UserList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(Glyphs.get()));
     // Column 2 holds each row's folder path; no one sees it.
     InsertColumn(UserList, 0, kColumn0Text, kColumn0Width);
     InsertColumn(UserList, 1, kColumn1Text, 100);
     InsertColumn(UserList, 2, L"", 0);
     ::SetWindowSubclass(UserList, UserListProc, 0, reinterpret_cast<DWORD_PTR>(this));
 
-    ::SendMessageW(Edit1, EM_SETLIMITTEXT, kNameLimit, 0);
+    ::SendMessageW(NameEdit, EM_SETLIMITTEXT, kNameLimit, 0);
     // Only ASCII letters and digits are taken, so no input method composes into the field.
-    ::ImmAssociateContext(Edit1, nullptr);
-    ::SetWindowSubclass(Edit1, Edit1Proc, 0, reinterpret_cast<DWORD_PTR>(this));
+    ::ImmAssociateContext(NameEdit, nullptr);
+    ::SetWindowSubclass(NameEdit, NameEditProc, 0, reinterpret_cast<DWORD_PTR>(this));
     focus_.SetFallback(UserList);
     return true;
 }
@@ -160,10 +163,10 @@ void TUsersWindow::FormCreate() {
     ::SendMessageW(UserList, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM((list.right - list.left) - column0 - 5, 0));
     FixColumnWidths();
 
-    // Images 0 and 1 are drawn on the buttons (DrawBitBtn); the warning icon goes last.
+    // Images 0 and 1 are drawn on the buttons (DrawGlyphButton); the warning icon goes last.
     HICON warning = static_cast<HICON>(::LoadImageW(nullptr, IDI_WARNING, IMAGE_ICON, 16, 16, LR_SHARED));
     if (!warning) warning = ::LoadIconW(nullptr, IDI_WARNING);
-    if (warning) ::ImageList_AddIcon(ImageList1.get(), warning);
+    if (warning) ::ImageList_AddIcon(Glyphs.get(), warning);
 
     DrawHeader();
     Users = std::make_unique<TTidemarrowUsers>(programFolder_);
@@ -183,18 +186,18 @@ void TUsersWindow::DrawHeader() {
         profiles::DrawBlackText(dc, title.get(), 12, 12, kHeaderTitle);
         profiles::DrawBlackText(dc, text.get(), 70, 41, kHeaderLine1);
         profiles::DrawBlackText(dc, text.get(), 99, 61, kHeaderLine2);
-        const int images = ::ImageList_GetImageCount(ImageList1.get());
-        if (images > 0) ::ImageList_Draw(ImageList1.get(), images - 1, dc, 78, 58, ILD_TRANSPARENT);
+        const int images = ::ImageList_GetImageCount(Glyphs.get());
+        if (images > 0) ::ImageList_Draw(Glyphs.get(), images - 1, dc, 78, 58, ILD_TRANSPARENT);
     }));
     if (!band) return;
-    ::SendMessageW(Image1, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(band.get()));
-    image1Picture_ = std::move(band);
+    ::SendMessageW(Header, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(band.get()));
+    headerPicture_ = std::move(band);
 }
 
 void TUsersWindow::FormShow() {
     RefreshList();
     ::SetWindowTextW(Handle(), (std::wstring(kProductTitle) + L" [" + currentName_ + L"]").c_str());
-    ::SetWindowTextW(Label2, kProductTitle);
+    ::SetWindowTextW(TitleLabel, kProductTitle);
 }
 
 void TUsersWindow::RefreshList() {
@@ -229,14 +232,14 @@ void TUsersWindow::UserListClick() {
     SelectRow(UserList, lastIndex_ < rows ? lastIndex_ : rows - 1);
 }
 
-void TUsersWindow::Edit1KeyPress(wchar_t& key) {
+void TUsersWindow::NameEditKeyPress(wchar_t& key) {
     if (!IsNameKey(key)) key = 0;
 }
 
-void TUsersWindow::Edit1ContextPopup(bool& handled) { handled = true; }
+void TUsersWindow::NameEditContextPopup(bool& handled) { handled = true; }
 
-void TUsersWindow::BitBtn1Click() {
-    const std::wstring name = ui::WindowText(Edit1);
+void TUsersWindow::AddUser() {
+    const std::wstring name = ui::WindowText(NameEdit);
     if (name.empty() || !Users) return;
     if (Users->CreateProfile(name)) {
         RefreshList();
@@ -247,7 +250,7 @@ void TUsersWindow::BitBtn1Click() {
     }
 }
 
-void TUsersWindow::BitBtn2Click() {
+void TUsersWindow::DeleteTickedUsers() {
     if (::MessageBoxW(Handle(), kConfirmText, kConfirmCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
     if (Users) {
         const int rows = RowCount(UserList);
@@ -261,7 +264,7 @@ void TUsersWindow::BitBtn2Click() {
     RefreshList();
 }
 
-void TUsersWindow::Button1Click() { SetModalResult(IDOK); }
+void TUsersWindow::CloseManager() { SetModalResult(IDOK); }
 
 bool TUsersWindow::IsProtected(const std::wstring& name) const {
     // Letter case is ignored as the file system ignores it: "defaultuser" is the folder of
@@ -281,7 +284,7 @@ std::wstring TUsersWindow::RowName(int row) const {
     return text;
 }
 
-void TUsersWindow::DrawBitBtn(const DRAWITEMSTRUCT& item, int glyph) const {
+void TUsersWindow::DrawGlyphButton(const DRAWITEMSTRUCT& item, int glyph) const {
     HDC dc = item.hDC;
     RECT face = item.rcItem;
     const bool pushed = (item.itemState & ODS_SELECTED) != 0;
@@ -296,8 +299,8 @@ void TUsersWindow::DrawBitBtn(const DRAWITEMSTRUCT& item, int glyph) const {
     const int width = item.rcItem.right - item.rcItem.left;
     const int height = item.rcItem.bottom - item.rcItem.top;
     const int left = item.rcItem.left + (width - (16 + 4 + extent.cx)) / 2 + shift;
-    ::ImageList_DrawEx(ImageList1.get(), glyph, dc, left, item.rcItem.top + (height - 16) / 2 + shift, 16, 16,
-                       CLR_NONE, CLR_NONE, disabled ? ILD_TRANSPARENT | ILD_BLEND50 : ILD_TRANSPARENT);
+    ::ImageList_DrawEx(Glyphs.get(), glyph, dc, left, item.rcItem.top + (height - 16) / 2 + shift, 16, 16, CLR_NONE,
+                       CLR_NONE, disabled ? ILD_TRANSPARENT | ILD_BLEND50 : ILD_TRANSPARENT);
     const int oldMode = ::SetBkMode(dc, TRANSPARENT);
     const COLORREF oldColour = ::SetTextColor(dc, ::GetSysColor(disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
     ::TextOutW(dc, left + 20, item.rcItem.top + (height - extent.cy) / 2 + shift, text.c_str(),
@@ -319,14 +322,14 @@ LRESULT TUsersWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED) {
             switch (LOWORD(wParam)) {
-            case IDC_USERDLG_BITBTN1:
-                BitBtn1Click();
+            case IDC_USERDLG_ADD:
+                AddUser();
                 return 0;
-            case IDC_USERDLG_BITBTN2:
-                BitBtn2Click();
+            case IDC_USERDLG_DELETE:
+                DeleteTickedUsers();
                 return 0;
-            case IDC_USERDLG_BUTTON1:
-                Button1Click();
+            case IDC_USERDLG_CLOSE:
+                CloseManager();
                 return 0;
             case IDOK:
             case IDCANCEL:
@@ -337,7 +340,7 @@ LRESULT TUsersWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         }
         break;
     case DM_GETDEFID:
-        return MAKELRESULT(IDC_USERDLG_BUTTON1, DC_HASDEFID);
+        return MAKELRESULT(IDC_USERDLG_CLOSE, DC_HASDEFID);
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->idFrom != IDC_USERDLG_USERLIST) break;
@@ -356,8 +359,8 @@ LRESULT TUsersWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     }
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (item->CtlID == IDC_USERDLG_BITBTN1 || item->CtlID == IDC_USERDLG_BITBTN2) {
-            DrawBitBtn(*item, item->CtlID == IDC_USERDLG_BITBTN1 ? kAddGlyph : kDeleteGlyph);
+        if (item->CtlID == IDC_USERDLG_ADD || item->CtlID == IDC_USERDLG_DELETE) {
+            DrawGlyphButton(*item, item->CtlID == IDC_USERDLG_ADD ? kAddGlyph : kDeleteGlyph);
             return TRUE;
         }
         break;
@@ -416,22 +419,22 @@ LRESULT CALLBACK TUsersWindow::UserListProc(HWND hwnd, UINT message, WPARAM wPar
     return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK TUsersWindow::Edit1Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                         DWORD_PTR self) {
+LRESULT CALLBACK TUsersWindow::NameEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                            DWORD_PTR self) {
     try {
         auto* window = reinterpret_cast<TUsersWindow*>(self);
         switch (message) {
         case WM_CHAR:
         case WM_IME_CHAR: {
             auto key = static_cast<wchar_t>(wParam);
-            window->Edit1KeyPress(key);
+            window->NameEditKeyPress(key);
             if (key == 0) return 0;
             wParam = key;
             break;
         }
         case WM_CONTEXTMENU: {
             bool handled = false;
-            window->Edit1ContextPopup(handled);
+            window->NameEditContextPopup(handled);
             if (handled) return 0;
             break;
         }
@@ -439,7 +442,7 @@ LRESULT CALLBACK TUsersWindow::Edit1Proc(HWND hwnd, UINT message, WPARAM wParam,
             // Shift+Insert and the like: a pasted text would pass by the key filter.
             return 0;
         case WM_NCDESTROY:
-            ::RemoveWindowSubclass(hwnd, Edit1Proc, id);
+            ::RemoveWindowSubclass(hwnd, NameEditProc, id);
             break;
         default:
             break;

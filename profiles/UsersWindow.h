@@ -30,10 +30,10 @@ public:
     static constexpr const wchar_t* kClassName = L"TUsersWindow";
     static constexpr int kClientWidth = 540;
     static constexpr int kClientHeight = 386;
-    // The header band Image1.
+    // The header band (Header).
     static constexpr int kHeaderWidth = 541;
     static constexpr int kHeaderHeight = 81;
-    // The longest name Edit1 takes.
+    // The longest name NameEdit takes.
     static constexpr int kNameLimit = 10;
 
     // `programFolder` holds the profile root "User" (normally the program's own folder).
@@ -63,21 +63,21 @@ private:
     void RefreshList();
     void UserListClick();
     void UserListChange(int index);
-    void Edit1KeyPress(wchar_t& key);
-    void Edit1ContextPopup(bool& handled);
-    void BitBtn1Click();
-    void BitBtn2Click();
-    void Button1Click();
+    void NameEditKeyPress(wchar_t& key);
+    void NameEditContextPopup(bool& handled);
+    void AddUser();
+    void DeleteTickedUsers();
+    void CloseManager();
 
     void FixColumnWidths();
     void DrawHeader();
-    void DrawBitBtn(const DRAWITEMSTRUCT& item, int glyph) const;
+    void DrawGlyphButton(const DRAWITEMSTRUCT& item, int glyph) const;
     bool IsProtected(const std::wstring& name) const;
     std::wstring RowName(int row) const;
     LRESULT UserListHeaderNotify(const NMHDR& header, bool& handled) const;
 
-    static LRESULT CALLBACK Edit1Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                      DWORD_PTR self);
+    static LRESULT CALLBACK NameEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR self);
     static LRESULT CALLBACK UserListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR self);
 
@@ -88,16 +88,16 @@ private:
     // The widths the columns keep once they are fixed: the tick box, the name, the path.
     int columnWidths_[3] = {-1, -1, -1};
 
-    HWND Image1 = nullptr;
+    HWND Header = nullptr;
     HWND UserList = nullptr;
-    HWND Label1 = nullptr;
-    HWND Edit1 = nullptr;
-    HWND BitBtn1 = nullptr;
-    HWND BitBtn2 = nullptr;
-    HWND Button1 = nullptr;
-    HWND Label2 = nullptr;
+    HWND NameLabel = nullptr;
+    HWND NameEdit = nullptr;
+    HWND AddUserButton = nullptr;
+    HWND DeleteUserButton = nullptr;
+    HWND CloseButton = nullptr;
+    HWND TitleLabel = nullptr;
     ui::FocusKeeper focus_;
 
-    ui::ImageList ImageList1;
-    ui::Bitmap image1Picture_;
+    ui::ImageList Glyphs;
+    ui::Bitmap headerPicture_;
 };

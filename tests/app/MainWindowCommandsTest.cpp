@@ -118,7 +118,7 @@ protected:
     // has taken both clicks.
     void DoubleClickLogo(bool shift) {
         RECT area{};
-        ::GetWindowRect(window->Image4->Handle(), &area);
+        ::GetWindowRect(window->Logo->Handle(), &area);
         std::vector<INPUT> inputs(shift ? 6 : 4);
         for (std::size_t i = 0; i < inputs.size(); ++i) {
             INPUT& input = inputs[i];
@@ -137,7 +137,7 @@ protected:
         QueueWatch queue;
         // Shift goes up only once the window has taken both clicks.
         ::SendInput(static_cast<UINT>(inputs.size() - (shift ? 1 : 0)), inputs.data(), sizeof(INPUT));
-        EXPECT_TRUE(PumpUntil([&] { return queue.Count(window->Image4->Handle(), WM_LBUTTONUP) == 2; }));
+        EXPECT_TRUE(PumpUntil([&] { return queue.Count(window->Logo->Handle(), WM_LBUTTONUP) == 2; }));
         if (shift) {
             ::SendInput(1, &inputs.back(), sizeof(INPUT));
             EXPECT_TRUE(PumpUntil([] { return (::GetAsyncKeyState(VK_SHIFT) & 0x8000) == 0; }));
@@ -158,15 +158,15 @@ TEST_F(ShellCommandsTest, FilePropertiesAskTheShellForTheSelectedRowsFileOnly) {
         verbs.emplace_back(request.lpVerb ? request.lpVerb : L"");
         return TRUE;
     };
-    Command(19);
+    SendCommand(Command::ShowFileProperties);
     EXPECT_TRUE(requests.empty()) << "an empty list";
     const std::wstring first = File(L"first.txt"), second = File(L"名前 二.txt");
     Add(first);
     Add(second);
-    Command(19);
+    SendCommand(Command::ShowFileProperties);
     EXPECT_TRUE(requests.empty()) << "no row selected";
     SelectRow(1);
-    Command(19);
+    SendCommand(Command::ShowFileProperties);
     ASSERT_EQ(requests.size(), 1u);
     const SHELLEXECUTEINFOW& request = requests[0];
     EXPECT_EQ(request.cbSize, 60u);
@@ -178,7 +178,7 @@ TEST_F(ShellCommandsTest, FilePropertiesAskTheShellForTheSelectedRowsFileOnly) {
     EXPECT_EQ(request.lpDirectory, nullptr);
     EXPECT_EQ(request.nShow, SW_SHOW);
     ASSERT_TRUE(::DeleteFileW(second.c_str()));
-    Command(19);
+    SendCommand(Command::ShowFileProperties);
     EXPECT_EQ(requests.size(), 1u) << "the file has gone since it was listed";
 }
 
@@ -192,7 +192,7 @@ TEST_F(ShellCommandsTest, HelpWithoutItsFileWarnsAndWithABrokenOneReports) {
             ASSERT_TRUE(::CreateDirectoryW(window->HelpFilePath().c_str(), nullptr));
         }
         DialogAnswerer warning(L"TIDEMARROW32 SE", IDOK);
-        Command(10);
+        SendCommand(Command::ShowHelp);
         ASSERT_TRUE(warning.Wait());
         EXPECT_NE(warning.Text().find(L"ヘルプファイルが見当たりません。"), std::wstring::npos) << warning.Text();
     }
@@ -200,7 +200,7 @@ TEST_F(ShellCommandsTest, HelpWithoutItsFileWarnsAndWithABrokenOneReports) {
     // A file the viewer cannot read: it answers at once with no window.
     ASSERT_TRUE(::RemoveDirectoryW(window->HelpFilePath().c_str()));
     ASSERT_TRUE(WriteBytes(window->HelpFilePath(), "not a help file at all"));
-    Command(10);
+    SendCommand(Command::ShowHelp);
     EXPECT_EQ(FindOwnWindow(kHelpViewerClass, nullptr), nullptr);
     EXPECT_TRUE(Reported(L"Html Help Open error 01"));
 }
@@ -217,7 +217,7 @@ TEST_P(HelpViewerTest, HelpOpensTheViewerOnTheBuiltHelpFile) {
     EXPECT_EQ(window->HelpFilePath(), programFolder + L"\\TIDEMARROW32 SE.chm");
     ASSERT_TRUE(::CopyFileW((BuildFolder() + L"TIDEMARROW32 SE.chm").c_str(), window->HelpFilePath().c_str(), FALSE))
         << "the build puts the help file beside the programs";
-    Command(10);
+    SendCommand(Command::ShowHelp);
     HWND viewer = nullptr;
     ASSERT_TRUE(PumpUntil([&] { return (viewer = FindOwnWindow(kHelpViewerClass, nullptr)) != nullptr; }, 10000));
     // The title comes from the help file, in code page 932 under its language 0x411.
@@ -236,7 +236,7 @@ TEST_F(ShellCommandsTest, WebPageGoesToTheOpenerWithTheProductsAddress) {
     Make();
     std::vector<std::pair<HWND, std::wstring>> opened;
     window->OpenWebAddress = [&](HWND owner, const std::wstring& address) { opened.emplace_back(owner, address); };
-    Command(14);
+    SendCommand(Command::OpenWebSite);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].first, App().Handle());
     EXPECT_EQ(opened[0].second, kProductWebAddress);
@@ -272,7 +272,7 @@ TEST_F(ShellCommandsTest, VersionShowsTheAboutBoxAndTellsARunningCompanionFirst)
             }
             ::PostMessageW(box, WM_CLOSE, 0, 0);
         });
-        Command(13);
+        SendCommand(Command::ShowAbout);
         EXPECT_TRUE(about.Wait()) << "the about box shows in every case";
         EXPECT_EQ(caption, L"TIDEMARROW32 SE のバージョン情報");
         EXPECT_TRUE(ownedByMain);
@@ -303,7 +303,7 @@ TEST_F(ShellCommandsTest, ProfileManagerShowsTheProfileInUseAndTheWindowCannotCl
         survivedClose = ::IsWindow(main) != FALSE;
         ::PostMessageW(box, WM_CLOSE, 0, 0);
     });
-    Command(18);
+    SendCommand(Command::ManageProfiles);
     ASSERT_TRUE(manager.Wait());
     EXPECT_EQ(caption, L"TIDEMARROW32 SE [DefaultUser]");
     EXPECT_TRUE(ownedByApplication);
@@ -391,7 +391,7 @@ TEST_F(ShellCommandsTest, ToolsTitleIsOpaque) {
     Make();
     window->ShowContentPanel(TMainWindow::ContentPanel::Tools);
     HWND panel = window->Toolspanel.Handle();
-    HWND label = window->Label9;
+    HWND label = window->ToolsTitle;
     ASSERT_TRUE(::SetWindowSubclass(panel, HollowPanel, 1, 0));
     ::UpdateWindow(panel);
     RECT area{};
@@ -439,7 +439,7 @@ TEST_F(ShellCommandsTest, ACloseDuringARunIsRefusedAndTheRunFinishes) {
     Add(b);
     {
         DialogAnswerer confirm(L"確認", IDYES);
-        Command(2);
+        SendCommand(Command::StartRun);
         ASSERT_TRUE(confirm.Wait());
     }
     ASSERT_TRUE(sent);
@@ -451,7 +451,7 @@ TEST_F(ShellCommandsTest, ACloseDuringARunIsRefusedAndTheRunFinishes) {
     const std::vector<std::wstring> log = window->EraseLogLines();
     ASSERT_GE(log.size(), 5u);
     EXPECT_EQ(log[log.size() - 3], L"処理数:2ファイル");
-    Click(window->Button1);
+    Click(window->FinishButton);
     EXPECT_TRUE(CloseWindow()) << "after the run the window closes";
 }
 

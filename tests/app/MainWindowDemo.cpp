@@ -44,14 +44,14 @@ TMainWindow* g_window = nullptr;
 void CALLBACK StartRun(HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
     DialogAnswerer yes(L"確認", IDYES);
-    ::SendMessageW(g_window->Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + 2, 0), 0);
+    ::SendMessageW(g_window->Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + Command::StartRun, 0), 0);
 }
 
 // Presses the tools panel's run button and answers its question with Yes.
 void CALLBACK StartToolsRun(HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
     DialogAnswerer yes(L"確認", IDYES);
-    ::SendMessageW(g_window->BitBtn6, BM_CLICK, 0, 0);
+    ::SendMessageW(g_window->RunToolsButton, BM_CLICK, 0, 0);
 }
 
 // Holds the run once the file shown passes `percent`, keeping the window alive, so that a
@@ -103,9 +103,9 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"locked") {
         window.ShowContentPanel(TMainWindow::ContentPanel::Running);
         window.LockUserInterface(true);
-        ::SetWindowTextW(window.Label2, L"C:\\文書\\報告書.doc");
-        ::SetWindowTextW(window.Label3, L"42%");
-        ::SendMessageW(window.ProgressBar1, PBM_SETPOS, 42, 0);
+        ::SetWindowTextW(window.CurrentFileLabel, L"C:\\文書\\報告書.doc");
+        ::SetWindowTextW(window.PercentLabel, L"42%");
+        ::SendMessageW(window.FileProgress, PBM_SETPOS, 42, 0);
         window.ShowOverallProgress(1, 3);
     }
     if (mode == L"running" || mode == L"result") {
@@ -124,12 +124,13 @@ int wmain(int argc, wchar_t** argv) {
         std::wstring built = self;
         built = built.substr(0, built.find_last_of(L'\\') + 1) + L"TIDEMARROW32 SE.chm";
         ::CopyFileW(built.c_str(), window.HelpFilePath().c_str(), FALSE);
-        ::SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + 10, 0), 0);
+        ::SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + Command::ShowHelp, 0), 0);
     }
     if (mode == L"tools" || mode == L"tools-running") {
-        ::SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + 17, 0), 0);
-        window.CheckListBox1.SetTicked(1, true);
-        window.CheckListBox1.SetTicked(2, true);
+        ::SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + Command::OpenHistoryTools, 0),
+                       0);
+        window.TraceList.SetTicked(1, true);
+        window.TraceList.SetTicked(2, true);
     }
     if (mode == L"tools-running") {
         wchar_t cookies[MAX_PATH + 1] = {};

@@ -75,7 +75,7 @@ protected:
     TConfigWindow& Config() { return *application.Config(); }
     ui::CheckListView& List() { return window->FileList; }
     int Rows() { return List().RowCount(); }
-    int Icons() { return ::ImageList_GetImageCount(window->ImageList2.get()); }
+    int Icons() { return ::ImageList_GetImageCount(window->FileIcons.get()); }
     std::wstring PathAt(int row) { return List().Text(row, 4); }
     std::vector<std::wstring> Names() {
         std::vector<std::wstring> names;
@@ -87,7 +87,7 @@ protected:
         window->AddFileToList(path, readOnly, exclusions);
     }
 
-    void Command(int action) {
+    void SendCommand(int action) {
         ::SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + action, 0), 0);
     }
 
@@ -165,7 +165,7 @@ TEST_F(FileListTest, AnExistingFileBecomesOneTickedRowWithItsOwnIcon) {
     item.iItem = 0;
     ASSERT_TRUE(::SendMessageW(List().Handle(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     EXPECT_EQ(item.iImage, 0);
-    EXPECT_TRUE(::IsWindowEnabled(window->BitBtn1.Handle())) << "the list actions follow";
+    EXPECT_TRUE(::IsWindowEnabled(window->StartButton.Handle())) << "the list actions follow";
 
     Add(file);
     EXPECT_EQ(Rows(), 2) << "the same file twice gives two rows";
@@ -255,15 +255,15 @@ TEST_F(FileListTest, RemovingByTickStateTakesExactlyThoseRows) {
     for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt", L"d.txt"}) Add(File(name));
     List().SetTicked(3, false);
     EXPECT_EQ(window->CountTicked(), 3);
-    Command(11);
+    SendCommand(Command::RemoveUnticked);
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"a.txt", L"b.txt", L"c.txt"}));
     List().SetTicked(0, false);
     List().SetTicked(2, false);
-    Command(12);
+    SendCommand(Command::RemoveTicked);
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"a.txt", L"c.txt"}));
-    Command(6);
+    SendCommand(Command::UntickAll);
     EXPECT_EQ(window->CountTicked(), 0);
-    Command(5);
+    SendCommand(Command::TickAll);
     EXPECT_EQ(window->CountTicked(), 2);
     EXPECT_TRUE(RecordedAssertions().empty());
 }
@@ -352,13 +352,13 @@ TEST_F(FileListTest, ClearAllAsksFirst) {
     Add(File(L"a.txt"));
     {
         DialogAnswerer no(L"リストクリアの確認", IDNO);
-        Command(4);
+        SendCommand(Command::ClearList);
         ASSERT_TRUE(no.Wait());
         EXPECT_NE(no.Text().find(L"ファイルリストをクリアします。よろしいですか？\u3000"), std::wstring::npos);
     }
     EXPECT_EQ(Rows(), 1);
     DialogAnswerer yes(L"リストクリアの確認", IDYES);
-    Command(4);
+    SendCommand(Command::ClearList);
     ASSERT_TRUE(yes.Wait());
     EXPECT_EQ(Rows(), 0);
     EXPECT_EQ(Icons(), 0);
@@ -370,14 +370,14 @@ TEST_F(FileListTest, RemovingTheSelectedRowAsksFirst) {
     Select(1);
     {
         DialogAnswerer no(L"確認", IDNO);
-        Command(22);
+        SendCommand(Command::RemoveSelected);
         ASSERT_TRUE(no.Wait());
         EXPECT_NE(no.Text().find(L"このファイルをリストから削除します。よろしいですか？"), std::wstring::npos);
     }
     EXPECT_EQ(Rows(), 3);
     {
         DialogAnswerer yes(L"確認", IDYES);
-        Command(22);
+        SendCommand(Command::RemoveSelected);
         ASSERT_TRUE(yes.Wait());
     }
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"a.txt", L"c.txt"}));
@@ -621,9 +621,9 @@ protected:
         ::SendMessageW(List().Handle(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
         return item.iImage;
     }
-    // The picture the row shows, taken from ImageList2.
+    // The picture the row shows, taken from FileIcons.
     std::vector<std::uint32_t> RowPicture(int row) {
-        HICON icon = ::ImageList_GetIcon(window->ImageList2.get(), ImageOf(row), ILD_NORMAL);
+        HICON icon = ::ImageList_GetIcon(window->FileIcons.get(), ImageOf(row), ILD_NORMAL);
         std::vector<std::uint32_t> pixels = PictureOf(icon);
         if (icon) ::DestroyIcon(icon);
         return pixels;
@@ -779,7 +779,7 @@ TEST_F(FileListTest, AddFolderBrowsesThenAsksAboutSubfolders) {
     {
         FolderBrowserAnswerer browser(Data(), IDOK);
         DialogAnswerer no(application.Title(), IDNO);
-        Command(9);
+        SendCommand(Command::AddFolder);
         ASSERT_TRUE(browser.Wait());
         ASSERT_TRUE(no.Wait());
         EXPECT_NE(browser.Texts().find(L"フォルダを選択して下さい"), std::wstring::npos) << browser.Texts().size();
@@ -794,7 +794,7 @@ TEST_F(FileListTest, AddFolderBrowsesThenAsksAboutSubfolders) {
     {
         FolderBrowserAnswerer browser(Data(), IDOK);
         DialogAnswerer yes(application.Title(), IDYES);
-        Command(9);
+        SendCommand(Command::AddFolder);
         ASSERT_TRUE(browser.Wait());
         ASSERT_TRUE(yes.Wait());
     }
@@ -809,7 +809,7 @@ TEST_F(FileListTest, CancellingTheFolderBrowserAddsNothingAndAsksNothing) {
     Make();
     File(L"top.txt");
     FolderBrowserAnswerer browser(Data(), IDCANCEL);
-    Command(9);
+    SendCommand(Command::AddFolder);
     ASSERT_TRUE(browser.Wait());
     EXPECT_EQ(Rows(), 0);
     EXPECT_EQ(FindOwnWindow(L"#32770", application.Title().c_str()), nullptr) << "no question";
@@ -841,7 +841,7 @@ TEST_F(FileListTest, AddFilesTakesTheFilesChosenInThePicker) {
         if (!SelectInShellList(list, {L"first.txt", L"second.dat"})) failures.push_back("selecting two files");
         ::PostMessageW(picker, WM_COMMAND, IDOK, 0);
     });
-    Command(1);
+    SendCommand(Command::AddFiles);
     watcher.join();
     for (const auto& failure : failures) ADD_FAILURE() << failure;
     std::vector<std::wstring> paths{Rows() > 0 ? PathAt(0) : L"", Rows() > 1 ? PathAt(1) : L""};

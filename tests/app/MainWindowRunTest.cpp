@@ -30,7 +30,7 @@ protected:
     // is over when this returns. Gives the confirmation's text.
     std::wstring Start(int answer = IDYES) {
         DialogAnswerer confirm(kConfirmCaption, answer);
-        Command(2);
+        SendCommand(Command::StartRun);
         EXPECT_TRUE(confirm.Wait()) << "the run asks first";
         return confirm.Text();
     }
@@ -68,7 +68,7 @@ protected:
         EXPECT_EQ(log[n - 1], std::wstring(57, L'*'));
     }
 
-    void Finish() { Click(window->Button1); }
+    void Finish() { Click(window->FinishButton); }
 };
 
 // --- runs in each mode ---
@@ -97,7 +97,7 @@ TEST_F(EraseRunTest, EachModeErasesTheTickedRowsAndLogsEveryFile) {
         EXPECT_FALSE(FileExists(third));
         EXPECT_TRUE(FileExists(kept)) << "an unticked row is left alone";
         EXPECT_EQ(ReadBytes(kept), std::string(10, 'x'));
-        EXPECT_EQ(window->StatusBar1.Text(1), L"全体の経過(2/2)");
+        EXPECT_EQ(window->StatusBar.Text(1), L"全体の経過(2/2)");
 
         Finish();
         EXPECT_FALSE(window->Busy);
@@ -124,7 +124,7 @@ TEST_F(EraseRunTest, NoneTickedLogsNoFileAndAZeroCount) {
 TEST_F(EraseRunTest, AnsweringNoChangesNothingAndAnEmptyListAsksNothing) {
     Make();
     DialogAnswerer none(kConfirmCaption, IDYES, 500);
-    Command(2);
+    SendCommand(Command::StartRun);
     EXPECT_FALSE(none.Wait()) << "no rows: no question";
 
     const std::wstring file = File(L"a.txt");
@@ -189,7 +189,7 @@ TEST_F(EraseRunTest, ARefusedWriteLeavesTheFileListedAndOddNamesFromAFolderAreEr
     const std::wstring target = folder / L"saved log.txt";
     {
         FileDialogAnswerer save(target);
-        Click(window->BitBtn4.Handle());
+        Click(window->SaveLogButton.Handle());
         ASSERT_TRUE(save.Wait());
     }
     std::vector<std::wstring> saved;
@@ -210,9 +210,9 @@ TEST_F(EraseRunTest, StopDuringTheSecondOfFiveEndsThatFileAndSkipsTheRest) {
     Make({}, [&](int percent) {
         // The Stop button is clicked while the second file is a tenth done; the click
         // arrives with the engine's next servicing of the window's messages.
-        if (!pressed && percent >= 10 && ui::WindowText(window->Label2) == files[1]) {
+        if (!pressed && percent >= 10 && ui::WindowText(window->CurrentFileLabel) == files[1]) {
             pressed = true;
-            ::PostMessageW(window->BitBtn2.Handle(), BM_CLICK, 0, 0);
+            ::PostMessageW(window->StopButton.Handle(), BM_CLICK, 0, 0);
         }
     });
     for (int i = 1; i <= 5; ++i) files.push_back(File(L"file" + std::to_wstring(i) + L".bin", i == 2 ? 400000 : 700));
@@ -240,9 +240,9 @@ TEST_F(EraseRunTest, StopDuringALargeFileEndsItAtOnceWithTheRealClock) {
     std::wstring large;
     bool pressed = false;
     Make({}, [&](int percent) {
-        if (!pressed && percent > 0 && percent < 100 && ui::WindowText(window->Label2) == large) {
+        if (!pressed && percent > 0 && percent < 100 && ui::WindowText(window->CurrentFileLabel) == large) {
             pressed = true;
-            ::PostMessageW(window->BitBtn2.Handle(), BM_CLICK, 0, 0);
+            ::PostMessageW(window->StopButton.Handle(), BM_CLICK, 0, 0);
         }
     });
     large = File(L"large.bin", 64u << 20);
@@ -259,7 +259,7 @@ TEST_F(EraseRunTest, StopDuringALargeFileEndsItAtOnceWithTheRealClock) {
     EXPECT_LT(passesDone, 3) << "the third pass never ended";
     EXPECT_FALSE(FileExists(large));
     EXPECT_EQ(FileLines(), std::vector<std::wstring>{L"ファイル名:large.bin" + std::wstring(kErased)});
-    EXPECT_EQ(ui::WindowText(window->Label3), L"100%");
+    EXPECT_EQ(ui::WindowText(window->PercentLabel), L"100%");
 }
 
 TEST_F(EraseRunTest, WhileRunningTheErasePanelShowsProgressAndTheInterfaceIsLocked) {
@@ -282,10 +282,10 @@ TEST_F(EraseRunTest, WhileRunningTheErasePanelShowsProgressAndTheInterfaceIsLock
         seen.taskbarShown = ::IsWindowVisible(App().Handle()) != FALSE;
         const UINT state = ::GetMenuState(::GetSystemMenu(window->Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND);
         seen.closeGreyed = state != static_cast<UINT>(-1) && (state & MF_GRAYED);
-        seen.path = ui::WindowText(window->Label2);
-        seen.overall = window->StatusBar1.Text(1);
-        seen.barMax = static_cast<int>(::SendMessageW(window->ProgressBar2, PBM_GETRANGE, FALSE, 0));
-        seen.barPosition = static_cast<int>(::SendMessageW(window->ProgressBar1, PBM_GETPOS, 0, 0));
+        seen.path = ui::WindowText(window->CurrentFileLabel);
+        seen.overall = window->StatusBar.Text(1);
+        seen.barMax = static_cast<int>(::SendMessageW(window->OverallProgress, PBM_GETRANGE, FALSE, 0));
+        seen.barPosition = static_cast<int>(::SendMessageW(window->FileProgress, PBM_GETPOS, 0, 0));
     });
     App().ShowTaskbarButton(true);
     TTIDEMARROW_LOG* report = ObtainErrorLogWindow();
@@ -306,7 +306,7 @@ TEST_F(EraseRunTest, WhileRunningTheErasePanelShowsProgressAndTheInterfaceIsLock
     EXPECT_EQ(seen.barMax, 2);
     EXPECT_GE(seen.barPosition, 50);
     EXPECT_TRUE(::IsWindowVisible(App().Handle())) << "and back after it";
-    EXPECT_EQ(ui::WindowText(window->Label3), L"100%");
+    EXPECT_EQ(ui::WindowText(window->PercentLabel), L"100%");
     EXPECT_FALSE(::IsWindowVisible(report->Handle())) << "the run put the error report away";
     FreeErrorLogWindow();
 }
@@ -331,8 +331,8 @@ TEST_F(EraseRunTest, CustomRunsShowEachFilesLevelAndEraseAtIt) {
     std::vector<std::pair<std::wstring, std::wstring>> shown;  // path, status text
     std::vector<int> passes;
     Make({}, [&](int) {
-        const std::wstring path = ui::WindowText(window->Label2);
-        if (shown.empty() || shown.back().first != path) shown.emplace_back(path, window->StatusBar1.Text(0));
+        const std::wstring path = ui::WindowText(window->CurrentFileLabel);
+        if (shown.empty() || shown.back().first != path) shown.emplace_back(path, window->StatusBar.Text(0));
     });
     EraseSeams seams;
     seams.observer = [&](const OverwriteEvent& event) {
@@ -355,7 +355,7 @@ TEST_F(EraseRunTest, CustomRunsShowEachFilesLevelAndEraseAtIt) {
     EXPECT_EQ(passes, (std::vector<int>{3, 1, 2, 2})) << "an unlisted extension takes the custom mode's level";
     EXPECT_EQ(FileLines()[0], L"ファイル名:a.DAT" + std::wstring(kErased)) << "the file lines carry no level";
     Finish();
-    EXPECT_EQ(window->StatusBar1.Text(0), L"モード:Custom");
+    EXPECT_EQ(window->StatusBar.Text(0), L"モード:Custom");
 }
 
 // --- the end of the run ---
@@ -477,7 +477,7 @@ TEST_F(EraseRunTest, TheSavedLogIsTheMemoInShiftJisWithCrLf) {
     const std::wstring target = folder / L"saved log.txt";
     {
         FileDialogAnswerer save(target);
-        Click(window->BitBtn4.Handle());
+        Click(window->SaveLogButton.Handle());
         ASSERT_TRUE(save.Wait());
         EXPECT_EQ(save.ProposedName(), L"TIDEMARROW32 SEログ.txt");
         EXPECT_EQ(save.FileTypeText(), L"テキストファイル");
@@ -492,7 +492,7 @@ TEST_F(EraseRunTest, TheSavedLogIsTheMemoInShiftJisWithCrLf) {
     ASSERT_TRUE(WriteBytes(target, "old"));
     {
         FileDialogAnswerer save(target, IDYES);
-        Click(window->BitBtn4.Handle());
+        Click(window->SaveLogButton.Handle());
         ASSERT_TRUE(save.Wait());
         EXPECT_TRUE(save.OverwriteAsked());
     }
@@ -504,7 +504,7 @@ TEST_F(EraseRunTest, TheSavedLogIsTheMemoInShiftJisWithCrLf) {
     {
         DialogAnswerer failure(L"TIDEMARROW32 SE", IDOK);
         FileDialogAnswerer save(target, IDYES);
-        Click(window->BitBtn4.Handle());
+        Click(window->SaveLogButton.Handle());
         ASSERT_TRUE(failure.Wait());
         EXPECT_NE(failure.Text().find(L"ファイル \"" + target + L"\" を保存できませんでした。"), std::wstring::npos)
             << failure.Text();

@@ -31,7 +31,7 @@ TEST_F(SettingsCommandTest, NotifiesThenChangesApplyAtOnceAndAreSavedAfterTheClo
         EXPECT_TRUE(::IsWindow(main));
         ::SendMessageW(settings, WM_CLOSE, 0, 0);  // the close box
     });
-    ASSERT_TRUE(script.Run(settings, [&] { Command(7); }));
+    ASSERT_TRUE(script.Run(settings, [&] { SendCommand(Command::OpenSettings); }));
     EXPECT_EQ(listener.Wait().bytes, ExpectedRequest(kSettingsScriptBytes));
     EXPECT_FALSE(::IsWindowVisible(settings));
     EXPECT_TRUE(::IsWindow(settings)) << "kept for the next show";
@@ -58,7 +58,7 @@ TEST_F(SettingsCommandTest, UnreadableCustomTableAtStartIsTheSameAfterTheProgram
     // The settings command saves and loads again, and the program's end saves once more.
     ModalScript script;
     script.UntilShown(Config().Handle()).Do([&] { ::SendMessageW(Config().Handle(), WM_CLOSE, 0, 0); });
-    ASSERT_TRUE(script.Run(Config().Handle(), [&] { Command(7); }));
+    ASSERT_TRUE(script.Run(Config().Handle(), [&] { SendCommand(Command::OpenSettings); }));
     EXPECT_EQ(ReadBytes(Savedat() + L"\\customerase.txt"), table);
     ASSERT_TRUE(CloseWindow());
     EXPECT_EQ(ReadBytes(Savedat() + L"\\customerase.txt"), table);

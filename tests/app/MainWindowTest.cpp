@@ -154,23 +154,23 @@ TEST_F(MainWindowTest, LayoutHasTheFixedClientSizeThePanelsAndTheStatusTexts) {
     ::GetClassNameW(Main(), className, 64);
     EXPECT_STREQ(className, L"TMainWindow");
     EXPECT_EQ(ui::WindowText(Main()), L"TIDEMARROW32 SE");
-    EXPECT_EQ(ui::WindowText(window->Label9), L"TIDEMARROW32 SE");
+    EXPECT_EQ(ui::WindowText(window->ToolsTitle), L"TIDEMARROW32 SE");
     EXPECT_EQ(application.Title(), L"TIDEMARROW32 SE");
 
     RECT bar{};
-    ::GetClientRect(window->ControlBar1.Handle(), &bar);
+    ::GetClientRect(window->ControlBar.Handle(), &bar);
     EXPECT_EQ(ui::Height(bar), 34);
-    const std::pair<HWND, SIZE> pieces[] = {{window->ActionToolBar1, {260, 28}},
-                                            {window->ToolPanel1.Handle(), {207, 28}},
-                                            {window->ActionToolBar2, {77, 28}},
-                                            {window->ToolPanel2.Handle(), {88, 28}}};
+    const std::pair<HWND, SIZE> pieces[] = {{window->MainToolBar, {260, 28}},
+                                            {window->ModePanel.Handle(), {207, 28}},
+                                            {window->HelpToolBar, {77, 28}},
+                                            {window->BusyPanel.Handle(), {88, 28}}};
     for (const auto& [piece, size] : pieces) {
         RECT r{};
         ::GetWindowRect(piece, &r);
         EXPECT_EQ(ui::Width(r), size.cx);
         EXPECT_EQ(ui::Height(r), size.cy);
     }
-    EXPECT_EQ(ui::WindowText(window->Label1), L"抹消モード");
+    EXPECT_EQ(ui::WindowText(window->ModeLabel), L"抹消モード");
 
     // Exactly the list panel shows at start; the others wait in the same place.
     EXPECT_TRUE(::IsWindowVisible(window->MainPanel.Handle()));
@@ -200,29 +200,30 @@ TEST_F(MainWindowTest, LayoutHasTheFixedClientSizeThePanelsAndTheStatusTexts) {
     }
 
     // Panel captions and the buttons' actions.
-    EXPECT_EQ(ui::WindowText(window->BitBtn1.Handle()), L"開始");
-    EXPECT_EQ(ui::WindowText(window->BitBtn5.Handle()), L"終了(&C)");
-    EXPECT_EQ(ui::WindowText(window->BitBtn3.Handle()), L"ファイルを追加(&A)...");
-    EXPECT_EQ(ui::WindowText(window->BitBtn2.Handle()), L"中止");
-    EXPECT_EQ(ui::WindowText(window->BitBtn4.Handle()), L"　ログの保存");
-    EXPECT_EQ(ui::WindowText(window->Button1), L">> 終了");
-    EXPECT_EQ(ui::WindowText(window->Label3), L"0%");
-    EXPECT_EQ(ui::WindowText(window->Label6), L"作業が完了しました。");
-    for (auto* button : {&window->BitBtn1, &window->BitBtn2, &window->BitBtn3, &window->BitBtn4, &window->BitBtn5})
+    EXPECT_EQ(ui::WindowText(window->StartButton.Handle()), L"開始");
+    EXPECT_EQ(ui::WindowText(window->ExitButton.Handle()), L"終了(&C)");
+    EXPECT_EQ(ui::WindowText(window->AddFilesButton.Handle()), L"ファイルを追加(&A)...");
+    EXPECT_EQ(ui::WindowText(window->StopButton.Handle()), L"中止");
+    EXPECT_EQ(ui::WindowText(window->SaveLogButton.Handle()), L"　ログの保存");
+    EXPECT_EQ(ui::WindowText(window->FinishButton), L">> 終了");
+    EXPECT_EQ(ui::WindowText(window->PercentLabel), L"0%");
+    EXPECT_EQ(ui::WindowText(window->ResultLabel), L"作業が完了しました。");
+    for (auto* button : {&window->StartButton, &window->StopButton, &window->AddFilesButton, &window->SaveLogButton,
+                         &window->ExitButton})
         EXPECT_TRUE(button->HasGlyph());
-    EXPECT_NE(window->Image4->Picture(), nullptr);
-    EXPECT_TRUE(window->Image4->Transparent());
-    EXPECT_NE(window->Image1->Picture(), nullptr);
-    EXPECT_NE(window->Image3->Picture(), nullptr) << "the tools header is drawn at start";
+    EXPECT_NE(window->Logo->Picture(), nullptr);
+    EXPECT_TRUE(window->Logo->Transparent());
+    EXPECT_NE(window->ErasePicture->Picture(), nullptr);
+    EXPECT_NE(window->ToolsHeader->Picture(), nullptr) << "the tools header is drawn at start";
 
     // Status bar.
-    EXPECT_EQ(window->StatusBar1.Text(0), L"モード:Speed");
-    EXPECT_EQ(window->StatusBar1.Text(1), L"全体の経過(0/0)");
-    EXPECT_EQ(window->StatusBar1.Text(3), kProductNotice);
-    EXPECT_EQ(::GetParent(window->ProgressBar2), window->StatusBar1.Handle());
+    EXPECT_EQ(window->StatusBar.Text(0), L"モード:Speed");
+    EXPECT_EQ(window->StatusBar.Text(1), L"全体の経過(0/0)");
+    EXPECT_EQ(window->StatusBar.Text(3), kProductNotice);
+    EXPECT_EQ(::GetParent(window->OverallProgress), window->StatusBar.Handle());
     RECT progress{};
-    ::GetWindowRect(window->ProgressBar2, &progress);
-    ::MapWindowPoints(nullptr, window->StatusBar1.Handle(), reinterpret_cast<POINT*>(&progress), 2);
+    ::GetWindowRect(window->OverallProgress, &progress);
+    ::MapWindowPoints(nullptr, window->StatusBar.Handle(), reinterpret_cast<POINT*>(&progress), 2);
     EXPECT_EQ(progress.left, 238);
     EXPECT_EQ(progress.top, 3);
     EXPECT_EQ(ui::Width(progress), 186);
@@ -230,7 +231,7 @@ TEST_F(MainWindowTest, LayoutHasTheFixedClientSizeThePanelsAndTheStatusTexts) {
 
     // The busy animation sits in its frame.
     ASSERT_NE(window->BusyAnimation(), nullptr);
-    EXPECT_EQ(::GetParent(window->BusyAnimation()->Handle()), window->ToolPanel2.Handle());
+    EXPECT_EQ(::GetParent(window->BusyAnimation()->Handle()), window->BusyPanel.Handle());
     EXPECT_EQ(window->BusyAnimation()->List().Count(), 5);
     EXPECT_EQ(window->BusyAnimation()->Timer().Interval(), 1800u);
     EXPECT_FALSE(window->BusyAnimation()->Running());
@@ -239,16 +240,16 @@ TEST_F(MainWindowTest, LayoutHasTheFixedClientSizeThePanelsAndTheStatusTexts) {
 
 TEST_F(MainWindowTest, ModeSelectorListsTheFourModesWithTheirIcons) {
     Make();
-    ASSERT_EQ(window->ComboBoxEx1.Count(), 4);
+    ASSERT_EQ(window->ModeSelector.Count(), 4);
     const wchar_t* modes[] = {L"Speed", L"Normal", L"High", L"Custom"};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(window->ComboBoxEx1.ItemText(i), modes[i]);
-        EXPECT_EQ(window->ComboBoxEx1.ItemImage(i), i);
+        EXPECT_EQ(window->ModeSelector.ItemText(i), modes[i]);
+        EXPECT_EQ(window->ModeSelector.ItemImage(i), i);
     }
-    EXPECT_EQ(::ImageList_GetImageCount(window->ImageList3.get()), 4);
-    EXPECT_EQ(window->ComboBoxEx1.Selection(), 0);
-    EXPECT_EQ(window->HintOf(window->ComboBoxEx1.Handle()), L"抹消モードを選択します(変更後は適用を押して下さい)");
-    EXPECT_EQ(window->HintOf(window->Button2), L"変更した抹消モードを適用");
+    EXPECT_EQ(::ImageList_GetImageCount(window->ModeIcons.get()), 4);
+    EXPECT_EQ(window->ModeSelector.Selection(), 0);
+    EXPECT_EQ(window->HintOf(window->ModeSelector.Handle()), L"抹消モードを選択します(変更後は適用を押して下さい)");
+    EXPECT_EQ(window->HintOf(window->ApplyModeButton), L"変更した抹消モードを適用");
 }
 
 // --- actions and menus ---
@@ -262,28 +263,30 @@ TEST_F(MainWindowTest, ActionTableHasItsCaptionsHintsImagesAndStartStates) {
         int image;
     };
     const Row rows[] = {
-        {1, L"ファイルを追加(&A)...", L"ファイルを追加", 0},
-        {2, L"開始", L"処理を開始します", -1},
-        {3, L"終了(&C)", L"", 4},
-        {4, L"リストをすべてクリア（&A）", L"ファイルリストをすべてクリアします", 12},
-        {5, L"リストすべてにチェックを入れる（&O）", L"ファイルリスト内すべてのファイルを対象とします", 9},
-        {6, L"リストのチェックをすべて解除(&U)", L"ファイルリスト内の選択を解除", 8},
-        {7, L"設定(&C)...", L"設定ウインドウを開きます", 11},
-        {8, L"中止", L"", -1},
-        {9, L"フォルダ内のファイルを追加(&F)...", L"フォルダ内のファイルを追加", 10},
-        {10, L"ヘルプの表示(&H)...", L"ヘルプを表示", 7},
-        {11, L"チェックが入っていないファイルのみリストからクリア(&N)", L"", -1},
-        {12, L"チェックが入っているファイルのみリストからクリア(&Y)", L"", -1},
-        {13, L"バージョン情報(&V)...", L"", -1},
-        {14, L"ウェブサイトを表示(&W)...", L"ウェブサイトを表示", 2},
-        {15, L"適用", L"変更した抹消モードを適用", -1},
-        {16, L"選択した作業を開始", L"", -1},
-        {17, L"履歴抹消ツール(&H)", L"履歴を消去する追加機能", 13},
-        {18, L"ユーザープロファイル管理(&U)...", L"ユーザープロファイルの作成と削除を行います", 14},
-        {19, L"ファイルのプロパティ(&P)...", L"", -1},
-        {20, L"インポート(&I)", L"", 16},
-        {21, L"エクスポート(&E)", L"", 15},
-        {22, L"選択したファイルをリストから削除(&R)", L"", -1},
+        {Command::AddFiles, L"ファイルを追加(&A)...", L"ファイルを追加", 0},
+        {Command::StartRun, L"開始", L"処理を開始します", -1},
+        {Command::ExitProgram, L"終了(&C)", L"", 4},
+        {Command::ClearList, L"リストをすべてクリア（&A）", L"ファイルリストをすべてクリアします", 12},
+        {Command::TickAll, L"リストすべてにチェックを入れる（&O）", L"ファイルリスト内すべてのファイルを対象とします",
+         9},
+        {Command::UntickAll, L"リストのチェックをすべて解除(&U)", L"ファイルリスト内の選択を解除", 8},
+        {Command::OpenSettings, L"設定(&C)...", L"設定ウインドウを開きます", 11},
+        {Command::StopRun, L"中止", L"", -1},
+        {Command::AddFolder, L"フォルダ内のファイルを追加(&F)...", L"フォルダ内のファイルを追加", 10},
+        {Command::ShowHelp, L"ヘルプの表示(&H)...", L"ヘルプを表示", 7},
+        {Command::RemoveUnticked, L"チェックが入っていないファイルのみリストからクリア(&N)", L"", -1},
+        {Command::RemoveTicked, L"チェックが入っているファイルのみリストからクリア(&Y)", L"", -1},
+        {Command::ShowAbout, L"バージョン情報(&V)...", L"", -1},
+        {Command::OpenWebSite, L"ウェブサイトを表示(&W)...", L"ウェブサイトを表示", 2},
+        {Command::ApplyMode, L"適用", L"変更した抹消モードを適用", -1},
+        {Command::RunHistoryTools, L"選択した作業を開始", L"", -1},
+        {Command::OpenHistoryTools, L"履歴抹消ツール(&H)", L"履歴を消去する追加機能", 13},
+        {Command::ManageProfiles, L"ユーザープロファイル管理(&U)...", L"ユーザープロファイルの作成と削除を行います",
+         14},
+        {Command::ShowFileProperties, L"ファイルのプロパティ(&P)...", L"", -1},
+        {Command::ImportList, L"インポート(&I)", L"", 16},
+        {Command::ExportList, L"エクスポート(&E)", L"", 15},
+        {Command::RemoveSelected, L"選択したファイルをリストから削除(&R)", L"", -1},
     };
     for (const Row& row : rows) {
         ui::Action* action = window->Actions.Find(row.id);
@@ -294,27 +297,38 @@ TEST_F(MainWindowTest, ActionTableHasItsCaptionsHintsImagesAndStartStates) {
     }
     EXPECT_EQ(::ImageList_GetImageCount(window->Actions.Images()), 17);
     // An empty list: the list actions are off, the rest on.
-    for (int id : {2, 4, 5, 6, 11, 12, 21}) EXPECT_FALSE(window->Actions[id].Enabled()) << id;
-    for (int id : {1, 3, 7, 9, 10, 13, 14, 15, 17, 18, 20}) EXPECT_TRUE(window->Actions[id].Enabled()) << id;
-    EXPECT_FALSE(::IsWindowEnabled(window->BitBtn1.Handle())) << "Start follows its action";
+    using C = Command;
+    const int listActions[] = {C::StartRun,       C::ClearList,    C::TickAll,   C::UntickAll,
+                               C::RemoveUnticked, C::RemoveTicked, C::ExportList};
+    const int otherActions[] = {C::AddFiles,         C::ExitProgram,    C::OpenSettings, C::AddFolder,
+                                C::ShowHelp,         C::ShowAbout,      C::OpenWebSite,  C::ApplyMode,
+                                C::OpenHistoryTools, C::ManageProfiles, C::ImportList};
+    for (int id : listActions) EXPECT_FALSE(window->Actions[id].Enabled()) << id;
+    for (int id : otherActions) EXPECT_TRUE(window->Actions[id].Enabled()) << id;
+    EXPECT_FALSE(::IsWindowEnabled(window->StartButton.Handle())) << "Start follows its action";
 
     // A row switches them on; an empty list off again.
     window->FileList.AddRow({L"", L"a.txt", L"TXT", L"1", L"C:\\a.txt"}, true);
     window->UpdateListActions();
-    for (int id : {2, 4, 5, 6, 11, 12, 21}) EXPECT_TRUE(window->Actions[id].Enabled()) << id;
+    for (int id : listActions) EXPECT_TRUE(window->Actions[id].Enabled()) << id;
     window->ClearFileList();
-    for (int id : {2, 4, 5, 6, 11, 12, 21}) EXPECT_FALSE(window->Actions[id].Enabled()) << id;
-    EXPECT_EQ(window->StatusBar1.Text(1), L"全体の経過(0/0)");
+    for (int id : listActions) EXPECT_FALSE(window->Actions[id].Enabled()) << id;
+    EXPECT_EQ(window->StatusBar.Text(1), L"全体の経過(0/0)");
 }
 
 TEST_F(MainWindowTest, MenusBarsAndPopupHoldTheirActions) {
+    using C = Command;
     Make();
     HMENU bar = ::GetMenu(Main());
-    ASSERT_EQ(bar, window->ActionMainMenuBar1);
+    ASSERT_EQ(bar, window->MenuBar);
     ASSERT_EQ(::GetMenuItemCount(bar), 5);
     const wchar_t* menus[] = {L"ファイル(&F)", L"編集(&E)", L"追加機能(&T)", L"設定(&C)", L"ヘルプ(&H)"};
     const std::vector<std::vector<int>> items = {
-        {1, 9, 0, 20, 21, 0, 3}, {5, 6, 0, 4, 0, 11, 12}, {17}, {7, 0, 18}, {10, 14, 0, 13}};
+        {C::AddFiles, C::AddFolder, 0, C::ImportList, C::ExportList, 0, C::ExitProgram},
+        {C::TickAll, C::UntickAll, 0, C::ClearList, 0, C::RemoveUnticked, C::RemoveTicked},
+        {C::OpenHistoryTools},
+        {C::OpenSettings, 0, C::ManageProfiles},
+        {C::ShowHelp, C::OpenWebSite, 0, C::ShowAbout}};
     for (int m = 0; m < 5; ++m) {
         wchar_t text[64] = {};
         ::GetMenuStringW(bar, m, text, 64, MF_BYPOSITION);
@@ -331,31 +345,34 @@ TEST_F(MainWindowTest, MenusBarsAndPopupHoldTheirActions) {
         }
     }
     // The tool bars, with the two caption overrides.
-    const std::vector<int> bar1 = {1, 9, 0, 5, 6, 4, 0, 17, 0, 7, 18};
-    ASSERT_EQ(::SendMessageW(window->ActionToolBar1, TB_BUTTONCOUNT, 0, 0), static_cast<LRESULT>(bar1.size()));
-    for (int i = 0; i < static_cast<int>(bar1.size()); ++i) {
+    const std::vector<int> mainBar = {C::AddFiles, C::AddFolder,        0, C::TickAll,      C::UntickAll,     C::ClearList,
+                                   0,           C::OpenHistoryTools, 0, C::OpenSettings, C::ManageProfiles};
+    ASSERT_EQ(::SendMessageW(window->MainToolBar, TB_BUTTONCOUNT, 0, 0), static_cast<LRESULT>(mainBar.size()));
+    for (int i = 0; i < static_cast<int>(mainBar.size()); ++i) {
         TBBUTTON button{};
-        ::SendMessageW(window->ActionToolBar1, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button));
-        if (bar1[i] == 0) {
+        ::SendMessageW(window->MainToolBar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button));
+        if (mainBar[i] == 0) {
             EXPECT_TRUE(button.fsStyle & BTNS_SEP);
         } else {
-            EXPECT_EQ(button.idCommand, ui::kFirstActionCommand + bar1[i]);
+            EXPECT_EQ(button.idCommand, ui::kFirstActionCommand + mainBar[i]);
         }
     }
-    EXPECT_EQ(window->Actions.ShownCaption(window->ActionToolBar1, ui::kFirstActionCommand + 4),
+    EXPECT_EQ(window->Actions.ShownCaption(window->MainToolBar, ui::kFirstActionCommand + Command::ClearList),
               L"リストをすべてクリア（A）(&Z)");
-    EXPECT_EQ(window->Actions.ShownCaption(window->ActionToolBar1, ui::kFirstActionCommand + 18),
+    EXPECT_EQ(window->Actions.ShownCaption(window->MainToolBar, ui::kFirstActionCommand + Command::ManageProfiles),
               L"ユーザーの切り替え(&Y)...");
-    EXPECT_EQ(::SendMessageW(window->ActionToolBar2, TB_BUTTONCOUNT, 0, 0), 3);
-    EXPECT_EQ(window->Actions.ShownCaption(window->ActionToolBar2, ui::kFirstActionCommand + 10),
+    EXPECT_EQ(::SendMessageW(window->HelpToolBar, TB_BUTTONCOUNT, 0, 0), 3);
+    EXPECT_EQ(window->Actions.ShownCaption(window->HelpToolBar, ui::kFirstActionCommand + Command::ShowHelp),
               L"ヘルプの表示(&H)...");
-    EXPECT_EQ(window->Actions.ShownCaption(window->ActionToolBar2, ui::kFirstActionCommand + 14),
+    EXPECT_EQ(window->Actions.ShownCaption(window->HelpToolBar, ui::kFirstActionCommand + Command::OpenWebSite),
               L"ウェブサイトを表示(&W)...");
 
     // The file list's pop-up menu.
     HMENU popup = window->FileListPopup.get();
     ASSERT_NE(popup, nullptr);
-    const std::vector<int> popupItems = {19, 0, 5, 6, 0, 4, 11, 12, 0, 22};
+    const std::vector<int> popupItems = {
+        C::ShowFileProperties, 0, C::TickAll,       C::UntickAll, 0, C::ClearList, C::RemoveUnticked,
+        C::RemoveTicked,       0, C::RemoveSelected};
     ASSERT_EQ(::GetMenuItemCount(popup), static_cast<int>(popupItems.size()));
     for (int i = 0; i < static_cast<int>(popupItems.size()); ++i) {
         if (popupItems[i] != 0) {
@@ -368,26 +385,26 @@ TEST_F(MainWindowTest, MenusBarsAndPopupHoldTheirActions) {
 
 TEST_F(MainWindowTest, ChangingTheModeWaitsForApplyWhichSetsTheSettingAndTheStatusBar) {
     Make();
-    HWND combo = window->ComboBoxEx1.Handle();
-    EXPECT_EQ(ButtonText(window->Button2), L"適用");
-    EXPECT_FALSE(FontIsBold(window->Button2));
+    HWND combo = window->ModeSelector.Handle();
+    EXPECT_EQ(ButtonText(window->ApplyModeButton), L"適用");
+    EXPECT_FALSE(FontIsBold(window->ApplyModeButton));
 
-    window->ComboBoxEx1.Select(2);
-    ::SendMessageW(window->ToolPanel1.Handle(), WM_COMMAND,
-                   MAKEWPARAM(TMainWindow::IDC_COMBOBOXEX1, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    window->ModeSelector.Select(2);
+    ::SendMessageW(window->ModePanel.Handle(), WM_COMMAND, MAKEWPARAM(TMainWindow::IDC_MODE_SELECTOR, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(combo));
     EXPECT_TRUE(window->ModeChangePending());
-    EXPECT_TRUE(FontIsBold(window->Button2)) << "a pending change shows in bold";
-    EXPECT_EQ(ButtonText(window->Button2), L"適用");
-    EXPECT_EQ(window->StatusBar1.Text(0), L"モード:Speed") << "nothing changes before Apply";
+    EXPECT_TRUE(FontIsBold(window->ApplyModeButton)) << "a pending change shows in bold";
+    EXPECT_EQ(ButtonText(window->ApplyModeButton), L"適用");
+    EXPECT_EQ(window->StatusBar.Text(0), L"モード:Speed") << "nothing changes before Apply";
     EXPECT_EQ(Config().CurrentEraseMode(), EraseMode::Speed);
 
     // Apply, as the button's click does.
-    ::SendMessageW(window->ToolPanel1.Handle(), WM_COMMAND, MAKEWPARAM(TMainWindow::IDC_BUTTON2, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(window->Button2));
+    ::SendMessageW(window->ModePanel.Handle(), WM_COMMAND, MAKEWPARAM(TMainWindow::IDC_APPLY_MODE, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(window->ApplyModeButton));
     EXPECT_FALSE(window->ModeChangePending());
-    EXPECT_FALSE(FontIsBold(window->Button2));
+    EXPECT_FALSE(FontIsBold(window->ApplyModeButton));
     EXPECT_EQ(Config().CurrentEraseMode(), EraseMode::High);
-    EXPECT_EQ(window->StatusBar1.Text(0), L"モード:High");
+    EXPECT_EQ(window->StatusBar.Text(0), L"モード:High");
 
     // Closing saves it in the profile.
     Close();
@@ -401,24 +418,24 @@ TEST_F(MainWindowTest, DisplaySettingsComeFromTheProfile) {
     EXPECT_EQ(window->ProfileName, L"DefaultUser");
     EXPECT_EQ(ui::WindowText(Main()), L"TIDEMARROW32 SE DefaultUser");
     EXPECT_TRUE(window->FileList.GridLines());
-    EXPECT_EQ(window->StatusBar1.Text(0), L"モード:Custom");
-    EXPECT_EQ(window->ComboBoxEx1.Selection(), 3);
+    EXPECT_EQ(window->StatusBar.Text(0), L"モード:Custom");
+    EXPECT_EQ(window->ModeSelector.Selection(), 3);
     EXPECT_EQ(Config().ProfileFolder(), folder.Path() + L"\\User\\DefaultUser");
 }
 
 TEST_F(MainWindowTest, ShowOverallProgressWritesTheCountsAndMovesTheBar) {
     Make();
-    ::SendMessageW(window->ProgressBar2, PBM_SETRANGE32, 0, 10);
+    ::SendMessageW(window->OverallProgress, PBM_SETRANGE32, 0, 10);
     window->ShowOverallProgress(3, 10);
-    EXPECT_EQ(window->StatusBar1.Text(1), L"全体の経過(3/10)");
-    EXPECT_EQ(::SendMessageW(window->ProgressBar2, PBM_GETPOS, 0, 0), 3);
+    EXPECT_EQ(window->StatusBar.Text(1), L"全体の経過(3/10)");
+    EXPECT_EQ(::SendMessageW(window->OverallProgress, PBM_GETPOS, 0, 0), 3);
 }
 
 TEST_F(MainWindowTest, SetButtonGlyphKeepsAGlyphAndReportsAFailure) {
     Make();
-    HBITMAP before = window->BitBtn1.Glyph();
-    EXPECT_TRUE(window->SetButtonGlyph(window->BitBtn1, 5, window->Actions.Images()));
-    EXPECT_EQ(window->BitBtn1.Glyph(), before) << "a button with a glyph keeps it";
+    HBITMAP before = window->StartButton.Glyph();
+    EXPECT_TRUE(window->SetButtonGlyph(window->StartButton, 5, window->Actions.Images()));
+    EXPECT_EQ(window->StartButton.Glyph(), before) << "a button with a glyph keeps it";
 
     ui::BitmapButton fresh;
     ASSERT_TRUE(fresh.Create(Main(), L"x", 0, 0, 40, 20, 999));
@@ -471,26 +488,26 @@ TEST_F(MainWindowTest, LockUserInterfaceGreysCloseInBothSystemMenusAndDisablesTh
     window->LockUserInterface(true);
     EXPECT_TRUE(IsGrayed(::GetSystemMenu(Main(), FALSE), SC_CLOSE, MF_BYCOMMAND));
     EXPECT_TRUE(IsGrayed(::GetSystemMenu(application.Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND));
-    for (int i = 0; i < 5; ++i) EXPECT_TRUE(IsGrayed(window->ActionMainMenuBar1, i, MF_BYPOSITION)) << i;
-    for (HWND piece : {window->ActionToolBar1, window->ActionToolBar2, window->ToolPanel1.Handle(),
-                       window->ToolPanel2.Handle()})
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(IsGrayed(window->MenuBar, i, MF_BYPOSITION)) << i;
+    for (HWND piece :
+         {window->MainToolBar, window->HelpToolBar, window->ModePanel.Handle(), window->BusyPanel.Handle()})
         EXPECT_FALSE(::IsWindowEnabled(piece));
     // The buttons show it too: Add files (always enabled) and Check all (enabled by a row).
     const auto buttonEnabled = [&](int action) {
-        return ::SendMessageW(window->ActionToolBar1, TB_ISBUTTONENABLED,
+        return ::SendMessageW(window->MainToolBar, TB_ISBUTTONENABLED,
                               static_cast<WPARAM>(ui::kFirstActionCommand + action), 0) != 0;
     };
-    EXPECT_FALSE(buttonEnabled(1));
-    EXPECT_FALSE(buttonEnabled(5));
+    EXPECT_FALSE(buttonEnabled(Command::AddFiles));
+    EXPECT_FALSE(buttonEnabled(Command::TickAll));
 
     window->LockUserInterface(false);
-    EXPECT_TRUE(buttonEnabled(1));
-    EXPECT_FALSE(buttonEnabled(5)) << "the empty list keeps Check all disabled";
+    EXPECT_TRUE(buttonEnabled(Command::AddFiles));
+    EXPECT_FALSE(buttonEnabled(Command::TickAll)) << "the empty list keeps Check all disabled";
     EXPECT_FALSE(IsGrayed(::GetSystemMenu(Main(), FALSE), SC_CLOSE, MF_BYCOMMAND));
     EXPECT_FALSE(IsGrayed(::GetSystemMenu(application.Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND));
-    for (int i = 0; i < 5; ++i) EXPECT_FALSE(IsGrayed(window->ActionMainMenuBar1, i, MF_BYPOSITION)) << i;
-    for (HWND piece : {window->ActionToolBar1, window->ActionToolBar2, window->ToolPanel1.Handle(),
-                       window->ToolPanel2.Handle()})
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(IsGrayed(window->MenuBar, i, MF_BYPOSITION)) << i;
+    for (HWND piece :
+         {window->MainToolBar, window->HelpToolBar, window->ModePanel.Handle(), window->BusyPanel.Handle()})
         EXPECT_TRUE(::IsWindowEnabled(piece));
 }
 

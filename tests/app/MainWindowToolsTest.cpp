@@ -87,26 +87,26 @@ bool IsGrayed(HMENU menu, UINT item) {
 class ToolsPanelTest : public WorkflowTest {
 protected:
     HWND Main() { return window->Handle(); }
-    bool RunEnabled() { return ::IsWindowEnabled(window->BitBtn6) != FALSE; }
-    void Tick(int item, bool ticked) { window->CheckListBox1.SetTicked(item, ticked); }
+    bool RunEnabled() { return ::IsWindowEnabled(window->RunToolsButton) != FALSE; }
+    void Tick(int item, bool ticked) { window->TraceList.SetTicked(item, ticked); }
     void Open() {
-        Command(17);
+        SendCommand(Command::OpenHistoryTools);
         ASSERT_TRUE(::IsWindowVisible(window->Toolspanel.Handle()));
     }
     // Presses the run button with the answers given.
     std::size_t RunWith(std::vector<BoxSequence::Step> steps) {
         BoxSequence boxes(std::move(steps));
-        Click(window->BitBtn6);
+        Click(window->RunToolsButton);
         const std::size_t answered = boxes.Wait();
         lastTexts = boxes.texts;
         return answered;
     }
     // After a run: not busy, the controls enabled, the waiting text and the bar hidden, the bar at 0.
     bool Settled() {
-        return !window->Busy && RunEnabled() && ::IsWindowEnabled(window->Button3) &&
-               ::IsWindowEnabled(window->CheckListBox1.Handle()) && !::IsWindowVisible(window->Label8) &&
-               !::IsWindowVisible(window->ProgressBar3) &&
-               ::SendMessageW(window->ProgressBar3, PBM_GETPOS, 0, 0) == 0;
+        return !window->Busy && RunEnabled() && ::IsWindowEnabled(window->CloseToolsButton) &&
+               ::IsWindowEnabled(window->TraceList.Handle()) && !::IsWindowVisible(window->ToolsWaitLabel) &&
+               !::IsWindowVisible(window->ToolsProgress) &&
+               ::SendMessageW(window->ToolsProgress, PBM_GETPOS, 0, 0) == 0;
     }
 
     std::vector<std::wstring> lastTexts;
@@ -124,16 +124,16 @@ TEST_F(ToolsPanelTest, OpeningShowsUntickedKindsLocksTheFrameAndClosingGivesTheW
     EXPECT_EQ(window->SavedWindowState, 2);
     const std::wstring ie = L"インターネットエクスプローラ\u3000";
     const std::vector<std::wstring> items = {L"最近使ったファイル", ie + L"クッキー", ie + L"キャッシュ", ie + L"履歴"};
-    ASSERT_EQ(window->CheckListBox1.RowCount(), 4);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(window->CheckListBox1.Text(i, 0), items[i]);
+    ASSERT_EQ(window->TraceList.RowCount(), 4);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(window->TraceList.Text(i, 0), items[i]);
     EXPECT_EQ(window->CountToolsTicked(), 0);
-    EXPECT_EQ(ui::WindowText(window->BitBtn6), L"選択した作業を開始");
-    EXPECT_FALSE(::IsWindowVisible(window->Label8) || ::IsWindowVisible(window->ProgressBar3));
+    EXPECT_EQ(ui::WindowText(window->RunToolsButton), L"選択した作業を開始");
+    EXPECT_FALSE(::IsWindowVisible(window->ToolsWaitLabel) || ::IsWindowVisible(window->ToolsProgress));
 
     // Alt+S on the label's letter takes the focus to the list.
-    ::SetFocus(window->Button3);
+    ::SetFocus(window->CloseToolsButton);
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_KEYMENU, L's');
-    EXPECT_EQ(::GetFocus(), window->CheckListBox1.Handle());
+    EXPECT_EQ(::GetFocus(), window->TraceList.Handle());
 
     // The ticks drive the run button.
     EXPECT_FALSE(RunEnabled());
@@ -162,13 +162,13 @@ TEST_F(ToolsPanelTest, OpeningShowsUntickedKindsLocksTheFrameAndClosingGivesTheW
     EXPECT_TRUE(Settled());
 
     // Closing: the list again, maximized again, the frame free.
-    Click(window->Button3);
+    Click(window->CloseToolsButton);
     EXPECT_FALSE(::IsWindowVisible(window->Toolspanel.Handle()));
     EXPECT_TRUE(::IsWindowVisible(window->MainPanel.Handle()));
     EXPECT_TRUE(::IsZoomed(Main()));
     for (HMENU menu : {::GetSystemMenu(Main(), FALSE), ::GetSystemMenu(App().Handle(), FALSE)})
         EXPECT_FALSE(IsGrayed(menu, SC_CLOSE));
-    EXPECT_TRUE(::IsWindowEnabled(window->ActionToolBar1));
+    EXPECT_TRUE(::IsWindowEnabled(window->MainToolBar));
     Add(listed);
     EXPECT_EQ(Rows(), 1);
 
@@ -208,10 +208,10 @@ TEST_F(ToolsPanelTest, CookiesAndCacheGoWithTheirEntriesAndTheUserIsTold) {
     std::atomic<bool> lockedDuringRun{false};
     const std::size_t answered = RunWith({{kAsk, IDYES}, {kTitle, IDOK, [&] {
                                               lockedDuringRun = window->Busy && !RunEnabled() &&
-                                                                !::IsWindowEnabled(window->Button3) &&
-                                                                !::IsWindowEnabled(window->CheckListBox1.Handle()) &&
-                                                                ::IsWindowVisible(window->Label8) &&
-                                                                ::IsWindowVisible(window->ProgressBar3);
+                                                                !::IsWindowEnabled(window->CloseToolsButton) &&
+                                                                !::IsWindowEnabled(window->TraceList.Handle()) &&
+                                                                ::IsWindowVisible(window->ToolsWaitLabel) &&
+                                                                ::IsWindowVisible(window->ToolsProgress);
                                           }}});
     SetEraseSeams({});
     ASSERT_EQ(answered, 2u);
@@ -260,7 +260,7 @@ TEST_F(ToolsPanelTest, AFailedHistoryStepIsReportedAndTheRunStillCleansUp) {
     });
     // The run is over when the click returns: a completion box would have shown by then.
     BoxSequence boxes({{kAsk, IDYES}, {kTitle, IDOK}}, 3000);
-    Click(window->BitBtn6);
+    Click(window->RunToolsButton);
     SetUrlHistoryMaker(nullptr);
     EXPECT_EQ(boxes.Wait(), 1u) << "no completion message after a failure";
     EXPECT_TRUE(Reported(L"Error 5E"));

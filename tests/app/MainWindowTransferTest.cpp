@@ -24,7 +24,7 @@ protected:
     // without `expectBox` the wait for one is short).
     std::wstring RunAndRead(int action, bool expectBox = true) {
         DialogAnswerer box(kCaption, IDOK, expectBox ? 10000 : kNoBoxWithinMs);
-        Command(action);
+        SendCommand(action);
         return box.Wait() ? box.Text() : L"";
     }
 
@@ -49,7 +49,7 @@ TEST_F(ListTransferTest, ExportWritesTitleEveryRowInOrderAndTheEndMarker) {
     for (const std::wstring& path : {a, b, c}) Add(path);
     List().SetTicked(1, false);
 
-    EXPECT_EQ(RunAndRead(21), L"3ファイルをリストから書き出しました。");
+    EXPECT_EQ(RunAndRead(Command::ExportList), L"3ファイルをリストから書き出しました。");
     EXPECT_EQ(ReadList(FileListTxt()), (std::vector<std::wstring>{L"[TIDEMARROW32 SE]", a, b, c, L"[END TEXT]"}))
         << "the missing Savedat folder was made";
     const std::string bytes = ReadBytes(FileListTxt());
@@ -58,7 +58,7 @@ TEST_F(ListTransferTest, ExportWritesTitleEveryRowInOrderAndTheEndMarker) {
 
     // A second export replaces the first entirely.
     window->RemoveRowsByTick(true);
-    EXPECT_EQ(RunAndRead(21), L"1ファイルをリストから書き出しました。");
+    EXPECT_EQ(RunAndRead(Command::ExportList), L"1ファイルをリストから書き出しました。");
     EXPECT_EQ(ReadList(FileListTxt()), (std::vector<std::wstring>{L"[TIDEMARROW32 SE]", b, L"[END TEXT]"}));
     EXPECT_FALSE(FileExists(FileListTxt() + L".new"));
     EXPECT_TRUE(RecordedAssertions().empty());
@@ -66,15 +66,15 @@ TEST_F(ListTransferTest, ExportWritesTitleEveryRowInOrderAndTheEndMarker) {
 
 TEST_F(ListTransferTest, ExportIsOffWithAnEmptyListAndWarnsWhenRunAllTheSame) {
     Make();
-    EXPECT_FALSE(window->Actions[21].Enabled());
+    EXPECT_FALSE(window->Actions[Command::ExportList].Enabled());
     Add(File(L"a.txt"));
-    EXPECT_TRUE(window->Actions[21].Enabled());
+    EXPECT_TRUE(window->Actions[Command::ExportList].Enabled());
     window->ClearFileList();
-    EXPECT_FALSE(window->Actions[21].Enabled());
+    EXPECT_FALSE(window->Actions[Command::ExportList].Enabled());
 
-    window->Actions[21].SetEnabled(true);
+    window->Actions[Command::ExportList].SetEnabled(true);
     DialogAnswerer warning(L"TIDEMARROW32 SE", IDOK);
-    Command(21);
+    SendCommand(Command::ExportList);
     ASSERT_TRUE(warning.Wait());
     EXPECT_EQ(warning.Text(), L"ファイルリストに登録されているファイルがありません。");
     EXPECT_FALSE(FileExists(FileListTxt()));
@@ -88,7 +88,7 @@ TEST_F(ListTransferTest, AFailedExportKeepsThePreviousListWhole) {
 
     // The new list cannot be written beside the old one.
     ASSERT_TRUE(::CreateDirectoryW((FileListTxt() + L".new").c_str(), nullptr));
-    EXPECT_EQ(RunAndRead(21, false), L"") << "no success message after a failure";
+    EXPECT_EQ(RunAndRead(Command::ExportList, false), L"") << "no success message after a failure";
     EXPECT_TRUE(Reported(L"エラー 09"));
     EXPECT_EQ(ReadList(FileListTxt()), saved);
     ::RemoveDirectoryW((FileListTxt() + L".new").c_str());
@@ -96,7 +96,7 @@ TEST_F(ListTransferTest, AFailedExportKeepsThePreviousListWhole) {
     // The old list cannot be replaced.
     ClearRecordedAssertions();
     ASSERT_TRUE(::SetFileAttributesW(FileListTxt().c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(RunAndRead(21, false), L"");
+    EXPECT_EQ(RunAndRead(Command::ExportList, false), L"");
     EXPECT_TRUE(Reported(L"エラー 09"));
     ::SetFileAttributesW(FileListTxt().c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ReadList(FileListTxt()), saved);
@@ -127,25 +127,25 @@ TEST_F(ListTransferTest, ImportTakesOnlyExistingDriveLetterPathsFromAnyLine) {
     const std::wstring already = File(L"already.txt");
     Add(already);
 
-    EXPECT_EQ(RunAndRead(20), L"4ファイルを読み出しリストへ追加しました。")
+    EXPECT_EQ(RunAndRead(Command::ImportList), L"4ファイルを読み出しリストへ追加しました。")
         << "the excluded file counts, the vanished one does not";
     EXPECT_EQ(Paths(), (std::vector<std::wstring>{already, one, two, after})) << "appended to the rows there";
     EXPECT_TRUE(FileExists(FileListTxt())) << "FileList.txt stays";
 
     // The same list again appends the rows again.
-    EXPECT_EQ(RunAndRead(20), L"4ファイルを読み出しリストへ追加しました。");
+    EXPECT_EQ(RunAndRead(Command::ImportList), L"4ファイルを読み出しリストへ追加しました。");
     EXPECT_EQ(Rows(), 7);
 }
 
 TEST_F(ListTransferTest, ImportWithoutAFileDoesNothingAndAnEmptyOneCountsZero) {
     Make();
     Add(File(L"a.txt"));
-    EXPECT_EQ(RunAndRead(20, false), L"");
+    EXPECT_EQ(RunAndRead(Command::ImportList, false), L"");
     EXPECT_EQ(Rows(), 1);
     EXPECT_TRUE(RecordedAssertions().empty());
 
     WriteList(FileListTxt(), {L"[TIDEMARROW32 SE]", L"[END TEXT]"});
-    EXPECT_EQ(RunAndRead(20), L"0ファイルを読み出しリストへ追加しました。");
+    EXPECT_EQ(RunAndRead(Command::ImportList), L"0ファイルを読み出しリストへ追加しました。");
     EXPECT_EQ(Rows(), 1);
 }
 
@@ -155,7 +155,7 @@ TEST_F(ListTransferTest, AnUnreadableListIsReportedAndLeftAlone) {
     {
         UniqueFileLock lock(FileListTxt());
         ASSERT_TRUE(lock.Held());
-        EXPECT_EQ(RunAndRead(20, false), L"");
+        EXPECT_EQ(RunAndRead(Command::ImportList, false), L"");
     }
     EXPECT_TRUE(Reported(L"エラー 09"));
     EXPECT_EQ(Rows(), 0);
@@ -198,7 +198,7 @@ TEST_F(ListTransferTest, NamesOutsideCodePage932ComeBackAtTheNextStartAndThrough
     const std::wstring korean = File(L"한글.txt"), japanese = File(L"データ.txt");
     Add(korean);
     Add(japanese);
-    EXPECT_EQ(RunAndRead(21), L"2ファイルをリストから書き出しました。");
+    EXPECT_EQ(RunAndRead(Command::ExportList), L"2ファイルをリストから書き出しました。");
     EXPECT_EQ(ReadBytes(FileListTxt()).substr(0, 3), "\xEF\xBB\xBF") << "UTF-8 when code page 932 cannot hold a path";
     {
         DialogAnswerer yes(L"終了の確認", IDYES);
@@ -210,13 +210,13 @@ TEST_F(ListTransferTest, NamesOutsideCodePage932ComeBackAtTheNextStartAndThrough
     Make();
     EXPECT_EQ(Paths(), (std::vector<std::wstring>{korean, japanese}));
     EXPECT_FALSE(FileExists(ResListTxt()));
-    EXPECT_EQ(RunAndRead(20), L"2ファイルを読み出しリストへ追加しました。");
+    EXPECT_EQ(RunAndRead(Command::ImportList), L"2ファイルを読み出しリストへ追加しました。");
     EXPECT_EQ(Paths(), (std::vector<std::wstring>{korean, japanese, korean, japanese}));
 
     // A list that fits code page 932 is written as before.
     window->ClearFileList();
     Add(japanese);
-    RunAndRead(21);
+    RunAndRead(Command::ExportList);
     EXPECT_EQ(ReadBytes(FileListTxt()), EncodeCp932(L"[TIDEMARROW32 SE]\r\n" + japanese + L"\r\n[END TEXT]\r\n"));
 }
 

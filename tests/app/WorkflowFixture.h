@@ -97,7 +97,7 @@ protected:
 
     void Add(const std::wstring& path) { window->AddFileToList(path, false, false); }
 
-    void Command(int action) {
+    void SendCommand(int action) {
         ::SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + action, 0), 0);
     }
 

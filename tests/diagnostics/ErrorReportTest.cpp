@@ -253,7 +253,7 @@ TEST_F(ErrorReportTest, CloseHidesAndTheNextFailureShowsTheSameWindowWithTheOldB
     const auto before = LogLines();
     ASSERT_EQ(before.size(), 10u);
 
-    Click(IDC_LOG_BUTTON2);
+    Click(IDC_LOG_CLOSE);
     ASSERT_TRUE(PumpUntil([window] { return !::IsWindowVisible(window); }));
     EXPECT_TRUE(::IsWindow(window));
     EXPECT_EQ(LogLines(), before);
@@ -289,7 +289,7 @@ TEST_F(ErrorReportTest, ReportingOffLeavesNoWindowAndNoText) {
     errorReportOn_ = true;
     RaiseAssertion(AssertSite::MainReload);
     ASSERT_TRUE(PumpUntil([] { return VisibleLog() != nullptr; }));
-    Click(IDC_LOG_BUTTON2);
+    Click(IDC_LOG_CLOSE);
     errorReportOn_ = false;
     RaiseAssertion(AssertSite::MainTestPattern);
     Settle();
@@ -304,7 +304,7 @@ TEST_F(ErrorReportTest, SettingsThatCannotBeReadCountAsOn) {
                            []() -> bool { throw std::runtime_error("settings gone"); });
     EXPECT_NO_THROW(RaiseAssertion(AssertSite::LoginWindow));
     ASSERT_TRUE(PumpUntil([] { return VisibleLog() != nullptr; }));
-    EXPECT_TRUE(::IsWindowVisible(Control(IDC_LOG_BUTTON4)));
+    EXPECT_TRUE(::IsWindowVisible(Control(IDC_LOG_EXIT)));
     ExpectBlock(LogLines(), 0, L"Login Window error", L"Nuser (70)");
 
     // No settings at all (early in start-up): reported, exit button shown.
@@ -312,7 +312,7 @@ TEST_F(ErrorReportTest, SettingsThatCannotBeReadCountAsOn) {
     SetErrorReportSettings({}, {});
     RaiseAssertion(AssertSite::MainButtonGlyph);
     ASSERT_TRUE(PumpUntil([] { return VisibleLog() != nullptr; }));
-    EXPECT_TRUE(::IsWindowVisible(Control(IDC_LOG_BUTTON4)));
+    EXPECT_TRUE(::IsWindowVisible(Control(IDC_LOG_EXIT)));
     ExpectBlock(LogLines(), 0, L"正しい描写が完了しませんでした", L"Main (972)");
 }
 
@@ -320,7 +320,7 @@ TEST_F(ErrorReportTest, ExitButtonFollowsTheSettingAtTheNextFailureNotBefore) {
     useExitFunction_ = false;
     RaiseAssertion(AssertSite::MainReload);
     ASSERT_TRUE(PumpUntil([] { return VisibleLog() != nullptr; }));
-    const HWND exitButton = Control(IDC_LOG_BUTTON4);
+    const HWND exitButton = Control(IDC_LOG_EXIT);
     ASSERT_NE(exitButton, nullptr);
     EXPECT_EQ(ui::WindowText(exitButton), L"&Exit TIDEMARROW ");
     EXPECT_FALSE(::IsWindowVisible(exitButton));
@@ -343,7 +343,7 @@ TEST_F(ErrorReportTest, ExitEndsTheMessageLoopWithoutClosingAnything) {
     while (::PeekMessageW(&stale, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
 
-    Click(IDC_LOG_BUTTON4);
+    Click(IDC_LOG_EXIT);
     MSG quit{};
     ASSERT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(quit.wParam, 0u);
@@ -357,7 +357,7 @@ TEST_F(ErrorReportTest, ClearEmptiesTheLogAndReportsGoOnInIt) {
     ASSERT_TRUE(PumpUntil([] { return VisibleLog() != nullptr; }));
     ASSERT_EQ(LogLines().size(), 10u);
 
-    Click(IDC_LOG_BUTTON3);
+    Click(IDC_LOG_CLEAR);
     EXPECT_EQ(ui::WindowText(Control(IDC_LOG_LOGVIEW)), L"");
     EXPECT_NE(VisibleLog(), nullptr);
 
@@ -431,16 +431,16 @@ TEST_F(ErrorReportTest, WindowHasItsCaptionSizePlaceAndControls) {
     EXPECT_TRUE(viewStyle & WS_VSCROLL);
     EXPECT_FALSE(viewStyle & WS_TABSTOP);
 
-    EXPECT_EQ(ui::WindowText(Control(IDC_LOG_BUTTON1)), L"&Save");
-    EXPECT_EQ(ui::WindowText(Control(IDC_LOG_BUTTON2)), L"&Close");
-    EXPECT_EQ(ui::WindowText(Control(IDC_LOG_BUTTON3)), L"C&lear");
-    EXPECT_EQ(ui::WindowText(Control(IDC_LOG_BUTTON4)), L"&Exit TIDEMARROW ");
-    EXPECT_EQ(::GetWindowLongW(Control(IDC_LOG_BUTTON2), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
-    EXPECT_EQ(LOWORD(::SendMessageW(window, DM_GETDEFID, 0, 0)), IDC_LOG_BUTTON2);
+    EXPECT_EQ(ui::WindowText(Control(IDC_LOG_SAVE)), L"&Save");
+    EXPECT_EQ(ui::WindowText(Control(IDC_LOG_CLOSE)), L"&Close");
+    EXPECT_EQ(ui::WindowText(Control(IDC_LOG_CLEAR)), L"C&lear");
+    EXPECT_EQ(ui::WindowText(Control(IDC_LOG_EXIT)), L"&Exit TIDEMARROW ");
+    EXPECT_EQ(::GetWindowLongW(Control(IDC_LOG_CLOSE), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
+    EXPECT_EQ(LOWORD(::SendMessageW(window, DM_GETDEFID, 0, 0)), IDC_LOG_CLOSE);
 
     // Moved away and hidden, it comes back at the top left at the next failure.
     ::SetWindowPos(window, nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    Click(IDC_LOG_BUTTON2);
+    Click(IDC_LOG_CLOSE);
     RaiseAssertion(AssertSite::MainReload);
     ASSERT_TRUE(PumpUntil([] { return VisibleLog() != nullptr; }));
     ::GetWindowRect(window, &frame);
@@ -452,7 +452,7 @@ TEST_F(ErrorReportTest, EnterPressesCloseTheDefaultButton) {
     RaiseAssertion(AssertSite::MainReload);
     ASSERT_TRUE(PumpUntil([] { return VisibleLog() != nullptr; }));
     const HWND window = VisibleLog();
-    MSG enter{Control(IDC_LOG_BUTTON3), WM_KEYDOWN, VK_RETURN, 0x001C0001, 0, {}};
+    MSG enter{Control(IDC_LOG_CLEAR), WM_KEYDOWN, VK_RETURN, 0x001C0001, 0, {}};
     EXPECT_TRUE(IsErrorLogMessage(enter));
     ASSERT_TRUE(PumpUntil([window] { return !::IsWindowVisible(window); }));
     EXPECT_EQ(LogLines().size(), 5u);
@@ -504,7 +504,7 @@ TEST_F(ErrorLogSaveTest, SaveWritesEveryLineInCodePage932WithCrLfAndAddsNoExtens
     const std::wstring path = folder_ / L"保存ログ";
     {
         SaveDialogDriver driver(VisibleLog(), path, false);
-        Click(IDC_LOG_BUTTON1);
+        Click(IDC_LOG_SAVE);
         ASSERT_TRUE(driver.Wait());
         EXPECT_EQ(driver.ProposedName(), L"DebugLog.txt");
         EXPECT_EQ(driver.FilterName(), L"テキストファイル");
@@ -534,7 +534,7 @@ TEST_F(ErrorLogSaveTest, SaveOverAnExistingFileAsksAndReplacesIt) {
     ASSERT_TRUE(WriteBytes(path, std::string(5000, 'x')));
     {
         SaveDialogDriver driver(VisibleLog(), path, true);
-        Click(IDC_LOG_BUTTON1);
+        Click(IDC_LOG_SAVE);
         ASSERT_TRUE(driver.Wait());
         EXPECT_TRUE(driver.OverwriteAsked());
     }
@@ -552,7 +552,7 @@ TEST_F(ErrorLogSaveTest, SaveThatCannotWriteSaysSoAndKeepsWindowAndText) {
     {
         DialogAnswerer failure(L"TIDEMARROW32 SE", IDOK);
         SaveDialogDriver driver(window, path, true);
-        Click(IDC_LOG_BUTTON1);
+        Click(IDC_LOG_SAVE);
         ASSERT_TRUE(driver.Wait());
         ASSERT_TRUE(failure.Wait());
         EXPECT_NE(failure.Text().find(path), std::wstring::npos) << failure.Text();

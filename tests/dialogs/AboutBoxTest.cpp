@@ -53,13 +53,14 @@ TEST(AboutBox, ShowsTheTitleVersionNoticeAndWebAddress) {
     TVerdlg box(nullptr);
     ASSERT_TRUE(box.Created());
     EXPECT_EQ(ui::WindowText(box.Handle()), L"TIDEMARROW32 SE のバージョン情報");
-    EXPECT_EQ(ui::WindowText(box.Label3), L"バージョン 2.01");
-    EXPECT_EQ(ui::WindowText(box.Label2), kProductNotice);
-    EXPECT_NE(ui::WindowText(box.Label2).find(L"TIDEMARROW Project"), std::wstring::npos) << "names the rights holder";
-    EXPECT_EQ(ui::WindowText(box.Label1), L"https://www.example.com/tidemarrow/");
-    EXPECT_EQ(ui::WindowText(box.Button1), L"&OK");
-    EXPECT_EQ(::GetWindowLongW(box.Button1, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
-    EXPECT_EQ(::GetDlgCtrlID(box.Button1), IDOK);
+    EXPECT_EQ(ui::WindowText(box.VersionLabel), L"バージョン 2.01");
+    EXPECT_EQ(ui::WindowText(box.NoticeLabel), kProductNotice);
+    EXPECT_NE(ui::WindowText(box.NoticeLabel).find(L"TIDEMARROW Project"), std::wstring::npos)
+        << "names the rights holder";
+    EXPECT_EQ(ui::WindowText(box.WebLink), L"https://www.example.com/tidemarrow/");
+    EXPECT_EQ(ui::WindowText(box.OkButton), L"&OK");
+    EXPECT_EQ(::GetWindowLongW(box.OkButton, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    EXPECT_EQ(::GetDlgCtrlID(box.OkButton), IDOK);
     EXPECT_FALSE(::IsWindowVisible(box.Handle())) << "made hidden, shown by ShowModal";
 }
 
@@ -77,43 +78,43 @@ TEST(AboutBox, HasAFixedDialogFrameOfTheGivenClientSize) {
     EXPECT_TRUE(::GetWindowLongW(box.Handle(), GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
 
     // Every control lies inside the client area; the texts sit inside the group.
-    const RECT group = PlaceIn(box.GroupBox1, box.Handle());
-    for (HWND control : {box.Image2.Handle(), box.Bevel1, box.Label3, box.Label2}) {
+    const RECT group = PlaceIn(box.Frame, box.Handle());
+    for (HWND control : {box.Logo.Handle(), box.Divider, box.VersionLabel, box.NoticeLabel}) {
         const RECT place = PlaceIn(control, box.Handle());
         EXPECT_GE(place.left, group.left);
         EXPECT_LE(place.right, group.right);
         EXPECT_GE(place.top, group.top);
         EXPECT_LE(place.bottom, group.bottom);
     }
-    for (HWND control : {box.Label1, box.Button1}) {
+    for (HWND control : {box.WebLink, box.OkButton}) {
         const RECT place = PlaceIn(control, box.Handle());
         EXPECT_GE(place.top, group.bottom) << "below the group";
         EXPECT_LE(place.bottom, 208);
     }
-    EXPECT_LT(PlaceIn(box.Label1, box.Handle()).right, PlaceIn(box.Button1, box.Handle()).left);
+    EXPECT_LT(PlaceIn(box.WebLink, box.Handle()).right, PlaceIn(box.OkButton, box.Handle()).left);
 }
 
 TEST(AboutBox, ShowsTheLogoTransparentlyInItsFrame) {
     TVerdlg box(nullptr);
     ASSERT_TRUE(box.Created());
-    const SIZE logo = box.Image2.PictureSize();
+    const SIZE logo = box.Logo.PictureSize();
     EXPECT_EQ(logo.cx, 185);
     EXPECT_EQ(logo.cy, 61);
-    EXPECT_EQ(PixelsOf(box.Image2.Picture()), ResourcePixels(IDB_LOGO));
-    EXPECT_TRUE(box.Image2.Transparent());
+    EXPECT_EQ(PixelsOf(box.Logo.Picture()), ResourcePixels(IDB_LOGO));
+    EXPECT_TRUE(box.Logo.Transparent());
     RECT client{};
-    ::GetClientRect(box.Image2.Handle(), &client);
+    ::GetClientRect(box.Logo.Handle(), &client);
     EXPECT_EQ(client.right, 185) << "not sized by the picture, but of the logo's size";
     EXPECT_EQ(client.bottom, 61);
-    const RECT image = PlaceIn(box.Image2.Handle(), box.Handle());
-    const RECT bevel = PlaceIn(box.Bevel1, box.Handle());
+    const RECT image = PlaceIn(box.Logo.Handle(), box.Handle());
+    const RECT bevel = PlaceIn(box.Divider, box.Handle());
     EXPECT_LT(bevel.left, image.left);
     EXPECT_LT(bevel.top, image.top);
     EXPECT_GT(bevel.right, image.right);
     EXPECT_GT(bevel.bottom, image.bottom);
 
     // The lower left pixel's colour is left out: there the button face shows; elsewhere the logo.
-    const auto painted = PaintedPixels(box.Image2.Handle());
+    const auto painted = PaintedPixels(box.Logo.Handle());
     const auto pixels = ResourcePixels(IDB_LOGO);
     ASSERT_EQ(painted.size(), pixels.size());
     const std::uint32_t key = pixels[60 * 185];
@@ -137,22 +138,22 @@ TEST(AboutBox, TheWebAddressIsANavyUnderlinedLinkWithAHandCursor) {
     ASSERT_TRUE(box.Created());
     LOGFONTW font{};
     ASSERT_TRUE(
-        ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(box.Label1, WM_GETFONT, 0, 0)), sizeof(font), &font));
+        ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(box.WebLink, WM_GETFONT, 0, 0)), sizeof(font), &font));
     EXPECT_TRUE(font.lfUnderline);
 
     ui::WindowDC screen(nullptr);
     ui::MemoryDC dc(screen.get());
     ::SendMessageW(box.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.get()),
-                   reinterpret_cast<LPARAM>(box.Label1));
+                   reinterpret_cast<LPARAM>(box.WebLink));
     EXPECT_EQ(::GetTextColor(dc.get()), RGB(0, 0, 128));
     ::SendMessageW(box.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.get()),
-                   reinterpret_cast<LPARAM>(box.Label2));
+                   reinterpret_cast<LPARAM>(box.NoticeLabel));
     EXPECT_NE(::GetTextColor(dc.get()), RGB(0, 0, 128)) << "only the link is navy";
 
-    EXPECT_TRUE(::SendMessageW(box.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(box.Label1),
+    EXPECT_TRUE(::SendMessageW(box.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(box.WebLink),
                                MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
     EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_HAND));
-    EXPECT_TRUE(::GetWindowLongW(box.Label1, GWL_STYLE) & SS_NOTIFY);
+    EXPECT_TRUE(::GetWindowLongW(box.WebLink, GWL_STYLE) & SS_NOTIFY);
 }
 
 TEST(AboutBox, ClickingTheWebAddressOpensItWithTheBoxAsOwner) {
@@ -164,8 +165,8 @@ TEST(AboutBox, ClickingTheWebAddressOpensItWithTheBoxAsOwner) {
         owner = window;
         opened.push_back(address);
     };
-    ::SendMessageW(box.Handle(), WM_COMMAND, MAKEWPARAM(IDC_VERDLG_LABEL1, STN_CLICKED),
-                   reinterpret_cast<LPARAM>(box.Label1));
+    ::SendMessageW(box.Handle(), WM_COMMAND, MAKEWPARAM(IDC_VERDLG_WEB_LINK, STN_CLICKED),
+                   reinterpret_cast<LPARAM>(box.WebLink));
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], kProductWebAddress);
     EXPECT_EQ(owner, box.Handle());
@@ -186,7 +187,7 @@ TEST(AboutBox, OkClosesTheModalBoxAndTheOwnerIsDisabledMeanwhile) {
         ownerDisabled = !::IsWindowEnabled(owner.Handle());
         HWND found = FindOwnWindow(L"TVerdlg", L"TIDEMARROW32 SE のバージョン情報");
         caption = found == box.Handle() ? L"found" : L"";
-        ::SendMessageW(box.Button1, BM_CLICK, 0, 0);
+        ::SendMessageW(box.OkButton, BM_CLICK, 0, 0);
     });
     EXPECT_EQ(box.ShowModal(), IDOK);
     EXPECT_TRUE(visible);
@@ -201,8 +202,8 @@ TEST(AboutBox, EnterPressesTheDefaultOkButton) {
     TVerdlg box(nullptr);
     ASSERT_TRUE(box.Created());
     InsideModalLoop act([&] {
-        ::PostMessageW(box.Button1, WM_KEYDOWN, VK_RETURN, 0);
-        ::PostMessageW(box.Button1, WM_KEYUP, VK_RETURN, 0xC0000001);
+        ::PostMessageW(box.OkButton, WM_KEYDOWN, VK_RETURN, 0);
+        ::PostMessageW(box.OkButton, WM_KEYUP, VK_RETURN, 0xC0000001);
     });
     EXPECT_EQ(box.ShowModal(), IDOK);
 }

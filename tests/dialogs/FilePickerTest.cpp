@@ -259,7 +259,7 @@ TEST(FilePickerDialog, PreviewFollowsTheSelectionAndTheToggleWorksBothWays) {
         HWND openDialog = nullptr;
         if (!WaitFor([&] {
                 openDialog = FindOwnWindow(L"#32770", nullptr);
-                return openDialog && picker.SPBtn1() && ShellFileList(openDialog) &&
+                return openDialog && picker.ExclusionToggle() && ShellFileList(openDialog) &&
                        ::SendMessageW(ShellFileList(openDialog), LVM_GETITEMCOUNT, 0, 0) >= 14;
             })) {
             const HWND list = openDialog ? ShellFileList(openDialog) : nullptr;
@@ -288,60 +288,60 @@ TEST(FilePickerDialog, PreviewFollowsTheSelectionAndTheToggleWorksBothWays) {
             ::MapWindowPoints(nullptr, picker.PreviewPanel(), reinterpret_cast<POINT*>(&r), 2);
             return r;
         };
-        const RECT image = place(picker.Image1().Handle());
+        const RECT image = place(picker.Preview().Handle());
         run.Check(image.left == 7 && image.top == 15 && ui::Width(image) == 150 && ui::Height(image) == 150,
-                  "Image1 at (7, 15), 150 x 150");
-        run.Check(place(picker.SelectCheckBox()).left == 163, "check box 6 pixels right of the image");
-        const RECT toggle = place(picker.SPBtn1());
-        run.Check(toggle.left == ui::Width(panel) - 95 && toggle.top == place(picker.SelectCheckBox()).top - 5 &&
+                  "Preview at (7, 15), 150 x 150");
+        run.Check(place(picker.PreviewCheckBox()).left == 163, "check box 6 pixels right of the image");
+        const RECT toggle = place(picker.ExclusionToggle());
+        run.Check(toggle.left == ui::Width(panel) - 95 && toggle.top == place(picker.PreviewCheckBox()).top - 5 &&
                       ui::Width(toggle) == 87 && ui::Height(toggle) == 23,
-                  "SPBtn1 at the lower right, 87 x 23");
-        const RECT group = place(picker.GroupB());
+                  "ExclusionToggle at the lower right, 87 x 23");
+        const RECT group = place(picker.SettingsGroup());
         run.Check(group.left == 163 && group.top == 13 && ui::Width(group) == 475 && ui::Height(group) == 125,
-                  "GroupB at (163, 13), 475 x 125");
+                  "SettingsGroup at (163, 13), 475 x 125");
         // The panel below the standard controls, with the settings.
         run.Check(::IsWindowVisible(picker.PreviewPanel()) != FALSE, "panel visible");
         run.Check(picker.ShowsPlaceholder(), "placeholder at first");
-        run.Check(ui::WindowText(picker.StaticText1()) == SettingsText(12, 2, true), "settings text 12/High/on");
-        run.Check(!IsDown(picker.SPBtn1()), "SPBtn1 up while the exclusions apply");
-        run.Check(ui::WindowText(picker.SelectCheckBox()) == L"ファイルプレビューを有効にする", "check box caption");
-        run.Check(IsDown(picker.SelectCheckBox()), "preview ticked");
-        run.Check(ui::WindowText(picker.GroupB()) == L"現在の設定値", "group caption");
-        run.Check(ui::WindowText(picker.SPBtn1()) == L"除外設定無効", "toggle caption");
+        run.Check(ui::WindowText(picker.SettingsLabel()) == SettingsText(12, 2, true), "settings text 12/High/on");
+        run.Check(!IsDown(picker.ExclusionToggle()), "ExclusionToggle up while the exclusions apply");
+        run.Check(ui::WindowText(picker.PreviewCheckBox()) == L"ファイルプレビューを有効にする", "check box caption");
+        run.Check(IsDown(picker.PreviewCheckBox()), "preview ticked");
+        run.Check(ui::WindowText(picker.SettingsGroup()) == L"現在の設定値", "group caption");
+        run.Check(ui::WindowText(picker.ExclusionToggle()) == L"除外設定無効", "toggle caption");
 
         // The toggle, down and up again.
-        ::SendMessageW(picker.SPBtn1(), BM_CLICK, 0, 0);
-        run.Check(IsDown(picker.SPBtn1()), "SPBtn1 down after a press");
-        run.Check(ui::WindowText(picker.StaticText1()).find(L"除外設定:\r\n 無効") != std::wstring::npos,
+        ::SendMessageW(picker.ExclusionToggle(), BM_CLICK, 0, 0);
+        run.Check(IsDown(picker.ExclusionToggle()), "ExclusionToggle down after a press");
+        run.Check(ui::WindowText(picker.SettingsLabel()).find(L"除外設定:\r\n 無効") != std::wstring::npos,
                   "text shows 無効 after the press");
         run.Check(!picker.ExclusionInForce(), "exclusions off after the press");
-        ::SendMessageW(picker.SPBtn1(), BM_CLICK, 0, 0);
-        run.Check(!IsDown(picker.SPBtn1()), "SPBtn1 up after a second press");
+        ::SendMessageW(picker.ExclusionToggle(), BM_CLICK, 0, 0);
+        run.Check(!IsDown(picker.ExclusionToggle()), "ExclusionToggle up after a second press");
         run.Check(picker.ExclusionInForce(), "exclusions on again");
-        ::SendMessageW(picker.SPBtn1(), BM_CLICK, 0, 0);  // leave them off for the result
+        ::SendMessageW(picker.ExclusionToggle(), BM_CLICK, 0, 0);  // leave them off for the result
 
         // A JPEG in the list: the image shows it.
         run.Check(SelectInShellList(list, {L"photo.jpg"}), "photo.jpg listed");
         run.Check(WaitFor([&] { return !picker.ShowsPlaceholder(); }), "JPEG previewed");
-        run.Check(picker.Image1().PictureSize().cx == 48 && picker.Image1().PictureSize().cy == 32, "JPEG size");
+        run.Check(picker.Preview().PictureSize().cx == 48 && picker.Preview().PictureSize().cy == 32, "JPEG size");
         // A text file: the memo replaces the image.
         run.Check(SelectInShellList(list, {L"memo.txt"}), "memo.txt listed");
-        run.Check(WaitFor([&] { return ::IsWindowVisible(picker.TextEdit()) != FALSE; }), "memo shown");
-        run.Check(ui::WindowText(picker.TextEdit()) == L"一行目の文字\r\nsecond line", "memo text");
-        run.Check(!::IsWindowVisible(picker.Image1().Handle()), "image hidden behind the memo");
+        run.Check(WaitFor([&] { return ::IsWindowVisible(picker.TextPreview()) != FALSE; }), "memo shown");
+        run.Check(ui::WindowText(picker.TextPreview()) == L"一行目の文字\r\nsecond line", "memo text");
+        run.Check(!::IsWindowVisible(picker.Preview().Handle()), "image hidden behind the memo");
         // A bitmap brings the image back.
         run.Check(SelectInShellList(list, {L"green.bmp"}), "green.bmp listed");
-        run.Check(WaitFor([&] { return ::IsWindowVisible(picker.Image1().Handle()) && !picker.ShowsPlaceholder(); }),
+        run.Check(WaitFor([&] { return ::IsWindowVisible(picker.Preview().Handle()) && !picker.ShowsPlaceholder(); }),
                   "bitmap previewed");
-        run.Check(!::IsWindowVisible(picker.TextEdit()), "memo hidden again");
-        run.Check(picker.Image1().PictureSize().cx == 20, "bitmap size");
+        run.Check(!::IsWindowVisible(picker.TextPreview()), "memo hidden again");
+        run.Check(picker.Preview().PictureSize().cx == 20, "bitmap size");
         // A ".jpeg" file is not previewed.
         run.Check(SelectInShellList(list, {L"photo.jpeg"}), "photo.jpeg listed");
         run.Check(WaitFor([&] { return picker.ShowsPlaceholder(); }), ".jpeg gives the placeholder");
         // Unticking the check box clears the preview at once, and none is made while unticked.
         run.Check(SelectInShellList(list, {L"SHOUT.JPG"}), "SHOUT.JPG listed");
         run.Check(WaitFor([&] { return !picker.ShowsPlaceholder(); }), "upper-case JPG previewed");
-        ::SendMessageW(picker.SelectCheckBox(), BM_CLICK, 0, 0);
+        ::SendMessageW(picker.PreviewCheckBox(), BM_CLICK, 0, 0);
         run.Check(picker.ShowsPlaceholder(), "unticking clears the preview");
         run.Check(SelectInShellList(list, {L"photo.jpg"}), "photo.jpg listed again");
         run.Check(WaitFor([&] {
@@ -376,7 +376,7 @@ TEST(FilePickerDialog, StartsDownWhenExclusionsAreOffAndCancellingChoosesNothing
         HWND openDialog = nullptr;
         if (!WaitFor([&] {
                 openDialog = FindOwnWindow(L"#32770", nullptr);
-                return openDialog && picker.SPBtn1();
+                return openDialog && picker.ExclusionToggle();
             })) {
             run.failures.push_back("the dialog did not show");
             return;
@@ -397,12 +397,13 @@ TEST(FilePickerDialog, StartsDownWhenExclusionsAreOffAndCancellingChoosesNothing
         run.Check(::SendMessageW(types, CB_GETCURSEL, 0, 0) == 0, "the first filter chosen");
         const HWND readOnly = ::GetDlgItem(openDialog, chx1);
         run.Check(!readOnly || !::IsWindowVisible(readOnly), "read-only box hidden");
-        run.Check(IsDown(picker.SPBtn1()), "SPBtn1 starts down");
-        run.Check(ui::WindowText(picker.StaticText1()) == SettingsText(3, 7, false), "settings text 3/Speed/off");
-        ::SendMessageW(picker.SPBtn1(), BM_CLICK, 0, 0);
-        run.Check(!IsDown(picker.SPBtn1()), "released");
+        run.Check(IsDown(picker.ExclusionToggle()), "ExclusionToggle starts down");
+        run.Check(ui::WindowText(picker.SettingsLabel()) == SettingsText(3, 7, false), "settings text 3/Speed/off");
+        ::SendMessageW(picker.ExclusionToggle(), BM_CLICK, 0, 0);
+        run.Check(!IsDown(picker.ExclusionToggle()), "released");
         run.Check(picker.ExclusionInForce(), "releasing applies the exclusions");
-        run.Check(ui::WindowText(picker.StaticText1()).find(L"除外設定:\r\n 有効") != std::wstring::npos, "text 有効");
+        run.Check(ui::WindowText(picker.SettingsLabel()).find(L"除外設定:\r\n 有効") != std::wstring::npos,
+                  "text 有効");
         ::PostMessageW(openDialog, WM_COMMAND, IDCANCEL, 0);
     });
     const bool confirmed = picker.Execute();

@@ -80,7 +80,7 @@ TEST_F(ProfileChooser, LastNameInSortedOrderIsPreselectedAndStartTakesIt) {
         for (const auto& name : c.folders) ::CreateDirectoryW((program / (L"User\\" + name)).c_str(), nullptr);
         TNewUserWindow chooser(program.Path());
         ASSERT_TRUE(chooser.Create());
-        HWND combo = ::GetDlgItem(chooser.Handle(), IDC_NUSER_COMBOBOX1);
+        HWND combo = ::GetDlgItem(chooser.Handle(), IDC_NUSER_PROFILES);
         EXPECT_EQ(ComboItems(combo), c.listed);
         EXPECT_EQ(SelectedItem(combo), c.listed.back());
         EXPECT_EQ(chooser.ProfileCount(), static_cast<int>(c.listed.size()));
@@ -88,7 +88,7 @@ TEST_F(ProfileChooser, LastNameInSortedOrderIsPreselectedAndStartTakesIt) {
         ModalScript script;
         script.UntilShown(chooser.Handle())
             .Do([&] { EXPECT_EQ(chooser.ChosenName(), L"") << "several profiles: the window waits"; })
-            .Do([&] { ::SendMessageW(::GetDlgItem(chooser.Handle(), IDC_NUSER_BUTTON1), BM_CLICK, 0, 0); });
+            .Do([&] { ::SendMessageW(::GetDlgItem(chooser.Handle(), IDC_NUSER_START), BM_CLICK, 0, 0); });
         EXPECT_TRUE(script.Run(chooser.Handle(), [&] { chooser.ShowModal(); }));
         EXPECT_EQ(chooser.ChosenName(), c.listed.back());
     }
@@ -98,7 +98,7 @@ TEST_F(ProfileChooser, TypingInTheListChangesNothingButArrowKeysMoveTheSelection
     MakeProfiles({L"Archive", L"Backup"});
     TNewUserWindow chooser(program_.Path());
     ASSERT_TRUE(chooser.Create());
-    HWND combo = ::GetDlgItem(chooser.Handle(), IDC_NUSER_COMBOBOX1);
+    HWND combo = ::GetDlgItem(chooser.Handle(), IDC_NUSER_PROFILES);
     ModalScript script;
     script.UntilShown(chooser.Handle())
         .Do([&] {
@@ -113,7 +113,7 @@ TEST_F(ProfileChooser, TypingInTheListChangesNothingButArrowKeysMoveTheSelection
             return true;
         })
         .Until([&] { return SelectedItem(combo) == L"Backup"; })
-        .Do([&] { ::SendMessageW(::GetDlgItem(chooser.Handle(), IDC_NUSER_BUTTON1), BM_CLICK, 0, 0); });
+        .Do([&] { ::SendMessageW(::GetDlgItem(chooser.Handle(), IDC_NUSER_START), BM_CLICK, 0, 0); });
     EXPECT_TRUE(script.Run(chooser.Handle(), [&] { chooser.ShowModal(); }));
     EXPECT_EQ(chooser.ChosenName(), L"Backup");
 }
@@ -122,7 +122,7 @@ TEST_F(ProfileChooser, EnterTakesStartAndEscapeDoesNotClose) {
     MakeProfiles({L"Archive"});
     TNewUserWindow chooser(program_.Path());
     ASSERT_TRUE(chooser.Create());
-    HWND combo = ::GetDlgItem(chooser.Handle(), IDC_NUSER_COMBOBOX1);
+    HWND combo = ::GetDlgItem(chooser.Handle(), IDC_NUSER_PROFILES);
     ModalScript script;
     script.Until([&] { return ::GetFocus() == combo; })
         .Do([&] {
@@ -162,17 +162,17 @@ TEST_F(ProfileChooser, ListingFailureIsReportedAndTheNamesListedBeforeItStay) {
     EXPECT_EQ(reports[0].message, L"Login Window error");
     EXPECT_EQ(reports[0].unit, L"Nuser");
     EXPECT_EQ(reports[0].line, 70);
-    HWND combo = ::GetDlgItem(chooser.Handle(), IDC_NUSER_COMBOBOX1);
+    HWND combo = ::GetDlgItem(chooser.Handle(), IDC_NUSER_PROFILES);
     EXPECT_EQ(ComboItems(combo), (Names{L"Archive", L"Backup"}));
     EXPECT_EQ(SelectedItem(combo), L"(none)");
     EXPECT_EQ(chooser.ProfileCount(), 0) << "so the window does not close by itself";
-    EXPECT_NE(::SendMessageW(::GetDlgItem(chooser.Handle(), IDC_NUSER_IMAGE2), STM_GETIMAGE, IMAGE_BITMAP, 0), 0)
+    EXPECT_NE(::SendMessageW(::GetDlgItem(chooser.Handle(), IDC_NUSER_HEADER), STM_GETIMAGE, IMAGE_BITMAP, 0), 0)
         << "the header is drawn all the same";
 
     // Start without a selection answers no profile.
     ModalScript script;
     script.UntilShown(chooser.Handle()).Do([&] {
-        ::SendMessageW(::GetDlgItem(chooser.Handle(), IDC_NUSER_BUTTON1), BM_CLICK, 0, 0);
+        ::SendMessageW(::GetDlgItem(chooser.Handle(), IDC_NUSER_START), BM_CLICK, 0, 0);
     });
     EXPECT_TRUE(script.Run(chooser.Handle(), [&] { chooser.ShowModal(); }));
     EXPECT_EQ(chooser.ChosenName(), L"");
@@ -187,7 +187,7 @@ TEST_F(ProfileChooser, MissingProfileRootThatCannotBeMadeLeavesNothingToChoose) 
     EXPECT_TRUE(RecordedAssertions().empty());
     ModalScript script;
     script.UntilShown(chooser.Handle()).Do([&] {
-        ::SendMessageW(::GetDlgItem(chooser.Handle(), IDC_NUSER_BUTTON1), BM_CLICK, 0, 0);
+        ::SendMessageW(::GetDlgItem(chooser.Handle(), IDC_NUSER_START), BM_CLICK, 0, 0);
     });
     EXPECT_TRUE(script.Run(chooser.Handle(), [&] { chooser.ShowModal(); }));
     EXPECT_EQ(chooser.ChosenName(), L"");
@@ -207,16 +207,16 @@ TEST_F(ProfileChooser, WindowHasItsTextsSizeAndNoTitleBarButtons) {
     EXPECT_TRUE(style & WS_CAPTION);
     EXPECT_FALSE(style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
     EXPECT_EQ(ui::WindowText(window), L"TIDEMARROW32 SE");
-    EXPECT_EQ(ui::WindowText(::GetDlgItem(window, IDC_NUSER_LABEL1)), L"使用するユーザープロファイル:");
-    EXPECT_EQ(ui::WindowText(::GetDlgItem(window, IDC_NUSER_BUTTON1)), L"&Start");
-    HWND label2 = ::GetDlgItem(window, IDC_NUSER_LABEL2);
-    EXPECT_EQ(ui::WindowText(label2), L"TIDEMARROW32 SE");
-    EXPECT_FALSE(::IsWindowEnabled(label2)) << "greyed";
-    EXPECT_EQ(::GetWindowLongPtrW(::GetDlgItem(window, IDC_NUSER_COMBOBOX1), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
+    EXPECT_EQ(ui::WindowText(::GetDlgItem(window, IDC_NUSER_PROFILE_LABEL)), L"使用するユーザープロファイル:");
+    EXPECT_EQ(ui::WindowText(::GetDlgItem(window, IDC_NUSER_START)), L"&Start");
+    HWND title = ::GetDlgItem(window, IDC_NUSER_TITLE);
+    EXPECT_EQ(ui::WindowText(title), L"TIDEMARROW32 SE");
+    EXPECT_FALSE(::IsWindowEnabled(title)) << "greyed";
+    EXPECT_EQ(::GetWindowLongPtrW(::GetDlgItem(window, IDC_NUSER_PROFILES), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
 
     // The header band: white, with the title in black type from (65, 10).
     auto band = reinterpret_cast<HBITMAP>(
-        ::SendMessageW(::GetDlgItem(window, IDC_NUSER_IMAGE2), STM_GETIMAGE, IMAGE_BITMAP, 0));
+        ::SendMessageW(::GetDlgItem(window, IDC_NUSER_HEADER), STM_GETIMAGE, IMAGE_BITMAP, 0));
     ASSERT_NE(band, nullptr);
     BITMAP info{};
     ASSERT_TRUE(::GetObjectW(band, sizeof(info), &info));

@@ -107,7 +107,7 @@ protected:
         manager.SetCurrentName(current);
         window_ = manager.Handle();
         list_ = Control(IDC_USERDLG_USERLIST);
-        edit_ = Control(IDC_USERDLG_EDIT1);
+        edit_ = Control(IDC_USERDLG_NAME);
         EXPECT_TRUE(script.Run(window_, [&] { manager.ShowModal(); })) << "steps done: " << script.StepsDone();
     }
 
@@ -134,9 +134,9 @@ TEST_F(ProfileManager, ShowsEveryProfileWithItsHiddenPathAndTheProfileInUseInThe
             rows = RowsOf(list_);
             selected = SelectedRows(list_);
             lastIndex = manager.LastIndex();
-            EXPECT_EQ(ui::WindowText(Control(IDC_USERDLG_LABEL2)), L"TIDEMARROW32 SE");
+            EXPECT_EQ(ui::WindowText(Control(IDC_USERDLG_TITLE)), L"TIDEMARROW32 SE");
         })
-        .Do([&] { Click(IDC_USERDLG_BUTTON1); });
+        .Do([&] { Click(IDC_USERDLG_CLOSE); });
     Show(manager, L"DefaultUser", script);
     EXPECT_EQ(caption, L"TIDEMARROW32 SE [DefaultUser]");
     ASSERT_EQ(rows.size(), 3u);
@@ -238,7 +238,7 @@ TEST_F(ProfileManager, NameFieldTakesOnlyAsciiLettersDigitsAndBackspaceUpToTenCh
         .Until([&] { return ui::WindowText(edit_).size() >= 10; })
         .Do([&] {
             seen.push_back(ui::WindowText(edit_));
-            Click(IDC_USERDLG_BUTTON1);
+            Click(IDC_USERDLG_CLOSE);
         });
     Show(manager, L"DefaultUser", script);
     EXPECT_EQ(menus, 0) << "no context menu";
@@ -271,14 +271,14 @@ TEST_F(ProfileManager, AddCreatesTheProfileListsItAndSaysSo) {
         .Until([&] { return ui::WindowText(edit_) == L"Guest01"; })
         .Do([&] {
             DialogAnswerer box(L"新しいプロファイルを作成", IDOK);
-            Click(IDC_USERDLG_BITBTN1);
+            Click(IDC_USERDLG_ADD);
             answered = box.Wait();
             message = box.Text();
         })
         .Do([&] {
             EXPECT_EQ(NamesOf(list_), (Names{L"DefaultUser", L"Guest01"})) << "the list is refreshed";
             EXPECT_EQ(ui::WindowText(edit_), L"Guest01") << "the name stays in the field";
-            Click(IDC_USERDLG_BUTTON1);
+            Click(IDC_USERDLG_CLOSE);
         });
     Show(manager, L"DefaultUser", script);
     EXPECT_TRUE(answered);
@@ -296,12 +296,12 @@ TEST_F(ProfileManager, AddTakenNameInAnyLetterCaseShowsTheErrorAndMakesNothing) 
     for (const wchar_t* name : {L"defaultuser", L"WORK", L"Work"}) {
         script.Do([&, name] { ::SetWindowTextW(edit_, name); }).Do([&] {
             DialogAnswerer box(L"Error", IDOK);
-            Click(IDC_USERDLG_BITBTN1);
+            Click(IDC_USERDLG_ADD);
             EXPECT_TRUE(box.Wait());
             messages.push_back(box.Text());
         });
     }
-    script.Do([&] { Click(IDC_USERDLG_BUTTON1); });
+    script.Do([&] { Click(IDC_USERDLG_CLOSE); });
     Show(manager, L"DefaultUser", script);
     EXPECT_EQ(messages, Names(3, L"既に作成されたプロファイルがあります。"));
     EXPECT_EQ(EntriesOf(Root()), (Names{L"DefaultUser", L"Work"}));
@@ -315,10 +315,10 @@ TEST_F(ProfileManager, AddWithAnEmptyFieldDoesNothing) {
     script.UntilShown([&] { return window_; })
         .Do([&] {
             BoxWatch watch;
-            Click(IDC_USERDLG_BITBTN1);
+            Click(IDC_USERDLG_ADD);
             boxes = watch.Stop();
         })
-        .Do([&] { Click(IDC_USERDLG_BUTTON1); });
+        .Do([&] { Click(IDC_USERDLG_CLOSE); });
     Show(manager, L"DefaultUser", script);
     EXPECT_EQ(boxes, Names{}) << "no message";
     EXPECT_EQ(EntriesOf(Root()), Names{L"DefaultUser"});
@@ -333,7 +333,7 @@ TEST_F(ProfileManager, DeleteAsksThenRemovesOnlyTickedProfilesOtherThanDefaultUs
         .Do([&] {
             for (const wchar_t* name : {L"DefaultUser", L"Work", L"Zeta"}) Tick(list_, RowOf(list_, name), true);
             DialogAnswerer box(L"確認", IDYES);
-            Click(IDC_USERDLG_BITBTN2);
+            Click(IDC_USERDLG_DELETE);
             EXPECT_TRUE(box.Wait());
             question = box.Text();
         })
@@ -341,7 +341,7 @@ TEST_F(ProfileManager, DeleteAsksThenRemovesOnlyTickedProfilesOtherThanDefaultUs
             EXPECT_EQ(NamesOf(list_), (Names{L"Archive", L"DefaultUser", L"Work"}));
             for (const Row& row : RowsOf(list_)) EXPECT_FALSE(row.ticked) << row.name;
             EXPECT_EQ(SelectedRows(list_), std::vector<int>{0});
-            Click(IDC_USERDLG_BUTTON1);
+            Click(IDC_USERDLG_CLOSE);
         });
     Show(manager, L"Work", script);
     EXPECT_EQ(question, kConfirmText);
@@ -358,12 +358,12 @@ TEST_F(ProfileManager, DeleteAnsweredNoRemovesNothing) {
         .Do([&] {
             Tick(list_, RowOf(list_, L"Archive"), true);
             DialogAnswerer box(L"確認", IDNO);
-            Click(IDC_USERDLG_BITBTN2);
+            Click(IDC_USERDLG_DELETE);
             EXPECT_TRUE(box.Wait());
         })
         .Do([&] {
             EXPECT_TRUE(RowsOf(list_)[0].ticked) << "the rows are left as they were";
-            Click(IDC_USERDLG_BUTTON1);
+            Click(IDC_USERDLG_CLOSE);
         });
     Show(manager, L"DefaultUser", script);
     EXPECT_EQ(EntriesOf(Root()), (Names{L"Archive", L"DefaultUser"}));
@@ -380,10 +380,10 @@ TEST_F(ProfileManager, ProtectionIgnoresLetterCaseAsTheFileSystemDoes) {
             EXPECT_EQ(NamesOf(list_), (Names{L"defaultuser", L"Spare", L"Work"}));
             for (int row = 0; row < 3; ++row) Tick(list_, row, true);
             DialogAnswerer box(L"確認", IDYES);
-            Click(IDC_USERDLG_BITBTN2);
+            Click(IDC_USERDLG_DELETE);
             EXPECT_TRUE(box.Wait());
         })
-        .Do([&] { Click(IDC_USERDLG_BUTTON1); });
+        .Do([&] { Click(IDC_USERDLG_CLOSE); });
     Show(manager, L"WORK", script);
     EXPECT_EQ(EntriesOf(Root()), (Names{L"Work", L"defaultuser"}));
     EXPECT_EQ(ReadBytes(InRoot(L"defaultuser\\Config.ini")), "[Config]\r\n");
@@ -399,12 +399,12 @@ TEST_F(ProfileManager, ProfileHoldingOtherFilesStaysListedAfterDelete) {
         .Do([&] {
             Tick(list_, RowOf(list_, L"Busy"), true);
             DialogAnswerer box(L"確認", IDYES);
-            Click(IDC_USERDLG_BITBTN2);
+            Click(IDC_USERDLG_DELETE);
             EXPECT_TRUE(box.Wait());
         })
         .Do([&] {
             EXPECT_EQ(NamesOf(list_), (Names{L"Busy", L"DefaultUser"}));
-            Click(IDC_USERDLG_BUTTON1);
+            Click(IDC_USERDLG_CLOSE);
         });
     Show(manager, L"DefaultUser", script);
     EXPECT_EQ(EntriesOf(InRoot(L"Busy")), Names{L"notes.txt"});
@@ -443,7 +443,7 @@ TEST_F(ProfileManager, ClickOnEmptySpaceGivesTheSelectionBackToTheRowThatChanged
             // A tick is a change too.
             Tick(list_, 1, true);
             EXPECT_EQ(manager.LastIndex(), 1);
-            Click(IDC_USERDLG_BUTTON1);
+            Click(IDC_USERDLG_CLOSE);
         });
     Show(manager, L"DefaultUser", script);
 }
@@ -452,7 +452,7 @@ TEST_F(ProfileManager, HeaderIsDrawnWithTheTitleAndTheWarningIcon) {
     TUsersWindow manager(program_.Path());
     ASSERT_TRUE(manager.Create());
     auto band = reinterpret_cast<HBITMAP>(
-        ::SendMessageW(::GetDlgItem(manager.Handle(), IDC_USERDLG_IMAGE1), STM_GETIMAGE, IMAGE_BITMAP, 0));
+        ::SendMessageW(::GetDlgItem(manager.Handle(), IDC_USERDLG_HEADER), STM_GETIMAGE, IMAGE_BITMAP, 0));
     ASSERT_NE(band, nullptr);
     BITMAP info{};
     ASSERT_TRUE(::GetObjectW(band, sizeof(info), &info));
@@ -477,10 +477,11 @@ TEST_F(ProfileManager, HeaderIsDrawnWithTheTitleAndTheWarningIcon) {
     EXPECT_EQ(count(0, 58, 76, 74, coloured), 0);
     ::SelectObject(memory, old);
     ::DeleteDC(memory);
-    EXPECT_EQ(ui::WindowText(::GetDlgItem(manager.Handle(), IDC_USERDLG_LABEL1)), L"新しいユーザープロファイル名(&N)");
-    EXPECT_EQ(ui::WindowText(::GetDlgItem(manager.Handle(), IDC_USERDLG_BITBTN1)), L"ユーザーの追加");
-    EXPECT_EQ(ui::WindowText(::GetDlgItem(manager.Handle(), IDC_USERDLG_BITBTN2)), L"ユーザーの削除");
-    EXPECT_EQ(ui::WindowText(::GetDlgItem(manager.Handle(), IDC_USERDLG_BUTTON1)), L"&Close");
+    EXPECT_EQ(ui::WindowText(::GetDlgItem(manager.Handle(), IDC_USERDLG_NAME_LABEL)),
+              L"新しいユーザープロファイル名(&N)");
+    EXPECT_EQ(ui::WindowText(::GetDlgItem(manager.Handle(), IDC_USERDLG_ADD)), L"ユーザーの追加");
+    EXPECT_EQ(ui::WindowText(::GetDlgItem(manager.Handle(), IDC_USERDLG_DELETE)), L"ユーザーの削除");
+    EXPECT_EQ(ui::WindowText(::GetDlgItem(manager.Handle(), IDC_USERDLG_CLOSE)), L"&Close");
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         item.stateMask = LVIS_STATEIMAGEMASK;
         item.state = INDEXTOSTATEIMAGEMASK(2);
         ::SendMessageW(list, LVM_SETITEMSTATE, 3, reinterpret_cast<LPARAM>(&item));
-        ::SetWindowTextW(::GetDlgItem(g_window, IDC_USERDLG_EDIT1), L"Guest01");
+        ::SetWindowTextW(::GetDlgItem(g_window, IDC_USERDLG_NAME), L"Guest01");
     }
     if (static_cast<UINT>(g_ticks) >= g_ticksToClose)
         ::PostMessageW(g_window, WM_COMMAND, MAKEWPARAM(g_closeButton, BN_CLICKED), 0);
@@ -56,14 +56,14 @@ int wmain(int argc, wchar_t** argv) {
         if (!manager.Create()) return 1;
         manager.SetCurrentName(L"DefaultUser");
         g_window = manager.Handle();
-        g_closeButton = IDC_USERDLG_BUTTON1;
+        g_closeButton = IDC_USERDLG_CLOSE;
         g_manager = true;
         manager.ShowModal();
     } else {
         TNewUserWindow chooser(program.Path());
         if (!chooser.Create()) return 1;
         g_window = chooser.Handle();
-        g_closeButton = IDC_NUSER_BUTTON1;
+        g_closeButton = IDC_NUSER_START;
         chooser.ShowModal();
     }
     ::KillTimer(nullptr, timer);

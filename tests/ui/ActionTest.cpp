@@ -14,7 +14,9 @@ namespace {
 
 using toolkit_test::ToolkitForm;
 
-int Command(int action) { return ui::kFirstActionCommand + action; }
+using C = Command;
+
+int CommandId(int action) { return ui::kFirstActionCommand + action; }
 
 class Actions : public ::testing::Test {
 protected:
@@ -27,14 +29,14 @@ protected:
 
     HMENU DropDown(int position) const { return ::GetSubMenu(form.MenuBar, position); }
     bool MenuGreyed(HMENU menu, int action) const {
-        return (::GetMenuState(menu, Command(action), MF_BYCOMMAND) & MF_GRAYED) != 0;
+        return (::GetMenuState(menu, CommandId(action), MF_BYCOMMAND) & MF_GRAYED) != 0;
     }
     bool ToolEnabled(HWND bar, int action) const {
-        return ::SendMessageW(bar, TB_ISBUTTONENABLED, Command(action), 0) != 0;
+        return ::SendMessageW(bar, TB_ISBUTTONENABLED, CommandId(action), 0) != 0;
     }
     // Clicks a tool bar button with the mouse messages the tool bar gets from a real click.
     void ClickTool(HWND bar, int action) const {
-        const auto index = ::SendMessageW(bar, TB_COMMANDTOINDEX, Command(action), 0);
+        const auto index = ::SendMessageW(bar, TB_COMMANDTOINDEX, CommandId(action), 0);
         RECT rect{};
         ASSERT_TRUE(::SendMessageW(bar, TB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&rect)));
         const LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
@@ -48,42 +50,42 @@ protected:
 
 TEST_F(Actions, DisablingGreysTheMenuItemToolButtonAndPushButtonAndEnablingRestoresThem) {
     HMENU edit = DropDown(1);
-    ASSERT_FALSE(MenuGreyed(edit, 4));
-    ASSERT_TRUE(ToolEnabled(form.ToolBar1, 4));
-    ASSERT_FALSE(MenuGreyed(form.Popup.get(), 4));
+    ASSERT_FALSE(MenuGreyed(edit, C::ClearList));
+    ASSERT_TRUE(ToolEnabled(form.MainToolBar, C::ClearList));
+    ASSERT_FALSE(MenuGreyed(form.Popup.get(), C::ClearList));
 
-    form.Actions[4].SetEnabled(false);
-    EXPECT_TRUE(MenuGreyed(edit, 4));
-    EXPECT_TRUE(MenuGreyed(form.Popup.get(), 4)) << "the pop-up menu follows too";
-    EXPECT_FALSE(ToolEnabled(form.ToolBar1, 4));
-    EXPECT_FALSE(MenuGreyed(edit, 5)) << "other items keep their state";
-    EXPECT_TRUE(ToolEnabled(form.ToolBar1, 5));
+    form.Actions[C::ClearList].SetEnabled(false);
+    EXPECT_TRUE(MenuGreyed(edit, C::ClearList));
+    EXPECT_TRUE(MenuGreyed(form.Popup.get(), C::ClearList)) << "the pop-up menu follows too";
+    EXPECT_FALSE(ToolEnabled(form.MainToolBar, C::ClearList));
+    EXPECT_FALSE(MenuGreyed(edit, C::TickAll)) << "other items keep their state";
+    EXPECT_TRUE(ToolEnabled(form.MainToolBar, C::TickAll));
 
-    form.Actions[2].SetEnabled(false);
-    EXPECT_FALSE(::IsWindowEnabled(form.BitBtn1.Handle()));
-    EXPECT_TRUE(::IsWindowEnabled(form.BitBtn5.Handle()));
+    form.Actions[C::StartRun].SetEnabled(false);
+    EXPECT_FALSE(::IsWindowEnabled(form.StartButton.Handle()));
+    EXPECT_TRUE(::IsWindowEnabled(form.ExitButton.Handle()));
 
-    form.Actions[4].SetEnabled(true);
-    form.Actions[2].SetEnabled(true);
-    EXPECT_FALSE(MenuGreyed(edit, 4));
-    EXPECT_FALSE(MenuGreyed(form.Popup.get(), 4));
-    EXPECT_TRUE(ToolEnabled(form.ToolBar1, 4));
-    EXPECT_TRUE(::IsWindowEnabled(form.BitBtn1.Handle()));
+    form.Actions[C::ClearList].SetEnabled(true);
+    form.Actions[C::StartRun].SetEnabled(true);
+    EXPECT_FALSE(MenuGreyed(edit, C::ClearList));
+    EXPECT_FALSE(MenuGreyed(form.Popup.get(), C::ClearList));
+    EXPECT_TRUE(ToolEnabled(form.MainToolBar, C::ClearList));
+    EXPECT_TRUE(::IsWindowEnabled(form.StartButton.Handle()));
 }
 
 TEST_F(Actions, EveryBoundControlRunsTheHandlerOnce) {
-    ::SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(Command(5), 0), 0);  // menu item
-    EXPECT_EQ(form.runs[5], 1);
+    ::SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(CommandId(C::TickAll), 0), 0);  // menu item
+    EXPECT_EQ(form.runs[C::TickAll], 1);
 
-    ClickTool(form.ToolBar1, 6);
-    EXPECT_EQ(form.runs[6], 1);
-    ClickTool(form.ToolBar2, 14);
-    EXPECT_EQ(form.runs[14], 1);
+    ClickTool(form.MainToolBar, C::UntickAll);
+    EXPECT_EQ(form.runs[C::UntickAll], 1);
+    ClickTool(form.HelpToolBar, C::OpenWebSite);
+    EXPECT_EQ(form.runs[C::OpenWebSite], 1);
 
-    ::SendMessageW(form.BitBtn1.Handle(), BM_CLICK, 0, 0);
-    EXPECT_EQ(form.runs[2], 1);
-    ::SendMessageW(form.Button2, BM_CLICK, 0, 0);  // inside a panel, which passes the command on
-    EXPECT_EQ(form.runs[15], 1);
+    ::SendMessageW(form.StartButton.Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(form.runs[C::StartRun], 1);
+    ::SendMessageW(form.ApplyButton, BM_CLICK, 0, 0);  // inside a panel, which passes the command on
+    EXPECT_EQ(form.runs[C::ApplyMode], 1);
 
     int total = 0;
     for (const auto& [id, count] : form.runs) total += count;
@@ -91,38 +93,38 @@ TEST_F(Actions, EveryBoundControlRunsTheHandlerOnce) {
 }
 
 TEST_F(Actions, ADisabledActionsCommandsDoNothing) {
-    form.Actions[5].SetEnabled(false);
-    form.Actions[2].SetEnabled(false);
-    form.Actions[15].SetEnabled(false);
-    ::SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(Command(5), 0), 0);
-    ClickTool(form.ToolBar1, 5);
-    ::SendMessageW(form.BitBtn1.Handle(), BM_CLICK, 0, 0);
-    ::SendMessageW(form.Button2, BM_CLICK, 0, 0);
+    form.Actions[C::TickAll].SetEnabled(false);
+    form.Actions[C::StartRun].SetEnabled(false);
+    form.Actions[C::ApplyMode].SetEnabled(false);
+    ::SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(CommandId(C::TickAll), 0), 0);
+    ClickTool(form.MainToolBar, C::TickAll);
+    ::SendMessageW(form.StartButton.Handle(), BM_CLICK, 0, 0);
+    ::SendMessageW(form.ApplyButton, BM_CLICK, 0, 0);
     // Even a click that reaches the window as a command finds the action disabled.
     ::SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(toolkit_test::kStartButtonId, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(form.BitBtn1.Handle()));
-    EXPECT_FALSE(form.Actions[5].Execute());
-    EXPECT_EQ(form.runs[5], 0);
-    EXPECT_EQ(form.runs[2], 0);
-    EXPECT_EQ(form.runs[15], 0);
+                   reinterpret_cast<LPARAM>(form.StartButton.Handle()));
+    EXPECT_FALSE(form.Actions[C::TickAll].Execute());
+    EXPECT_EQ(form.runs[C::TickAll], 0);
+    EXPECT_EQ(form.runs[C::StartRun], 0);
+    EXPECT_EQ(form.runs[C::ApplyMode], 0);
 }
 
 TEST_F(Actions, CaptionChangesReachMenusAndButtonsButNotTableOverrides) {
-    EXPECT_EQ(ui::WindowText(form.BitBtn1.Handle()), L"開始") << "a bound button takes the action's caption";
-    EXPECT_EQ(ui::WindowText(form.Button2), L"適用");
+    EXPECT_EQ(ui::WindowText(form.StartButton.Handle()), L"開始") << "a bound button takes the action's caption";
+    EXPECT_EQ(ui::WindowText(form.ApplyButton), L"適用");
 
-    form.Actions[2].SetCaption(L"再開");
-    EXPECT_EQ(ui::WindowText(form.BitBtn1.Handle()), L"再開");
+    form.Actions[C::StartRun].SetCaption(L"再開");
+    EXPECT_EQ(ui::WindowText(form.StartButton.Handle()), L"再開");
 
-    form.Actions[4].SetCaption(L"全部クリア(&A)");
-    EXPECT_EQ(ui::MenuItemText(DropDown(1), Command(4)), L"全部クリア(&A)");
-    EXPECT_EQ(ui::MenuItemText(form.Popup.get(), Command(4)), L"全部クリア(&A)");
-    EXPECT_EQ(form.Actions.ShownCaption(form.ToolBar1, Command(4)), L"リストをすべてクリア（A）(&Z)");
+    form.Actions[C::ClearList].SetCaption(L"全部クリア(&A)");
+    EXPECT_EQ(ui::MenuItemText(DropDown(1), CommandId(C::ClearList)), L"全部クリア(&A)");
+    EXPECT_EQ(ui::MenuItemText(form.Popup.get(), CommandId(C::ClearList)), L"全部クリア(&A)");
+    EXPECT_EQ(form.Actions.ShownCaption(form.MainToolBar, CommandId(C::ClearList)), L"リストをすべてクリア（A）(&Z)");
 
-    form.Actions[5].SetChecked(true);
-    EXPECT_TRUE(::GetMenuState(DropDown(1), Command(5), MF_BYCOMMAND) & MF_CHECKED);
-    form.Actions[5].SetChecked(false);
-    EXPECT_FALSE(::GetMenuState(DropDown(1), Command(5), MF_BYCOMMAND) & MF_CHECKED);
+    form.Actions[C::TickAll].SetChecked(true);
+    EXPECT_TRUE(::GetMenuState(DropDown(1), CommandId(C::TickAll), MF_BYCOMMAND) & MF_CHECKED);
+    form.Actions[C::TickAll].SetChecked(false);
+    EXPECT_FALSE(::GetMenuState(DropDown(1), CommandId(C::TickAll), MF_BYCOMMAND) & MF_CHECKED);
 }
 
 // One entry of a menu as read back: its text, or "-" for a separator.
@@ -157,7 +159,8 @@ TEST_F(Actions, MenusFromTablesHaveTheCaptionsSeparatorsAndOrderGiven) {
     EXPECT_EQ(MenuEntries(DropDown(0), &ids),
               (std::vector<std::wstring>{L"ファイルを追加(&A)...", L"フォルダ内のファイルを追加(&F)...", L"-",
                                          L"インポート(&I)", L"エクスポート(&E)", L"-", L"終了(&C)"}));
-    EXPECT_EQ(ids, (std::vector<int>{Command(1), Command(9), 0, Command(20), Command(21), 0, Command(3)}));
+    EXPECT_EQ(ids, (std::vector<int>{CommandId(C::AddFiles), CommandId(C::AddFolder), 0, CommandId(C::ImportList),
+                                     CommandId(C::ExportList), 0, CommandId(C::ExitProgram)}));
     EXPECT_EQ(MenuEntries(DropDown(1)),
               (std::vector<std::wstring>{L"リストすべてにチェックを入れる（&O）", L"リストのチェックをすべて解除(&U)",
                                          L"-", L"リストをすべてクリア（&A）", L"-",
@@ -172,8 +175,9 @@ TEST_F(Actions, MenusFromTablesHaveTheCaptionsSeparatorsAndOrderGiven) {
 
     ids.clear();
     EXPECT_EQ(MenuEntries(form.Popup.get(), &ids).size(), 10u);
-    EXPECT_EQ(ids, (std::vector<int>{Command(19), 0, Command(5), Command(6), 0, Command(4), Command(11), Command(12),
-                                     0, Command(22)}));
+    EXPECT_EQ(ids, (std::vector<int>{CommandId(C::ShowFileProperties), 0, CommandId(C::TickAll),
+                                     CommandId(C::UntickAll), 0, CommandId(C::ClearList), CommandId(C::RemoveUnticked),
+                                     CommandId(C::RemoveTicked), 0, CommandId(C::RemoveSelected)}));
 }
 
 std::wstring ToolTip(HWND bar, int commandId) {
@@ -196,46 +200,46 @@ TEST_F(Actions, AToolBarFromATableHasTheButtonsImagesAndToolTipsGiven) {
         const wchar_t* tip;
     };
     const Expected expected[] = {
-        {1, 0, L"ファイルを追加"},
-        {9, 10, L"フォルダ内のファイルを追加"},
+        {C::AddFiles, 0, L"ファイルを追加"},
+        {C::AddFolder, 10, L"フォルダ内のファイルを追加"},
         {0, 0, nullptr},
-        {5, 9, L"ファイルリスト内すべてのファイルを対象とします"},
-        {6, 8, L"ファイルリスト内の選択を解除"},
-        {4, 12, L"リストをすべてクリア（A）"},
+        {C::TickAll, 9, L"ファイルリスト内すべてのファイルを対象とします"},
+        {C::UntickAll, 8, L"ファイルリスト内の選択を解除"},
+        {C::ClearList, 12, L"リストをすべてクリア（A）"},
         {0, 0, nullptr},
-        {17, 13, L"履歴を消去する追加機能"},
+        {C::OpenHistoryTools, 13, L"履歴を消去する追加機能"},
         {0, 0, nullptr},
-        {7, 11, L"設定ウインドウを開きます"},
-        {18, 14, L"ユーザーの切り替え..."},
+        {C::OpenSettings, 11, L"設定ウインドウを開きます"},
+        {C::ManageProfiles, 14, L"ユーザーの切り替え..."},
     };
-    const int count = static_cast<int>(::SendMessageW(form.ToolBar1, TB_BUTTONCOUNT, 0, 0));
+    const int count = static_cast<int>(::SendMessageW(form.MainToolBar, TB_BUTTONCOUNT, 0, 0));
     ASSERT_EQ(count, static_cast<int>(std::size(expected)));
     for (int i = 0; i < count; ++i) {
         TBBUTTON button{};
-        ASSERT_TRUE(::SendMessageW(form.ToolBar1, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button)));
+        ASSERT_TRUE(::SendMessageW(form.MainToolBar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button)));
         const Expected& want = expected[i];
         if (want.action == 0) {
             EXPECT_TRUE(button.fsStyle & BTNS_SEP) << "position " << i;
             continue;
         }
-        EXPECT_EQ(button.idCommand, Command(want.action)) << "position " << i;
+        EXPECT_EQ(button.idCommand, CommandId(want.action)) << "position " << i;
         EXPECT_EQ(button.iBitmap, want.image) << "position " << i;
-        EXPECT_EQ(ToolTip(form.ToolBar1, button.idCommand), want.tip) << "position " << i;
+        EXPECT_EQ(ToolTip(form.MainToolBar, button.idCommand), want.tip) << "position " << i;
     }
-    EXPECT_EQ(form.Actions.ShownCaption(form.ToolBar1, Command(18)), L"ユーザーの切り替え(&Y)...");
-    EXPECT_EQ(reinterpret_cast<HIMAGELIST>(::SendMessageW(form.ToolBar1, TB_GETIMAGELIST, 0, 0)),
+    EXPECT_EQ(form.Actions.ShownCaption(form.MainToolBar, CommandId(C::ManageProfiles)), L"ユーザーの切り替え(&Y)...");
+    EXPECT_EQ(reinterpret_cast<HIMAGELIST>(::SendMessageW(form.MainToolBar, TB_GETIMAGELIST, 0, 0)),
               form.Actions.Images());
-    const auto size = ::SendMessageW(form.ToolBar1, TB_GETBUTTONSIZE, 0, 0);
+    const auto size = ::SendMessageW(form.MainToolBar, TB_GETBUTTONSIZE, 0, 0);
     EXPECT_EQ(LOWORD(size), 23);
     EXPECT_EQ(HIWORD(size), 22);
     RECT bar{};
-    ::GetWindowRect(form.ToolBar1, &bar);
+    ::GetWindowRect(form.MainToolBar, &bar);
     EXPECT_EQ(ui::Width(bar), 260);
     EXPECT_EQ(ui::Height(bar), 28);
 
     // The tip follows the hint.
-    form.Actions[1].SetHint(L"追加します");
-    EXPECT_EQ(ToolTip(form.ToolBar1, Command(1)), L"追加します");
+    form.Actions[C::AddFiles].SetHint(L"追加します");
+    EXPECT_EQ(ToolTip(form.MainToolBar, CommandId(C::AddFiles)), L"追加します");
 }
 
 TEST(ActionTable, UnknownAndRepeatedIdentifiersAreLeftOut) {
@@ -247,7 +251,7 @@ TEST(ActionTable, UnknownAndRepeatedIdentifiersAreLeftOut) {
     EXPECT_EQ(actions.Find(0), nullptr);
     ui::UniqueMenu menu = actions.BuildPopupMenu({{1}, {7}, ui::Separator(), {1}});
     EXPECT_EQ(MenuEntries(menu.get()), (std::vector<std::wstring>{L"一", L"-", L"一"}));
-    EXPECT_FALSE(actions.HandleCommand(MAKEWPARAM(Command(7), 0), 0)) << "no action 7";
+    EXPECT_FALSE(actions.HandleCommand(MAKEWPARAM(CommandId(7), 0), 0)) << "no action 7";
     EXPECT_FALSE(actions.HandleCommand(MAKEWPARAM(5, 0), 0)) << "outside the action range";
     EXPECT_FALSE(actions[1].Execute()) << "no handler";
 }
@@ -272,7 +276,7 @@ TEST(BarColours, TheEmptyPartOfToolBarsAndTheMenuBarTakeTheBarColour) {
     ToolkitForm coloured(true);
     ASSERT_TRUE(coloured.Make());
     ::ShowWindow(coloured.Handle(), SW_SHOW);
-    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(coloured.ToolBar1) != FALSE; }));
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(coloured.MainToolBar) != FALSE; }));
 
     MENUINFO info{};
     info.cbSize = sizeof(info);
@@ -284,13 +288,13 @@ TEST(BarColours, TheEmptyPartOfToolBarsAndTheMenuBarTakeTheBarColour) {
     EXPECT_EQ(brush.lbColor, RGB(0xF7, 0xF6, 0xEE));
 
     // Right of the last button the tool bar is empty.
-    EXPECT_EQ(PixelOf(coloured.ToolBar1, 255, 25), ui::kBarColour);
+    EXPECT_EQ(PixelOf(coloured.MainToolBar, 255, 25), ui::kBarColour);
 
     ToolkitForm plain;
     ASSERT_TRUE(plain.Make());
     ::ShowWindow(plain.Handle(), SW_SHOW);
-    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(plain.ToolBar1) != FALSE; }));
-    EXPECT_NE(PixelOf(plain.ToolBar1, 255, 25), ui::kBarColour) << "colours are optional";
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(plain.MainToolBar) != FALSE; }));
+    EXPECT_NE(PixelOf(plain.MainToolBar, 255, 25), ui::kBarColour) << "colours are optional";
     info = {};
     info.cbSize = sizeof(info);
     info.fMask = MIM_BACKGROUND;

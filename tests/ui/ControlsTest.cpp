@@ -13,6 +13,8 @@
 
 namespace {
 
+using C = Command;
+
 using toolkit_test::ToolkitForm;
 
 class Controls : public ::testing::Test {
@@ -93,7 +95,7 @@ TEST_F(Controls, ListViewKeepsFullRowSelectAndSwitchesGridLines) {
 
 TEST_F(Controls, ComboBoxItemsCarryTheirImagesAndAUserChangeIsReported) {
     ui::ImageList images(toolkit_test::MakeTestImages(4));
-    ui::ComboBoxEx& combo = form.ComboBoxEx1;
+    ui::ComboBoxEx& combo = form.ModeSelector;
     combo.SetImages(images.get());
     const wchar_t* names[] = {L"Speed", L"Normal", L"High", L"Custom"};
     for (int i = 0; i < 4; ++i) EXPECT_EQ(combo.AddItem(names[i], 3 - i), i);
@@ -118,7 +120,7 @@ TEST_F(Controls, ComboBoxItemsCarryTheirImagesAndAUserChangeIsReported) {
 }
 
 TEST_F(Controls, StatusBarPanelsHaveTheirWidthsAndHoldTheProgressBar) {
-    ui::StatusBar& bar = form.StatusBar1;
+    ui::StatusBar& bar = form.StatusBar;
     const RECT first = bar.PanelRect(0);
     const RECT second = bar.PanelRect(1);
     const RECT third = bar.PanelRect(2);
@@ -130,9 +132,9 @@ TEST_F(Controls, StatusBarPanelsHaveTheirWidthsAndHoldTheProgressBar) {
     RECT client{};
     ::GetClientRect(bar.Handle(), &client);
     EXPECT_GT(last.right, 425 + 200) << "the last panel takes the rest";
-    EXPECT_EQ(::GetParent(form.ProgressBar2), bar.Handle());
+    EXPECT_EQ(::GetParent(form.OverallProgress), bar.Handle());
     RECT place{};
-    ::GetWindowRect(form.ProgressBar2, &place);
+    ::GetWindowRect(form.OverallProgress, &place);
     ::MapWindowPoints(nullptr, bar.Handle(), reinterpret_cast<POINT*>(&place), 2);
     EXPECT_EQ(place.left, 238);
     EXPECT_EQ(place.top, 3);
@@ -166,7 +168,7 @@ COLORREF GlyphPixel(HBITMAP glyph, int x, int y) {
 
 TEST_F(Controls, AButtonGlyphIsTheImageOnTheButtonFace) {
     ui::ImageList images(toolkit_test::MakeTestImages(6));
-    ui::BitmapButton& button = form.BitBtn1;
+    ui::BitmapButton& button = form.StartButton;
     EXPECT_FALSE(button.HasGlyph());
     EXPECT_FALSE(button.SetGlyph(images.get(), 6)) << "no such image";
     EXPECT_FALSE(button.SetGlyph(nullptr, 0));
@@ -197,24 +199,24 @@ TEST_F(Controls, AButtonGlyphIsTheImageOnTheButtonFace) {
 
 TEST_F(Controls, APanelPassesCommandsAndNotificationsToItsParent) {
     // The Apply button and the combo box live in the panel; their messages reach the form.
-    EXPECT_EQ(::GetParent(form.Button2), form.ToolPanel1.Handle());
-    ::SendMessageW(form.Button2, BM_CLICK, 0, 0);
-    EXPECT_EQ(form.runs[15], 1);
+    EXPECT_EQ(::GetParent(form.ApplyButton), form.ModePanel.Handle());
+    ::SendMessageW(form.ApplyButton, BM_CLICK, 0, 0);
+    EXPECT_EQ(form.runs[C::ApplyMode], 1);
 
     // A tool bar inside the panel: its button's tip text comes through the form's action list.
     ui::ActionList& actions = form.Actions;
-    HWND bar = actions.BuildToolBar(form.ToolPanel1.Handle(), 301, {{10}}, 0, 0, 40, 28);
+    HWND bar = actions.BuildToolBar(form.ModePanel.Handle(), 301, {{C::ShowHelp}}, 0, 0, 40, 28);
     ASSERT_NE(bar, nullptr);
     ::SendMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
     ::SendMessageW(bar, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
-    EXPECT_EQ(form.runs[10], 1);
+    EXPECT_EQ(form.runs[C::ShowHelp], 1);
 
     NMTTDISPINFOW request{};
     request.hdr.hwndFrom = reinterpret_cast<HWND>(::SendMessageW(bar, TB_GETTOOLTIPS, 0, 0));
-    request.hdr.idFrom = ui::kFirstActionCommand + 10;
+    request.hdr.idFrom = ui::kFirstActionCommand + C::ShowHelp;
     request.hdr.code = TTN_GETDISPINFOW;
     ASSERT_NE(request.hdr.hwndFrom, nullptr);
-    ::SendMessageW(form.ToolPanel1.Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&request));
+    ::SendMessageW(form.ModePanel.Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&request));
     ASSERT_NE(request.lpszText, nullptr);
     EXPECT_EQ(std::wstring(request.lpszText), L"ヘルプを表示");
 }

@@ -19,18 +19,18 @@ public:
     bool Make(HWND owner = nullptr) {
         if (!CreateForm(L"TmTestForm", L"テスト", 300, 120, ui::kDialogFormStyle, ui::kDialogFormExStyle, owner))
             return false;
-        Button1 = AddControl(L"BUTTON", L"&OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 10, 10, 80, 24, kOkId);
-        return Button1 != nullptr;
+        OkButton = AddControl(L"BUTTON", L"&OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 10, 10, 80, 24, kOkId);
+        return OkButton != nullptr;
     }
-    void Button1Click() { SetModalResult(IDOK); }
+    void Ok() { SetModalResult(IDOK); }
 
-    HWND Button1 = nullptr;
+    HWND OkButton = nullptr;
     int failures = 0;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         if (message == WM_COMMAND && LOWORD(wParam) == kOkId) {
-            Button1Click();
+            Ok();
             return 0;
         }
         if (message == kThrowMessage) throw std::runtime_error("handler failed");
@@ -47,7 +47,7 @@ TEST(Form, ClientAreaHasTheGivenSizeAndControlsTheUiFont) {
     EXPECT_EQ(client.right, 300);
     EXPECT_EQ(client.bottom, 120);
     EXPECT_FALSE(::IsWindowVisible(form.Handle())) << "made hidden";
-    EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(form.Button1, WM_GETFONT, 0, 0)), ui::UiFont());
+    EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(form.OkButton, WM_GETFONT, 0, 0)), ui::UiFont());
     LOGFONTW font{};
     ASSERT_TRUE(::GetObjectW(ui::UiFont(true), sizeof(font), &font));
     EXPECT_EQ(font.lfWeight, FW_BOLD);
@@ -61,7 +61,7 @@ struct ModalProbe {
     static void CALLBACK Fire(HWND, UINT, UINT_PTR id, DWORD) {
         ::KillTimer(nullptr, id);
         otherDisabled = !::IsWindowEnabled(other);
-        ::SendMessageW(form->Button1, BM_CLICK, 0, 0);
+        ::SendMessageW(form->OkButton, BM_CLICK, 0, 0);
     }
 };
 

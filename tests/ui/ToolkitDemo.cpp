@@ -11,6 +11,8 @@
 
 namespace {
 
+using C = Command;
+
 void CALLBACK EndDemo(HWND, UINT, UINT_PTR, DWORD) { ::PostQuitMessage(0); }
 
 class DemoForm : public toolkit_test::ToolkitForm {
@@ -35,10 +37,10 @@ int wmain(int argc, wchar_t** argv) {
     DemoForm form;
     if (!form.Make()) return 1;
     ui::ImageList modes(toolkit_test::MakeTestImages(4));
-    form.ComboBoxEx1.SetImages(modes.get());
+    form.ModeSelector.SetImages(modes.get());
     for (const wchar_t* mode : {L"Speed", L"Normal", L"High", L"Custom"})
-        form.ComboBoxEx1.AddItem(mode, form.ComboBoxEx1.Count());
-    form.ComboBoxEx1.Select(0);
+        form.ModeSelector.AddItem(mode, form.ModeSelector.Count());
+    form.ModeSelector.Select(0);
 
     ui::CheckListView& list = form.FileList;
     list.AddColumn(L"ファイル名", 200);
@@ -50,16 +52,16 @@ int wmain(int argc, wchar_t** argv) {
     list.AddRow({L"memo.txt", L".txt", L"512 Byte", L"C:\\memo.txt"}, true);
     list.SetGridLines(true);
 
-    form.BitBtn1.SetGlyph(form.Actions.Images(), 1);
-    form.BitBtn5.SetGlyph(form.Actions.Images(), 4);
-    form.Actions[21].SetEnabled(false);
-    form.Actions[4].SetEnabled(false);
+    form.StartButton.SetGlyph(form.Actions.Images(), 1);
+    form.ExitButton.SetGlyph(form.Actions.Images(), 4);
+    form.Actions[C::ExportList].SetEnabled(false);
+    form.Actions[C::ClearList].SetEnabled(false);
 
-    form.StatusBar1.SetText(0, L"モード:Speed");
-    form.StatusBar1.SetText(1, L"全体の経過(1/3)");
-    form.StatusBar1.SetText(3, L"toolkit demo");
-    ::SendMessageW(form.ProgressBar2, PBM_SETRANGE32, 0, 3);
-    ::SendMessageW(form.ProgressBar2, PBM_SETPOS, 1, 0);
+    form.StatusBar.SetText(0, L"モード:Speed");
+    form.StatusBar.SetText(1, L"全体の経過(1/3)");
+    form.StatusBar.SetText(3, L"toolkit demo");
+    ::SendMessageW(form.OverallProgress, PBM_SETRANGE32, 0, 3);
+    ::SendMessageW(form.OverallProgress, PBM_SETPOS, 1, 0);
 
     ::ShowWindow(form.Handle(), SW_SHOW);
     ::SetTimer(nullptr, 0, static_cast<UINT>(seconds) * 1000u, EndDemo);

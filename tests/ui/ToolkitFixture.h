@@ -11,14 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "app/Commands.h"
 #include "ui/Action.h"
 #include "ui/Controls.h"
 #include "ui/Form.h"
 
 namespace toolkit_test {
 
-constexpr int kToolBar1Id = 201;
-constexpr int kToolBar2Id = 202;
+using C = Command;
+
+constexpr int kMainToolBarId = 201;
+constexpr int kHelpToolBarId = 202;
 constexpr int kStartButtonId = 203;
 constexpr int kExitButtonId = 204;
 constexpr int kListId = 205;
@@ -67,51 +70,64 @@ inline HIMAGELIST MakeTestImages(int count) {
 // The main window's action table.
 inline std::vector<ui::ActionInfo> MainActions() {
     return {
-        {1, L"ファイルを追加(&A)...", L"ファイルを追加", 0},
-        {2, L"開始", L"処理を開始します", ui::kNoImage},
-        {3, L"終了(&C)", L"", 4},
-        {4, L"リストをすべてクリア（&A）", L"ファイルリストをすべてクリアします", 12},
-        {5, L"リストすべてにチェックを入れる（&O）", L"ファイルリスト内すべてのファイルを対象とします", 9},
-        {6, L"リストのチェックをすべて解除(&U)", L"ファイルリスト内の選択を解除", 8},
-        {7, L"設定(&C)...", L"設定ウインドウを開きます", 11},
-        {8, L"中止", L"", ui::kNoImage},
-        {9, L"フォルダ内のファイルを追加(&F)...", L"フォルダ内のファイルを追加", 10},
-        {10, L"ヘルプの表示(&H)...", L"ヘルプを表示", 7},
-        {11, L"チェックが入っていないファイルのみリストからクリア(&N)", L"", ui::kNoImage},
-        {12, L"チェックが入っているファイルのみリストからクリア(&Y)", L"", ui::kNoImage},
-        {13, L"バージョン情報(&V)...", L"", ui::kNoImage},
-        {14, L"ウェブサイトを表示(&W)...", L"ウェブサイトを表示", 2},
-        {15, L"適用", L"変更した抹消モードを適用", ui::kNoImage},
-        {16, L"選択した作業を開始", L"", ui::kNoImage},
-        {17, L"履歴抹消ツール(&H)", L"履歴を消去する追加機能", 13},
-        {18, L"ユーザープロファイル管理(&U)...", L"ユーザープロファイルの作成と削除を行います", 14},
-        {19, L"ファイルのプロパティ(&P)...", L"", ui::kNoImage},
-        {20, L"インポート(&I)", L"", 16},
-        {21, L"エクスポート(&E)", L"", 15},
-        {22, L"選択したファイルをリストから削除(&R)", L"", ui::kNoImage},
+        {C::AddFiles, L"ファイルを追加(&A)...", L"ファイルを追加", 0},
+        {C::StartRun, L"開始", L"処理を開始します", ui::kNoImage},
+        {C::ExitProgram, L"終了(&C)", L"", 4},
+        {C::ClearList, L"リストをすべてクリア（&A）", L"ファイルリストをすべてクリアします", 12},
+        {C::TickAll, L"リストすべてにチェックを入れる（&O）", L"ファイルリスト内すべてのファイルを対象とします", 9},
+        {C::UntickAll, L"リストのチェックをすべて解除(&U)", L"ファイルリスト内の選択を解除", 8},
+        {C::OpenSettings, L"設定(&C)...", L"設定ウインドウを開きます", 11},
+        {C::StopRun, L"中止", L"", ui::kNoImage},
+        {C::AddFolder, L"フォルダ内のファイルを追加(&F)...", L"フォルダ内のファイルを追加", 10},
+        {C::ShowHelp, L"ヘルプの表示(&H)...", L"ヘルプを表示", 7},
+        {C::RemoveUnticked, L"チェックが入っていないファイルのみリストからクリア(&N)", L"", ui::kNoImage},
+        {C::RemoveTicked, L"チェックが入っているファイルのみリストからクリア(&Y)", L"", ui::kNoImage},
+        {C::ShowAbout, L"バージョン情報(&V)...", L"", ui::kNoImage},
+        {C::OpenWebSite, L"ウェブサイトを表示(&W)...", L"ウェブサイトを表示", 2},
+        {C::ApplyMode, L"適用", L"変更した抹消モードを適用", ui::kNoImage},
+        {C::RunHistoryTools, L"選択した作業を開始", L"", ui::kNoImage},
+        {C::OpenHistoryTools, L"履歴抹消ツール(&H)", L"履歴を消去する追加機能", 13},
+        {C::ManageProfiles, L"ユーザープロファイル管理(&U)...", L"ユーザープロファイルの作成と削除を行います", 14},
+        {C::ShowFileProperties, L"ファイルのプロパティ(&P)...", L"", ui::kNoImage},
+        {C::ImportList, L"インポート(&I)", L"", 16},
+        {C::ExportList, L"エクスポート(&E)", L"", 15},
+        {C::RemoveSelected, L"選択したファイルをリストから削除(&R)", L"", ui::kNoImage},
     };
 }
 
 inline std::vector<ui::MenuSpec> MainMenus() {
     using ui::Separator;
     return {
-        {L"ファイル(&F)", {{1}, {9}, Separator(), {20}, {21}, Separator(), {3}}},
-        {L"編集(&E)", {{5}, {6}, Separator(), {4}, Separator(), {11}, {12}}},
-        {L"追加機能(&T)", {{17}}},
-        {L"設定(&C)", {{7}, Separator(), {18}}},
-        {L"ヘルプ(&H)", {{10}, {14}, Separator(), {13}}},
+        {L"ファイル(&F)",
+         {{C::AddFiles}, {C::AddFolder}, Separator(), {C::ImportList}, {C::ExportList}, Separator(), {C::ExitProgram}}},
+        {L"編集(&E)",
+         {{C::TickAll}, {C::UntickAll}, Separator(), {C::ClearList}, Separator(), {C::RemoveUnticked},
+          {C::RemoveTicked}}},
+        {L"追加機能(&T)", {{C::OpenHistoryTools}}},
+        {L"設定(&C)", {{C::OpenSettings}, Separator(), {C::ManageProfiles}}},
+        {L"ヘルプ(&H)", {{C::ShowHelp}, {C::OpenWebSite}, Separator(), {C::ShowAbout}}},
     };
 }
 
-inline std::vector<ui::BarItem> ToolBar1Items() {
+inline std::vector<ui::BarItem> MainToolBarItems() {
     using ui::Separator;
-    return {{1},          {9},  Separator(), {5}, {6}, {4, L"リストをすべてクリア（A）(&Z)"},
-            Separator(),  {17}, Separator(), {7}, {18, L"ユーザーの切り替え(&Y)..."}};
+    return {{C::AddFiles},
+            {C::AddFolder},
+            Separator(),
+            {C::TickAll},
+            {C::UntickAll},
+            {C::ClearList, L"リストをすべてクリア（A）(&Z)"},
+            Separator(),
+            {C::OpenHistoryTools},
+            Separator(),
+            {C::OpenSettings},
+            {C::ManageProfiles, L"ユーザーの切り替え(&Y)..."}};
 }
 
 inline std::vector<ui::BarItem> PopupItems() {
     using ui::Separator;
-    return {{19}, Separator(), {5}, {6}, Separator(), {4}, {11}, {12}, Separator(), {22}};
+    return {{C::ShowFileProperties}, Separator(),         {C::TickAll},      {C::UntickAll}, Separator(),
+            {C::ClearList},          {C::RemoveUnticked}, {C::RemoveTicked}, Separator(),    {C::RemoveSelected}};
 }
 
 class ToolkitForm : public ui::Form {
@@ -129,44 +145,43 @@ public:
             return false;
         MenuBar = Actions.BuildMenuBar(MainMenus()).release();
         ::SetMenu(Handle(), MenuBar);
-        ToolBar1 = Actions.BuildToolBar(Handle(), kToolBar1Id, ToolBar1Items(), 2, 2, 260, 28);
-        ToolBar2 = Actions.BuildToolBar(Handle(), kToolBar2Id, {{10}, ui::Separator(), {14}}, 470, 2, 77, 28);
+        MainToolBar = Actions.BuildToolBar(Handle(), kMainToolBarId, MainToolBarItems(), 2, 2, 260, 28);
+        HelpToolBar = Actions.BuildToolBar(Handle(), kHelpToolBarId, {{10}, ui::Separator(), {14}}, 470, 2, 77, 28);
         Popup = Actions.BuildPopupMenu(PopupItems());
 
-        if (!ToolPanel1.Create(Handle(), kPanelId, 264, 2, 207, 28, ui::Panel::Edge::Raised)) return false;
-        ui::CreateControl(ToolPanel1.Handle(), L"STATIC", L"抹消モード", WS_VISIBLE, 4, 7, 56, 14, 0);
-        if (!ComboBoxEx1.Create(ToolPanel1.Handle(), kComboId, 62, 3, 90, 200)) return false;
-        Button2 = ui::CreateControl(ToolPanel1.Handle(), L"BUTTON", L"", WS_VISIBLE | WS_TABSTOP, 155, 3, 48, 22,
-                                    kApplyButtonId);
-        Actions.BindButton(Button2, 15);
+        if (!ModePanel.Create(Handle(), kPanelId, 264, 2, 207, 28, ui::Panel::Edge::Raised)) return false;
+        ui::CreateControl(ModePanel.Handle(), L"STATIC", L"抹消モード", WS_VISIBLE, 4, 7, 56, 14, 0);
+        if (!ModeSelector.Create(ModePanel.Handle(), kComboId, 62, 3, 90, 200)) return false;
+        ApplyButton = ui::CreateControl(ModePanel.Handle(), L"BUTTON", L"", WS_VISIBLE | WS_TABSTOP, 155, 3, 48, 22,
+                                        kApplyButtonId);
+        Actions.BindButton(ApplyButton, C::ApplyMode);
 
         if (!FileList.Create(Handle(), kListId, 4, 36, 678, 300)) return false;
-        if (!BitBtn1.Create(Handle(), L"", 480, 344, 96, 26, kStartButtonId)) return false;
-        if (!BitBtn5.Create(Handle(), L"", 584, 344, 96, 26, kExitButtonId)) return false;
-        Actions.BindButton(BitBtn1.Handle(), 2);
-        Actions.BindButton(BitBtn5.Handle(), 3);
+        if (!StartButton.Create(Handle(), L"", 480, 344, 96, 26, kStartButtonId)) return false;
+        if (!ExitButton.Create(Handle(), L"", 584, 344, 96, 26, kExitButtonId)) return false;
+        Actions.BindButton(StartButton.Handle(), C::StartRun);
+        Actions.BindButton(ExitButton.Handle(), C::ExitProgram);
 
-        if (!StatusBar1.Create(Handle(), kStatusId,
-                               {{100}, {135}, {190, true, false}, {ui::kRestOfBar, false, true}}))
+        if (!StatusBar.Create(Handle(), kStatusId, {{100}, {135}, {190, true, false}, {ui::kRestOfBar, false, true}}))
             return false;
-        ProgressBar2 = ui::CreateControl(Handle(), PROGRESS_CLASSW, L"", WS_VISIBLE, 0, 0, 10, 10, kProgressId);
-        StatusBar1.Place(ProgressBar2, 238, 3, 186, 15);
+        OverallProgress = ui::CreateControl(Handle(), PROGRESS_CLASSW, L"", WS_VISIBLE, 0, 0, 10, 10, kProgressId);
+        StatusBar.Place(OverallProgress, 238, 3, 186, 15);
         return true;
     }
 
     ui::ActionList Actions;
     HMENU MenuBar = nullptr;
-    HWND ToolBar1 = nullptr;
-    HWND ToolBar2 = nullptr;
+    HWND MainToolBar = nullptr;
+    HWND HelpToolBar = nullptr;
     ui::UniqueMenu Popup;
-    ui::Panel ToolPanel1;
-    ui::ComboBoxEx ComboBoxEx1;
-    HWND Button2 = nullptr;
+    ui::Panel ModePanel;
+    ui::ComboBoxEx ModeSelector;
+    HWND ApplyButton = nullptr;
     ui::CheckListView FileList;
-    ui::BitmapButton BitBtn1;
-    ui::BitmapButton BitBtn5;
-    ui::StatusBar StatusBar1;
-    HWND ProgressBar2 = nullptr;
+    ui::BitmapButton StartButton;
+    ui::BitmapButton ExitButton;
+    ui::StatusBar StatusBar;
+    HWND OverallProgress = nullptr;
 
     std::map<int, int> runs;
     int selectionChanges = 0;
@@ -175,7 +190,7 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         switch (message) {
         case WM_COMMAND:
-            if (ComboBoxEx1.IsSelectionChange(wParam, lParam)) {
+            if (ModeSelector.IsSelectionChange(wParam, lParam)) {
                 ++selectionChanges;
                 return 0;
             }
@@ -190,7 +205,7 @@ protected:
             if (ui::BitmapButton::DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
             break;
         case WM_SIZE:
-            ::SendMessageW(StatusBar1.Handle(), WM_SIZE, 0, 0);
+            ::SendMessageW(StatusBar.Handle(), WM_SIZE, 0, 0);
             break;
         default:
             break;
