@@ -50,6 +50,26 @@ cleanup() {
     wineserver -w >/dev/null 2>&1 || true
     rm -rf "$scratch"
 }
+
+# Starts the program in FOLDER in the background (its process id in $program) and waits until
+# its window shows and then until its profile folder exists: the profile is made once the main
+# window exists, and from then on a later start finds it.
+start_program() {
+    local folder=$1 what=$2 shown=""
+    wine "$folder/TIDEMARROW32SE.exe" </dev/null >/dev/null 2>&1 &
+    program=$!
+    for _ in $(seq 1 600); do
+        if xwininfo -root -tree 2>/dev/null | grep -q '"TIDEMARROW32 SE"'; then shown=1; break; fi
+        kill -0 "$program" 2>/dev/null || break
+        sleep 0.1
+    done
+    [ -n "$shown" ] || fail "$what showed no window"
+    for _ in $(seq 1 200); do
+        [ -d "$folder/User/DefaultUser" ] && break
+        sleep 0.1
+    done
+}
+
 trap cleanup EXIT
 
 note "making a fresh prefix"
@@ -106,20 +126,7 @@ expect_value DisplayIcon REG_SZ "$(sed 's/[\\.]/\\&/g' <<<"$inst_win")\\\\TIDEMA
 grep -qE '^ +EstimatedSize +REG_DWORD +0x[0-9a-f]*[1-9a-f][0-9a-f]*$' <<<"$entry" || fail "EstimatedSize: $entry"
 
 note "starting the installed program"
-wine "$inst/TIDEMARROW32SE.exe" </dev/null >/dev/null 2>&1 &
-program=$!
-shown=""
-for _ in $(seq 1 600); do
-    if xwininfo -root -tree 2>/dev/null | grep -q '"TIDEMARROW32 SE"'; then shown=1; break; fi
-    kill -0 "$program" 2>/dev/null || break
-    sleep 0.1
-done
-[ -n "$shown" ] || fail "the installed program showed no window"
-# The profile is made once the main window exists: from then on a later start finds it.
-for _ in $(seq 1 200); do
-    [ -d "$inst/User/DefaultUser" ] && break
-    sleep 0.1
-done
+start_program "$inst" "the installed program"
 
 note "a later start with two files"
 mkdir -p "$WINEPREFIX/drive_c/tm-data"
@@ -162,19 +169,7 @@ done
 note "the portable program, unzipped"
 python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$WINEPREFIX/drive_c/portable"
 portable="$WINEPREFIX/drive_c/portable/TIDEMARROW32 SE"
-wine "$portable/TIDEMARROW32SE.exe" </dev/null >/dev/null 2>&1 &
-program=$!
-shown=""
-for _ in $(seq 1 600); do
-    if xwininfo -root -tree 2>/dev/null | grep -q '"TIDEMARROW32 SE"'; then shown=1; break; fi
-    kill -0 "$program" 2>/dev/null || break
-    sleep 0.1
-done
-[ -n "$shown" ] || fail "the unzipped program showed no window"
-for _ in $(seq 1 200); do
-    [ -d "$portable/User/DefaultUser" ] && break
-    sleep 0.1
-done
+start_program "$portable" "the unzipped program"
 [ -d "$portable/User/DefaultUser" ] || fail "the unzipped program keeps no profile beside itself"
 wineserver -k >/dev/null 2>&1 || true
 wait "$program" 2>/dev/null || true
