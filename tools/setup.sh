@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, idempotently.
-#   - Debian packages: the i686 mingw-w64 toolchain, Wine (32-bit), Xvfb, fonts, CMake, GoogleTest source,
-#     NSIS (the installer)
-#     and the file system tools the realfs tests make their images with
-#   - libjpeg-turbo, built static for i686 from Debian's source package into build/deps
+#   - Debian packages: the i686 and x86_64 mingw-w64 toolchains, Wine (32- and 64-bit), Xvfb, fonts,
+#     CMake, GoogleTest source, NSIS (the installer) and the file system tools the realfs tests make
+#     their images with
+#   - libjpeg-turbo and SQLite, built static for each edition (i686, x86_64) from Debian's source
+#     packages into build/deps
 # Runs as root, or through sudo when not root.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 deps="$top/build/deps"
-stamp="$deps/.setup-done-v2"
+stamp="$deps/.setup-done-v3"
+arches=(i686 x86_64)
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=(); else SUDO=(sudo); fi
 export DEBIAN_FRONTEND=noninteractive
@@ -21,7 +23,8 @@ have_packages() {
     done
 }
 
-packages=(g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 xvfb xauth x11-utils
+packages=(g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+          wine wine32:i386 wine64 xvfb xauth x11-utils tcl zip
           fonts-ipafont-gothic fonts-wine cmake googletest dpkg-dev nasm locales fp-utils libchm-bin nsis
           e2fsprogs ntfs-3g)
 
@@ -55,19 +58,25 @@ SRC
     fi
 }
 
+# Fetches and unpacks one of Debian's source packages into $1 (the unpacked tree is $1/$2).
+unpack_source() {
+    local into=$1 name=$2
+    rm -rf "$into" && mkdir -p "$into"
+    (cd "$into" && apt-get source -q --download-only "$name" >/dev/null &&
+        dpkg-source -x --no-check ./"$name"_*.dsc "$name" >/dev/null)
+}
+
 build_libjpeg() {
-    local prefix="$deps/libjpeg-i686"
+    local arch=$1 prefix="$deps/libjpeg-$1"
     [ -f "$prefix/lib/libjpeg.a" ] && return 0
-    local src="$deps/src"
-    rm -rf "$src" && mkdir -p "$src"
-    (cd "$src" && apt-get source -q --download-only libjpeg-turbo >/dev/null && dpkg-source -x --no-check ./libjpeg-turbo_*.dsc libjpeg-turbo >/dev/null)
+    local src="$deps/src-jpeg-$arch"
+    unpack_source "$src" libjpeg-turbo
     cmake -S "$src/libjpeg-turbo" -B "$src/build" -G "Unix Makefiles" \
-        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" \
+        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
         -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
         -DWITH_JAVA=OFF -DREQUIRE_SIMD=OFF >/dev/null
     cmake --build "$src/build" -j"$(nproc)" --target jpeg-static >/dev/null
-    cmake --install "$src/build" >/dev/null 2>&1 || true
     # install(...) rules may cover targets we did not build; copy what we need by hand
     mkdir -p "$prefix/lib" "$prefix/include"
     cp "$src/build/libjpeg.a" "$prefix/lib/libjpeg.a"
@@ -76,11 +85,42 @@ build_libjpeg() {
     rm -rf "$src"
 }
 
-if [ -f "$stamp" ] && have_packages "${packages[@]}" && [ -f "$deps/libjpeg-i686/lib/libjpeg.a" ]; then
+# SQLite: the source package holds the full tree; its makefile joins it into the one-file
+# amalgamation (with the host's compiler and tclsh), which is then compiled for each edition.
+build_sqlite() {
+    local done=1 arch
+    for arch in "${arches[@]}"; do [ -f "$deps/sqlite3-$arch/lib/libsqlite3.a" ] || done=0; done
+    [ "$done" -eq 1 ] && return 0
+    local src="$deps/src-sqlite"
+    unpack_source "$src" sqlite3
+    mkdir -p "$src/build"
+    (cd "$src/build" && ../sqlite3/configure --disable-tcl >/dev/null && make sqlite3.c >/dev/null)
+    for arch in "${arches[@]}"; do
+        local prefix="$deps/sqlite3-$arch"
+        mkdir -p "$prefix/lib" "$prefix/include"
+        "$arch-w64-mingw32-gcc-posix" -O2 -c "$src/build/sqlite3.c" -o "$src/build/sqlite3-$arch.o" \
+            -DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_DQS=0
+        rm -f "$prefix/lib/libsqlite3.a"
+        "$arch-w64-mingw32-ar" rcs "$prefix/lib/libsqlite3.a" "$src/build/sqlite3-$arch.o"
+        cp "$src/build/sqlite3.h" "$src/build/sqlite3ext.h" "$prefix/include/" 2>/dev/null ||
+            cp "$src/build/sqlite3.h" "$prefix/include/"
+    done
+    rm -rf "$src"
+}
+
+deps_built() {
+    local arch
+    for arch in "${arches[@]}"; do
+        [ -f "$deps/libjpeg-$arch/lib/libjpeg.a" ] && [ -f "$deps/sqlite3-$arch/lib/libsqlite3.a" ] || return 1
+    done
+}
+
+if [ -f "$stamp" ] && have_packages "${packages[@]}" && deps_built; then
     exit 0
 fi
 mkdir -p "$deps"
 ensure_packages
-build_libjpeg
+for arch in "${arches[@]}"; do build_libjpeg "$arch"; done
+build_sqlite
 touch "$stamp"
 echo "setup: done"
