@@ -4,9 +4,11 @@
 #   ./dev.sh test          build, then run every test under Wine (Xvfb, one wineserver), per edition
 #   ./dev.sh package       build both editions, then make the zips and the installers in build/dist
 # All three install what is missing first (tools/setup.sh).
-# Two editions come from the one tree: 32-bit (build/) and 64-bit (build64/). TM_EDITIONS=32, 64 or
-# both chooses which are built and tested; without it, both where this host can execute 32-bit
-# programs, otherwise the 64-bit one alone (`run` starts one edition: the 32-bit one where it can).
+# Two editions come from the one tree: 32-bit (build/) and 64-bit (build64/). Without TM_EDITIONS,
+# `test` builds both and runs the suite on the 64-bit one, and on the 32-bit one where this host can
+# execute 32-bit programs (some hosts refuse any 32-bit program, and 32-bit Wine with them);
+# TM_EDITIONS=32, 64 or both builds and tests just those. `run` starts one edition: the 32-bit one
+# where the host runs it, otherwise the 64-bit one.
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 
@@ -19,7 +21,7 @@ host_runs_32bit() {
     [ -x /usr/lib/wine/wine ] && [ -e /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
 
-# The editions to build and test, in the order they run.
+# The editions to test, in the order they run.
 editions() {
     case "${TM_EDITIONS:-}" in
         32) echo 32 ;;
@@ -61,7 +63,8 @@ case "$cmd" in
     test)
         bash "$top/tools/setup.sh"
         list=$(editions)
-        for edition in $list; do configure_and_build "$edition"; done
+        if [ -n "${TM_EDITIONS:-}" ]; then built=$list; else built="64 32"; fi
+        for edition in $built; do configure_and_build "$edition"; done
         if [[ " $list " != *" 32 "* ]]; then
             if [ "${TM_EDITIONS:-}" = 64 ]; then
                 echo "dev.sh test: the 32-bit suite was skipped: TM_EDITIONS=64 asked for the 64-bit edition alone"

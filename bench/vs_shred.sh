@@ -9,7 +9,7 @@
 # and a second line with the bound: plain_erase.exe, the least a program under Wine does for
 # the same passes, flushes, cut, rename and delete, timed the same way:
 #   level=normal bound_s=1.02 bound_ratio=0.80
-# Needs build/bin/tmerase.exe and plain_erase.exe (./dev.sh test builds them). Runs with the project's Wine prefix
+# Needs tmerase.exe and plain_erase.exe of the edition TM_EDITION picks (build64/bin or build/bin) (./dev.sh test builds them). Runs with the project's Wine prefix
 # and one persistent wineserver, as a desktop session has one running.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,15 +24,16 @@ while [ $# -gt 0 ]; do
         *) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
     esac
 done
-tmerase="$top/build/bin/tmerase.exe"
-plain="$top/build/bin/plain_erase.exe"
+. "$top/tools/wine-env.sh"  # the edition (TM_EDITION) whose programs are timed
+tmerase="$TM_BUILD/bin/tmerase.exe"
+plain="$TM_BUILD/bin/plain_erase.exe"
 for program in "$tmerase" "$plain"; do
     [ -f "$program" ] || { echo "vs_shred: $program is missing; run ./dev.sh test first" >&2; exit 1; }
 done
 
 . "$top/tools/wine-session.sh"
 start_wine_session
-work=$(mktemp -d "$top/build/vs_shred.XXXXXX")
+work=$(mktemp -d "$TM_BUILD/vs_shred.XXXXXX")
 trap 'stop_wine_session; rm -rf "$work"' EXIT
 file="$work/target.bin"
 winfile="Z:$(echo "$file" | tr / '\\')"

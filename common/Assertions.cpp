@@ -57,7 +57,7 @@ const AssertSiteInfo& SiteInfo(AssertSite site) {
 
 const std::vector<AssertSiteInfo>& AllAssertSites() { return Catalogue(); }
 
-void ReportAssertion(const std::wstring& message, const std::wstring& unit, int line, std::uint32_t address) {
+void ReportAssertion(const std::wstring& message, const std::wstring& unit, int line, std::uintptr_t address) {
     try {
         if (const auto& handler = Handler()) handler(message, unit, line, address);
     } catch (...) {
@@ -70,13 +70,12 @@ AssertionHandler SetAssertionHandler(AssertionHandler handler) {
 }
 
 __attribute__((noinline)) void RaiseAssertion(AssertSite site, const std::wstring& suffix) {
-    const auto address =
-        static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(__builtin_return_address(0))) - 1u;
+    const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(__builtin_return_address(0)) - 1u;
     const AssertSiteInfo& info = SiteInfo(site);
     ReportAssertion(info.message + suffix, info.unit, info.line, address);
 }
 
-void RecordAssertion(const std::wstring& message, const std::wstring& unit, int line, std::uint32_t address) {
+void RecordAssertion(const std::wstring& message, const std::wstring& unit, int line, std::uintptr_t address) {
     std::lock_guard lock(RecordMutex());
     Records().push_back({message, unit, line, address});
 }

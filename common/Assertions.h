@@ -49,10 +49,10 @@ const std::vector<AssertSiteInfo>& AllAssertSites();
 
 // The process-wide handler: message, unit, line and the code address of the failing call.
 using AssertionHandler =
-    std::function<void(const std::wstring& message, const std::wstring& unit, int line, std::uint32_t address)>;
+    std::function<void(const std::wstring& message, const std::wstring& unit, int line, std::uintptr_t address)>;
 
 // Hands one failure to the installed handler. The handler never raises anything.
-void ReportAssertion(const std::wstring& message, const std::wstring& unit, int line, std::uint32_t address);
+void ReportAssertion(const std::wstring& message, const std::wstring& unit, int line, std::uintptr_t address);
 
 // Installs the handler, returning the previous one. Until a handler is installed, reports
 // are kept in memory (see `RecordedAssertions`).
@@ -68,11 +68,11 @@ struct RecordedAssertion {
     std::wstring message;
     std::wstring unit;
     int line = 0;
-    std::uint32_t address = 0;
+    std::uintptr_t address = 0;
 };
 
 // The failures kept by the in-memory handler since the last `ClearRecordedAssertions`.
 std::vector<RecordedAssertion> RecordedAssertions();
 void ClearRecordedAssertions();
 // The in-memory handler itself, for installing it again.
-void RecordAssertion(const std::wstring& message, const std::wstring& unit, int line, std::uint32_t address);
+void RecordAssertion(const std::wstring& message, const std::wstring& unit, int line, std::uintptr_t address);

@@ -7,8 +7,11 @@
 
 namespace {
 
+// Only a 32-bit program on 64-bit Windows sees the system folder redirected; the 64-bit edition
+// has nothing to turn off.
 FileSystemRedirectionCalls DefaultCalls() {
     FileSystemRedirectionCalls calls;
+    if (sizeof(void*) == 8) return calls;
     if (HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll")) {
         calls.disable = reinterpret_cast<BOOL(WINAPI*)(PVOID*)>(
             reinterpret_cast<void*>(::GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));

@@ -58,5 +58,5 @@ struct FileSystemRedirectionCalls {
     std::function<void(const std::wstring& systemPath)> watchCall;
 };
 // Replaces the calls and returns the previous ones. Default: the kernel's calls when it has
-// them, none otherwise.
+// them (in the 32-bit edition), none otherwise.
 FileSystemRedirectionCalls SetFileSystemRedirectionCalls(FileSystemRedirectionCalls calls);

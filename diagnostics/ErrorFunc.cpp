@@ -35,7 +35,7 @@ struct PendingReport {
     std::wstring message;
     std::wstring sourcePath;
     int line;
-    std::uint32_t address;
+    std::uintptr_t address;
 };
 
 // Failures waiting to be written, and whether a block is being written now.
@@ -103,10 +103,12 @@ std::wstring UnitNameOf(const std::wstring& sourcePath) {
 }
 
 std::vector<std::wstring> FormatReportBlock(const SYSTEMTIME& when, const std::wstring& message,
-                                            const std::wstring& sourcePath, int line, std::uint32_t address,
+                                            const std::wstring& sourcePath, int line, std::uintptr_t address,
                                             LCID locale) {
-    wchar_t hex[16] = {};
-    std::swprintf(hex, 16, L"%08X", static_cast<unsigned>(address));
+    // Eight digits in the 32-bit edition, sixteen in the 64-bit one: the address whole.
+    wchar_t hex[24] = {};
+    std::swprintf(hex, 24, L"%0*llX", static_cast<int>(2 * sizeof(std::uintptr_t)),
+                  static_cast<unsigned long long>(address));
     return {
         L"日時: " + DateTimeToText(when, locale),
         L"ErrorMessage: " + message,
@@ -119,7 +121,7 @@ std::vector<std::wstring> FormatReportBlock(const SYSTEMTIME& when, const std::w
 namespace ErrorFunc {
 
 void ReportAssertion(const std::wstring& message, const std::wstring& sourcePath, int line,
-                     std::uint32_t address) noexcept {
+                     std::uintptr_t address) noexcept {
     try {
         if (!SettingOn(CurrentSettings().errorReportOn)) return;
         SYSTEMTIME now{};

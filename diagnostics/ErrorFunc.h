@@ -35,7 +35,7 @@ std::wstring UnitNameOf(const std::wstring& sourcePath);
 // The five lines of one report block, in order: date and time, message, unit and line,
 // code address, and the rule of hyphens.
 std::vector<std::wstring> FormatReportBlock(const SYSTEMTIME& when, const std::wstring& message,
-                                            const std::wstring& sourcePath, int line, std::uint32_t address,
+                                            const std::wstring& sourcePath, int line, std::uintptr_t address,
                                             LCID locale = LOCALE_USER_DEFAULT);
 
 namespace ErrorFunc {
@@ -46,6 +46,6 @@ namespace ErrorFunc {
 // `#UseExitFunction`, appends the block and shows the window. It never throws and never
 // raises an assertion; a failure met while a block is being written is reported after it.
 void ReportAssertion(const std::wstring& message, const std::wstring& sourcePath, int line,
-                     std::uint32_t address) noexcept;
+                     std::uintptr_t address) noexcept;
 
 }  // namespace ErrorFunc

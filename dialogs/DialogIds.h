@@ -9,6 +9,7 @@
 #define IDC_VERDLG_VERSION 8204
 #define IDC_VERDLG_NOTICE 8205
 #define IDC_VERDLG_WEB_LINK 8206
+#define IDC_VERDLG_EDITION 8207
 #define IDC_VERDLG_OK IDOK
 
 // The busy animation's timer: 8220.

@@ -34,12 +34,14 @@ bool TVerdlg::CreateControls() {
                          kLogoWidth + 6, kLogoHeight + 6, IDC_VERDLG_DIVIDER);
     VersionLabel =
         AddControl(L"STATIC", L"", WS_VISIBLE | SS_CENTER | SS_NOPREFIX, 16, 100, 374, 16, IDC_VERDLG_VERSION);
+    EditionLabel =
+        AddControl(L"STATIC", L"", WS_VISIBLE | SS_CENTER | SS_NOPREFIX, 16, 118, 374, 16, IDC_VERDLG_EDITION);
     NoticeLabel = AddControl(L"STATIC", L"", WS_VISIBLE | SS_CENTER | SS_NOPREFIX, 16, 140, 374, 16, IDC_VERDLG_NOTICE);
     Frame = AddControl(L"BUTTON", L"", WS_VISIBLE | BS_GROUPBOX, 8, 4, 390, 162, IDC_VERDLG_FRAME);
     WebLink = AddControl(L"STATIC", L"", WS_VISIBLE | SS_NOTIFY | SS_NOPREFIX, 12, 182, 200, 16, IDC_VERDLG_WEB_LINK);
     OkButton =
         AddControl(L"BUTTON", L"&OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 318, 176, 80, 25, IDC_VERDLG_OK);
-    if (!Divider || !VersionLabel || !NoticeLabel || !Frame || !WebLink || !OkButton) return false;
+    if (!Divider || !VersionLabel || !EditionLabel || !NoticeLabel || !Frame || !WebLink || !OkButton) return false;
 
     LOGFONTW link{};
     if (::GetObjectW(ui::UiFont(), sizeof(link), &link)) {
@@ -53,6 +55,7 @@ bool TVerdlg::CreateControls() {
 void TVerdlg::FormCreate() {
     ::SetWindowTextW(Handle(), (std::wstring(kProductTitle) + L" のバージョン情報").c_str());
     ::SetWindowTextW(VersionLabel, (std::wstring(L"バージョン ") + kProductVersion).c_str());
+    ::SetWindowTextW(EditionLabel, sizeof(void*) == 8 ? L"64ビット版" : L"32ビット版");
     ::SetWindowTextW(NoticeLabel, kProductNotice);
     ::SetWindowTextW(WebLink, kProductWebAddress);
     FitWebLink();

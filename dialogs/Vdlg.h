@@ -32,6 +32,7 @@ public:
     HWND Divider = nullptr;
     HWND VersionLabel = nullptr;
     HWND NoticeLabel = nullptr;
+    HWND EditionLabel = nullptr;  // "32ビット版" or "64ビット版", below the version
     HWND WebLink = nullptr;
     HWND OkButton = nullptr;
 

@@ -6,7 +6,8 @@
 # the two profile windows and the seven pages of the settings window.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-bin="$top/build/bin"
+. "$top/tools/wine-env.sh"  # the edition (TM_EDITION) whose programs are shown
+bin="$TM_BUILD/bin"
 out="$top/docs/screenshots"
 shot="$top/tools/screenshot.sh"
 
@@ -18,7 +19,7 @@ SHOT_DELAY=6 "$shot" "$out/erase-result.png" "TIDEMARROW32 SE" "$bin/main_window
 SHOT_DELAY=2 "$shot" "$out/history-tools.png" "TIDEMARROW32 SE" "$bin/main_window_demo.exe" tools 20
 SHOT_DELAY=5 "$shot" "$out/history-tools-running.png" "TIDEMARROW32 SE" "$bin/main_window_demo.exe" tools-running 40
 # The demo run is stopped by the capture; its large file may still lie in the prefix.
-rm -rf "$top"/build/wineprefix/drive_c/users/*/AppData/Local/Microsoft/Windows/INetCookies/tm-demo
+rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Local/Microsoft/Windows/INetCookies/tm-demo
 SHOT_DELAY=2 "$shot" "$out/file-picker.png" "開く" "$bin/file_picker_demo.exe" 'C:\tidemarrow-picker-demo' demo.jpg 20
 "$shot" "$out/error-report.png" "ErrorLog" "$bin/error_report_demo.exe" 20
 SHOT_DELAY=3 "$shot" "$out/help-viewer.png" "TIDEMARROW32 SE ヘルプ" "$bin/main_window_demo.exe" help 20

@@ -169,7 +169,7 @@ TEST_F(ShellCommandsTest, FilePropertiesAskTheShellForTheSelectedRowsFileOnly) {
     SendCommand(Command::ShowFileProperties);
     ASSERT_EQ(requests.size(), 1u);
     const SHELLEXECUTEINFOW& request = requests[0];
-    EXPECT_EQ(request.cbSize, 60u);
+    EXPECT_EQ(request.cbSize, sizeof(void*) == 8 ? 112u : 60u);  // the record of each edition
     EXPECT_EQ(request.fMask, 0x44Cu);
     EXPECT_EQ(request.hwnd, App().Handle());
     EXPECT_EQ(verbs[0], L"properties");

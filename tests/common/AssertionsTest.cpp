@@ -59,7 +59,7 @@ TEST_F(AssertionsTest, ReportCarriesTheCallersAddressMinusOne) {
     EXPECT_EQ(reports[0].message, L"エラー 09");
     EXPECT_EQ(reports[0].unit, L"Main");
     EXPECT_EQ(reports[0].line, 1307);
-    const auto start = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&RaiseListTransferFailure));
+    const auto start = reinterpret_cast<std::uintptr_t>(&RaiseListTransferFailure);
     EXPECT_GT(reports[0].address, start);
     EXPECT_LT(reports[0].address, start + 64);
 }
@@ -74,7 +74,7 @@ TEST_F(AssertionsTest, SuffixFollowsTheMessageWithoutABlank) {
 
 TEST_F(AssertionsTest, InstalledHandlerReceivesReportsAndItsFailuresStayInside) {
     int calls = 0;
-    SetAssertionHandler([&](const std::wstring& message, const std::wstring&, int, std::uint32_t) {
+    SetAssertionHandler([&](const std::wstring& message, const std::wstring&, int, std::uintptr_t) {
         ++calls;
         if (message == L"Shell Drop Error") throw std::runtime_error("handler failed");
     });

@@ -52,14 +52,15 @@ int CountOwnWindows(const wchar_t* className) {
 
 bool IsReportAddressLine(const std::wstring& line) {
     const std::wstring prefix = L"ErrorAddress:  0x";
-    if (line.size() != prefix.size() + 8 || line.compare(0, prefix.size(), prefix) != 0) return false;
+    // Every digit of the address: 8 in the 32-bit edition, 16 in the 64-bit one.
+    if (line.size() != prefix.size() + 2 * sizeof(void*) || line.compare(0, prefix.size(), prefix) != 0) return false;
     for (std::size_t i = prefix.size(); i < line.size(); ++i)
         if (!std::iswdigit(line[i]) && (line[i] < L'A' || line[i] > L'F')) return false;
     return true;
 }
 
-std::uint32_t AddressIn(const std::wstring& line) {
-    return static_cast<std::uint32_t>(std::wcstoul(line.c_str() + std::wcslen(L"ErrorAddress:  0x"), nullptr, 16));
+std::uintptr_t AddressIn(const std::wstring& line) {
+    return static_cast<std::uintptr_t>(std::wcstoull(line.c_str() + std::wcslen(L"ErrorAddress:  0x"), nullptr, 16));
 }
 
 // Raises the list-transfer failure from a call site of its own.
@@ -228,21 +229,21 @@ TEST_F(ErrorReportTest, AddressIsTheReturnAddressOfTheRaisingCallMinusOne) {
     const auto lines = LogLines();
     ASSERT_EQ(lines.size(), 5u);
     ASSERT_TRUE(IsReportAddressLine(lines[3])) << lines[3];
-    const std::uint32_t printed = AddressIn(lines[3]);
+    const std::uintptr_t printed = AddressIn(lines[3]);
 
-    const auto start = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&RaiseListTransferFailure));
+    const auto start = reinterpret_cast<std::uintptr_t>(&RaiseListTransferFailure);
     EXPECT_GT(printed, start);
     EXPECT_LT(printed, start + 64);
     // The byte after it starts the instruction the call returns to; the five bytes before that
-    // are the call (E8 and its displacement) to RaiseAssertion.
-    const std::uint32_t returnAddress = printed + 1;
-    const auto* call = reinterpret_cast<const unsigned char*>(static_cast<std::uintptr_t>(returnAddress - 5));
+    // are the call (E8 and its displacement, relative at both widths) to RaiseAssertion.
+    const std::uintptr_t returnAddress = printed + 1;
+    const auto* call = reinterpret_cast<const unsigned char*>(returnAddress - 5);
     ASSERT_EQ(call[0], 0xE8);
     std::int32_t displacement = 0;
     std::memcpy(&displacement, call + 1, sizeof(displacement));
     void (*raise)(AssertSite, const std::wstring&) = &RaiseAssertion;
-    EXPECT_EQ(returnAddress + static_cast<std::uint32_t>(displacement),
-              static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(raise)));
+    EXPECT_EQ(returnAddress + static_cast<std::uintptr_t>(static_cast<std::intptr_t>(displacement)),
+              reinterpret_cast<std::uintptr_t>(raise));
 }
 
 TEST_F(ErrorReportTest, CloseHidesAndTheNextFailureShowsTheSameWindowWithTheOldBlocks) {

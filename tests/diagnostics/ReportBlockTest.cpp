@@ -40,8 +40,14 @@ TEST(ReportBlock, FiveLinesInOrderWithDateMessageUnitAddressAndRule) {
     EXPECT_TRUE(Matches(block[0], L"日時: " + JapaneseDatePattern(2024, 3, 5) + L" 7:08:09")) << block[0];
     EXPECT_EQ(block[1], L"ErrorMessage: エラー 09");
     EXPECT_EQ(block[2], L"ErrorFileLine:  Main (1307)");
-    EXPECT_EQ(block[3], L"ErrorAddress:  0x0040ABCD");
+    // The address whole: 8 digits in the 32-bit edition, 16 in the 64-bit one.
+    EXPECT_EQ(block[3], sizeof(void*) == 8 ? L"ErrorAddress:  0x000000000040ABCD" : L"ErrorAddress:  0x0040ABCD");
     EXPECT_EQ(block[4], std::wstring(89, L'-'));
+    if (sizeof(void*) == 8) {
+        const std::uintptr_t high = static_cast<std::uintptr_t>(0x00007FF6A1B2C3D4ull);
+        EXPECT_EQ(FormatReportBlock(At(2024, 3, 5, 0, 0, 0), L"x", L"Main", 1, high, kJapanese)[3],
+                  L"ErrorAddress:  0x00007FF6A1B2C3D4") << "no digit is cut off";
+    }
 }
 
 TEST(ReportBlock, DateAndTimeFollowTheGivenLocale) {

@@ -54,6 +54,7 @@ TEST(AboutBox, ShowsTheTitleVersionNoticeAndWebAddress) {
     ASSERT_TRUE(box.Created());
     EXPECT_EQ(ui::WindowText(box.Handle()), L"TIDEMARROW32 SE のバージョン情報");
     EXPECT_EQ(ui::WindowText(box.VersionLabel), L"バージョン 2.01");
+    EXPECT_EQ(ui::WindowText(box.EditionLabel), sizeof(void*) == 8 ? L"64ビット版" : L"32ビット版");
     EXPECT_EQ(ui::WindowText(box.NoticeLabel), kProductNotice);
     EXPECT_NE(ui::WindowText(box.NoticeLabel).find(L"TIDEMARROW Project"), std::wstring::npos)
         << "names the rights holder";
@@ -79,7 +80,7 @@ TEST(AboutBox, HasAFixedDialogFrameOfTheGivenClientSize) {
 
     // Every control lies inside the client area; the texts sit inside the group.
     const RECT group = PlaceIn(box.Frame, box.Handle());
-    for (HWND control : {box.Logo.Handle(), box.Divider, box.VersionLabel, box.NoticeLabel}) {
+    for (HWND control : {box.Logo.Handle(), box.Divider, box.VersionLabel, box.EditionLabel, box.NoticeLabel}) {
         const RECT place = PlaceIn(control, box.Handle());
         EXPECT_GE(place.left, group.left);
         EXPECT_LE(place.right, group.right);

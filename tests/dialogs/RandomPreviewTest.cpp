@@ -66,7 +66,9 @@ TEST(RandomPreviewInput, DamagedPicturesAndTextGiveAPictureOrThePlaceholder) {
                 EXPECT_FALSE(content.bitmap) << "the placeholder is the picker's own";
             }
         }
-        if (kind.whole == PreviewKind::Image) EXPECT_LT(pictures, 200) << "damage shows as the placeholder somewhere";
+        if (kind.whole == PreviewKind::Image) {
+            EXPECT_LT(pictures, 200) << "damage shows as the placeholder somewhere";
+        }
     }
     EXPECT_LT(PeakMemoryBytes(), kPeakMemoryLimit);
 }

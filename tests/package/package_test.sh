@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
-# The packages as a new user meets them, in a throw-away Wine prefix (removed afterwards):
-# builds them (tools/package.sh), checks the zip's contents, installs silently, checks the
+# The packages of one edition (TM_EDITION: 64 for the x64 ones, 32 for the x86 ones) as a new
+# user meets them, in a throw-away Wine prefix (removed afterwards): builds the packages
+# (tools/package.sh), checks the zip's contents and the programs' width, installs silently, checks the
 # files, shortcuts and uninstall entry, starts the installed program, starts it again with two
 # files (they must reach the running window's list), refuses to install over a running program,
-# installs again over the profiles, and uninstalls silently: only User\ may be left. Last, the
+# installs again over the profiles (and, where the host runs it, the other edition over this one:
+# one entry, the profiles kept), and uninstalls silently: only User\ may be left. Last, the
 # unzipped portable program starts and keeps its profile beside itself.
 # Needs a display (ctest runs it inside the Wine session of ./dev.sh test).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
-bin="$top/build/bin"
+. "$top/tools/wine-env.sh"
+if [ "$TM_EDITION" = 64 ]; then
+    edition=x64 other=x86 machine=8664 bin="$top/build64/bin"
+else
+    edition=x86 other=x64 machine=14c bin="$top/build/bin"
+fi
 
 fail() { echo "package_test: FAIL: $*" >&2; exit 1; }
 note() { echo "package_test: $*"; }
@@ -16,15 +23,26 @@ note() { echo "package_test: $*"; }
 
 bash "$top/tools/package.sh"
 version=$(sed -n 's/^#define TM_PRODUCT_VERSION "\(.*\)"$/\1/p' "$top/resources/ProductInfo.h")
-zip="$top/build/dist/TIDEMARROW32SE-$version.zip"
-setup="$top/build/dist/TIDEMARROW32SE-$version-setup.exe"
+zip="$top/build/dist/TIDEMARROW32SE-$version-$edition.zip"
+setup="$top/build/dist/TIDEMARROW32SE-$version-$edition-setup.exe"
+other_setup="$top/build/dist/TIDEMARROW32SE-$version-$other-setup.exe"
 [ -f "$zip" ] && [ -f "$setup" ] || fail "packages missing"
+note "the $edition packages"
+
+# The machine field of a program's file header, in hex: 14c (x86) or 8664 (x64).
+machine_of() {
+    python3 -c 'import struct, sys
+data = open(sys.argv[1], "rb").read()
+at = struct.unpack_from("<I", data, 0x3C)[0]
+print("%x" % struct.unpack_from("<H", data, at + 4)[0])' "$1"
+}
+[ "$(machine_of "$setup")" = "$machine" ] || fail "the $edition installer is a program of the other width"
 
 help_expected=""
 [ -f "$bin/TIDEMARROW32 SE.chm" ] && help_expected=1
 
 # The zip: the programs, the texts (code page 932, CR LF), the help file when built.
-python3 - "$zip" "$help_expected" <<'PY' || fail "zip contents"
+python3 - "$zip" "$help_expected" "$machine" <<'PY' || fail "zip contents"
 import sys, zipfile
 archive = zipfile.ZipFile(sys.argv[1])
 names = set(archive.namelist())
@@ -37,11 +55,16 @@ readme = archive.read("TIDEMARROW32 SE/Readme.txt")
 assert b"\r\n" in readme and b"\n" not in readme.replace(b"\r\n", b""), "CR LF"
 assert "送る".encode("cp932") in readme, "code page 932"
 assert b"MIT License" in archive.read("TIDEMARROW32 SE/LICENSE.txt")
+import struct
+for name in ("TIDEMARROW32SE.exe", "tmerase.exe"):
+    data = archive.read("TIDEMARROW32 SE/" + name)
+    at = struct.unpack_from("<I", data, 0x3C)[0]
+    assert "%x" % struct.unpack_from("<H", data, at + 4)[0] == sys.argv[3], name + " is of the other edition"
 PY
 
 scratch=$(mktemp -d /tmp/tm-package-test.XXXXXX)
 export WINEPREFIX_OVERRIDE="$scratch/prefix"
-. "$top/tools/wine-env.sh"
+. "$top/tools/wine-env.sh"  # again, for the throw-away prefix
 # Launchers the menu builder could write would land here, not in the real home folder.
 export HOME="$scratch/home" XDG_DATA_HOME="$scratch/home/.local/share" XDG_CONFIG_HOME="$scratch/home/.config"
 mkdir -p "$HOME"
@@ -93,6 +116,7 @@ wineserver -w
 for f in TIDEMARROW32SE.exe tmerase.exe uninstall.exe Readme.txt LICENSE.txt; do
     [ -f "$inst/$f" ] || fail "$f not installed in $inst"
 done
+[ "$(machine_of "$inst/TIDEMARROW32SE.exe")" = "$machine" ] || fail "the installed program is not the $edition edition"
 [ -z "$help_expected" ] || [ -f "$inst/TIDEMARROW32 SE.chm" ] || fail "help file not installed"
 links=("$roaming/Microsoft/Windows/SendTo/TIDEMARROW32 SE.lnk"
        "$roaming/Microsoft/Windows/Start Menu/Programs/TIDEMARROW32 SE/TIDEMARROW32 SE.lnk"
@@ -153,6 +177,21 @@ printf 'kept' >"$inst/User/DefaultUser/marker.txt"
 wine "$setup" /S </dev/null || fail "second setup /S exit status $?"
 wineserver -w
 [ "$(cat "$inst/User/DefaultUser/marker.txt")" = kept ] || fail "installing again lost the profiles"
+
+# The x86 edition over the x64 one, where this host runs 32-bit programs (a 64-bit prefix runs
+# both): the same folder, one entry, the profiles kept; then the x64 edition back.
+if [ "$edition" = x64 ] && [ -f "$other_setup" ] && host_runs_32bit; then
+    note "installing the $other edition over the $edition one"
+    wine "$other_setup" /S </dev/null || fail "$other setup /S exit status $?"
+    wineserver -w
+    [ "$(machine_of "$inst/TIDEMARROW32SE.exe")" != "$machine" ] || fail "the $other edition did not replace the program"
+    [ "$(cat "$inst/User/DefaultUser/marker.txt")" = kept ] || fail "the other edition lost the profiles"
+    entries=$(wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null </dev/null | tr -d '\r')
+    [ "$(grep -c 'TIDEMARROW' <<<"$entries")" = 1 ] || fail "not one uninstall entry: $entries"
+    wine "$setup" /S </dev/null || fail "setup /S over the $other edition exit status $?"
+    wineserver -w
+    [ "$(machine_of "$inst/TIDEMARROW32SE.exe")" = "$machine" ] || fail "the $edition edition did not come back"
+fi
 
 note "uninstalling silently"
 wine "$inst/uninstall.exe" /S </dev/null || fail "uninstall /S exit status $?"

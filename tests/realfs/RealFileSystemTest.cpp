@@ -54,8 +54,9 @@ void ExpectLinksRefused(const std::wstring& links) {
             EXPECT_FALSE(OverwriteFile(docs + L"\\" + link, level)) << link;
             // Wine does not list a link that leads nowhere at all.
             const auto entries = EntriesOf(docs);
-            if (std::wstring(link) != L"dangling.txt")
+            if (std::wstring(link) != L"dangling.txt") {
                 EXPECT_EQ(std::count(entries.begin(), entries.end(), link), 1) << link << " is left in place";
+            }
             EXPECT_FALSE(FsEntryExists(docs + L"\\$" + link)) << link;
         }
         EXPECT_EQ(ReadBytes(outside + L"\\target.txt"), "outside target");

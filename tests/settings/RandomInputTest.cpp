@@ -73,12 +73,16 @@ TEST_F(RandomSettingsInput, ConfigValuesOfAnyShapeReadAsTheirNumberOrTheDefaultA
         EXPECT_LE(EncodeCp932(config.SoundFile()).size(), 2047u) << round;
         if (!header || damaged) continue;  // only the invariants hold for these
         // Out of range is -1 (no choice), not a number the read default.
-        if (erase.known)
+        if (erase.known) {
             EXPECT_EQ(config.Erase(), !erase.number ? 0 : (erase.value >= 0 && erase.value <= 3 ? erase.value : -1))
                 << erase.text;
-        if (port.known)
+        }
+        if (port.known) {
             EXPECT_EQ(config.SSTPPort(), port.number ? static_cast<std::uint16_t>(port.value & 0xFFFF) : 9801) << port.text;
-        if (dropfile.known) EXPECT_EQ(config.Dropfile(), dropfile.number ? dropfile.value != 0 : true) << dropfile.text;
+        }
+        if (dropfile.known) {
+            EXPECT_EQ(config.Dropfile(), dropfile.number ? dropfile.value != 0 : true) << dropfile.text;
+        }
     }
     EXPECT_LT(PeakMemoryBytes(), kPeakMemoryLimit);
 }

@@ -6,10 +6,14 @@
 ;   OUTFILE              - the installer to write
 ;   HAVE_HELP            - defined when the help file is among the staged files
 ;   PROJECT_TOP          - the project's top folder (icon, licence)
+;   EDITION, NSIS_TARGET - x64 and amd64-unicode (the 64-bit program, a 64-bit installer that
+;                          32-bit Windows refuses to start), or x86 and x86-unicode
+; Both editions install into the same folder under the same uninstall entry, so installing one
+; over the other replaces the program, keeps the profiles and leaves one entry.
 ; The profiles (User\ beside the program) are never written by the installer: installing over
 ; an earlier install keeps them, and the uninstaller removes them only when the user asks.
 
-Unicode true
+Target ${NSIS_TARGET}
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 ManifestSupportedOS all
@@ -27,7 +31,12 @@ Name "${PRODUCT_TITLE} ${PRODUCT_VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$LOCALAPPDATA\Programs\${PRODUCT_TITLE}"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
-BrandingText "${PRODUCT_TITLE} ${PRODUCT_VERSION}"
+!if ${EDITION} == x64
+    !define EDITION_TEXT "64ビット版"
+!else
+    !define EDITION_TEXT "32ビット版"
+!endif
+BrandingText "${PRODUCT_TITLE} ${PRODUCT_VERSION} ${EDITION_TEXT}"
 
 VIProductVersion "${PRODUCT_VERSION_NUMBERS}"
 VIAddVersionKey /LANG=1041 "ProductName" "${PRODUCT_TITLE}"
