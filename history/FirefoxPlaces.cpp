@@ -67,7 +67,9 @@ std::set<std::string> Names(sqlite3* database, const std::string& sql) {
 }
 
 std::set<std::string> Columns(sqlite3* database, const std::string& table) {
-    return Names(database, "SELECT name FROM pragma_table_info(" + Quoted(table) + ")");
+    std::string literal = "'";
+    for (char c : table) literal += c == '\'' ? std::string("''") : std::string(1, c);
+    return Names(database, "SELECT name FROM pragma_table_info(" + literal + "')");
 }
 
 // Folds the log into the database and starts it over from its beginning, so the next

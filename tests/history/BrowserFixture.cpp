@@ -28,7 +28,7 @@ std::string Answer(const std::wstring& path, const std::string& sql) {
     sqlite3_stmt* statement = nullptr;
     if (::sqlite3_open_v2(EncodeUtf8(path).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
         ::sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
-        ::sqlite3_step(statement) == SQLITE_ROW)
+        ::sqlite3_step(statement) == SQLITE_ROW && ::sqlite3_column_text(statement, 0))
         answer = reinterpret_cast<const char*>(::sqlite3_column_text(statement, 0));
     ::sqlite3_finalize(statement);
     ::sqlite3_close(db);
