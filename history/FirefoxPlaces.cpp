@@ -173,7 +173,8 @@ PlacesOutcome CleanFirefoxPlaces(const std::wstring& profileFolder, EraseLevel l
 
     if (!cleaned && changed) {
         // Back as it was: the database, its log or none, and no stale index of the log.
-        const bool back = CopyOver(copy, places) && (hadLog ? CopyOver(walCopy, wal) : !FileExists(wal) || OverwriteFile(wal, level));
+        const bool back = CopyOver(copy, places) &&
+                          (hadLog ? CopyOver(walCopy, wal) : !FileExists(wal) || OverwriteFile(wal, level));
         ::DeleteFileW(shm.c_str());
         if (!back) return PlacesOutcome::Stranded;
     }

@@ -44,7 +44,8 @@ public:
     // Files of these names (in any letter case) stay in every folder.
     static constexpr const wchar_t* kKeptNames[] = {L"index.dat", L"desktop.ini"};
     // The folders pinned to Quick Access, kept in the recent-documents folder.
-    static constexpr const wchar_t* kQuickAccessPins = L"AutomaticDestinations\\f01b4d95cf55d32a.automaticDestinations-ms";
+    static constexpr const wchar_t* kQuickAccessPins =
+        L"AutomaticDestinations\\f01b4d95cf55d32a.automaticDestinations-ms";
     // The warning for browsers that still run; their names follow, one a line.
     static constexpr const wchar_t* kBrowsersRunningText =
         L"次のブラウザーが動いているため、その履歴などは抹消しませんでした。"

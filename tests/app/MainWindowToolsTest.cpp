@@ -373,7 +373,7 @@ TEST_F(BrowserToolsTest, ExplorerListsLoseTheirValuesAndTheQuickAccessPinsStay) 
     const std::wstring jumps = RecentFolder() + L"\\AutomaticDestinations";
     if (!DirectoryExists(jumps)) guard.Made(jumps);
     const std::wstring pins = guard.Made(MakeFile(jumps + L"\\f01b4d95cf55d32a.automaticDestinations-ms", "pins"));
-    const std::vector<std::wstring> gone = {guard.Made(MakeFile(jumps + L"\\1b4dd67f29cb1962.automaticDestinations-ms")),
+    const std::vector<std::wstring> gone = {guard.Made(MakeFile(jumps + L"\\1b4dd67f29cb.automaticDestinations-ms")),
                                             guard.Made(MakeFile(RecentFolder() + L"\\tm-report.txt.lnk"))};
     Open();
     Tick(0, true);
@@ -388,7 +388,7 @@ TEST_F(BrowserToolsTest, ExplorerListsLoseTheirValuesAndTheQuickAccessPinsStay) 
         ::RegQueryInfoKeyW(opened, 0, 0, 0, 0, 0, 0, &values, 0, 0, 0, 0);
         ::RegCloseKey(opened);
         EXPECT_EQ(values, 0u) << key;
-        EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), L"MRUList", RRF_RT_ANY, 0, 0, 0), ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), L"MRUList", RRF_RT_ANY, 0, 0, 0), 2) << "not found";
     }
     for (const std::wstring& key : madeKeys) ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
 }

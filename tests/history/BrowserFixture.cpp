@@ -47,8 +47,8 @@ BrowserLayout::BrowserLayout() {
                                         L"\\GPUCache\\data_1", L"\\Service Worker\\CacheStorage\\a\\b"})
                 own[0].push_back(MakeFile(folder + name));
             Sql(folder + L"\\Network\\Cookies", "CREATE TABLE cookies(host_key); INSERT INTO cookies VALUES('tm');");
-            Sql(folder + L"\\History", "CREATE TABLE urls(url); INSERT INTO urls VALUES('https://tm-chromium.example/');");
-            own[1].insert(own[1].end(), {folder + L"\\Network\\Cookies", MakeFile(folder + L"\\Network\\Cookies-journal")});
+            Sql(folder + L"\\History", "CREATE TABLE urls(url); INSERT INTO urls VALUES('https://tm.example/');");
+            own[1].insert(own[1].end(), {folder + L"\\Network\\Cookies", MakeFile(folder + L"\\Cookies-journal")});
             own[2].insert(own[2].end(), {folder + L"\\History", MakeFile(folder + L"\\Visited Links"),
                                          MakeFile(folder + L"\\Top Sites"), MakeFile(folder + L"\\Shortcuts-journal")});
             for (const wchar_t* name : {L"\\Bookmarks", L"\\Login Data", L"\\Preferences", L"\\Favicons"})
@@ -61,12 +61,12 @@ BrowserLayout::BrowserLayout() {
     ::SHGetSpecialFolderPathW(nullptr, local, CSIDL_LOCAL_APPDATA, FALSE);
     made.insert(made.end(), {ExtractFilePath(firefox), std::wstring(local) + L"\\Mozilla\\"});
     MakeFile(firefox + L"\\profiles.ini", "[Profile0]\r\nIsRelative=1\r\nPath=Profiles/tm1\r\n\r\n[Profile1]\r\n"
-                                          "IsRelative=0\r\nPath=" + EncodeUtf8(second) + "\r\n[Install1]\r\nDefault=x\r\n");
+                                          "IsRelative=0\r\nPath=" + EncodeUtf8(second) + "\r\n[Install1]\r\n");
     auto& own = files[static_cast<int>(Browser::Firefox)];
     own[0] = {MakeFile(std::wstring(local) + L"\\Mozilla\\Firefox\\Profiles\\tm1\\cache2\\entries\\0A1B"),
               MakeFile(second + L"\\cache2\\doomed\\x")};
     for (const std::wstring& profile : {firefox + L"\\Profiles\\tm1", second}) {
-        Sql(profile + L"\\cookies.sqlite", "PRAGMA journal_mode=WAL; CREATE TABLE c(v); INSERT INTO c VALUES(1);", true);
+        Sql(profile + L"\\cookies.sqlite", "PRAGMA journal_mode=WAL; CREATE TABLE c(v); INSERT INTO c VALUES(1)", 1);
         own[1].insert(own[1].end(), {profile + L"\\cookies.sqlite", profile + L"\\cookies.sqlite-wal"});
         own[2].push_back(profile + L"\\formhistory.sqlite");
         Sql(own[2].back(), "CREATE TABLE moz_formhistory(value TEXT); INSERT INTO moz_formhistory VALUES('tm');");
@@ -75,13 +75,14 @@ BrowserLayout::BrowserLayout() {
     places = firefox + L"\\Profiles\\tm1\\places.sqlite";
     Sql(places, std::string("PRAGMA journal_mode=WAL; CREATE TABLE moz_origins(id INTEGER PRIMARY KEY, host);"
                             "CREATE TABLE moz_places(id INTEGER PRIMARY KEY, url, title, visit_count, last_visit_date,"
-                            " typed, origin_id); CREATE TABLE moz_historyvisits(id INTEGER PRIMARY KEY, place_id, date);"
+                            " typed, origin_id); CREATE TABLE moz_historyvisits(id INTEGER PRIMARY KEY, place_id, at);"
                             "CREATE TABLE moz_bookmarks(id INTEGER PRIMARY KEY, fk, title);"
                             "CREATE TABLE moz_inputhistory(place_id, input); CREATE TABLE moz_annos(place_id, content);"
                             "INSERT INTO moz_origins VALUES(1, 'tm-visited.example'), (2, 'tm-bookmark.example');"
                             "INSERT INTO moz_places VALUES(1, 'https://tm-visited.example/a', 'Secret', 5, 99, 1, 1),"
-                            "(2, '") + kBookmarkUrl + "', 'Kept', 2, 98, 0, 2); INSERT INTO moz_bookmarks VALUES(1, 2, 'K');"
-                "INSERT INTO moz_historyvisits VALUES(1, 1, 97), (2, 2, 96); INSERT INTO moz_inputhistory VALUES(1, 'tm-vis');"
+                            "(2, '") + kBookmarkUrl + "', 'Kept', 2, 98, 0, 2);"
+                "INSERT INTO moz_bookmarks VALUES(1, 2, 'K'); INSERT INTO moz_historyvisits VALUES(1, 1, 97), (2, 2, 96);"
+                "INSERT INTO moz_inputhistory VALUES(1, 'tm-vis');"
                 "INSERT INTO moz_annos VALUES(1, 'secret note');");
     // A bookmark made just before the browser closed, still only in the log.
     Sql(places, std::string("INSERT INTO moz_places VALUES(3, '") + kLogBookmarkUrl + "', 'Log', 0, NULL, 0, NULL);"
