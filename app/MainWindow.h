@@ -267,7 +267,9 @@ public:
     HWND ToolsTitle = nullptr;
     HWND RunToolsButton = nullptr;
     HWND SelectTracesLabel = nullptr;
-    ui::CheckListView TraceList;  // the four kinds of traces, in their order
+    ui::CheckListView TraceList;  // the kinds of traces, in their order
+    // The trace eraser's target bit of each row of TraceList.
+    std::vector<std::uint16_t> TraceTargets;
     HWND ToolsProgressGroup = nullptr;
     HWND ToolsWaitLabel = nullptr;
     HWND ToolsProgress = nullptr;
@@ -336,6 +338,7 @@ private:
     void RemoveSelected();      // file list
     // The history tools panel: its controls, the tick handler and closing it.
     void BuildToolsPanel();
+    void ListTraceKinds();  // Internet Explorer's four, then the installed browsers' and Explorer's
     void TraceTicksChanged();
     void CloseHistoryTools();
     static LRESULT CALLBACK ToolsPanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,

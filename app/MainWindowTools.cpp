@@ -27,10 +27,10 @@ const wchar_t kRunText[] = L"選択した作業を開始します。ファイル
                            L"処理を開始してよろしいですか？";
 const wchar_t kDoneText[] = L"処理が完了しました ";
 
-// The items of the check list and the kind each one chooses.
+// The first items of the check list and the kind each one chooses.
 struct ToolItem {
     const wchar_t* text;
-    std::uint8_t target;
+    std::uint16_t target;
 };
 constexpr ToolItem kToolItems[] = {
     {L"最近使ったファイル", TIE_ERASE::RecentFiles},
@@ -38,6 +38,12 @@ constexpr ToolItem kToolItems[] = {
     {L"インターネットエクスプローラ\u3000キャッシュ", TIE_ERASE::Cache},
     {L"インターネットエクスプローラ\u3000履歴", TIE_ERASE::History},
 };
+
+// What follows a browser's name, after an ideographic space, in its three items.
+const wchar_t* BrowserTraceText(BrowserTrace kind) {
+    return kind == BrowserTrace::Cache ? L"キャッシュ" : kind == BrowserTrace::Cookies ? L"クッキー" : L"履歴";
+}
+const wchar_t kExplorerHistoryText[] = L"エクスプローラ\u3000履歴";
 
 constexpr UINT_PTR kToolsPanelSubclass = 12;
 
@@ -57,7 +63,7 @@ void TMainWindow::BuildToolsPanel() {
         throw std::runtime_error("TraceList");
     ::SendMessageW(TraceList.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowBoldFont_.get()), FALSE);
     TraceList.AddColumn(L"", 296);
-    for (const ToolItem& item : kToolItems) TraceList.AddRow({item.text}, false);
+    ListTraceKinds();
 
     ToolsProgressGroup = AddChild(tools, L"BUTTON", kProgressCaption, BS_GROUPBOX, 352, top - 4, w - 352 - 16,
                                   4 * 22 + 32, IDC_TOOLS_PROGRESS_GROUP);
@@ -120,6 +126,23 @@ LRESULT CALLBACK TMainWindow::ToolsPanelProc(HWND hwnd, UINT message, WPARAM wPa
     return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
+void TMainWindow::ListTraceKinds() {
+    TraceList.Clear();
+    TraceTargets.clear();
+    const auto add = [this](const std::wstring& text, std::uint16_t target) {
+        TraceList.AddRow({text}, false);
+        TraceTargets.push_back(target);
+    };
+    for (const ToolItem& item : kToolItems) add(item.text, item.target);
+    // A browser is listed when its data folder exists for this user.
+    for (Browser browser : kBrowsers)
+        if (BrowserInstalled(browser))
+            for (BrowserTrace kind : kBrowserTraces)
+                add(std::wstring(BrowserName(browser)) + L"\u3000" + BrowserTraceText(kind),
+                    TIE_ERASE::BrowserTarget(browser, kind));
+    add(kExplorerHistoryText, TIE_ERASE::ExplorerHistory);
+}
+
 // --- the ticks ---
 
 int TMainWindow::CountToolsTicked() const { return TraceList.TickedCount(); }
@@ -132,7 +155,7 @@ void TMainWindow::OpenHistoryTools() {
     SaveWindowState();
     ShowContentPanel(ContentPanel::Tools);
     LockUserInterface(true);
-    TraceList.SetAllTicked(false);
+    ListTraceKinds();  // browsers installed or removed since; every row unticked
     Actions[Command::RunHistoryTools].SetEnabled(false);
     ::SetFocus(TraceList.Handle());
 }
@@ -159,9 +182,9 @@ void TMainWindow::RunHistoryTools() {
         const std::array<EraseLevel, 3> levels =
             config ? config->HistoryToolLevels()
                    : std::array<EraseLevel, 3>{EraseLevel::Speed, EraseLevel::Speed, EraseLevel::Speed};
-        std::uint8_t targets = 0;
-        for (int index = 0; index < static_cast<int>(std::size(kToolItems)); ++index)
-            if (TraceList.IsTicked(index)) targets |= kToolItems[index].target;
+        std::uint16_t targets = 0;
+        for (int index = 0; index < TraceList.RowCount() && index < static_cast<int>(TraceTargets.size()); ++index)
+            if (TraceList.IsTicked(index)) targets |= TraceTargets[index];
         eraser = std::make_unique<TIE_ERASE>(targets, levels[0], levels[1], levels[2], application_.Handle());
 
         Busy = true;

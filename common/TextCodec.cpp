@@ -103,6 +103,8 @@ bool FitsCp932(const std::wstring& line) {
     return !lost && DecodeCp932(bytes) == line;
 }
 
+}  // namespace
+
 std::string EncodeUtf8(const std::wstring& text) {
     if (text.empty() || text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() / 4)) return {};
     const int length = static_cast<int>(text.size());
@@ -122,8 +124,6 @@ std::wstring DecodeUtf8(const std::string& bytes) {
     ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), length, text.data(), needed);
     return text;
 }
-
-}  // namespace
 
 std::string EncodeTextFile(const std::vector<std::wstring>& lines, bool* unicode) {
     const bool fits = std::all_of(lines.begin(), lines.end(), FitsCp932);
@@ -209,13 +209,16 @@ bool ReplaceTextFile(const std::wstring& path, const std::vector<std::wstring>& 
     return false;
 }
 
-bool ReadTextFile(const std::wstring& path, std::vector<std::wstring>& lines) {
+namespace {
+
+// The whole file, or false when it cannot be read or is too large for a text file.
+bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > kLargestTextFile) return false;
-    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
     std::size_t offset = 0;
     while (offset < bytes.size()) {
         DWORD got = 0;
@@ -225,6 +228,22 @@ bool ReadTextFile(const std::wstring& path, std::vector<std::wstring>& lines) {
         offset += got;
     }
     bytes.resize(offset);
+    return true;
+}
+
+}  // namespace
+
+bool ReadTextFile(const std::wstring& path, std::vector<std::wstring>& lines) {
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes)) return false;
+    lines = DecodeTextFile(bytes);
+    return true;
+}
+
+bool ReadUtf8TextFile(const std::wstring& path, std::vector<std::wstring>& lines) {
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes)) return false;
+    if (bytes.compare(0, 3, kUtf8Mark) != 0) bytes.insert(0, kUtf8Mark);
     lines = DecodeTextFile(bytes);
     return true;
 }

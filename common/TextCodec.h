@@ -14,6 +14,11 @@ std::string EncodeCp932(const std::wstring& text, bool* lossy = nullptr);
 // Code page 932 to UTF-16.
 std::wstring DecodeCp932(const std::string& bytes);
 
+// UTF-16 to UTF-8 and back, for the files and names of other programs (a browser's
+// profile list, a database's path).
+std::string EncodeUtf8(const std::wstring& text);
+std::wstring DecodeUtf8(const std::string& bytes);
+
 // Joins lines with CR LF after each one, encoded in code page 932.
 std::string JoinLinesCrLf(const std::vector<std::wstring>& lines, bool* lossy = nullptr);
 // Splits text at CR, LF or CR LF; a NUL ends the text. A final line break does not start
@@ -39,3 +44,6 @@ bool WriteTextFile(const std::wstring& path, const std::vector<std::wstring>& li
 bool ReplaceTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* unicode = nullptr);
 // Reads a text file (`DecodeTextFile`) into lines. False when it cannot be read.
 bool ReadTextFile(const std::wstring& path, std::vector<std::wstring>& lines);
+// Reads another program's UTF-8 text file (byte order mark or not) into lines, split as
+// `DecodeTextFile` splits them. False when it cannot be read.
+bool ReadUtf8TextFile(const std::wstring& path, std::vector<std::wstring>& lines);

@@ -1,5 +1,5 @@
 // The trace eraser: folder walks through the erase engine, the URL cache walk, the URL history
-// and the typed addresses.
+// and the typed addresses, the browsers' profiles and Explorer's lists.
 
 #include "history/IeErase.h"
 
@@ -11,6 +11,7 @@
 #include <wininet.h>
 
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <type_traits>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "common/Paths.h"
 #include "engine/EraseFunc.h"
 #include "history/HistorySeams.h"
+#include "history/TraceFiles.h"
 
 namespace {
 
@@ -57,42 +59,6 @@ const INTERNET_CACHE_ENTRY_INFOW& EntryOf(const EntryBuffer& buffer) {
     return *reinterpret_cast<const INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
 }
 
-// The path the system resolves an open handle to; empty when it cannot tell.
-std::wstring FinalPath(HANDLE handle) {
-    std::vector<wchar_t> buffer(MAX_PATH + 1);
-    for (int tries = 0; tries < 2; ++tries) {
-        const DWORD length =
-            ::GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
-        if (length == 0) return {};
-        if (length < buffer.size()) return std::wstring(buffer.data(), length);
-        buffer.resize(length + 1);
-    }
-    return {};
-}
-
-HANDLE OpenForQuery(const std::wstring& path, DWORD flags) {
-    return ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, flags, nullptr);
-}
-
-// A file gathered in a trace folder that opens as another file somewhere else: a link the
-// engine cannot see as one (under Wine a Unix link to a file shows as a plain file). Its
-// target is not a trace and is never destroyed. Links in the folders above are the user's
-// own arrangement and are allowed: the file must resolve into its own folder as resolved.
-bool ReachedThroughLink(const std::wstring& path) {
-    UniqueFile file(OpenForQuery(path, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS));
-    std::wstring folderPath = ExtractFilePath(path);
-    if (!folderPath.empty()) folderPath.pop_back();
-    UniqueFile folder(OpenForQuery(folderPath, FILE_FLAG_BACKUP_SEMANTICS));
-    if (!file || !folder) return false;  // the engine decides what to do with it
-    const std::wstring resolved = FinalPath(file.get());
-    const std::wstring folderResolved = FinalPath(folder.get());
-    if (resolved.empty() || folderResolved.empty()) return false;
-    const std::wstring expected = folderResolved + L"\\" + ExtractFileName(path);
-    return ::CompareStringOrdinal(resolved.c_str(), static_cast<int>(resolved.size()), expected.c_str(),
-                                  static_cast<int>(expected.size()), TRUE) != CSTR_EQUAL;
-}
-
 HRESULT MakeInProcess(const CLSID& clsid, const IID& iid, void** object) {
     return ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object);
 }
@@ -107,7 +73,7 @@ UrlHistoryMaker SetUrlHistoryMaker(UrlHistoryMaker maker) {
     return previous;
 }
 
-TIE_ERASE::TIE_ERASE(std::uint8_t targets, EraseLevel cookieLevel, EraseLevel cacheLevel, EraseLevel recentLevel,
+TIE_ERASE::TIE_ERASE(std::uint16_t targets, EraseLevel cookieLevel, EraseLevel cacheLevel, EraseLevel recentLevel,
                      HWND owner)
     : targets_(targets), cacheLevel_(cacheLevel), cookieLevel_(cookieLevel), recentLevel_(recentLevel),
       owner_(owner) {}
@@ -152,6 +118,7 @@ std::vector<std::wstring> TIE_ERASE::TraceFolders(Target kind) const {
         add(SpecialFolder(CSIDL_RECENT));
         break;
     case History:
+    case ExplorerHistory:
         break;
     }
     return folders;
@@ -159,16 +126,47 @@ std::vector<std::wstring> TIE_ERASE::TraceFolders(Target kind) const {
 
 void TIE_ERASE::EraseTraceFolder(Target kind) {
     const EraseLevel level = kind == Cookies ? cookieLevel_ : kind == Cache ? cacheLevel_ : recentLevel_;
+    const std::wstring pins = kind == RecentFiles ? SpecialFolder(CSIDL_RECENT) + L"\\" + kQuickAccessPins : L"";
     for (const std::wstring& folder : TraceFolders(kind)) {
         try {
             std::vector<std::wstring> files;
             CollectFolder(folder, L"\\*.*", files, true);
             // A file that cannot be destroyed stays as the engine leaves it; the walk goes on.
-            for (const std::wstring& path : files)
-                if (!IsKeptFile(path) && !ReachedThroughLink(path)) OverwriteFile(path, level);
+            for (const std::wstring& path : files) {
+                const bool pinned = !pins.empty() && ::CompareStringOrdinal(path.c_str(), static_cast<int>(path.size()),
+                                                                            pins.c_str(), static_cast<int>(pins.size()),
+                                                                            TRUE) == CSTR_EQUAL;
+                if (!pinned && !IsKeptFile(path) && !ReachedThroughLink(path)) OverwriteFile(path, level);
+            }
         } catch (...) {
             RaiseAssertion(AssertSite::IeFolderErase);
         }
+    }
+    // The shell's own list of recent documents goes with the folder's shortcuts.
+    if (kind == RecentFiles) ::SHAddToRecentDocs(SHARD_PIDL, nullptr);
+}
+
+void TIE_ERASE::EraseBrowserTraces(Browser browser, BrowserTrace kind, HWND boxOwner) {
+    const EraseLevel level = kind == BrowserTrace::Cache     ? cacheLevel_
+                             : kind == BrowserTrace::Cookies ? cookieLevel_
+                                                             : recentLevel_;
+    try {
+        if (browser == Browser::Firefox && kind == BrowserTrace::History)
+            for (const BrowserProfile& profile : BrowserProfiles(browser)) {
+                const PlacesOutcome outcome = CleanFirefoxPlaces(profile.folder, level);
+                if (outcome == PlacesOutcome::Failed || outcome == PlacesOutcome::Stranded)
+                    ::MessageBoxW(boxOwner,
+                                  (std::wstring(outcome == PlacesOutcome::Failed ? kPlacesFailedText
+                                                                                 : kPlacesStrandedText) +
+                                   L"\r\n" + profile.folder)
+                                      .c_str(),
+                                  kBrowserOpenCaption, MB_OK | MB_ICONWARNING);
+            }
+        const TraceSet set = BrowserTraceSet(browser, kind);
+        for (const std::wstring& folder : set.folders) DestroyTraceFolder(folder, level);
+        for (const std::wstring& file : set.files) DestroyTraceFile(file, level);
+    } catch (...) {
+        RaiseAssertion(AssertSite::IeFolderErase);
     }
 }
 
@@ -221,26 +219,67 @@ void TIE_ERASE::CleanUrlCache(bool cache, bool cookies) {
 }
 
 void TIE_ERASE::EraseTraces(HWND progressBar) {
+    HWND boxOwner = progressBar ? ::GetAncestor(progressBar, GA_ROOT) : owner_;
     if (BrowserOpen()) {
-        HWND boxOwner = progressBar ? ::GetAncestor(progressBar, GA_ROOT) : owner_;
         ::MessageBoxW(boxOwner, kBrowserOpenText, kBrowserOpenCaption, MB_OK | MB_ICONWARNING);
         return;
     }
-    SetProgress(progressBar, 10);
+
+    // The later kinds, in the order of their bits; the browsers that run keep theirs.
+    struct Later {
+        Browser browser;
+        BrowserTrace kind;
+        bool explorer;
+    };
+    std::vector<Later> later;
+    std::set<Browser> running;
+    for (Browser browser : kBrowsers)
+        for (BrowserTrace kind : kBrowserTraces)
+            if (targets_ & BrowserTarget(browser, kind)) {
+                later.push_back({browser, kind, false});
+                if (!running.count(browser) && BrowserRunning(browser)) running.insert(browser);
+            }
+    if (targets_ & ExplorerHistory) later.push_back({Browser::Edge, BrowserTrace::History, true});
+    if (!running.empty()) {
+        std::wstring text = kBrowsersRunningText;
+        text += L"\r\n";
+        for (Browser browser : running) text += std::wstring(L"\r\n\u30FB") + BrowserName(browser);
+        if (running.count(Browser::Edge)) text += std::wstring(L"\r\n\r\n") + kEdgeRunningText;
+        ::MessageBoxW(boxOwner, text.c_str(), kBrowserOpenCaption, MB_OK | MB_ICONWARNING);
+    }
+
+    // Internet Explorer's part has the share of its chosen kinds and its cache walk.
+    int ieWeight = 1;
+    for (Target kind : {Cookies, Cache, RecentFiles, History})
+        if (targets_ & kind) ++ieWeight;
+    const int ieEnd = 90 * ieWeight / (ieWeight + static_cast<int>(later.size()));
+    const auto progress = [&](int position) { SetProgress(progressBar, position * ieEnd / 90); };
+
+    progress(10);
     if (targets_ & RecentFiles) EraseTraceFolder(RecentFiles);
-    SetProgress(progressBar, 30);
+    progress(30);
     if (targets_ & Cookies) {
         EraseTraceFolder(Cookies);
-        SetProgress(progressBar, 50);
+        progress(50);
     }
     if (targets_ & Cache) {
         EraseTraceFolder(Cache);
-        SetProgress(progressBar, 70);
+        progress(70);
     }
     CleanUrlCache((targets_ & Cache) != 0, (targets_ & Cookies) != 0);
-    SetProgress(progressBar, 80);
+    progress(80);
     if (targets_ & History) ClearBrowserHistory();
-    SetProgress(progressBar, 90);
+    progress(90);
+
+    for (std::size_t index = 0; index < later.size(); ++index) {
+        const Later& step = later[index];
+        if (step.explorer) {
+            ClearExplorerHistory();
+        } else if (!running.count(step.browser)) {
+            EraseBrowserTraces(step.browser, step.kind, boxOwner);
+        }
+        SetProgress(progressBar, ieEnd + (90 - ieEnd) * static_cast<int>(index + 1) / static_cast<int>(later.size()));
+    }
     ::SHChangeNotify(kShellChangeEvents, kShellChangeFlags, nullptr, nullptr);
 }
 

@@ -1,14 +1,17 @@
 #pragma once
 
-// The eraser of the traces the desktop shell and Internet Explorer keep: the files of the
+// The eraser of the traces the desktop shell and the browsers keep: the files of the
 // recent-documents, cookie and cache folders (destroyed through the erase engine at a level per
-// kind), the URL cache entries, the URL history and the typed addresses.
+// kind), the URL cache entries, the URL history and the typed addresses of Internet Explorer;
+// the cache, cookies and history of Microsoft Edge, Google Chrome and Firefox in every profile
+// (`BrowserTraces.h`); and Explorer's own lists.
 //
-//   TIE_ERASE eraser(TIE_ERASE::Cookies | TIE_ERASE::Cache, cookieLevel, cacheLevel, recentLevel,
-//                    Application().Handle());
+//   TIE_ERASE eraser(TIE_ERASE::Cookies | TIE_ERASE::BrowserTarget(Browser::Chrome, BrowserTrace::Cache),
+//                    cookieLevel, cacheLevel, recentLevel, Application().Handle());
 //   eraser.EraseTraces(progressBar);   // the bar may be null
 //
-// Nothing is erased while a window of the class "IEFrame" is open.
+// Nothing is erased while a window of the class "IEFrame" is open; a browser that still runs
+// in this session keeps its traces, and the user is told which to close.
 
 #include <windows.h>
 
@@ -17,16 +20,22 @@
 #include <vector>
 
 #include "common/Types.h"
+#include "history/BrowserTraces.h"
 
 class TIE_ERASE {
 public:
-    // Bits of `targets`.
-    enum Target : std::uint8_t {
+    // Bits of `targets`: Internet Explorer's and the shell's four kinds, then three per
+    // browser (`BrowserTarget`), then Explorer's lists.
+    enum Target : std::uint16_t {
         Cookies = 1,
         Cache = 2,
         RecentFiles = 4,
         History = 8,
+        ExplorerHistory = 0x2000,
     };
+    static constexpr std::uint16_t BrowserTarget(Browser browser, BrowserTrace kind) {
+        return static_cast<std::uint16_t>(0x10u << (3 * static_cast<unsigned>(browser) + static_cast<unsigned>(kind)));
+    }
 
     // The class of the browser's top-level window, whose presence blocks the whole run.
     static constexpr const wchar_t* kBrowserClass = L"IEFrame";
@@ -34,21 +43,43 @@ public:
     static constexpr const wchar_t* kBrowserOpenCaption = L"確認";
     // Files of these names (in any letter case) stay in every folder.
     static constexpr const wchar_t* kKeptNames[] = {L"index.dat", L"desktop.ini"};
+    // The folders pinned to Quick Access, kept in the recent-documents folder.
+    static constexpr const wchar_t* kQuickAccessPins =
+        L"AutomaticDestinations\\f01b4d95cf55d32a.automaticDestinations-ms";
+    // The warning for browsers that still run; their names follow, one a line.
+    static constexpr const wchar_t* kBrowsersRunningText =
+        L"次のブラウザーが動いているため、その履歴などは抹消しませんでした。"
+        L"ブラウザーを終了させてから、もう一度実行して下さい。";
+    static constexpr const wchar_t* kEdgeRunningText =
+        L"Microsoft Edge はウインドウを閉じても、スタートアップ ブーストやバックグラウンドの拡張機能とアプリのために"
+        L"動き続けることがあります。Edge の「設定」の「システムとパフォーマンス」で「スタートアップ ブースト」と"
+        L"「Microsoft Edge が終了してもバックグラウンドの拡張機能およびアプリの実行を続行する」をオフにするか、"
+        L"タスク マネージャーで msedge.exe をすべて終了させて下さい。";
+    // The report of a Firefox history database that could not be cleaned; its folder follows.
+    static constexpr const wchar_t* kPlacesFailedText =
+        L"Firefox の履歴を抹消できませんでした。履歴とブックマークのデータベースは元のままです。";
+    static constexpr const wchar_t* kPlacesStrandedText =
+        L"Firefox の履歴を抹消できず、データベースを元に戻せませんでした。元のデータベースの複製 "
+        L"places.sqlite.tidemarrow-copy がプロファイルのフォルダに残っています。";
 
     // `owner` is the window the shell's folder lookups are made for (the application window).
-    TIE_ERASE(std::uint8_t targets, EraseLevel cookieLevel, EraseLevel cacheLevel, EraseLevel recentLevel,
+    TIE_ERASE(std::uint16_t targets, EraseLevel cookieLevel, EraseLevel cacheLevel, EraseLevel recentLevel,
               HWND owner = nullptr);
 
     // Runs the chosen kinds in their fixed order, moving `progressBar` (range 0..100, may be
-    // null) to 10, 30, [50], [70], 80 and 90. With a browser window open it only shows the
-    // warning. A failure of the history step leaves through here (std::runtime_error); the
-    // folder and cache steps report their own failures and the run goes on.
+    // null) to 10, 30, [50], [70], 80 and 90; the browsers' kinds and Explorer's lists follow
+    // in the order of their bits, and with them chosen Internet Explorer's positions shrink in
+    // proportion so that each later kind gets its share before 90. With an "IEFrame" window
+    // open it only shows the warning. A browser of a chosen kind that still runs is named in
+    // one warning before anything is erased and its kinds are passed over. A failure of the
+    // history step leaves through here (std::runtime_error); the other steps report their own
+    // failures and the run goes on.
     void EraseTraces(HWND progressBar);
 
-    std::uint8_t Targets() const { return targets_; }
+    std::uint16_t Targets() const { return targets_; }
 
     // The folders whose files a kind destroys, in the order they are processed; only those
-    // that exist. Empty for the history kind.
+    // that exist. Empty for the history kinds.
     std::vector<std::wstring> TraceFolders(Target kind) const;
 
     // True for the names that are left alone ("index.dat", "desktop.ini", in any case).
@@ -59,9 +90,10 @@ private:
     std::wstring SpecialFolder(int csidl) const;
     void EraseTraceFolder(Target kind);
     void CleanUrlCache(bool cache, bool cookies);
+    void EraseBrowserTraces(Browser browser, BrowserTrace kind, HWND boxOwner);
     static bool BrowserOpen();
 
-    std::uint8_t targets_;
+    std::uint16_t targets_;
     EraseLevel cacheLevel_;
     EraseLevel cookieLevel_;
     EraseLevel recentLevel_;

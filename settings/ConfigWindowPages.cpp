@@ -170,6 +170,10 @@ void TConfigWindow::CreateToolsPage(HWND page) {
     AddChild(page, L"BUTTON", L"エクスプローラー", BS_GROUPBOX, 8, 112, 556, 62, IDC_CONFIG_EXPLORER_GROUP);
     AddChild(page, L"STATIC", L"ファイル履歴抹消精度:", SS_LEFT, 24, 140, 150, 14, IDC_CONFIG_HISTORY_LABEL);
     historyLevelChoice_.Create(page, IDC_CONFIG_HISTORY_LEVEL, 180, 136, 130, kChoiceDropHeight);
+    AddChild(page, L"STATIC",
+             L"キャッシュとクッキーの精度は Microsoft Edge、Google Chrome、Firefox のキャッシュとクッキーにも、"
+             L"ファイル履歴の精度はそれらのブラウザーの履歴のファイルにも使われます。",
+             SS_LEFT | SS_NOPREFIX, 16, 186, 540, 32, IDC_CONFIG_BROWSERS_NOTE);
 }
 
 void TConfigWindow::CreateSoundPage(HWND page) {

@@ -13,10 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "common/TextCodec.h"
 #include "engine/EraseSeams.h"
 #include "history/HistorySeams.h"
 #include "history/IeErase.h"
 #include "tests/app/WorkflowFixture.h"
+#include "tests/history/BrowserFixture.h"
 #include "tests/history/TraceFixture.h"
 
 using namespace traces;
@@ -124,7 +126,7 @@ TEST_F(ToolsPanelTest, OpeningShowsUntickedKindsLocksTheFrameAndClosingGivesTheW
     EXPECT_EQ(window->SavedWindowState, 2);
     const std::wstring ie = L"インターネットエクスプローラ\u3000";
     const std::vector<std::wstring> items = {L"最近使ったファイル", ie + L"クッキー", ie + L"キャッシュ", ie + L"履歴"};
-    ASSERT_EQ(window->TraceList.RowCount(), 4);
+    ASSERT_GE(window->TraceList.RowCount(), 5);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(window->TraceList.Text(i, 0), items[i]);
     EXPECT_EQ(window->CountToolsTicked(), 0);
     EXPECT_EQ(ui::WindowText(window->RunToolsButton), L"選択した作業を開始");
@@ -266,6 +268,129 @@ TEST_F(ToolsPanelTest, AFailedHistoryStepIsReportedAndTheRunStillCleansUp) {
     EXPECT_TRUE(Reported(L"Error 5E"));
     EXPECT_EQ(ReadTypedUrls().values.size(), 1u) << "the typed addresses stay";
     EXPECT_TRUE(Settled());
+}
+
+// --- today's browsers and Explorer's lists ---
+
+class BrowserToolsTest : public ToolsPanelTest {
+protected:
+    // Ticks the rows after Internet Explorer's whose text holds `part`.
+    void TickRows(const std::wstring& part) {
+        for (int row = 4; row < window->TraceList.RowCount(); ++row)
+            if (window->TraceList.Text(row, 0).find(part) != std::wstring::npos) Tick(row, true);
+    }
+    // Each made file of a kind is gone exactly when `gone` says so; the kept files are unchanged.
+    void ExpectGone(const std::function<bool(Browser, int kind)>& gone) {
+        for (Browser browser : kBrowsers)
+            for (int kind = 0; kind < 3; ++kind)
+                for (const std::wstring& file : layout.files[static_cast<int>(browser)][kind])
+                    EXPECT_EQ(FileExists(file), !gone(browser, kind)) << file;
+        for (const auto& [path, bytes] : layout.kept) EXPECT_EQ(ReadBytes(path), bytes) << path;
+    }
+    BrowserLayout layout;
+};
+
+TEST_F(BrowserToolsTest, InstalledBrowsersAreListedAndTheirCachesAndCookiesGoAtTheirLevels) {
+    WriteConfig({L"#IE_TOOLS_02=2", L"#IE_TOOL_01=1", L"#E_TOOLS_01=0"});
+    Make();
+    std::map<std::wstring, int> passes;
+    EraseSeams seams;
+    seams.observer = [&](const OverwriteEvent& event) {
+        wchar_t path[1024] = {};
+        const DWORD length = ::GetFinalPathNameByHandleW(event.file, path, 1024, 0);
+        if (event.kind == OverwriteEvent::PassEnd && length > 0 && length < 1024)
+            passes[ExtractFileName(path)] = event.passesDone;
+    };
+    SetEraseSeams(seams);
+    Open();
+    std::vector<std::wstring> rows;
+    for (int row = 4; row < window->TraceList.RowCount(); ++row) rows.push_back(window->TraceList.Text(row, 0));
+    const std::vector<std::wstring> expected = {
+        L"Microsoft Edge\u3000キャッシュ", L"Microsoft Edge\u3000クッキー", L"Microsoft Edge\u3000履歴",
+        L"Google Chrome\u3000キャッシュ",  L"Google Chrome\u3000クッキー",  L"Google Chrome\u3000履歴",
+        L"Firefox\u3000キャッシュ",        L"Firefox\u3000クッキー",        L"Firefox\u3000履歴",
+        L"エクスプローラ\u3000履歴"};
+    EXPECT_EQ(rows, expected);
+    TickRows(L"キャッシュ");
+    TickRows(L"クッキー");
+    ASSERT_EQ(RunWith({{kAsk, IDYES}, {kTitle, IDOK}}), 2u);
+    SetEraseSeams({});
+    ExpectGone([](Browser, int kind) { return kind != 2; });
+    EXPECT_EQ(passes[L"Cookies"], 3) << "cookies at High";
+    EXPECT_EQ(passes[L"f_000001"], 2) << "caches at Normal";
+    EXPECT_TRUE(Settled());
+}
+
+TEST_F(BrowserToolsTest, HistoryGoesBookmarksStayAndARunningBrowserIsLeftAlone) {
+    Make();
+    // Edge still runs in this session.
+    TempFolder bin;
+    ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"browser_stand_in.exe").c_str(), (bin / L"msedge.exe").c_str(), 0));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION edge{};
+    ASSERT_TRUE(::CreateProcessW((bin / L"msedge.exe").c_str(), nullptr, nullptr, nullptr, 0, 0, nullptr, nullptr,
+                                 &startup, &edge));
+    ASSERT_TRUE(PumpUntil([] { return BrowserRunning(Browser::Edge); }));
+    Open();
+    TickRows(L"\u3000履歴");
+    Tick(window->TraceList.RowCount() - 1, false);  // not Explorer's
+    const std::size_t answered = RunWith({{kAsk, IDYES}, {kAsk, IDOK}, {kAsk, IDOK}, {kTitle, IDOK}});
+    ::TerminateProcess(edge.hProcess, 0);
+    ::WaitForSingleObject(edge.hProcess, INFINITE);
+    ASSERT_EQ(answered, 4u);
+    EXPECT_NE(lastTexts[1].find(L"\u30FBMicrosoft Edge"), std::wstring::npos);
+    EXPECT_NE(lastTexts[1].find(L"スタートアップ ブースト"), std::wstring::npos) << "how to end Edge fully";
+    EXPECT_EQ(lastTexts[1].find(L"Chrome"), std::wstring::npos);
+    EXPECT_NE(lastTexts[2].find(L"\\tm2"), std::wstring::npos) << "the profile whose database is none";
+    ExpectGone([](Browser browser, int kind) { return kind == 2 && browser != Browser::Edge; });
+
+    // Both bookmarks stay, the one only in the log too; visits, visited places and their traces go.
+    EXPECT_FALSE(FileExists(layout.places + L"-wal") || FileExists(ExtractFilePath(layout.places) + kPlacesCopyName));
+    EXPECT_EQ(Answer(layout.places, "SELECT group_concat(url, ' ') FROM (SELECT url FROM moz_places ORDER BY id)"),
+              std::string(kBookmarkUrl) + " " + kLogBookmarkUrl);
+    EXPECT_EQ(Answer(layout.places, "SELECT (SELECT count(*) FROM moz_historyvisits) + (SELECT count(*) FROM moz_annos)"
+                                    " + (SELECT count(*) FROM moz_inputhistory) + sum(visit_count) FROM moz_places"),
+              "0");
+    EXPECT_EQ(Answer(layout.places, "SELECT group_concat(host) || count(*) FROM moz_origins"), "tm-bookmark.example1");
+    const std::string bytes = ReadBytes(layout.places);
+    for (const char* secret : {"tm-visited.example", "secret note", "tm-vis"})
+        EXPECT_EQ(bytes.find(secret), std::string::npos) << secret;
+    EXPECT_TRUE(Settled());
+}
+
+TEST_F(BrowserToolsTest, ExplorerListsLoseTheirValuesAndTheQuickAccessPinsStay) {
+    Make();
+    std::vector<std::wstring> madeKeys;
+    for (const std::wstring key : kExplorerHistoryKeys) {
+        if (HKEY opened = nullptr; ::RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened) == 0)
+            ::RegCloseKey(opened);
+        else
+            madeKeys.push_back(key);
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"MRUList", REG_SZ, L"a", 4);
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, (key + L"\\txt").c_str(), L"a", REG_SZ, L"secret", 14);
+    }
+    const std::wstring jumps = RecentFolder() + L"\\AutomaticDestinations";
+    if (!DirectoryExists(jumps)) guard.Made(jumps);
+    const std::wstring pins = guard.Made(MakeFile(jumps + L"\\f01b4d95cf55d32a.automaticDestinations-ms", "pins"));
+    const std::vector<std::wstring> gone = {guard.Made(MakeFile(jumps + L"\\1b4dd67f29cb.automaticDestinations-ms")),
+                                            guard.Made(MakeFile(RecentFolder() + L"\\tm-report.txt.lnk"))};
+    Open();
+    Tick(0, true);
+    Tick(window->TraceList.RowCount() - 1, true);
+    ASSERT_EQ(RunWith({{kAsk, IDYES}, {kTitle, IDOK}}), 2u);
+    EXPECT_EQ(ReadBytes(pins), "pins");
+    for (const std::wstring& file : gone) EXPECT_FALSE(FileExists(file)) << file;
+    for (const std::wstring key : kExplorerHistoryKeys) {
+        HKEY opened = nullptr;
+        DWORD values = 1;
+        ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, (key + L"\\txt").c_str(), 0, KEY_READ, &opened), 0) << key;
+        ::RegQueryInfoKeyW(opened, 0, 0, 0, 0, 0, 0, &values, 0, 0, 0, 0);
+        ::RegCloseKey(opened);
+        EXPECT_EQ(values, 0u) << key;
+        EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), L"MRUList", RRF_RT_ANY, 0, 0, 0), 2) << "not found";
+    }
+    for (const std::wstring& key : madeKeys) ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
 }
 
 }  // namespace

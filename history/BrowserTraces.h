@@ -1,0 +1,84 @@
+#pragma once
+
+// The traces today's browsers and Explorer keep for this user: where Microsoft Edge, Google
+// Chrome and Firefox keep each profile's cache, cookies and history, which of them still run
+// in this logon session, the cleaning of Firefox's history database (its bookmarks live in
+// the same database and stay), and Explorer's own lists of what was run, typed and opened.
+//
+//   if (BrowserInstalled(Browser::Chrome) && !BrowserRunning(Browser::Chrome))
+//       for (const std::wstring& folder : BrowserTraceSet(Browser::Chrome, BrowserTrace::Cache).folders) ...
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/Types.h"
+
+enum class Browser : std::uint8_t { Edge, Chrome, Firefox };
+inline constexpr Browser kBrowsers[] = {Browser::Edge, Browser::Chrome, Browser::Firefox};
+
+// The three kinds of a browser's traces, in the order the tools list them.
+enum class BrowserTrace : std::uint8_t { Cache, Cookies, History };
+inline constexpr BrowserTrace kBrowserTraces[] = {BrowserTrace::Cache, BrowserTrace::Cookies, BrowserTrace::History};
+
+// The name Windows shows for the browser: "Microsoft Edge", "Google Chrome", "Firefox".
+const wchar_t* BrowserName(Browser browser);
+// The file name of its processes: "msedge.exe", "chrome.exe", "firefox.exe".
+const wchar_t* BrowserProcessName(Browser browser);
+
+// The folder whose presence says the browser is installed for this user: Chromium's
+// "User Data" folder under the local application-data folder, or Firefox's folder (the one
+// holding "profiles.ini") under the roaming one. Empty when the shell does not name the base.
+std::wstring BrowserDataFolder(Browser browser);
+bool BrowserInstalled(Browser browser);
+
+// One profile of a browser: the folder of its files, and the folder of its local files
+// (the cache). Both are the same folder for Chromium.
+struct BrowserProfile {
+    std::wstring folder;
+    std::wstring localFolder;
+};
+// Chromium: "Default", "Profile N" and "Guest Profile" of the user-data folder; Firefox: every
+// profile "profiles.ini" names (a relative path that climbs out of Firefox's folder is not
+// taken). Only profiles whose folder exists.
+std::vector<BrowserProfile> BrowserProfiles(Browser browser);
+
+// What one kind of a browser's traces is made of, over all its profiles: folders whose every
+// file goes, and single files; each named whether it exists or not. Firefox's history
+// database is not among them: it is cleaned, not destroyed (`CleanFirefoxPlaces`).
+struct TraceSet {
+    std::vector<std::wstring> folders;
+    std::vector<std::wstring> files;
+};
+TraceSet BrowserTraceSet(Browser browser, BrowserTrace kind);
+
+// True when a process of the browser runs in this logon session.
+bool BrowserRunning(Browser browser);
+
+// Cleans the history out of the profile's "places.sqlite" and leaves its bookmarks: the
+// database and its "-wal" are copied first, the visits and every place no bookmark refers to
+// are deleted with secure deletion on, the log is folded in and the file rebuilt; a database
+// that then fails its integrity check is put back from the copy. The copy and any leftover
+// "-wal", "-shm" or "-journal" are destroyed at `level`.
+enum class PlacesOutcome : std::uint8_t {
+    Cleaned,
+    Missing,   // no database in the profile (or only one reached through a link)
+    Failed,    // the cleaning failed; the database is as it was
+    Stranded,  // the cleaning failed and the copy could not be put back; it stays beside the database
+};
+PlacesOutcome CleanFirefoxPlaces(const std::wstring& profileFolder, EraseLevel level);
+// The name of the copy beside the database (its log's copy adds "-wal").
+inline constexpr const wchar_t* kPlacesCopyName = L"places.sqlite.tidemarrow-copy";
+
+// The keys under HKEY_CURRENT_USER whose values (and their sub-keys' values) are Explorer's
+// history: what was run, typed into the address bar and searched, and what the common file
+// dialogs opened and saved.
+inline constexpr const wchar_t* kExplorerHistoryKeys[] = {
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\TypedPaths",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\WordWheelQuery",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSavePidlMRU",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedPidlMRU",
+};
+// Deletes every value of those keys and of all their sub-keys; the keys themselves stay.
+void ClearExplorerHistory();

@@ -1,0 +1,61 @@
+// Destroying the files of a trace, and the link test every walk makes first.
+
+#include "history/TraceFiles.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "common/Handles.h"
+#include "common/Paths.h"
+#include "engine/EraseFunc.h"
+
+namespace {
+
+// The path the system resolves an open handle to; empty when it cannot tell.
+std::wstring FinalPath(HANDLE handle) {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (int tries = 0; tries < 2; ++tries) {
+        const DWORD length =
+            ::GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
+        if (length == 0) return {};
+        if (length < buffer.size()) return std::wstring(buffer.data(), length);
+        buffer.resize(length + 1);
+    }
+    return {};
+}
+
+HANDLE OpenForQuery(const std::wstring& path, DWORD flags) {
+    return ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, flags, nullptr);
+}
+
+}  // namespace
+
+bool ReachedThroughLink(const std::wstring& path) {
+    UniqueFile file(OpenForQuery(path, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS));
+    std::wstring folderPath = ExtractFilePath(path);
+    if (!folderPath.empty()) folderPath.pop_back();
+    UniqueFile folder(OpenForQuery(folderPath, FILE_FLAG_BACKUP_SEMANTICS));
+    if (!file || !folder) return false;  // the engine decides what to do with it
+    const std::wstring resolved = FinalPath(file.get());
+    const std::wstring folderResolved = FinalPath(folder.get());
+    if (resolved.empty() || folderResolved.empty()) return false;
+    const std::wstring expected = folderResolved + L"\\" + ExtractFileName(path);
+    return ::CompareStringOrdinal(resolved.c_str(), static_cast<int>(resolved.size()), expected.c_str(),
+                                  static_cast<int>(expected.size()), TRUE) != CSTR_EQUAL;
+}
+
+bool DestroyTraceFile(const std::wstring& path, EraseLevel level) {
+    if (!FileExists(path) || ReachedThroughLink(path)) return false;
+    return OverwriteFile(path, level);
+}
+
+void DestroyTraceFolder(const std::wstring& folder, EraseLevel level, bool (*keep)(const std::wstring& path)) {
+    if (folder.empty() || !DirectoryExists(folder)) return;
+    std::vector<std::wstring> files;
+    CollectFolder(folder, L"\\*.*", files, true);
+    // A file that cannot be destroyed stays as the engine leaves it; the walk goes on.
+    for (const std::wstring& path : files)
+        if (!(keep && keep(path)) && !ReachedThroughLink(path)) OverwriteFile(path, level);
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+// What every trace walk shares: the test that keeps a gathered file that is really another
+// file somewhere else, and the destruction of single files and whole folders through the
+// erase engine.
+
+#include <string>
+
+#include "common/Types.h"
+
+// A file gathered in a trace folder that opens as another file somewhere else: a link the
+// engine cannot see as one (under Wine a Unix link to a file shows as a plain file). Its
+// target is not a trace and is never destroyed. Links in the folders above are the user's
+// own arrangement and are allowed: the file must resolve into its own folder as resolved.
+bool ReachedThroughLink(const std::wstring& path);
+
+// Destroys the file at `level` when it exists and is not reached through a link; the engine's
+// answer (false for a file held open elsewhere, say).
+bool DestroyTraceFile(const std::wstring& path, EraseLevel level);
+
+// Destroys every file below `folder` (the folder itself and its sub-folders stay) but those
+// for which `keep` holds; a missing folder does nothing.
+void DestroyTraceFolder(const std::wstring& folder, EraseLevel level, bool (*keep)(const std::wstring& path) = nullptr);
