@@ -32,8 +32,6 @@ namespace {
 constexpr int kMaxRows = 99999999;
 // Width of the size text.
 constexpr std::size_t kSizeWidth = 40;
-// Longest name taken from a drop.
-constexpr UINT kMaxDropName = 260;
 
 const wchar_t kNoExtension[] = L"ファイル";
 
@@ -46,13 +44,24 @@ std::wstring LocaleText(LCTYPE type, const wchar_t* fallback) {
     return text;
 }
 
-// Rows compare by the code page 932 bytes of their texts, ASCII letters folded.
+// Whether the byte starts a double-byte character of code page 932.
+bool IsCp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
+
+// Rows compare by the code page 932 bytes of their texts, the letters of single-byte characters
+// folded. The second byte of a double-byte character is never folded (カ is 83 4A, ニ 83 6A).
+// Both texts are equal up to the byte compared, so they are inside a character alike.
 int CompareFolded(const std::string& a, const std::string& b) {
     const std::size_t n = std::min(a.size(), b.size());
+    bool secondByte = false;
     for (std::size_t i = 0; i < n; ++i) {
         unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 'a' + 'A');
+        if (secondByte) {
+            secondByte = false;
+        } else {
+            secondByte = IsCp932LeadByte(x);
+            if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 'a' + 'A');
+            if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 'a' + 'A');
+        }
         if (x != y) return x < y ? -1 : 1;
     }
     if (a.size() == b.size()) return 0;
@@ -592,9 +601,9 @@ void TMainWindow::FormDropFiles(HDROP drop) {
         std::vector<std::wstring> names;
         const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
         for (UINT i = 0; i < count; ++i) {
-            // A longer name is left out rather than cut short into some other path.
+            // Names of any length are taken whole (the file-system door reaches long paths).
             const UINT length = ::DragQueryFileW(drop, i, nullptr, 0);
-            if (length == 0 || length > kMaxDropName) continue;
+            if (length == 0) continue;
             std::wstring name(length + 1, L'\0');
             name.resize(::DragQueryFileW(drop, i, name.data(), length + 1));
             names.push_back(std::move(name));

@@ -39,6 +39,7 @@ std::wstring TMainWindow::ListFilePath(ListFile which) const {
 void TMainWindow::TransferFileList(TransferDirection direction, bool announce, ListFile which) {
     if (!application_.Config()) return;
     int counter = 0;
+    int unreadable = 0;
     std::wstring message;
     try {
         const std::wstring path = ListFilePath(which);
@@ -50,8 +51,9 @@ void TMainWindow::TransferFileList(TransferDirection direction, bool announce, L
             if (exists) {
                 message = kImported;
                 std::vector<std::wstring> lines;
-                // A file that cannot be read stays as it is, "ResList.txt" included.
-                if (!ReadTextFile(path, lines)) throw std::runtime_error("read");
+                // A file that cannot be read stays as it is, "ResList.txt" included. A line with
+                // bytes the file's form does not know is left out: it would name some other path.
+                if (!ReadTextFile(path, lines, &unreadable)) throw std::runtime_error("read");
                 const bool excludeReadOnly = RemoveReadOnlySetting();
                 const bool exclusions = ExclusionSetting();
                 for (const std::wstring& line : lines) {
@@ -79,6 +81,9 @@ void TMainWindow::TransferFileList(TransferDirection direction, bool announce, L
     }
     if (announce && !message.empty())
         ::MessageBoxW(Handle(), (std::to_wstring(counter) + message).c_str(), L"確認", MB_OK | MB_ICONINFORMATION);
+    if (announce && unreadable > 0)
+        ::MessageBoxW(Handle(), (L"読み込めなかった行が" + std::to_wstring(unreadable) + L"行ありました。").c_str(),
+                      application_.Title().c_str(), MB_OK | MB_ICONWARNING);
 }
 
 void TMainWindow::ImportList() { TransferFileList(TransferDirection::Import, true, ListFile::FileList); }

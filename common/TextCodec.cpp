@@ -134,10 +134,63 @@ std::string EncodeTextFile(const std::vector<std::wstring>& lines, bool* unicode
     return out;
 }
 
-std::vector<std::wstring> DecodeTextFile(const std::string& bytes) {
-    if (bytes.compare(0, 3, kUtf8Mark) != 0) return SplitLines(bytes);
-    // The same line rules as the code page 932 form: CR, LF or CR LF; a NUL ends the text.
-    std::wstring text = DecodeUtf8(bytes.substr(3));
+namespace {
+
+const char kUtf16LeMark[] = "\xFF\xFE";
+const char kUtf16BeMark[] = "\xFE\xFF";
+
+// Whether the bytes are UTF-8 throughout (the system refuses anything else when asked to).
+bool ValidUtf8(const std::string& bytes) {
+    if (bytes.empty()) return true;
+    if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return false;
+    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
+                                 nullptr, 0) > 0;
+}
+
+// Whether the bytes are code page 932 throughout.
+bool ValidCp932(const std::string& bytes) {
+    if (bytes.empty()) return true;
+    if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return false;
+    return ::MultiByteToWideChar(kJapaneseCodePage, MB_ERR_INVALID_CHARS, bytes.data(),
+                                 static_cast<int>(bytes.size()), nullptr, 0) > 0;
+}
+
+// Whether a line holds half of a surrogate pair on its own.
+bool HasLoneSurrogate(const std::wstring& line) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const wchar_t c = line[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < line.size() && line[i + 1] >= 0xDC00 && line[i + 1] <= 0xDFFF) {
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The start of a longer text may end inside a UTF-8 sequence; that part goes.
+std::string WithoutCutUtf8Tail(const std::string& bytes) {
+    std::size_t end = bytes.size();
+    std::size_t back = 0;
+    while (back < 3 && back < end && (static_cast<unsigned char>(bytes[end - 1 - back]) & 0xC0) == 0x80) ++back;
+    if (back == end) return bytes;
+    const auto lead = static_cast<unsigned char>(bytes[end - 1 - back]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return length > back + 1 ? bytes.substr(0, end - 1 - back) : bytes;
+}
+
+// UTF-16 text (little-endian unless `bigEndian`) of the bytes; an odd last byte is dropped.
+std::wstring DecodeUtf16(const std::string& bytes, bool bigEndian) {
+    std::wstring text(bytes.size() / 2, L'\0');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto first = static_cast<unsigned char>(bytes[2 * i]), second = static_cast<unsigned char>(bytes[2 * i + 1]);
+        text[i] = static_cast<wchar_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+    }
+    return text;
+}
+
+// Splits UTF-16 text by the line rules of the files: CR, LF or CR LF; a NUL ends the text.
+std::vector<std::wstring> SplitWideLines(std::wstring text) {
     text.resize(std::min(text.find(L'\0'), text.size()));
     std::vector<std::wstring> lines;
     std::size_t start = 0, i = 0;
@@ -152,6 +205,54 @@ std::vector<std::wstring> DecodeTextFile(const std::string& bytes) {
         }
     }
     if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+// Splits bytes at CR, LF or CR LF (a NUL ends the text) without decoding them; no byte of a
+// line break is ever part of a character in code page 932 or UTF-8.
+std::vector<std::string> SplitByteLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    const std::size_t end = std::min(bytes.find('\0'), bytes.size());
+    std::size_t start = 0, i = 0;
+    while (i < end) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(bytes.substr(start, i - start));
+            i += (c == '\r' && i + 1 < end && bytes[i + 1] == '\n') ? 2 : 1;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < end) lines.push_back(bytes.substr(start, end - start));
+    return lines;
+}
+
+}  // namespace
+
+std::vector<std::wstring> DecodeTextFile(const std::string& bytes, int* unreadable, bool cut) {
+    std::vector<std::wstring> lines;
+    if (unreadable) *unreadable = 0;
+    // A line that is not valid in the file's form is left out and counted, when counted.
+    const auto take = [&](std::wstring line, bool valid) {
+        if (!valid && unreadable) ++*unreadable;
+        else lines.push_back(std::move(line));
+    };
+    if (bytes.compare(0, 2, kUtf16LeMark) == 0 || bytes.compare(0, 2, kUtf16BeMark) == 0) {
+        for (std::wstring& line : SplitWideLines(DecodeUtf16(bytes.substr(2), bytes[0] == kUtf16BeMark[0])))
+            take(line, !HasLoneSurrogate(line));
+        return lines;
+    }
+    const bool marked = bytes.compare(0, 3, kUtf8Mark) == 0;
+    const std::string body = marked ? bytes.substr(3) : bytes;
+    std::vector<std::string> raw = SplitByteLines(cut ? WithoutCutUtf8Tail(body) : body);
+    // Without a mark, a file is UTF-8 only when every line of it is.
+    const bool utf8 = marked || std::all_of(raw.begin(), raw.end(), ValidUtf8);
+    if (!utf8 && cut) raw = SplitByteLines(body);
+    for (const std::string& line : raw) {
+        if (utf8) take(DecodeUtf8(line), ValidUtf8(line));
+        else take(DecodeCp932(line), ValidCp932(line));
+    }
     return lines;
 }
 
@@ -233,10 +334,10 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
 
 }  // namespace
 
-bool ReadTextFile(const std::wstring& path, std::vector<std::wstring>& lines) {
+bool ReadTextFile(const std::wstring& path, std::vector<std::wstring>& lines, int* unreadable) {
     std::string bytes;
     if (!ReadFileBytes(path, bytes)) return false;
-    lines = DecodeTextFile(bytes);
+    lines = DecodeTextFile(bytes, unreadable);
     return true;
 }
 

@@ -32,8 +32,13 @@ std::vector<std::wstring> SplitCrLf(const std::wstring& text);
 // line fits it; otherwise, so that nothing is lost, UTF-8 after a byte order mark (and
 // `unicode`, when given, is set).
 std::string EncodeTextFile(const std::vector<std::wstring>& lines, bool* unicode = nullptr);
-// The lines of a text file's bytes: UTF-8 after a byte order mark, code page 932 otherwise.
-std::vector<std::wstring> DecodeTextFile(const std::string& bytes);
+// The lines of a text file's bytes, its form decided for the whole file: UTF-16 after its
+// byte order mark (either byte order), UTF-8 after its mark, UTF-8 without a mark when every
+// byte of the file is valid UTF-8, and code page 932 otherwise. A line holding bytes that are
+// not valid in that form is decoded with replacement characters, or, when `unreadable` is
+// given, left out and counted there. `cut` tells that the bytes are only the start of the
+// file, so a sequence cut at the end does not count against UTF-8.
+std::vector<std::wstring> DecodeTextFile(const std::string& bytes, int* unreadable = nullptr, bool cut = false);
 
 // Writes the lines as a text file (`EncodeTextFile`), replacing any file of that name. False
 // when the file cannot be written completely.
@@ -43,7 +48,7 @@ bool WriteTextFile(const std::wstring& path, const std::vector<std::wstring>& li
 // file is left behind.
 bool ReplaceTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* unicode = nullptr);
 // Reads a text file (`DecodeTextFile`) into lines. False when it cannot be read.
-bool ReadTextFile(const std::wstring& path, std::vector<std::wstring>& lines);
+bool ReadTextFile(const std::wstring& path, std::vector<std::wstring>& lines, int* unreadable = nullptr);
 // Reads another program's UTF-8 text file (byte order mark or not) into lines, split as
 // `DecodeTextFile` splits them. False when it cannot be read.
 bool ReadUtf8TextFile(const std::wstring& path, std::vector<std::wstring>& lines);

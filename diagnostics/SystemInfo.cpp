@@ -146,6 +146,12 @@ std::wstring DescribeOs(const OsVersion& version) {
         else if (version.major == 4) osName = L"WindowsNT 4.0";
         else if (version.major == 5 && version.minor == 0) osName = L"Windows2000";
         else if (version.major == 5 && version.minor == 1) osName = L"WindowsXP";
+        // The server editions share these version numbers and get the same names.
+        else if (version.major == 6 && version.minor == 0) osName = L"WindowsVista";
+        else if (version.major == 6 && version.minor == 1) osName = L"Windows7";
+        else if (version.major == 6 && version.minor == 2) osName = L"Windows8";
+        else if (version.major == 6 && version.minor == 3) osName = L"Windows8.1";
+        else if (version.major == 10 && version.minor == 0) osName = version.build >= 22000 ? L"Windows11" : L"Windows10";
         else osName = L"WinNT";
     } else {
         osName = L"UnKnow";

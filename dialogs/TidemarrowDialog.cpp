@@ -204,7 +204,9 @@ bool LoadTextPreview(const std::wstring& path, std::wstring& text) {
     std::string bytes;
     bool whole = false;
     if (!ReadFileStart(path, kTextPreviewBytes, bytes, &whole)) return false;
-    std::vector<std::wstring> lines = SplitLines(bytes);
+    // The same forms as the program's own text files: UTF-16 or UTF-8 by their marks, UTF-8
+    // without one, Shift_JIS.
+    std::vector<std::wstring> lines = DecodeTextFile(bytes, nullptr, !whole);
     // The start of a long file ends with its last whole line.
     if (!whole && lines.size() > 1) lines.pop_back();
     text.clear();

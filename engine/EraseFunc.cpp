@@ -227,7 +227,8 @@ private:
     ULONGLONG last_;
 };
 
-// Rewrites the open file with the level's passes. False on an error (a refused write or flush).
+// Rewrites the open file with the level's passes. False on an error (a refused write or flush)
+// and when the abort flag ended the writing: either way part of the file is not overwritten.
 bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDisplay& display) {
     const int passes = PassCount(level);
     const std::int64_t total = size * passes;
@@ -260,9 +261,10 @@ bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDis
         if (ticking) {
             for (std::int64_t at = kWordsPerTick - tick; at < count; at += kWordsPerTick) {
                 if (!tickGoesOn(done + 2 * at)) {
-                    // An abort only ends the writing: what was written still reaches the disk.
+                    // An abort ends the writing: what was written still reaches the disk.
                     writer.DropLast(count - at);
-                    return writer.FlushToDisk();
+                    writer.FlushToDisk();
+                    return false;
                 }
             }
         }
@@ -280,7 +282,10 @@ bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDis
             if (passIndex == passes) return true;
         }
 
-        if (ticking && tick == 0 && !tickGoesOn(done)) return writer.FlushToDisk();
+        if (ticking && tick == 0 && !tickGoesOn(done)) {
+            writer.FlushToDisk();
+            return false;
+        }
     }
 }
 
@@ -379,10 +384,10 @@ bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progress
     const bool sized = ::GetFileSizeEx(file.get(), &size) != FALSE;
     if (sized) display.Start();
     if (!sized || !SeekTo(file.get(), 0) || !RewritePasses(file.get(), level, size.QuadPart, display)) {
-        // The system refused a write (a full disk, say): what was written goes to the disk, and
-        // the file stays where it is under its own name, neither cut nor deleted, so that
-        // nothing of it is left unerased on the disk behind a name that is gone and it can be
-        // tried again.
+        // The system refused a write (a full disk, say) or a Stop ended the writing: what was
+        // written goes to the disk, and the file stays where it is under its own name, neither
+        // cut nor deleted, so that nothing of it is left unerased on the disk behind a name
+        // that is gone and it can be tried again.
         ::FlushFileBuffers(file.get());
         file.reset();
         display.Show(100);

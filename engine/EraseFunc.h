@@ -24,7 +24,8 @@ constexpr ULONGLONG kServiceIntervalMs = 15;
 
 // What the engine needs from the program around it. Installed once at start.
 struct EraseEnvironment {
-    // Read at every progress tick; a set flag ends the writing of the current file.
+    // Read at every progress tick; a set flag ends the writing of the current file, which then
+    // stays uncut under its own name (the result is false).
     const std::atomic<bool>* abortRequested = nullptr;
     // Services all pending window messages of the application; none when there is no window.
     // Called at a tick once the service interval has passed.
@@ -41,7 +42,7 @@ const EraseEnvironment& CurrentEraseEnvironment();
 // Overwrites the file in place with the passes of `level`, cuts it to nothing, renames it to
 // "$" + name (when no such file exists) and deletes it. `progressBar` (range 0..100) and
 // `percentLabel` are both given or both null. True only when the file was opened, rewritten
-// without error and deleted.
+// completely without error and deleted; a refused write or an abort leaves it uncut.
 bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progressBar = nullptr,
                    HWND percentLabel = nullptr);
 

@@ -301,6 +301,14 @@ TEST_F(FileListTest, HeaderClicksSortAscendingThenReverse) {
     Notify(LVN_COLUMNCLICK, 1);
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"A.txt", L"b.txt", L"c.txt"})) << "letters folded";
     EXPECT_EQ(window->CountTicked(), 3) << "ticks travel with their rows";
+
+    // Double-byte names keep their byte order: the second bytes of カ and ニ differ as J and j do.
+    window->ClearFileList();
+    for (const wchar_t* name : {L"ニ.txt", L"ア.txt", L"ヂ.txt", L"カ.txt"}) Add(File(name));
+    Notify(LVN_COLUMNCLICK, 1);
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"ニ.txt", L"ヂ.txt", L"カ.txt", L"ア.txt"}));
+    Notify(LVN_COLUMNCLICK, 4);
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"ア.txt", L"カ.txt", L"ヂ.txt", L"ニ.txt"}));
 }
 
 TEST_F(FileListTest, SortingByTheFirstColumnOrdersByTickState) {
@@ -333,6 +341,17 @@ TEST_F(FileListTest, DroppedFoldersGiveTopLevelFilesUnlessDropfileIsOn) {
     EXPECT_EQ(List().Text(0, 1) + L"|" + List().Text(1, 1) == L"deep.txt|top.txt" ||
                   List().Text(0, 1) + L"|" + List().Text(1, 1) == L"top.txt|deep.txt",
               true);
+
+    // A folder whose path is beyond the classic limit is taken whole.
+    window->ClearFileList();
+    std::wstring deep = Data();
+    while (deep.size() <= MAX_PATH) {
+        deep += L"\\" + std::wstring(60, L'd');
+        ASSERT_TRUE(::CreateDirectoryW(SystemPathOf(deep).c_str(), nullptr));
+    }
+    ASSERT_TRUE(WriteBytes(SystemPathOf(deep + L"\\far.txt"), "x"));
+    Drop({deep});
+    EXPECT_EQ(Rows() == 1 ? PathAt(0) : L"", deep + L"\\far.txt");
     EXPECT_TRUE(RecordedAssertions().empty());
 }
 

@@ -222,13 +222,13 @@ TEST_F(EraseRunTest, StopDuringTheSecondOfFiveEndsThatFileAndSkipsTheRest) {
     EXPECT_TRUE(pressed);
     ExpectFrame(5, 5, L"モード:Speed", 2, false);
     EXPECT_EQ(FileLines(), (std::vector<std::wstring>{L"ファイル名:file1.bin" + std::wstring(kErased),
-                                                      L"ファイル名:file2.bin" + std::wstring(kErased)}));
-    EXPECT_FALSE(FileExists(files[1])) << "a stopped file is still cut and deleted";
+                                                      L"ファイル名:file2.bin" + std::wstring(kFailed)}));
+    EXPECT_EQ(ReadBytes(files[1]).substr(399998), "xx") << "a stopped file is not cut";
     EXPECT_TRUE(window->AbortRequested);
     Finish();
     EXPECT_FALSE(window->AbortRequested);
-    EXPECT_EQ(Paths(), (std::vector<std::wstring>{files[2], files[3], files[4]}));
-    for (int row = 0; row < 3; ++row) EXPECT_TRUE(List().IsTicked(row));
+    EXPECT_EQ(Paths(), (std::vector<std::wstring>{files[1], files[2], files[3], files[4]}));
+    for (int row = 0; row < 4; ++row) EXPECT_TRUE(List().IsTicked(row));
     for (int i = 2; i < 5; ++i) EXPECT_EQ(ReadBytes(files[static_cast<std::size_t>(i)]), std::string(700, 'x'));
 }
 
@@ -257,9 +257,11 @@ TEST_F(EraseRunTest, StopDuringALargeFileEndsItAtOnceWithTheRealClock) {
     Start();
     EXPECT_TRUE(pressed);
     EXPECT_LT(passesDone, 3) << "the third pass never ended";
-    EXPECT_FALSE(FileExists(large));
-    EXPECT_EQ(FileLines(), std::vector<std::wstring>{L"ファイル名:large.bin" + std::wstring(kErased)});
+    EXPECT_EQ(FileSizeOf(large), 64 << 20) << "left uncut under its own name";
+    EXPECT_EQ(FileLines(), std::vector<std::wstring>{L"ファイル名:large.bin" + std::wstring(kFailed)});
     EXPECT_EQ(ui::WindowText(window->PercentLabel), L"100%");
+    Finish();
+    EXPECT_EQ(Paths(), std::vector<std::wstring>{large}) << "listed again for another try";
 }
 
 TEST_F(EraseRunTest, WhileRunningTheErasePanelShowsProgressAndTheInterfaceIsLocked) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Handles.h"
 #include "tests/app/WorkflowFixture.h"
 #include "tests/support/RandomInput.h"
 
@@ -227,6 +228,21 @@ std::string Utf8(const std::wstring& text) {
     return bytes;
 }
 
+TEST_F(ListTransferTest, ImportReadsUtf8WithoutAMarkAndTellsOfLinesItCouldNotRead) {
+    Make();
+    const std::wstring text = L"[TIDEMARROW32 SE]\r\n" + File(L"データ.txt") + L"\r\n" + File(L"日本語.txt") + L"\r\n";
+    ::CreateDirectoryW(Savedat().c_str(), nullptr);
+    // UTF-8 without a mark, then Shift_JIS with a line of broken bytes.
+    for (const std::string& bytes : {Utf8(text), EncodeCp932(text) + "C:\\\x81\x7F.txt\r\n"}) {
+        ASSERT_TRUE(WriteBytes(FileListTxt(), bytes));
+        const bool broken = bytes.find("\x81\x7F") != std::string::npos;
+        DialogAnswerer warning(L"TIDEMARROW32 SE", IDOK, broken ? 10000 : kNoBoxWithinMs);
+        EXPECT_EQ(RunAndRead(Command::ImportList), L"2ファイルを読み出しリストへ追加しました。");
+        EXPECT_EQ(warning.Wait() ? warning.Text() : L"", broken ? L"読み込めなかった行が1行ありました。" : L"");
+    }
+    EXPECT_EQ(Rows(), 4);
+}
+
 TEST_F(ListTransferTest, ListFilesOfAnyShapeAddExactlyTheirExistingDrivePaths) {
     Make();
     const std::vector<std::wstring> real{File(L"a.txt"), File(L"データ.txt"), File(L"한글.txt")};
@@ -300,8 +316,10 @@ TEST_F(ListTransferTest, ALeftListThatCannotBeReadIsKeptForTheNextStart) {
     const std::wstring left = File(L"left.txt");
     WriteList(ResListTxt(), {L"[TIDEMARROW32 SE]", left, L"[END TEXT]"});
     {
-        UniqueFileLock lock(ResListTxt());
-        ASSERT_TRUE(lock.Held());
+        // Held shut to readers, but not to a delete.
+        UniqueFile lock(
+            ::CreateFileW(ResListTxt().c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(lock);
         Make();
     }
     EXPECT_TRUE(Reported(L"エラー 09"));

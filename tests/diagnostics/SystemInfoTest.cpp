@@ -114,6 +114,9 @@ TEST(OsDescription, NamesTheSystemWithServicePackAndBuild) {
               L"WindowsXP Service Pack 2 [Build:2600]");
     EXPECT_EQ(DescribeOs({VER_PLATFORM_WIN32_NT, 5, 0, 2195, L""}), L"Windows2000  [Build:2195]");
     EXPECT_EQ(DescribeOs({VER_PLATFORM_WIN32_NT, 5, 2, 3790, L""}), L"WinNT  [Build:3790]");
+    EXPECT_EQ(DescribeOs({VER_PLATFORM_WIN32_NT, 6, 3, 9600, L""}), L"Windows8.1  [Build:9600]");
+    EXPECT_EQ(DescribeOs({VER_PLATFORM_WIN32_NT, 10, 0, 19045, L""}), L"Windows10  [Build:19045]");
+    EXPECT_EQ(DescribeOs({VER_PLATFORM_WIN32_NT, 10, 0, 22000, L""}), L"Windows11  [Build:22000]");
     EXPECT_EQ(DescribeOs({VER_PLATFORM_WIN32_NT, 4, 0, 1381, L"Service Pack 6"}),
               L"WindowsNT 4.0 Service Pack 6 [Build:1381]");
     EXPECT_EQ(DescribeOs({VER_PLATFORM_WIN32_NT, 3, 51, 1057, L""}), L"WindowsNT 3.51  [Build:1057]");
@@ -127,6 +130,7 @@ TEST(OsDescription, NamesTheSystemWithServicePackAndBuild) {
 TEST(SystemInfo, DescribesTheRunningSystemAndSwitchesThePriority) {
     TESysteminfo withProcessor(true);
     EXPECT_NE(withProcessor.OSDescription.find(L"[Build:"), std::wstring::npos);
+    EXPECT_NE(withProcessor.OSDescription.rfind(L"WinNT", 0), 0u) << "today's systems are named";
     EXPECT_FALSE(withProcessor.CPUName.empty()) << "the prefix's processor keys, or unKnow";
     TESysteminfo plain(false);
     EXPECT_TRUE(plain.CPUName.empty());

@@ -163,6 +163,14 @@ TEST(FilePickerPreview, TextLogAndDocFilesBecomeLinesOfText) {
     EXPECT_EQ(LoadPreview(files / L"run.log", RGB(1, 2, 3)).text, L"抹消ログ");
     EXPECT_EQ(LoadPreview(files / L"letter.doc", RGB(1, 2, 3)).kind, PreviewKind::Text);
     EXPECT_EQ(LoadPreview(files / L"absent.txt", RGB(1, 2, 3)).kind, PreviewKind::Placeholder);
+    // UTF-8 with or without its mark, UTF-16 after its mark; a long file's start cut inside a character.
+    const std::string utf8 = "\xE4\xB8\x80\r\n\xED\x95\x9C", utf16("\xFF\xFE\x00\x4E\r\0\n\0\x5C\xD5", 10);
+    std::string start;
+    while (start.size() < (2u << 20)) start += utf8 + "\r\n";
+    for (const std::string& bytes : {utf8, "\xEF\xBB\xBF" + utf8, utf16, start}) {
+        ASSERT_TRUE(WriteBytes(files / L"form.txt", bytes));
+        EXPECT_EQ(LoadPreview(files / L"form.txt", RGB(1, 2, 3)).text.substr(0, 4), L"一\r\n한");
+    }
 }
 
 TEST(FilePickerPreview, HugeTextShowsOnlyItsStartAndLockedFilesGiveThePlaceholder) {

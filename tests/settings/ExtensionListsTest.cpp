@@ -1,3 +1,4 @@
+#include "common/Handles.h"
 #include "tests/settings/SettingsFixture.h"
 #include "tests/support/Gui.h"
 
@@ -184,7 +185,9 @@ TEST_F(ExtensionLists, UnreadableOrUnwritableListFileIsReportedAndKeepsWhatItHol
     ASSERT_TRUE(WriteBytes(DataPath(L"remove.txt"), "abc\r\n"));
     ASSERT_TRUE(WriteBytes(DataPath(L"customerase.txt"), "abc [High]\r\n"));
     {
-        UniqueFileLock lock(DataPath(L"remove.txt"));
+        // Held shut to readers, but not to a replacement.
+        UniqueFile lock(::CreateFileW(DataPath(L"remove.txt").c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
         TConfigWindow config;
         config.SetProfileFolder(profile_);
         DialogAnswerer box(L"エラー", IDOK);
@@ -194,6 +197,10 @@ TEST_F(ExtensionLists, UnreadableOrUnwritableListFileIsReportedAndKeepsWhatItHol
         EXPECT_EQ(config.Entries(ExtensionList::Custom), std::vector<std::wstring>{L"abc [High]"})
             << "the other list is still read";
         EXPECT_EQ(ReportMessages(), std::vector<std::wstring>{L"除外設定読み込みエラー"});
+        lock.reset();
+        config.AddExclusion(L"yy");
+        config.SaveSettings();
+        EXPECT_EQ(ReadBytes(DataPath(L"remove.txt")), "abc\r\n") << "left byte for byte";
         config.SetProfileFolder(L"");  // nothing to save when it is freed
     }
     ClearRecordedAssertions();

@@ -21,7 +21,7 @@ std::atomic<bool> g_abortRequested{false};
 
 BOOL WINAPI ConsoleControl(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
-        // The current file is still cut and deleted; the rest are skipped.
+        // The current file stops being written and stays, uncut, under its name; the rest are skipped.
         g_abortRequested = true;
         return TRUE;
     }
