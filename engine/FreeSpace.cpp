@@ -177,6 +177,8 @@ FreeSpaceLeftover CleanUpFolder(const std::wstring& fillFolder, bool& found) {
     }
     RemoveOwnEntries(fillFolder, leftover.files);
     held.reset();
+    // A folder still open when removed goes only when closed.
+    folder.reset();
     FsDeleteFile(marker);
     RemoveFolder(fillFolder);
     leftover.removed = !FsEntryExists(fillFolder);
