@@ -29,6 +29,7 @@ const wchar_t kNote[] =
     L"空きがなくなると Windows が復元ポイント (以前のバージョン) を消すことがあり、その中のデータには届きません。"
     L"SSD やフラッシュメモリでは、ドライブの予備ブロックは上書きできません。";
 const wchar_t kHelpLink[] = L"<a>できないことについてはヘルプを参照</a>";
+const wchar_t kHelpButtonText[] = L"できないこと (ヘルプ)...";
 const wchar_t kStartText[] = L"開始";
 const wchar_t kStopText[] = L"中止";
 const wchar_t kCloseText[] = L"このウインドウを閉じる";
@@ -81,7 +82,18 @@ void TMainWindow::BuildFreeSpacePanel(int top, int w, int h) {
     ::SendMessageW(FreeSpaceLevel, CB_SETCURSEL, 0, 0);
 
     FreeSpaceNote = AddChild(panel, L"STATIC", kNote, SS_LEFT, 16, 214, w - 32, 48, IDC_FREESPACE_NOTE);
-    FreeSpaceHelpLink = AddChild(panel, WC_LINK, kHelpLink, WS_TABSTOP, 16, 264, 300, 16, IDC_FREESPACE_HELP_LINK);
+    // The link control needs its class registered (and version 6 of the controls); without it
+    // a push button opens the same page.
+    INITCOMMONCONTROLSEX linkClass{sizeof linkClass, ICC_LINK_CLASS};
+    ::InitCommonControlsEx(&linkClass);
+    FreeSpaceHelpLink = ::CreateWindowExW(0, WC_LINK, kHelpLink, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 16, 264, 300, 16,
+                                          panel, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_FREESPACE_HELP_LINK)),
+                                          ::GetModuleHandleW(nullptr), nullptr);
+    if (FreeSpaceHelpLink)
+        ::SendMessageW(FreeSpaceHelpLink, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
+    else
+        FreeSpaceHelpLink = AddChild(panel, L"BUTTON", kHelpButtonText, WS_TABSTOP | BS_PUSHBUTTON, 16, 262, 240, 22,
+                                     IDC_FREESPACE_HELP_LINK);
 
     FreeSpaceProgress = AddChild(panel, PROGRESS_CLASSW, L"", 0, 16, 288, w - 32, 16, IDC_FREESPACE_PROGRESS);
     ::SendMessageW(FreeSpaceProgress, PBM_SETRANGE32, 0, 1000);
@@ -110,6 +122,7 @@ LRESULT CALLBACK TMainWindow::FreeSpacePanelProc(HWND hwnd, UINT message, WPARAM
                 if (source == window->StopFreeSpaceButton) return window->StopFreeSpace(), 0;
                 if (source == window->CloseFreeSpaceButton) return window->CloseFreeSpace(), 0;
                 if (source == window->ChooseFreeSpaceFolderButton) return window->ChooseFreeSpaceFolder(), 0;
+                if (source == window->FreeSpaceHelpLink) return window->ShowHelp(), 0;
             }
             break;
         case WM_NOTIFY: {
@@ -134,6 +147,13 @@ LRESULT CALLBACK TMainWindow::FreeSpacePanelProc(HWND hwnd, UINT message, WPARAM
                 return ::DefWindowProcW(hwnd, message, wParam, lParam);
             break;
         }
+        case WM_QUERYENDSESSION:
+            // The disk is full while the run works: the session may not end under it.
+            if (window->FreeSpaceRunning()) return FALSE;
+            break;
+        case WM_ENDSESSION:
+            if (wParam) window->StopFreeSpaceAndCleanUp();
+            break;
         case WM_NCDESTROY:
             ::RemoveWindowSubclass(hwnd, FreeSpacePanelProc, kFreeSpacePanelSubclass);
             break;

@@ -101,8 +101,9 @@ std::vector<std::wstring> RecordedFolders(const std::wstring& recordFile) {
     return lines;
 }
 
+// Adds or removes the folder's line; nothing to do without a record file.
 bool WriteRecord(const std::wstring& recordFile, const std::wstring& folder, bool add) {
-    if (recordFile.empty()) return !add;
+    if (recordFile.empty()) return true;
     std::vector<std::wstring> lines = RecordedFolders(recordFile);
     const auto same = [&](const std::wstring& line) { return SameText(line, folder); };
     lines.erase(std::remove_if(lines.begin(), lines.end(), same), lines.end());

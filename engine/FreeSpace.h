@@ -56,7 +56,7 @@ struct FreeSpaceResult {
 class FreeSpaceJob {
 public:
     // `folder`: the chosen folder (a drive root or a folder of the user's); `recordFile`: where
-    // the run records its fill folder before it writes anything.
+    // the run records its fill folder before it writes anything (none when empty).
     FreeSpaceJob(std::wstring folder, EraseLevel level, std::wstring recordFile);
     ~FreeSpaceJob();
     FreeSpaceJob(const FreeSpaceJob&) = delete;
