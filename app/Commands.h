@@ -28,5 +28,6 @@ struct Command {
         ImportList = 20,
         ExportList = 21,
         RemoveSelected = 22,
+        OpenFreeSpace = 23,
     };
 };

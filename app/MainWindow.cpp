@@ -11,6 +11,7 @@
 #include "common/Types.h"
 #include "dialogs/ImageControl.h"
 #include "dialogs/OsterlanActionImages.h"
+#include "engine/FreeSpace.h"
 #include "notify/CompanionNotify.h"
 #include "notify/SSTP.h"
 #include "profiles/NewUserWindow.h"
@@ -60,6 +61,7 @@ std::vector<ui::ActionInfo> ActionTable() {
         {Command::ImportList, L"インポート(&I)", L"", 16},
         {Command::ExportList, L"エクスポート(&E)", L"", 15},
         {Command::RemoveSelected, L"選択したファイルをリストから削除(&R)", L"", ui::kNoImage},
+        {Command::OpenFreeSpace, L"空き領域の抹消(&F)...", L"ドライブの空き領域を上書きする追加機能", ui::kNoImage},
     };
 }
 
@@ -72,7 +74,7 @@ std::vector<ui::MenuSpec> MenuBarTable() {
         {L"編集(&E)",
          {{C::TickAll}, {C::UntickAll}, Separator(), {C::ClearList}, Separator(), {C::RemoveUnticked},
           {C::RemoveTicked}}},
-        {L"追加機能(&T)", {{C::OpenHistoryTools}}},
+        {L"追加機能(&T)", {{C::OpenHistoryTools}, {C::OpenFreeSpace}}},
         {L"設定(&C)", {{C::OpenSettings}, Separator(), {C::ManageProfiles}}},
         {L"ヘルプ(&H)", {{C::ShowHelp}, {C::OpenWebSite}, Separator(), {C::ShowAbout}}},
     };
@@ -246,6 +248,7 @@ void TMainWindow::BuildActions() {
         {Command::ImportList, &TMainWindow::ImportList},
         {Command::ExportList, &TMainWindow::ExportList},
         {Command::RemoveSelected, &TMainWindow::RemoveSelected},
+        {Command::OpenFreeSpace, &TMainWindow::OpenFreeSpace},
     };
     for (const auto& [id, handler] : handlers) Actions[id].OnExecute = [this, handler] { (this->*handler)(); };
 }
@@ -396,6 +399,7 @@ void TMainWindow::BuildPanels() {
         AddChild(tools, L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON, w - 164 - 4, h - 34, 160, 28, IDC_RUN_TOOLS);
     Actions.BindButton(RunToolsButton, Command::RunHistoryTools);
     BuildToolsPanel();
+    BuildFreeSpacePanel(top, w, h);
 
     ShowContentPanel(ContentPanel::List);
 }
@@ -405,7 +409,8 @@ void TMainWindow::ShowContentPanel(ContentPanel panel) {
     const std::pair<ContentPanel, HWND> panels[] = {{ContentPanel::List, MainPanel.Handle()},
                                                     {ContentPanel::Running, ErasePanel.Handle()},
                                                     {ContentPanel::Result, ResultPanel.Handle()},
-                                                    {ContentPanel::Tools, Toolspanel.Handle()}};
+                                                    {ContentPanel::Tools, Toolspanel.Handle()},
+                                                    {ContentPanel::FreeSpace, FreeSpacePanel.Handle()}};
     for (const auto& [which, window] : panels)
         if (window) ::ShowWindow(window, which == panel ? SW_SHOW : SW_HIDE);
 }
@@ -489,6 +494,8 @@ void TMainWindow::FormCreate() {
         if (arguments_.empty() && config->AutoIn()) ImportLeftList();
         // 19. The files and folders named on the command line.
         TakeCommandLineArgument();
+        // 20. What a free-space erase cut short left behind.
+        CheckFreeSpaceLeftovers();
     }
 }
 

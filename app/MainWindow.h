@@ -34,6 +34,7 @@ class TApplication;
 class TSSTP;
 class TOsterlanActionImage;
 class TImageControl;
+class FreeSpaceJob;
 
 class TMainWindow : public ui::Window {
 public:
@@ -83,8 +84,25 @@ public:
         IDC_CLOSE_TOOLS,
     };
 
+    // The controls of the free-space erase panel.
+    enum FreeSpaceControlId : int {
+        IDC_FREESPACE_PANEL = 1201,
+        IDC_FREESPACE_DRIVES,
+        IDC_CHOOSE_FREESPACE_FOLDER,
+        IDC_FREESPACE_FOLDER,
+        IDC_FREESPACE_LEVEL,
+        IDC_FREESPACE_NOTE,
+        IDC_FREESPACE_HELP_LINK,
+        IDC_FREESPACE_PROGRESS,
+        IDC_FREESPACE_STATUS,
+        IDC_FREESPACE_RESULT,
+        IDC_START_FREESPACE,
+        IDC_STOP_FREESPACE,
+        IDC_CLOSE_FREESPACE,
+    };
+
     // The content panel that shows.
-    enum class ContentPanel { List, Running, Result, Tools };
+    enum class ContentPanel { List, Running, Result, Tools, FreeSpace };
 
     // The window reads its profiles under `programFolder` + "User" and takes `arguments` as
     // the program's command-line arguments (without the program's own name).
@@ -277,6 +295,30 @@ public:
     // The number of ticked kinds in TraceList.
     int CountToolsTicked() const;
 
+    // The free-space erase panel (MainWindowFreeSpace.cpp).
+    ui::Panel FreeSpacePanel;
+    HWND FreeSpaceDrives = nullptr;  // the fixed drives: letter, free space, size, file system
+    HWND ChooseFreeSpaceFolderButton = nullptr;
+    HWND FreeSpaceFolderLabel = nullptr;
+    HWND FreeSpaceLevel = nullptr;  // Speed, Normal, High
+    HWND FreeSpaceNote = nullptr;
+    HWND FreeSpaceHelpLink = nullptr;
+    HWND FreeSpaceProgress = nullptr;  // 0..1000 of the free space at the start times the passes
+    HWND FreeSpaceStatus = nullptr;    // bytes written and the time left
+    HWND FreeSpaceResultLabel = nullptr;
+    HWND StartFreeSpaceButton = nullptr;
+    HWND StopFreeSpaceButton = nullptr;
+    HWND CloseFreeSpaceButton = nullptr;
+    // The folder the run works in: the folder chosen, else the selected drive's root.
+    std::wstring FreeSpaceTarget() const;
+    // Takes a folder instead of a drive (what the folder button does after asking).
+    void SetFreeSpaceFolder(const std::wstring& folder);
+    // A free-space erase is writing or cleaning up (the end of the session is refused then).
+    bool FreeSpaceRunning() const;
+    // Ends a free-space erase at once and deletes what it made, before returning (for the end
+    // of the session). Nothing happens when none runs.
+    void StopFreeSpaceAndCleanUp();
+
     // The tool tips of the mode selector and the Apply button.
     HWND Hints = nullptr;
     // The tool tip text of a control; empty when it has none.
@@ -336,6 +378,7 @@ private:
     void ImportList();          // list transfer
     void ExportList();          // list transfer
     void RemoveSelected();      // file list
+    void OpenFreeSpace();       // free-space panel
     // The history tools panel: its controls, the tick handler and closing it.
     void BuildToolsPanel();
     void ListTraceKinds();  // Internet Explorer's four, then the installed browsers' and Explorer's
@@ -343,6 +386,18 @@ private:
     void CloseHistoryTools();
     static LRESULT CALLBACK ToolsPanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                           DWORD_PTR self);
+    // The free-space erase panel: building, the target, the run, closing, leftovers at start.
+    void BuildFreeSpacePanel(int top, int width, int height);
+    void ListFreeSpaceDrives();
+    void ShowFreeSpaceTarget();
+    void ChooseFreeSpaceFolder();
+    void StartFreeSpace();
+    void StopFreeSpace();
+    void CloseFreeSpace();
+    void CheckFreeSpaceLeftovers();
+    std::wstring FreeSpaceRecordFile() const;
+    static LRESULT CALLBACK FreeSpacePanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                               DWORD_PTR self);
     // The erase run after its confirmation; the finish and save-log buttons of its result.
     void RunErase();
     void FinishRun();
@@ -383,6 +438,8 @@ private:
     int contentHeight_ = 0;
     SIZE minimumSize_{0, 0};
 
+    std::unique_ptr<FreeSpaceJob> freeSpaceJob_;
+    std::wstring freeSpaceFolder_;  // chosen with the folder button; empty: the selected drive
     std::unique_ptr<TSSTP> notifier_;
     std::unique_ptr<TOsterlanActionImage> busyAnimation_;
     ui::Font windowFont_;

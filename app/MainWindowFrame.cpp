@@ -225,11 +225,13 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SYSCOMMAND: {
         if (Busy) return 0;
         const WPARAM command = wParam & 0xFFF0;
-        if (visiblePanel_ == ContentPanel::Tools && (command == SC_MAXIMIZE || command == SC_CLOSE)) return 0;
+        if ((visiblePanel_ == ContentPanel::Tools || visiblePanel_ == ContentPanel::FreeSpace) &&
+            (command == SC_MAXIMIZE || command == SC_CLOSE))
+            return 0;
         break;
     }
     case WM_NCLBUTTONDBLCLK:
-        if (visiblePanel_ == ContentPanel::Tools) return 0;
+        if (visiblePanel_ == ContentPanel::Tools || visiblePanel_ == ContentPanel::FreeSpace) return 0;
         break;
     case WM_DROPFILES:
         FormDropFiles(reinterpret_cast<HDROP>(wParam));

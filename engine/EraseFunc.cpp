@@ -11,6 +11,7 @@
 #include "common/Handles.h"
 #include "common/Paths.h"
 #include "engine/EraseSeams.h"
+#include "engine/PassWriter.h"
 #include "engine/Random.h"
 
 namespace {
@@ -426,3 +427,24 @@ std::int64_t FileSizeOf(const std::wstring& fileName) {
     }
     return size.QuadPart;
 }
+
+// --- the pass writer for other callers ---
+
+struct PassWriter::Buffer {
+    explicit Buffer(HANDLE file) : writer(file) {}
+    WordWriter writer;
+};
+
+PassWriter::PassWriter(HANDLE file) : buffer_(std::make_unique<Buffer>(file)) {}
+PassWriter::~PassWriter() = default;
+
+int PassWriter::Passes(EraseLevel level) { return PassCount(level); }
+
+bool PassWriter::Write(EraseLevel level, int passIndex, std::size_t bytes) {
+    const auto words = static_cast<std::int64_t>(std::min(bytes, kMaxWrite) / 2);
+    if (words == 0) return true;
+    buffer_->writer.Append(level, passIndex, words);
+    return buffer_->writer.Flush();
+}
+
+bool PassWriter::FlushToDisk() { return buffer_->writer.FlushToDisk(); }

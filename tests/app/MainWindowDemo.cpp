@@ -142,6 +142,10 @@ int wmain(int argc, wchar_t** argv) {
         g_window = &window;
         ::SetTimer(nullptr, 0, 500, StartToolsRun);
     }
+    if (mode == L"freespace") {  // the panel only; no run starts
+        ::SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + Command::OpenFreeSpace, 0), 0);
+        ListView_SetItemState(window.FreeSpaceDrives, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
     application.Run();
     return 0;
 }

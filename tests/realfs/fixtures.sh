@@ -11,6 +11,7 @@ root=${2:?folder}
 
 cleanup() {
     [ -d "$root" ] || return 0
+    bash "$(dirname "$0")/loop_image.sh" drop "$root/freespace"
     for mnt in "$root/full" "$root/locked" "$root/ntfs"; do
         if mountpoint -q "$mnt" 2>/dev/null; then
             chattr -R -i "$mnt" 2>/dev/null
@@ -88,6 +89,12 @@ if [ "$(id -u)" = 0 ] && command -v mkfs.ext4 >/dev/null && command -v chattr >/
         printf 'secret' > "$root/locked/folder/kept.txt"
         chattr +i "$root/locked/folder" && echo immutable >> "$root/ready"
     fi
+fi
+
+# An ext4 image of its own for the free-space erase, on a loop device (checked by loop_image.sh).
+if [ "$(id -u)" = 0 ] && command -v mkfs.ext4 >/dev/null &&
+    bash "$(dirname "$0")/loop_image.sh" make "$root/freespace" ext4 256; then
+    echo freespace >> "$root/ready"
 fi
 
 # NTFS through ntfs-3g, where it is installed and FUSE mounts work.

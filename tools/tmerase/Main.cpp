@@ -1,5 +1,6 @@
 // tmerase: the erase engine from a console.
 //   tmerase [--level speed|normal|high] [--recurse] PATH...
+//   tmerase --free-space [--level speed|normal|high] FOLDER
 // Prints the run log's line for every file; exit status 0 when every file was erased,
 // 1 when any was not (or a path did not exist), 2 for a usage error.
 
@@ -14,6 +15,7 @@
 #include "common/TextCodec.h"
 #include "common/Types.h"
 #include "engine/EraseFunc.h"
+#include "tools/tmerase/FreeSpaceCommand.h"
 
 namespace {
 
@@ -50,11 +52,14 @@ const wchar_t kUsage[] =
     L"使い方: tmerase [--level speed|normal|high] [--recurse] PATH...\r\n"
     L"  ファイルを上書きしてから削除します。フォルダはその中のファイルを処理します。\r\n"
     L"  --level    消去レベル (既定: speed)\r\n"
-    L"  --recurse  フォルダのサブフォルダも処理する";
+    L"  --recurse  フォルダのサブフォルダも処理する\r\n"
+    L"使い方: tmerase --free-space [--level speed|normal|high] FOLDER\r\n"
+    L"  FOLDER のあるドライブの空き領域を上書きします (作業ファイルは FOLDER に作られ、最後に削除されます)。";
 
 struct Options {
     EraseLevel level = EraseLevel::Speed;
     bool recurse = false;
+    bool freeSpace = false;
     std::vector<std::wstring> paths;
 };
 
@@ -70,6 +75,8 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
             return ParseResult::Help;
         } else if (!optionsEnded && arg == L"--recurse") {
             options.recurse = true;
+        } else if (!optionsEnded && arg == L"--free-space") {
+            options.freeSpace = true;
         } else if (!optionsEnded && (arg == L"--level" || arg.rfind(L"--level=", 0) == 0)) {
             std::wstring value;
             if (arg == L"--level") {
@@ -88,6 +95,7 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
             options.paths.push_back(arg);
         }
     }
+    if (options.freeSpace && (options.paths.size() != 1 || options.recurse)) return ParseResult::Error;
     return options.paths.empty() ? ParseResult::Error : ParseResult::Ok;
 }
 
@@ -140,6 +148,9 @@ int wmain(int argc, wchar_t** argv) {
         };
     }
     SetEraseEnvironment(environment);
+    if (options.freeSpace)
+        return RunFreeSpaceCommand(FullPath(options.paths.front()), options.level,
+                                   [out](const std::wstring& line) { WriteLine(out, line); });
 
     std::vector<RunFile> files;
     for (const auto& path : options.paths) {

@@ -1,0 +1,66 @@
+#include "tools/tmerase/FreeSpaceCommand.h"
+
+#include "engine/FreeSpace.h"
+
+namespace {
+
+constexpr ULONGLONG kProgressLineMs = 3000;
+
+std::wstring SecondsText(ULONGLONG seconds) {
+    if (seconds >= 3600) return std::to_wstring(seconds / 3600) + L" 時間 " + std::to_wstring(seconds % 3600 / 60) + L" 分";
+    if (seconds >= 60) return std::to_wstring(seconds / 60) + L" 分 " + std::to_wstring(seconds % 60) + L" 秒";
+    return std::to_wstring(seconds) + L" 秒";
+}
+
+}  // namespace
+
+int RunFreeSpaceCommand(const std::wstring& folder, EraseLevel level,
+                        const std::function<void(const std::wstring&)>& print) {
+    const std::wstring record = ConsoleFreeSpaceRecord();
+    for (const auto& leftover : CleanUpFreeSpaceLeftovers(record)) {
+        if (leftover.inUse) print(L"実行中の空き領域の抹消の作業フォルダがあります: " + leftover.folder);
+        else if (leftover.removed) print(L"前回の空き領域の抹消の残りを削除しました: " + leftover.folder);
+        else print(L"前回の空き領域の抹消の残りを削除できませんでした: " + leftover.folder);
+    }
+
+    FreeSpaceJob job(folder, level, record);
+    const ULONGLONG start = ::GetTickCount64();
+    ULONGLONG lastLine = start;
+    job.progress = [&](const FreeSpaceProgress& progress) {
+        const ULONGLONG now = ::GetTickCount64();
+        if (now - lastLine < kProgressLineMs) return;
+        lastLine = now;
+        std::wstring line;
+        if (progress.stage == FreeSpaceProgress::Records) {
+            line = L"ファイルレコードを上書きしています: " + std::to_wstring(progress.recordFiles) + L" 個";
+        } else {
+            const std::int64_t total = std::max<std::int64_t>(progress.total, 1);
+            const std::int64_t percent = std::min<std::int64_t>(100, progress.written * 100 / total);
+            line = L"空き領域の抹消: " + std::to_wstring(percent) + L"% (" + FreeSpaceBytesText(progress.written) + L" / " +
+                   FreeSpaceBytesText(progress.total) + L")";
+            if (progress.written > 0 && progress.written < progress.total) {
+                const double seconds = static_cast<double>(now - start) / 1000.0;
+                const double left = seconds * static_cast<double>(progress.total - progress.written) /
+                                    static_cast<double>(progress.written);
+                line += L" 残り約 " + SecondsText(static_cast<ULONGLONG>(left));
+            }
+        }
+        print(line);
+    };
+    const FreeSpaceResult result = job.Run();
+
+    if (!result.message.empty()) print(result.message);
+    if (result.overwritten) {
+        print(L"空き領域 " + FreeSpaceBytesText(result.filled) + L" を上書きしました。" +
+              (result.recordStepRan ? L"ファイルレコード " + std::to_wstring(result.recordFiles) + L" 個を上書きしました。"
+                                    : std::wstring(L"ファイルレコードの上書きは行われませんでした。")));
+    } else if (result.stopped) {
+        print(L"空き領域の抹消を中止しました。");
+    } else {
+        print(L"空き領域の抹消を完了できませんでした。");
+    }
+    if (!result.cleanedUp) print(L"作業ファイルが残っています: " + result.leftover);
+    else if (result.freeBefore >= 0 && result.freeAfter >= 0)
+        print(L"空き領域: 開始時 " + FreeSpaceBytesText(result.freeBefore) + L"、終了時 " + FreeSpaceBytesText(result.freeAfter));
+    return result.Succeeded() ? 0 : 1;
+}
