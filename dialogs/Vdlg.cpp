@@ -54,7 +54,9 @@ void TVerdlg::FormCreate() {
     ::SetWindowTextW(Handle(), (std::wstring(kProductTitle) + L" のバージョン情報").c_str());
     ::SetWindowTextW(VersionLabel, (std::wstring(L"バージョン ") + kProductVersion).c_str());
     ::SetWindowTextW(NoticeLabel, kProductNotice);
-    ::SetWindowTextW(WebLink, kProductWebAddress);
+    // A build without a web address shows no link.
+    ::SetWindowTextW(WebLink, ProductWebAddress().c_str());
+    ::ShowWindow(WebLink, ProductWebAddress().empty() ? SW_HIDE : SW_SHOW);
     FitWebLink();
     Logo.SetTransparent(true);
     Logo.LoadPicture(::GetModuleHandleW(nullptr), IDB_LOGO);
@@ -64,7 +66,7 @@ void TVerdlg::FitWebLink() {
     ui::WindowDC dc(WebLink);
     if (!dc.get()) return;
     ui::ScopedSelect select(dc.get(), linkFont_ ? linkFont_.get() : ui::UiFont());
-    const std::wstring text = kProductWebAddress;
+    const std::wstring text = ProductWebAddress();
     SIZE extent{};
     if (!::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent)) return;
     RECT place{};
@@ -78,7 +80,7 @@ void TVerdlg::CloseBox() {
 }
 
 void TVerdlg::OpenWebLink() {
-    if (OpenWebAddress) OpenWebAddress(Handle(), kProductWebAddress);
+    if (OpenWebAddress && !ProductWebAddress().empty()) OpenWebAddress(Handle(), ProductWebAddress());
 }
 
 LRESULT TVerdlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

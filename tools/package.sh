@@ -10,12 +10,15 @@ bin="$top/build/bin"
 dist="$top/build/dist"
 stage="$dist/stage"
 
-# The product's title, version, organisation and address: resources/ProductInfo.h holds them.
+# The product's title, version and organisation: resources/ProductInfo.h holds them. The web
+# address and contact are the build's (its CMake cache); either may be empty.
 product() { sed -n "s/^#define TM_PRODUCT_$1 \"\\(.*\\)\"\$/\\1/p" "$top/resources/ProductInfo.h"; }
+build_setting() { sed -n "s/^TIDEMARROW_$1:STRING=//p" "$top/build/CMakeCache.txt" 2>/dev/null; }
 title=$(product TITLE)
 version=$(product VERSION)
 organisation=$(product ORGANISATION)
-address=$(product WEB_ADDRESS)
+address=$(build_setting WEB_ADDRESS)
+contact=$(build_setting CONTACT)
 numbers=$(sed -n 's/^#define TM_PRODUCT_VERSION_NUMBERS \(.*\)$/\1/p' "$top/resources/ProductInfo.h" | tr -d ' ' | tr ',' '.')
 [ -n "$title" ] && [ -n "$version" ] && [ -n "$numbers" ] || { echo "package: cannot read resources/ProductInfo.h" >&2; exit 1; }
 
@@ -35,12 +38,17 @@ if [ -f "$bin/$help" ]; then
     cp "$bin/$help" "$stage/$help"
     have_help=(-DHAVE_HELP)
 fi
-# Texts for Windows users: code page 932 and CR LF, like every file the program reads.
-python3 - "$top/tools/installer/Readme.txt" "$stage/Readme.txt" "$top/LICENSE" "$stage/LICENSE.txt" <<'PY'
+# Texts for Windows users: code page 932 and CR LF, like every file the program reads. The
+# read-me ends with the build's web address and contact, when it has them.
+python3 - "$address" "$contact" "$top/tools/installer/Readme.txt" "$stage/Readme.txt" "$top/LICENSE" "$stage/LICENSE.txt" <<'PY'
 import sys
-pairs = zip(sys.argv[1::2], sys.argv[2::2])
+addresses = "".join(line + "\n" for line in sys.argv[1:3] if line)
+pairs = zip(sys.argv[3::2], sys.argv[4::2])
 for source, target in pairs:
-    text = open(source, encoding="utf-8").read().replace("\r\n", "\n").replace("\n", "\r\n")
+    text = open(source, encoding="utf-8").read()
+    if source.endswith("Readme.txt"):
+        text += addresses
+    text = text.replace("\r\n", "\n").replace("\n", "\r\n")
     open(target, "wb").write(text.encode("cp932"))
 PY
 
@@ -59,7 +67,7 @@ setup="$dist/TIDEMARROW32SE-$version-setup.exe"
 rm -f "$setup"
 makensis -V2 -INPUTCHARSET UTF8 \
     "-DPRODUCT_TITLE=$title" "-DPRODUCT_VERSION=$version" "-DPRODUCT_VERSION_NUMBERS=$numbers" \
-    "-DPRODUCT_ORGANISATION=$organisation" "-DPRODUCT_WEB_ADDRESS=$address" \
+    "-DPRODUCT_ORGANISATION=$organisation" "-DPRODUCT_WEB_ADDRESS=$address" "-DPRODUCT_CONTACT=$contact" \
     "-DSTAGE=$stage" "-DOUTFILE=$setup" "-DPROJECT_TOP=$top" "${have_help[@]}" \
     "$top/tools/installer/TIDEMARROW32SE.nsi"
 rm -rf "$stage"

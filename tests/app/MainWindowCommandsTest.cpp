@@ -19,8 +19,13 @@
 #include "tests/app/WorkflowFixture.h"
 #include "tests/notify/ExpectedScripts.h"
 #include "tests/notify/NotifyTestSupport.h"
+#include "tests/support/ProductAddresses.h"
 
 namespace {
+
+// These tests see the program as a build configured with a web address shows it.
+const BuildAddresses kConfiguredBuild;
+
 
 const wchar_t kHelpViewerClass[] = L"HH Parent";
 const wchar_t kTestPattern[] = L"てぇすとぱたーん 03";
@@ -239,7 +244,19 @@ TEST_F(ShellCommandsTest, WebPageGoesToTheOpenerWithTheProductsAddress) {
     SendCommand(Command::OpenWebSite);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].first, App().Handle());
-    EXPECT_EQ(opened[0].second, kProductWebAddress);
+    EXPECT_EQ(opened[0].second, ProductWebAddress());
+}
+
+TEST_F(ShellCommandsTest, ABuildWithoutAWebAddressHasNoWebPageCommand) {
+    BuildAddresses none(L"", L"");
+    Make();
+    bool opened = false;
+    window->OpenWebAddress = [&](HWND, const std::wstring&) { opened = true; };
+    const WPARAM id = ui::kFirstActionCommand + Command::OpenWebSite;
+    EXPECT_FALSE(::SendMessageW(window->HelpToolBar, TB_ISBUTTONENABLED, id, 0));
+    EXPECT_TRUE(::GetMenuState(window->MenuBar, static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED);
+    SendCommand(Command::OpenWebSite);
+    EXPECT_FALSE(opened);
 }
 
 TEST_F(ShellCommandsTest, VersionShowsTheAboutBoxAndTellsARunningCompanionFirst) {
@@ -264,7 +281,7 @@ TEST_F(ShellCommandsTest, VersionShowsTheAboutBoxAndTellsARunningCompanionFirst)
             caption = ui::WindowText(box);
             ownedByMain = ::GetWindow(box, GW_OWNER) == window->Handle();
             // The link goes through the window's opener too.
-            if (HWND link = ::FindWindowExW(box, nullptr, L"STATIC", kProductWebAddress)) {
+            if (HWND link = ::FindWindowExW(box, nullptr, L"STATIC", ProductWebAddress().c_str())) {
                 RECT area{};
                 ::GetClientRect(link, &area);
                 ::SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, area.bottom / 2));
@@ -282,7 +299,7 @@ TEST_F(ShellCommandsTest, VersionShowsTheAboutBoxAndTellsARunningCompanionFirst)
             EXPECT_EQ(result.bytes, ExpectedRequest(kVersionScriptBytes));
         }
     }
-    EXPECT_EQ(opened, std::vector<std::wstring>(3, kProductWebAddress));
+    EXPECT_EQ(opened, std::vector<std::wstring>(3, ProductWebAddress()));
 }
 
 // --- profile manager ---

@@ -566,6 +566,35 @@ TEST_F(MainWindowTest, CloseWithFilesListedAsksAndFollowsTheAnswer) {
     EXPECT_TRUE(Closed());
 }
 
+TEST_F(MainWindowTest, TheProgramMinimizesAndRestoresAsOneWhicheverWayItIsAsked) {
+    Make();
+    HWND app = application.Handle();
+    application.ShowTaskbarButton(true);
+    const auto minimized = [&] { return ::IsIconic(app) && !::IsWindowVisible(Main()); };
+    const auto shown = [&](bool zoomed) {
+        return !::IsIconic(app) && ::IsWindowVisible(Main()) && !::IsIconic(Main()) &&
+               (::IsZoomed(Main()) != FALSE) == zoomed;
+    };
+    // The caption's button or the system menu; the taskbar button brings it back.
+    ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(minimized());
+    ::SendMessageW(app, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(shown(false));
+    // The taskbar button minimizes; a restore from outside (Alt+Tab, a later start) shows the
+    // window maximized as it was.
+    ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    ::SendMessageW(app, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(minimized());
+    ::ShowWindow(app, SW_RESTORE);
+    EXPECT_TRUE(shown(true));
+    ::SendMessageW(Main(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    // Minimize-all minimizes the main window itself.
+    ::ShowWindow(Main(), SW_MINIMIZE);
+    EXPECT_TRUE(minimized());
+    ::SendMessageW(app, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(shown(false));
+}
+
 TEST_F(MainWindowTest, PowerOffAfterRunClosesWhateverTheAnswer) {
     Make();
     window->FileList.AddRow({L"", L"a.txt", L"TXT", L"1", L"C:\\a.txt"}, true);

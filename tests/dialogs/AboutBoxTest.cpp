@@ -13,10 +13,15 @@
 #include "resources/ResourceIds.h"
 #include "tests/dialogs/PixelHelpers.h"
 #include "tests/support/Gui.h"
+#include "tests/support/ProductAddresses.h"
 #include "ui/Gdi.h"
 #include "ui/Window.h"
 
 namespace {
+
+// These tests see the program as a build configured with a web address shows it.
+const BuildAddresses kConfiguredBuild;
+
 
 RECT PlaceIn(HWND control, HWND parent) {
     RECT place{};
@@ -48,6 +53,18 @@ private:
     static inline std::function<void()> pending_;
     UINT_PTR timer_ = 0;
 };
+
+TEST(AboutBox, ABuildWithoutAWebAddressShowsNoLinkAndOpensNothing) {
+    BuildAddresses none(L"", L"");
+    TVerdlg box(nullptr);
+    ASSERT_TRUE(box.Created());
+    bool opened = false;
+    box.OpenWebAddress = [&](HWND, const std::wstring&) { opened = true; };
+    EXPECT_FALSE(::GetWindowLongW(box.WebLink, GWL_STYLE) & WS_VISIBLE);
+    ::SendMessageW(box.Handle(), WM_COMMAND, MAKEWPARAM(IDC_VERDLG_WEB_LINK, STN_CLICKED),
+                   reinterpret_cast<LPARAM>(box.WebLink));
+    EXPECT_FALSE(opened);
+}
 
 TEST(AboutBox, ShowsTheTitleVersionNoticeAndWebAddress) {
     TVerdlg box(nullptr);
@@ -168,7 +185,7 @@ TEST(AboutBox, ClickingTheWebAddressOpensItWithTheBoxAsOwner) {
     ::SendMessageW(box.Handle(), WM_COMMAND, MAKEWPARAM(IDC_VERDLG_WEB_LINK, STN_CLICKED),
                    reinterpret_cast<LPARAM>(box.WebLink));
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0], kProductWebAddress);
+    EXPECT_EQ(opened[0], ProductWebAddress());
     EXPECT_EQ(owner, box.Handle());
     EXPECT_EQ(box.ModalResult(), 0) << "the box stays open";
 }

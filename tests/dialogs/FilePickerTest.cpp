@@ -20,6 +20,7 @@
 #include "tests/dialogs/TestPictures.h"
 #include "tests/support/Gui.h"
 #include "tests/support/TempFolder.h"
+#include "ui/Gdi.h"
 #include "ui/Window.h"
 
 namespace {
@@ -297,8 +298,29 @@ TEST(FilePickerDialog, PreviewFollowsTheSelectionAndTheToggleWorksBothWays) {
                       ui::Width(toggle) == 87 && ui::Height(toggle) == 23,
                   "ExclusionToggle at the lower right, 87 x 23");
         const RECT group = place(picker.SettingsGroup());
-        run.Check(group.left == 163 && group.top == 13 && ui::Width(group) == 475 && ui::Height(group) == 125,
-                  "SettingsGroup at (163, 13), 475 x 125");
+        run.Check(group.left == 163 && group.top == 13 && group.right == ui::Width(panel) - 7 &&
+                      ui::Height(group) == 125,
+                  "SettingsGroup at (163, 13) to the panel's margin, 125 high");
+        // Every text whole: the settings on unwrapped lines inside the group, the standard label.
+        const auto textWidth = [](HWND control) {
+            ui::WindowDC dc(control);
+            ui::ScopedSelect font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+            const std::wstring text = ui::WindowText(control);
+            RECT bounds{};
+            const bool prefix = !(::GetWindowLongW(control, GWL_STYLE) & SS_NOPREFIX);
+            ::DrawTextW(dc.get(), text.c_str(), -1, &bounds, DT_CALCRECT | (prefix ? 0 : DT_NOPREFIX));
+            return static_cast<int>(bounds.right);
+        };
+        RECT label{}, lookIn{};
+        ::GetWindowRect(picker.SettingsLabel(), &label);
+        ::MapWindowPoints(nullptr, picker.SettingsGroup(), reinterpret_cast<POINT*>(&label), 2);
+        run.Check(ui::Width(label) >= textWidth(picker.SettingsLabel()) && label.right <= ui::Width(group) - 8 &&
+                      label.bottom <= ui::Height(group),
+                  "settings text whole inside the group");
+        ::GetClientRect(::GetDlgItem(openDialog, stc4), &lookIn);
+        run.Check(ui::Width(lookIn) >= textWidth(::GetDlgItem(openDialog, stc4)),
+                  "look-in label whole: " + std::to_string(ui::Width(lookIn)) + " for " +
+                      std::to_string(textWidth(::GetDlgItem(openDialog, stc4))));
         // The panel below the standard controls, with the settings.
         run.Check(::IsWindowVisible(picker.PreviewPanel()) != FALSE, "panel visible");
         run.Check(picker.ShowsPlaceholder(), "placeholder at first");

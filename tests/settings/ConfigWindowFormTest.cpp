@@ -10,9 +10,14 @@
 #include "tests/profiles/ModalScript.h"
 #include "tests/settings/SettingsFixture.h"
 #include "tests/support/Gui.h"
+#include "tests/support/ProductAddresses.h"
 #include "ui/Window.h"
 
 namespace {
+
+// These tests see the program as a build configured with a web address shows it.
+const BuildAddresses kConfiguredBuild;
+
 
 using Texts = std::vector<std::wstring>;
 
@@ -359,6 +364,19 @@ std::vector<COLORREF> Pixels(HBITMAP bitmap, int width, int height) {
     return pixels;
 }
 
+TEST_F(SettingsWindow, ABuildWithoutAddressesLeavesTheirLinesOutAndTheBannerOpensNothing) {
+    Make();
+    std::vector<COLORREF> configured;
+    ASSERT_TRUE(ShowWhile([&] { configured = Pixels(W().DetailsPicture(), 573, 310); }));
+    BuildAddresses none(L"", L"");
+    ASSERT_TRUE(ShowWhile([&] {
+        EXPECT_NE(Pixels(W().DetailsPicture(), 573, 310), configured);
+        W().ShowPage(6);
+        ClickAt(C(IDC_CONFIG_BANNER), 10, 10);
+    }));
+    EXPECT_TRUE(opened_.empty());
+}
+
 TEST_F(SettingsWindow, PicturesAreDrawnOnEveryShowAndTheBannerOpensTheWebAddress) {
     Make();
     std::vector<COLORREF> firstDetails;
@@ -383,7 +401,7 @@ TEST_F(SettingsWindow, PicturesAreDrawnOnEveryShowAndTheBannerOpensTheWebAddress
         W().ShowPage(6);
         ClickAt(C(IDC_CONFIG_BANNER), 10, 10);
     }));
-    EXPECT_EQ(opened_, Texts{kProductWebAddress});
+    EXPECT_EQ(opened_, Texts{ProductWebAddress()});
     ui::Bitmap background(static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr),
                                                              MAKEINTRESOURCEW(IDB_DETAILS_PAGE), IMAGE_BITMAP, 0, 0,
                                                              LR_CREATEDIBSECTION)));
