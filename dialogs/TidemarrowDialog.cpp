@@ -9,8 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwctype>
+#include <initializer_list>
 #include <string>
 #include <utility>
+#include <vector>
 
 // jpeglib.h needs FILE and size_t declared before it.
 extern "C" {
@@ -309,29 +311,47 @@ constexpr int kSettingsTextLeft = 12;
 constexpr int kSettingsTextTop = 18;
 constexpr int kSettingsTextRight = 8;
 
-// A label of the standard controls (`label`) too narrow for its text in the dialog's font is
-// widened into the control right of it (`neighbour`), which gives up that much width.
-void FitStandardLabel(HWND dialog, int label, int neighbour) {
-    const HWND text = ::GetDlgItem(dialog, label);
-    const HWND next = ::GetDlgItem(dialog, neighbour);
-    if (!text || !next) return;
-    const std::wstring caption = ui::WindowText(text);
-    ui::WindowDC dc(text);
-    HFONT font = reinterpret_cast<HFONT>(::SendMessageW(text, WM_GETFONT, 0, 0));
-    ui::ScopedSelect select(dc.get(), font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
-    RECT bounds{0, 0, 0, 0};
-    ::DrawTextW(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &bounds, DT_CALCRECT | DT_SINGLELINE);
-    RECT place{}, nextPlace{};
-    ::GetWindowRect(text, &place);
-    ::GetWindowRect(next, &nextPlace);
-    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
-    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&nextPlace), 2);
-    const int missing = static_cast<int>(bounds.right) + 2 - static_cast<int>(ui::Width(place));
-    if (missing <= 0 || ui::Width(nextPlace) <= missing * 2) return;
-    ::SetWindowPos(text, nullptr, 0, 0, ui::Width(place) + missing, ui::Height(place),
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SetWindowPos(next, nullptr, nextPlace.left + missing, nextPlace.top, ui::Width(nextPlace) - missing,
-                   ui::Height(nextPlace), SWP_NOZORDER | SWP_NOACTIVATE);
+// Labels of the standard controls and the controls right of them, one column: where a label's
+// text (in the dialog's font) is wider than the room before its control, every control of the
+// column moves right by the largest shortfall and gives up that much width, and the labels
+// take their texts' widths.
+void FitStandardLabels(HWND dialog, std::initializer_list<std::pair<int, int>> rows) {
+    struct Row {
+        HWND label;
+        HWND next;
+        RECT labelPlace;
+        RECT nextPlace;
+        int textWidth;
+    };
+    std::vector<Row> found;
+    int missing = 0;
+    for (const auto& [labelId, nextId] : rows) {
+        Row row{::GetDlgItem(dialog, labelId), ::GetDlgItem(dialog, nextId), {}, {}, 0};
+        if (!row.label || !row.next) continue;
+        const std::wstring caption = ui::WindowText(row.label);
+        ui::WindowDC dc(row.label);
+        HFONT font = reinterpret_cast<HFONT>(::SendMessageW(row.label, WM_GETFONT, 0, 0));
+        ui::ScopedSelect select(dc.get(), font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+        RECT bounds{0, 0, 0, 0};
+        ::DrawTextW(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &bounds, DT_CALCRECT | DT_SINGLELINE);
+        row.textWidth = static_cast<int>(bounds.right) + 2;
+        ::GetWindowRect(row.label, &row.labelPlace);
+        ::GetWindowRect(row.next, &row.nextPlace);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&row.labelPlace), 2);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&row.nextPlace), 2);
+        missing = std::max(missing, row.textWidth - static_cast<int>(row.nextPlace.left - row.labelPlace.left));
+        found.push_back(row);
+    }
+    for (const Row& row : found)
+        if (missing > 0 && ui::Width(row.nextPlace) <= missing * 2) return;
+    for (const Row& row : found) {
+        const int room = static_cast<int>(row.nextPlace.left - row.labelPlace.left) + std::max(missing, 0);
+        ::SetWindowPos(row.label, nullptr, 0, 0, std::min(std::max(row.textWidth, static_cast<int>(ui::Width(row.labelPlace))), room),
+                       ui::Height(row.labelPlace), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (missing > 0)
+            ::SetWindowPos(row.next, nullptr, row.nextPlace.left + missing, row.nextPlace.top,
+                           ui::Width(row.nextPlace) - missing, ui::Height(row.nextPlace), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 }  // namespace
@@ -664,7 +684,8 @@ void TTidemarrowOpenDialog::FitSettingsLabel() {
 void TTidemarrowOpenDialog::MakeRoomForPanel() {
     constexpr int kPanelContentHeight = 15 + kPreviewSize + 7;
     const HWND parent = ::GetParent(extension_);
-    FitStandardLabel(parent, stc4, cmb2);
+    FitStandardLabels(parent, {{stc4, cmb2}});
+    FitStandardLabels(parent, {{stc3, ::GetDlgItem(parent, cmb13) ? cmb13 : edt1}, {stc2, cmb1}});
     RECT panel{};
     if (!previewPanel_.Handle() || !::GetClientRect(previewPanel_.Handle(), &panel)) return;
     const int missingHeight = std::max(0, kPanelContentHeight - static_cast<int>(ui::Height(panel)));

@@ -459,9 +459,10 @@ TEST_F(MainWindowTest, ToolsPanelIgnoresMaximizeAndCloseButNotOtherCommands) {
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(::IsWindow(Main()));
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    EXPECT_TRUE(::IsIconic(Main())) << "minimize still works";
+    EXPECT_TRUE(::IsIconic(application.Handle())) << "minimize still works";
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_RESTORE, 0);
-    EXPECT_FALSE(::IsIconic(Main()));
+    EXPECT_FALSE(::IsIconic(application.Handle()));
+    EXPECT_TRUE(::IsWindowVisible(Main()));
 
     // Back on the list the same command maximizes.
     window->ShowContentPanel(TMainWindow::ContentPanel::List);
@@ -473,14 +474,14 @@ TEST_F(MainWindowTest, WhileBusyEverySystemCommandIsIgnored) {
     Make();
     window->Busy = true;
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    EXPECT_FALSE(::IsIconic(Main()));
+    EXPECT_FALSE(::IsIconic(application.Handle()));
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
     EXPECT_FALSE(::IsZoomed(Main()));
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(::IsWindow(Main()));
     window->Busy = false;
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    EXPECT_TRUE(::IsIconic(Main()));
+    EXPECT_TRUE(::IsIconic(application.Handle()));
 }
 
 TEST_F(MainWindowTest, LockUserInterfaceGreysCloseInBothSystemMenusAndDisablesTheBars) {
@@ -540,7 +541,7 @@ TEST_F(MainWindowTest, CloseWithAnEmptyListIsAllowedAndSavesTheSettings) {
 TEST_F(MainWindowTest, CloseWithAnEmptyListIsRefusedWhileMinimized) {
     Make();
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    ASSERT_TRUE(::IsIconic(Main()));
+    ASSERT_TRUE(::IsIconic(application.Handle())) << "the application minimizes for the program";
     Close();
     ASSERT_FALSE(Closed());
     Config().EditValues().WarningClose = false;

@@ -311,16 +311,23 @@ TEST(FilePickerDialog, PreviewFollowsTheSelectionAndTheToggleWorksBothWays) {
             ::DrawTextW(dc.get(), text.c_str(), -1, &bounds, DT_CALCRECT | (prefix ? 0 : DT_NOPREFIX));
             return static_cast<int>(bounds.right);
         };
-        RECT label{}, lookIn{};
+        RECT label{};
         ::GetWindowRect(picker.SettingsLabel(), &label);
         ::MapWindowPoints(nullptr, picker.SettingsGroup(), reinterpret_cast<POINT*>(&label), 2);
         run.Check(ui::Width(label) >= textWidth(picker.SettingsLabel()) && label.right <= ui::Width(group) - 8 &&
                       label.bottom <= ui::Height(group),
                   "settings text whole inside the group");
-        ::GetClientRect(::GetDlgItem(openDialog, stc4), &lookIn);
-        run.Check(ui::Width(lookIn) >= textWidth(::GetDlgItem(openDialog, stc4)),
-                  "look-in label whole: " + std::to_string(ui::Width(lookIn)) + " for " +
-                      std::to_string(textWidth(::GetDlgItem(openDialog, stc4))));
+        // The standard labels: each wide enough for its text and clear of the control after it.
+        for (const auto& [label, next] : {std::pair{stc4, cmb2}, std::pair{stc3, cmb13}, std::pair{stc2, cmb1}}) {
+            RECT text{}, box{};
+            ::GetWindowRect(::GetDlgItem(openDialog, label), &text);
+            ::GetWindowRect(::GetDlgItem(openDialog, next), &box);
+            run.Check(ui::Width(text) >= textWidth(::GetDlgItem(openDialog, label)) && text.right <= box.left,
+                      "standard label whole: " + std::to_string(label) + " " + std::to_string(text.left) + ".." +
+                          std::to_string(text.right) + " for " +
+                          std::to_string(textWidth(::GetDlgItem(openDialog, label))) + ", next at " +
+                          std::to_string(box.left));
+        }
         // The panel below the standard controls, with the settings.
         run.Check(::IsWindowVisible(picker.PreviewPanel()) != FALSE, "panel visible");
         run.Check(picker.ShowsPlaceholder(), "placeholder at first");
