@@ -13,9 +13,11 @@
 #include "diagnostics/ErrorFunc.h"
 #include "diagnostics/LogWindow.h"
 #include "dialogs/ImageControl.h"
+#include "dialogs/Vdlg.h"
 #include "notify/SSTP.h"
 #include "profiles/UsersWindow.h"
 #include "resources/ProductInfo.h"
+#include "settings/ConfigWindowIds.h"
 #include "tests/app/WorkflowFixture.h"
 #include "tests/notify/ExpectedScripts.h"
 #include "tests/notify/NotifyTestSupport.h"
@@ -23,8 +25,7 @@
 
 namespace {
 
-// These tests see the program as a build configured with a web address shows it.
-const BuildAddresses kConfiguredBuild;
+const BuildAddresses kConfiguredBuild;  // as a build given a web address shows the program
 
 
 const wchar_t kHelpViewerClass[] = L"HH Parent";
@@ -247,16 +248,16 @@ TEST_F(ShellCommandsTest, WebPageGoesToTheOpenerWithTheProductsAddress) {
     EXPECT_EQ(opened[0].second, ProductWebAddress());
 }
 
-TEST_F(ShellCommandsTest, ABuildWithoutAWebAddressHasNoWebPageCommand) {
+TEST_F(ShellCommandsTest, ABuildWithoutAWebAddressOffersNoWebPageLinkOrBanner) {
     BuildAddresses none(L"", L"");
     Make();
-    bool opened = false;
-    window->OpenWebAddress = [&](HWND, const std::wstring&) { opened = true; };
-    const WPARAM id = ui::kFirstActionCommand + Command::OpenWebSite;
+    const UINT id = ui::kFirstActionCommand + Command::OpenWebSite;
     EXPECT_FALSE(::SendMessageW(window->HelpToolBar, TB_ISBUTTONENABLED, id, 0));
-    EXPECT_TRUE(::GetMenuState(window->MenuBar, static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED);
-    SendCommand(Command::OpenWebSite);
-    EXPECT_FALSE(opened);
+    EXPECT_TRUE(::GetMenuState(window->MenuBar, id, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_FALSE(::GetWindowLongW(TVerdlg(nullptr).WebLink, GWL_STYLE) & WS_VISIBLE);
+    Config().OpenWebAddress = [](HWND, const std::wstring&) { ADD_FAILURE() << "the banner opened"; };
+    HWND banner = Config().Control(IDC_CONFIG_BANNER);
+    ::SendMessageW(Config().Handle(), WM_COMMAND, MAKEWPARAM(IDC_CONFIG_BANNER, STN_CLICKED), (LPARAM)banner);
 }
 
 TEST_F(ShellCommandsTest, VersionShowsTheAboutBoxAndTellsARunningCompanionFirst) {

@@ -462,7 +462,6 @@ TEST_F(MainWindowTest, ToolsPanelIgnoresMaximizeAndCloseButNotOtherCommands) {
     EXPECT_TRUE(::IsIconic(application.Handle())) << "minimize still works";
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_RESTORE, 0);
     EXPECT_FALSE(::IsIconic(application.Handle()));
-    EXPECT_TRUE(::IsWindowVisible(Main()));
 
     // Back on the list the same command maximizes.
     window->ShowContentPanel(TMainWindow::ContentPanel::List);
@@ -541,7 +540,7 @@ TEST_F(MainWindowTest, CloseWithAnEmptyListIsAllowedAndSavesTheSettings) {
 TEST_F(MainWindowTest, CloseWithAnEmptyListIsRefusedWhileMinimized) {
     Make();
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    ASSERT_TRUE(::IsIconic(application.Handle())) << "the application minimizes for the program";
+    ASSERT_TRUE(::IsIconic(application.Handle()));
     Close();
     ASSERT_FALSE(Closed());
     Config().EditValues().WarningClose = false;
@@ -572,28 +571,21 @@ TEST_F(MainWindowTest, TheProgramMinimizesAndRestoresAsOneWhicheverWayItIsAsked)
     HWND app = application.Handle();
     application.ShowTaskbarButton(true);
     const auto minimized = [&] { return ::IsIconic(app) && !::IsWindowVisible(Main()); };
-    const auto shown = [&](bool zoomed) {
-        return !::IsIconic(app) && ::IsWindowVisible(Main()) && !::IsIconic(Main()) &&
-               (::IsZoomed(Main()) != FALSE) == zoomed;
-    };
-    // The caption's button or the system menu; the taskbar button brings it back.
-    ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    const auto shown = [&](BOOL zoomed) { return !::IsIconic(app) && ::IsWindowVisible(Main()) && ::IsZoomed(Main()) == zoomed; };
+    ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);  // caption, system menu
     EXPECT_TRUE(minimized());
-    ::SendMessageW(app, WM_SYSCOMMAND, SC_RESTORE, 0);
-    EXPECT_TRUE(shown(false));
-    // The taskbar button minimizes; a restore from outside (Alt+Tab, a later start) shows the
-    // window maximized as it was.
+    ::SendMessageW(app, WM_SYSCOMMAND, SC_RESTORE, 0);  // the taskbar button
+    EXPECT_TRUE(shown(FALSE));
+    // Maximized, minimized from the taskbar and restored from outside (Alt+Tab, a later start).
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
     ::SendMessageW(app, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_TRUE(minimized());
     ::ShowWindow(app, SW_RESTORE);
-    EXPECT_TRUE(shown(true));
-    ::SendMessageW(Main(), WM_SYSCOMMAND, SC_RESTORE, 0);
-    // Minimize-all minimizes the main window itself.
-    ::ShowWindow(Main(), SW_MINIMIZE);
+    EXPECT_TRUE(shown(TRUE));
+    ::ShowWindow(Main(), SW_MINIMIZE);  // minimize-all
     EXPECT_TRUE(minimized());
     ::SendMessageW(app, WM_SYSCOMMAND, SC_RESTORE, 0);
-    EXPECT_TRUE(shown(false));
+    EXPECT_TRUE(shown(TRUE) && !::IsIconic(Main()));
 }
 
 TEST_F(MainWindowTest, PowerOffAfterRunClosesWhateverTheAnswer) {

@@ -19,8 +19,7 @@
 
 namespace {
 
-// These tests see the program as a build configured with a web address shows it.
-const BuildAddresses kConfiguredBuild;
+const BuildAddresses kConfiguredBuild;  // as a build given a web address shows the program
 
 
 RECT PlaceIn(HWND control, HWND parent) {
@@ -53,18 +52,6 @@ private:
     static inline std::function<void()> pending_;
     UINT_PTR timer_ = 0;
 };
-
-TEST(AboutBox, ABuildWithoutAWebAddressShowsNoLinkAndOpensNothing) {
-    BuildAddresses none(L"", L"");
-    TVerdlg box(nullptr);
-    ASSERT_TRUE(box.Created());
-    bool opened = false;
-    box.OpenWebAddress = [&](HWND, const std::wstring&) { opened = true; };
-    EXPECT_FALSE(::GetWindowLongW(box.WebLink, GWL_STYLE) & WS_VISIBLE);
-    ::SendMessageW(box.Handle(), WM_COMMAND, MAKEWPARAM(IDC_VERDLG_WEB_LINK, STN_CLICKED),
-                   reinterpret_cast<LPARAM>(box.WebLink));
-    EXPECT_FALSE(opened);
-}
 
 TEST(AboutBox, ShowsTheTitleVersionNoticeAndWebAddress) {
     TVerdlg box(nullptr);

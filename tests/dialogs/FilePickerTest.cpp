@@ -20,7 +20,6 @@
 #include "tests/dialogs/TestPictures.h"
 #include "tests/support/Gui.h"
 #include "tests/support/TempFolder.h"
-#include "ui/Gdi.h"
 #include "ui/Window.h"
 
 namespace {
@@ -298,36 +297,22 @@ TEST(FilePickerDialog, PreviewFollowsTheSelectionAndTheToggleWorksBothWays) {
                       ui::Width(toggle) == 87 && ui::Height(toggle) == 23,
                   "ExclusionToggle at the lower right, 87 x 23");
         const RECT group = place(picker.SettingsGroup());
-        run.Check(group.left == 163 && group.top == 13 && group.right == ui::Width(panel) - 7 &&
-                      ui::Height(group) == 125,
+        run.Check(group.left == 163 && group.top == 13 && group.right == ui::Width(panel) - 7 && ui::Height(group) == 125,
                   "SettingsGroup at (163, 13) to the panel's margin, 125 high");
-        // Every text whole: the settings on unwrapped lines inside the group, the standard label.
-        const auto textWidth = [](HWND control) {
+        const auto whole = [&](HWND control, LONG right) {  // its one-line text fits, left of `right`
             ui::WindowDC dc(control);
             ui::ScopedSelect font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
-            const std::wstring text = ui::WindowText(control);
-            RECT bounds{};
-            const bool prefix = !(::GetWindowLongW(control, GWL_STYLE) & SS_NOPREFIX);
-            ::DrawTextW(dc.get(), text.c_str(), -1, &bounds, DT_CALCRECT | (prefix ? 0 : DT_NOPREFIX));
-            return static_cast<int>(bounds.right);
+            RECT bounds{}, place{};
+            ::DrawTextW(dc.get(), ui::WindowText(control).c_str(), -1, &bounds,
+                        DT_CALCRECT | (control == picker.SettingsLabel() ? DT_NOPREFIX : 0));
+            return ::GetWindowRect(control, &place) && ui::Width(place) >= bounds.right && place.right <= right;
         };
-        RECT label{};
-        ::GetWindowRect(picker.SettingsLabel(), &label);
-        ::MapWindowPoints(nullptr, picker.SettingsGroup(), reinterpret_cast<POINT*>(&label), 2);
-        run.Check(ui::Width(label) >= textWidth(picker.SettingsLabel()) && label.right <= ui::Width(group) - 8 &&
-                      label.bottom <= ui::Height(group),
-                  "settings text whole inside the group");
-        // The standard labels: each wide enough for its text and clear of the control after it.
-        for (const auto& [label, next] : {std::pair{stc4, cmb2}, std::pair{stc3, cmb13}, std::pair{stc2, cmb1}}) {
-            RECT text{}, box{};
-            ::GetWindowRect(::GetDlgItem(openDialog, label), &text);
-            ::GetWindowRect(::GetDlgItem(openDialog, next), &box);
-            run.Check(ui::Width(text) >= textWidth(::GetDlgItem(openDialog, label)) && text.right <= box.left,
-                      "standard label whole: " + std::to_string(label) + " " + std::to_string(text.left) + ".." +
-                          std::to_string(text.right) + " for " +
-                          std::to_string(textWidth(::GetDlgItem(openDialog, label))) + ", next at " +
-                          std::to_string(box.left));
-        }
+        RECT inGroup{}, next{};
+        ::GetWindowRect(picker.SettingsGroup(), &inGroup);
+        run.Check(whole(picker.SettingsLabel(), inGroup.right - 8), "settings text whole inside the group");
+        for (const auto& [label, box] : {std::pair{stc4, cmb2}, std::pair{stc3, cmb13}, std::pair{stc2, cmb1}})
+            run.Check(::GetWindowRect(::GetDlgItem(openDialog, box), &next) && whole(::GetDlgItem(openDialog, label), next.left),
+                      "standard label " + std::to_string(label) + " whole");
         // The panel below the standard controls, with the settings.
         run.Check(::IsWindowVisible(picker.PreviewPanel()) != FALSE, "panel visible");
         run.Check(picker.ShowsPlaceholder(), "placeholder at first");

@@ -15,8 +15,7 @@
 
 namespace {
 
-// These tests see the program as a build configured with a web address shows it.
-const BuildAddresses kConfiguredBuild;
+const BuildAddresses kConfiguredBuild;  // as a build given a web address shows the program
 
 
 using Texts = std::vector<std::wstring>;
@@ -362,19 +361,6 @@ std::vector<COLORREF> Pixels(HBITMAP bitmap, int width, int height) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) pixels.push_back(::GetPixel(dc.get(), x, y));
     return pixels;
-}
-
-TEST_F(SettingsWindow, ABuildWithoutAddressesLeavesTheirLinesOutAndTheBannerOpensNothing) {
-    Make();
-    std::vector<COLORREF> configured;
-    ASSERT_TRUE(ShowWhile([&] { configured = Pixels(W().DetailsPicture(), 573, 310); }));
-    BuildAddresses none(L"", L"");
-    ASSERT_TRUE(ShowWhile([&] {
-        EXPECT_NE(Pixels(W().DetailsPicture(), 573, 310), configured);
-        W().ShowPage(6);
-        ClickAt(C(IDC_CONFIG_BANNER), 10, 10);
-    }));
-    EXPECT_TRUE(opened_.empty());
 }
 
 TEST_F(SettingsWindow, PicturesAreDrawnOnEveryShowAndTheBannerOpensTheWebAddress) {
