@@ -158,6 +158,7 @@ LRESULT TApplication::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             if (HWND popup = ::GetLastActivePopup(Handle()); popup && popup != Handle()) ::SetFocus(popup);
             return 0;
         default:
-            return ui::Window::HandleMessage(message, wParam, lParam);
+            break;
     }
+    return ui::Window::HandleMessage(message, wParam, lParam);
 }
