@@ -17,17 +17,21 @@ const wchar_t kBlockReason[] = L"ファイルの抹消中です";
 using BlockReasonCreate = BOOL(WINAPI*)(HWND, LPCWSTR);
 using BlockReasonDestroy = BOOL(WINAPI*)(HWND);
 
-FARPROC User32Call(const char* name) {
+// The call of user32 by that name as type `Call`; null where the system has none.
+template <typename Call>
+Call User32Call(const char* name) {
     HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-    return user32 ? ::GetProcAddress(user32, name) : nullptr;
+    FARPROC call = user32 ? ::GetProcAddress(user32, name) : nullptr;
+    // Through the generic function type, which any function pointer may pass.
+    return reinterpret_cast<Call>(reinterpret_cast<void (*)()>(call));
 }
 
 void SetBlockReason(HWND window, bool blocked) {
     if (!window) return;
     if (blocked) {
-        if (auto create = reinterpret_cast<BlockReasonCreate>(User32Call("ShutdownBlockReasonCreate")))
+        if (auto create = User32Call<BlockReasonCreate>("ShutdownBlockReasonCreate"))
             create(window, kBlockReason);
-    } else if (auto destroy = reinterpret_cast<BlockReasonDestroy>(User32Call("ShutdownBlockReasonDestroy"))) {
+    } else if (auto destroy = User32Call<BlockReasonDestroy>("ShutdownBlockReasonDestroy")) {
         destroy(window);
     }
 }
