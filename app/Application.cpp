@@ -51,6 +51,40 @@ void TApplication::ShowTaskbarButton(bool shown) {
     if (Handle()) ::ShowWindow(Handle(), shown ? SW_SHOWNOACTIVATE : SW_HIDE);
 }
 
+void TApplication::Minimize() {
+    if (!Handle()) return;
+    if (::IsIconic(Handle()))
+        FollowWindowState();
+    else
+        ::ShowWindow(Handle(), SW_MINIMIZE);
+}
+
+void TApplication::Restore() {
+    if (!Handle()) return;
+    if (::IsIconic(Handle()))
+        ::ShowWindow(Handle(), SW_RESTORE);
+    else
+        FollowWindowState();
+}
+
+bool TApplication::Minimized() const { return Handle() && ::IsIconic(Handle()); }
+
+void TApplication::FollowWindowState() {
+    if (!mainWindow_ || !::IsWindow(mainWindow_)) return;
+    if (::IsIconic(Handle())) {
+        if (!::IsWindowVisible(mainWindow_)) return;
+        mainHidden_ = true;
+        // The windows it shows over itself (a message box, the settings window) hide with it.
+        ::ShowOwnedPopups(mainWindow_, FALSE);
+        ::ShowWindow(mainWindow_, SW_HIDE);
+    } else if (mainHidden_ && ::IsWindowVisible(Handle())) {
+        mainHidden_ = false;
+        // A main window minimized on its own comes back from that too.
+        ::ShowWindow(mainWindow_, ::IsIconic(mainWindow_) ? SW_RESTORE : SW_SHOW);
+        ::ShowOwnedPopups(mainWindow_, TRUE);
+    }
+}
+
 TConfigWindow& TApplication::CreateConfigWindow() {
     FreeConfigWindow();
     config_ = std::make_unique<TConfigWindow>();
@@ -89,11 +123,42 @@ LRESULT TApplication::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             else
                 Terminate();
             return 0;
+        case WM_QUERYENDSESSION:
+        case WM_ENDSESSION:
+            // The main window decides and saves, whichever of the two the system asks first.
+            if (mainWindow_ && ::IsWindow(mainWindow_))
+                return ::SendMessageW(mainWindow_, message, wParam, lParam);
+            return message == WM_QUERYENDSESSION ? TRUE : 0;
+        case WM_SYSCOMMAND:
+            switch (wParam & 0xFFF0) {
+                case SC_MINIMIZE:
+                    // The taskbar button: the main window's rules for its system commands decide.
+                    if (mainWindow_ && ::IsWindow(mainWindow_)) {
+                        ::SendMessageW(mainWindow_, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+                        return 0;
+                    }
+                    break;
+                case SC_RESTORE:
+                    Restore();
+                    return 0;
+                default:
+                    break;
+            }
+            break;
+        case WM_WINDOWPOSCHANGED:
+            // Every way in or out of the minimized state (ShowWindow included) passes here.
+            FollowWindowState();
+            break;
+        case WM_ACTIVATE:
+            // Switching to the program (Alt+Tab) while its main window is hidden brings it back.
+            if (LOWORD(wParam) != WA_INACTIVE && !::IsIconic(Handle())) FollowWindowState();
+            break;
         case WM_SETFOCUS:
             // Focus goes to the window the application last had active.
             if (HWND popup = ::GetLastActivePopup(Handle()); popup && popup != Handle()) ::SetFocus(popup);
             return 0;
         default:
-            return ui::Window::HandleMessage(message, wParam, lParam);
+            break;
     }
+    return ui::Window::HandleMessage(message, wParam, lParam);
 }

@@ -37,6 +37,14 @@ public:
     void SetMainWindow(HWND window) { mainWindow_ = window; }
     HWND MainWindow() const { return mainWindow_; }
 
+    // The program minimizes as one: the application window (the taskbar button) is minimized
+    // and the main window hides with it, whichever way the minimize came (the main window's
+    // caption or system menu, the taskbar button, minimize-all). Restoring shows the main
+    // window again as it was before.
+    void Minimize();
+    void Restore();
+    bool Minimized() const;
+
     // The program's single settings object, which the application owns from start-up to the
     // end: made (replacing any earlier one) and freed here; freeing it saves the settings.
     TConfigWindow& CreateConfigWindow();
@@ -56,6 +64,10 @@ private:
     std::wstring title_;
     HICON icon_ = nullptr;
     HWND mainWindow_ = nullptr;
+    // The main window was hidden because the application window was minimized.
+    bool mainHidden_ = false;
+    // Hides or shows the main window after the application window's state.
+    void FollowWindowState();
     std::unique_ptr<TConfigWindow> config_;
     bool terminated_ = false;
     bool comInitialized_ = false;

@@ -108,7 +108,17 @@ bool HandOverToRunningWindow(HWND window, const std::vector<std::wstring>& argum
     if (!::IsWindow(window)) return false;
     // The later start is the one the user just started, so it may give the running one the
     // foreground; the window on top (a message box, a modal window) is the one to show.
-    if (::IsIconic(window)) ::ShowWindowAsync(window, SW_RESTORE);
+    // A minimized program is restored through its application window (the owner), which
+    // shows the main window again; the running program may then take the foreground.
+    HWND owner = ::GetWindow(window, GW_OWNER);
+    if (owner && ::IsIconic(owner)) {
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(owner, &process);
+        ::AllowSetForegroundWindow(process);
+        ::ShowWindowAsync(owner, SW_RESTORE);
+    } else if (::IsIconic(window)) {
+        ::ShowWindowAsync(window, SW_RESTORE);
+    }
     ::SetForegroundWindow(FrontWindowOf(window));
     return taken;
 }

@@ -40,6 +40,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     if (!mainWindow.Create(application.Handle(), showCommand)) return 1;
     application.SetMainWindow(mainWindow.Handle());
     application.ShowTaskbarButton(true);
+    // Started minimized (a shortcut's "minimized"): the program minimizes as one.
+    if (::IsIconic(mainWindow.Handle())) application.Minimize();
 
     // Without a profile the application has been told to end already.
     const int exitCode = application.Terminated() ? 0 : application.Run();

@@ -251,6 +251,8 @@ void TMainWindow::BuildActions() {
         {Command::OpenFreeSpace, &TMainWindow::OpenFreeSpace},
     };
     for (const auto& [id, handler] : handlers) Actions[id].OnExecute = [this, handler] { (this->*handler)(); };
+    // A build without a web address has no web page to show.
+    Actions[Command::OpenWebSite].SetEnabled(!ProductWebAddress().empty());
 }
 
 void TMainWindow::BuildBars() {
@@ -479,6 +481,7 @@ void TMainWindow::FormCreate() {
         config.SetModeIcons(ModeIcons.get());
         config.SetProfileFolder(programFolder_ + L"User\\" + ProfileName);
         config.SetProfileName(ProfileName);
+        config.SetSaveFailureNotice(SaveFailureNotice::MessageBox);
         config.LoadSettings();
     }
     // 15. The file list's pop-up menu.

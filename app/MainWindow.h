@@ -126,6 +126,27 @@ public:
     int SavedWindowState = 0;
     // The file list's pop-up menu is showing.
     bool PopupBusy = false;
+
+    // --- the end of the Windows session (MainWindowSession.cpp) ---
+    // Held while a job writes files or erases traces (a run's erasing, a tools job); any job
+    // of that kind joins the same way. While one is held the end of the session is refused
+    // and the system is told why.
+    class WritingJob {
+    public:
+        explicit WritingJob(TMainWindow& window);
+        ~WritingJob();
+        WritingJob(const WritingJob&) = delete;
+        WritingJob& operator=(const WritingJob&) = delete;
+
+    private:
+        TMainWindow& window_;
+    };
+    bool WritingJobInProgress() const { return writingJobs_ > 0; }
+    // The answer to WM_QUERYENDSESSION: true when the session may end.
+    bool QueryEndSession() const;
+    // WM_ENDSESSION: when the session ends, saves the settings and leaves the list for the next
+    // start as a confirmed close does, showing nothing. Once per session.
+    void EndSession(bool ending);
     // The existing file named on the command line, waiting for the file list's add gate;
     // empty when there is none.
     std::wstring PendingCommandLineFile;
@@ -425,6 +446,8 @@ private:
     // keep their limits, the tools panel's title is drawn opaque.
     void FinishFrame();
     bool ApplicationMinimized() const;
+    // This is the application's main window: it minimizes and restores with the application.
+    bool MinimizesWithApplication() const;
 
     TApplication& application_;
     std::wstring programFolder_;
@@ -434,6 +457,8 @@ private:
     bool shownOnce_ = false;
     // The handed-over paths are being added (or refused with a message box showing).
     bool handingOver_ = false;
+    int writingJobs_ = 0;
+    bool sessionEnded_ = false;
     int contentTop_ = kControlBarHeight;
     int contentHeight_ = 0;
     SIZE minimumSize_{0, 0};

@@ -195,7 +195,7 @@ void TMainWindow::ShowHelp() {
 // --- the web page ---
 
 void TMainWindow::OpenWebSite() {
-    if (OpenWebAddress) OpenWebAddress(application_.Handle(), kProductWebAddress);
+    if (OpenWebAddress && !ProductWebAddress().empty()) OpenWebAddress(application_.Handle(), ProductWebAddress());
 }
 
 // --- version ---

@@ -98,7 +98,7 @@ void TMainWindow::LockUserInterface(bool locked) {
 }
 
 void TMainWindow::SaveWindowState() {
-    SavedWindowState = ::IsIconic(Handle()) ? 1 : ::IsZoomed(Handle()) ? 2 : 0;
+    SavedWindowState = ApplicationMinimized() ? 1 : ::IsZoomed(Handle()) ? 2 : 0;
     if (SavedWindowState != 0) ::SendMessageW(Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
 }
 
@@ -146,6 +146,10 @@ void TMainWindow::ExitProgram() { ::PostMessageW(Handle(), WM_CLOSE, 0, 0); }
 bool TMainWindow::SettingsOrProfileWindowOpen() const {
     return ui::FindThreadWindow(kSettingsWindowClass, nullptr, true) ||
            ui::FindThreadWindow(TUsersWindow::kClassName, nullptr, true) || ProfileManagerOpen();
+}
+
+bool TMainWindow::MinimizesWithApplication() const {
+    return application_.Handle() && application_.MainWindow() == Handle();
 }
 
 bool TMainWindow::ApplicationMinimized() const {
@@ -220,6 +224,8 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_SIZE:
+        // Minimized other than through its system command (ShowWindow): the program minimizes.
+        if (wParam == SIZE_MINIMIZED && MinimizesWithApplication()) application_.Minimize();
         if (StatusBar.Handle()) ::SendMessageW(StatusBar.Handle(), WM_SIZE, 0, 0);
         break;
     case WM_SYSCOMMAND: {
@@ -228,6 +234,15 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if ((visiblePanel_ == ContentPanel::Tools || visiblePanel_ == ContentPanel::FreeSpace) &&
             (command == SC_MAXIMIZE || command == SC_CLOSE))
             return 0;
+        // The application window minimizes for the program; this window hides with it.
+        if (command == SC_MINIMIZE && MinimizesWithApplication()) {
+            application_.Minimize();
+            return 0;
+        }
+        if (command == SC_RESTORE && MinimizesWithApplication() && application_.Minimized()) {
+            application_.Restore();
+            return 0;
+        }
         break;
     }
     case WM_NCLBUTTONDBLCLK:
@@ -246,6 +261,11 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // of ours (a message box, the about box) returns into them: no close from outside then.
         if (Busy || !::IsWindowEnabled(Handle())) return 0;
         if (FormCloseQuery()) ::DestroyWindow(Handle());
+        return 0;
+    case WM_QUERYENDSESSION:
+        return QueryEndSession() ? TRUE : FALSE;
+    case WM_ENDSESSION:
+        EndSession(wParam != FALSE);
         return 0;
     case WM_DESTROY:
         FormClose();

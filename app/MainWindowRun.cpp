@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -103,6 +104,7 @@ void TMainWindow::RunErase() {
     TConfigWindow* config = application_.Config();
     bool failed = false;
     bool priorityRaised = false;
+    std::optional<WritingJob> writing;
     try {
         application_.ShowTaskbarButton(false);
         ::Sleep(kHideDelayMs);
@@ -112,6 +114,7 @@ void TMainWindow::RunErase() {
 
         AbortRequested = false;
         Busy = true;
+        writing.emplace(*this);
         const EraseMode mode = config ? config->CurrentEraseMode() : EraseMode::Speed;
         LockUserInterface(true);
 
@@ -159,6 +162,7 @@ void TMainWindow::RunErase() {
     }
 
     // The end steps, however the run ended.
+    writing.reset();
     try {
         application_.ShowTaskbarButton(true);
         // A run that raised the priority class never leaves the process there.

@@ -11,8 +11,11 @@ void TMainWindow::OpenSettings() {
     if (!config) return;
     if (notifier_) NotifyCompanion(*notifier_, config, CompanionNotice::Settings);
     config->ShowSettings();
-    // However the window was closed, its close box included.
+    // However the window was closed, its close box included. A file that cannot be written is
+    // told in a box over this window, and its values stay in force.
+    config->SetOwnerWindow(Handle());
     config->SaveSettings();
     config->LoadSettings();
+    config->SetOwnerWindow(nullptr);
     ApplyDisplaySettings();
 }

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -177,6 +178,7 @@ void TMainWindow::RunHistoryTools() {
         return;
     bool failed = false;
     std::unique_ptr<TIE_ERASE> eraser;
+    std::optional<WritingJob> writing;
     try {
         TConfigWindow* config = application_.Config();
         const std::array<EraseLevel, 3> levels =
@@ -188,6 +190,7 @@ void TMainWindow::RunHistoryTools() {
         eraser = std::make_unique<TIE_ERASE>(targets, levels[0], levels[1], levels[2], application_.Handle());
 
         Busy = true;
+        writing.emplace(*this);
         for (HWND control : {RunToolsButton, CloseToolsButton, TraceList.Handle()}) ::EnableWindow(control, FALSE);
         ::ShowWindow(ToolsWaitLabel, SW_SHOW);
         ::SendMessageW(ToolsProgress, PBM_SETPOS, 0, 0);
@@ -195,6 +198,7 @@ void TMainWindow::RunHistoryTools() {
         ::UpdateWindow(Toolspanel.Handle());
 
         eraser->EraseTraces(ToolsProgress);
+        writing.reset();  // the message that follows no longer holds the session
 
         ::SendMessageW(ToolsProgress, PBM_SETPOS, 100, 0);
         if (config) config->PlayCompletionSound();

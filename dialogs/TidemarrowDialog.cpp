@@ -3,13 +3,16 @@
 #include <commdlg.h>
 #include <dlgs.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwctype>
+#include <initializer_list>
 #include <string>
 #include <utility>
+#include <vector>
 
 // jpeglib.h needs FILE and size_t declared before it.
 extern "C" {
@@ -299,6 +302,62 @@ PreviewContent LoadPreview(const std::wstring& path, COLORREF panelColour) {
     return content;
 }
 
+namespace {
+
+// The settings group right of the preview and its text, in the panel's pixels.
+constexpr int kPanelMargin = 7;
+constexpr int kSettingsLeft = 7 + kPreviewSize + 6;
+constexpr int kSettingsTop = 13;
+constexpr int kSettingsHeight = 125;
+constexpr int kSettingsTextLeft = 12;
+constexpr int kSettingsTextTop = 18;
+constexpr int kSettingsTextRight = 8;
+
+// Labels of the standard controls and the controls right of them, one column: where a label's
+// text (in the dialog's font) is wider than the room before its control, every control of the
+// column moves right by the largest shortfall and gives up that much width, and the labels
+// take their texts' widths.
+void FitStandardLabels(HWND dialog, std::initializer_list<std::pair<int, int>> rows) {
+    struct Row {
+        HWND label;
+        HWND next;
+        RECT labelPlace;
+        RECT nextPlace;
+        int textWidth;
+    };
+    std::vector<Row> found;
+    int missing = 0;
+    for (const auto& [labelId, nextId] : rows) {
+        Row row{::GetDlgItem(dialog, labelId), ::GetDlgItem(dialog, nextId), {}, {}, 0};
+        if (!row.label || !row.next) continue;
+        const std::wstring caption = ui::WindowText(row.label);
+        ui::WindowDC dc(row.label);
+        HFONT font = reinterpret_cast<HFONT>(::SendMessageW(row.label, WM_GETFONT, 0, 0));
+        ui::ScopedSelect select(dc.get(), font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+        RECT bounds{0, 0, 0, 0};
+        ::DrawTextW(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &bounds, DT_CALCRECT | DT_SINGLELINE);
+        row.textWidth = static_cast<int>(bounds.right) + 2;
+        ::GetWindowRect(row.label, &row.labelPlace);
+        ::GetWindowRect(row.next, &row.nextPlace);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&row.labelPlace), 2);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&row.nextPlace), 2);
+        missing = std::max(missing, row.textWidth - static_cast<int>(row.nextPlace.left - row.labelPlace.left));
+        found.push_back(row);
+    }
+    for (const Row& row : found)
+        if (missing > 0 && ui::Width(row.nextPlace) <= missing * 2) return;
+    for (const Row& row : found) {
+        const int room = static_cast<int>(row.nextPlace.left - row.labelPlace.left) + std::max(missing, 0);
+        ::SetWindowPos(row.label, nullptr, 0, 0, std::min(std::max(row.textWidth, static_cast<int>(ui::Width(row.labelPlace))), room),
+                       ui::Height(row.labelPlace), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (missing > 0)
+            ::SetWindowPos(row.next, nullptr, row.nextPlace.left + missing, row.nextPlace.top,
+                           ui::Width(row.nextPlace) - missing, ui::Height(row.nextPlace), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+}  // namespace
+
 std::wstring SettingsText(int fileCount, int eraseMode, bool exclusionOn) {
     std::wstring text = L"現在のファイルリスト総数:\r\n";
     text += L" " + std::to_wstring(fileCount) + L"\r\n";
@@ -552,10 +611,11 @@ void TTidemarrowOpenDialog::DoShow() {
                                         WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | BS_NOTIFY, 5, 150, 180, 15,
                                         IDC_PICKER_PREVIEW_CHECK);
     ::SendMessageW(previewCheckBox_, BM_SETCHECK, BST_CHECKED, 0);
-    settingsGroup_ = ui::CreateControl(panel, L"BUTTON", L"現在の設定値", WS_VISIBLE | BS_GROUPBOX, 7 + kPreviewSize + 6, 13,
-                                475, 125, IDC_PICKER_SETTINGS_GROUP);
-    settingsLabel_ = ui::CreateControl(settingsGroup_, L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 80, 18, 465, 120,
-                                       IDC_PICKER_SETTINGS_TEXT);
+    // The group's width and the label's size follow the panel (PlacePanel) and the text.
+    settingsGroup_ = ui::CreateControl(panel, L"BUTTON", L"現在の設定値", WS_VISIBLE | BS_GROUPBOX, kSettingsLeft,
+                                       kSettingsTop, 0, kSettingsHeight, IDC_PICKER_SETTINGS_GROUP);
+    settingsLabel_ = ui::CreateControl(settingsGroup_, L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
+                                       kSettingsTextLeft, kSettingsTextTop, 0, 0, IDC_PICKER_SETTINGS_TEXT);
     exclusionToggle_ =
         ui::CreateControl(panel, L"BUTTON", L"除外設定無効", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | BS_PUSHLIKE, 0,
                           0, 75, 23, IDC_PICKER_EXCLUSION_TOGGLE);
@@ -589,24 +649,59 @@ void TTidemarrowOpenDialog::PlacePanel() {
     ::MapWindowPoints(nullptr, previewPanel_.Handle(), reinterpret_cast<POINT*>(&check), 2);
     ::SetWindowPos(exclusionToggle_, nullptr, panelClient.right - 75 - 20, check.top - 5, 87, 23,
                    SWP_NOZORDER | SWP_NOACTIVATE);
+    // The settings group from the right of the preview to the panel's right margin.
+    ::SetWindowPos(settingsGroup_, nullptr, kSettingsLeft, kSettingsTop,
+                   std::max(0, static_cast<int>(panelClient.right) - kSettingsLeft - kPanelMargin), kSettingsHeight,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    FitSettingsLabel();
+}
+
+SIZE TTidemarrowOpenDialog::SettingsTextSize(int width) const {
+    if (!settingsLabel_) return {0, 0};
+    const std::wstring text = ui::WindowText(settingsLabel_);
+    ui::WindowDC dc(settingsLabel_);
+    HFONT font = reinterpret_cast<HFONT>(::SendMessageW(settingsLabel_, WM_GETFONT, 0, 0));
+    ui::ScopedSelect select(dc.get(), font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+    RECT bounds{0, 0, width, 0};
+    ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &bounds,
+                DT_CALCRECT | DT_NOPREFIX | (width > 0 ? DT_WORDBREAK : 0));
+    return {bounds.right, bounds.bottom};
+}
+
+void TTidemarrowOpenDialog::FitSettingsLabel() {
+    if (!settingsGroup_ || !settingsLabel_) return;
+    RECT group{};
+    ::GetClientRect(settingsGroup_, &group);
+    const int room = static_cast<int>(group.right) - kSettingsTextLeft - kSettingsTextRight;
+    SIZE size = SettingsTextSize(0);
+    // Lines the group cannot hold whole wrap inside it (the dialog is widened first when it can be).
+    if (room > 0 && size.cx > room) size = SettingsTextSize(room);
+    ::SetWindowPos(settingsLabel_, nullptr, kSettingsTextLeft, kSettingsTextTop, size.cx, size.cy,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Where the template's dialog units come out smaller than the panel's pixel layout (another
 // font in place of the template's), the dialog grows so the preview and the toggle are not cut.
+// The same for the width: the settings group is made wide enough for its longest line.
 void TTidemarrowOpenDialog::MakeRoomForPanel() {
     constexpr int kPanelContentHeight = 15 + kPreviewSize + 7;
+    const HWND parent = ::GetParent(extension_);
+    FitStandardLabels(parent, {{stc4, cmb2}});
+    FitStandardLabels(parent, {{stc3, ::GetDlgItem(parent, cmb13) ? cmb13 : edt1}, {stc2, cmb1}});
     RECT panel{};
     if (!previewPanel_.Handle() || !::GetClientRect(previewPanel_.Handle(), &panel)) return;
-    const int missing = kPanelContentHeight - ui::Height(panel);
-    if (missing <= 0) return;
+    const int missingHeight = std::max(0, kPanelContentHeight - static_cast<int>(ui::Height(panel)));
+    const int panelContentWidth =
+        kSettingsLeft + kSettingsTextLeft + static_cast<int>(SettingsTextSize(0).cx) + kSettingsTextRight + kPanelMargin;
+    const int missingWidth = std::max(0, panelContentWidth - static_cast<int>(ui::Width(panel)));
+    if (missingHeight == 0 && missingWidth == 0) return;
     RECT extension{}, openDialog{};
-    const HWND parent = ::GetParent(extension_);
     ::GetWindowRect(extension_, &extension);
     ::GetWindowRect(parent, &openDialog);
-    ::SetWindowPos(parent, nullptr, 0, 0, ui::Width(openDialog), ui::Height(openDialog) + missing,
+    ::SetWindowPos(parent, nullptr, 0, 0, ui::Width(openDialog) + missingWidth, ui::Height(openDialog) + missingHeight,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SetWindowPos(extension_, nullptr, 0, 0, ui::Width(extension), ui::Height(extension) + missing,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(extension_, nullptr, 0, 0, ui::Width(extension) + missingWidth,
+                   ui::Height(extension) + missingHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     PlacePanel();
 }
 
@@ -625,13 +720,7 @@ void TTidemarrowOpenDialog::UpdateSettingsText() {
     if (settingsLabel_) {
         ::SetWindowTextW(settingsLabel_, text.c_str());
         // Sized to its text, as a label that sizes itself.
-        ui::WindowDC dc(settingsLabel_);
-        HFONT font = reinterpret_cast<HFONT>(::SendMessageW(settingsLabel_, WM_GETFONT, 0, 0));
-        ui::ScopedSelect select(dc.get(), font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
-        RECT bounds{0, 0, 0, 0};
-        ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &bounds, DT_CALCRECT | DT_NOPREFIX);
-        ::SetWindowPos(settingsLabel_, nullptr, 0, 0, bounds.right, bounds.bottom,
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        FitSettingsLabel();
     }
     if (exclusionToggle_)
         ::SendMessageW(exclusionToggle_, BM_SETCHECK, exclusionOn_ != 1 ? BST_CHECKED : BST_UNCHECKED, 0);

@@ -103,6 +103,10 @@ private:
     void DoShow();
     void PlacePanel();
     void MakeRoomForPanel();
+    // The settings text's size: on one line per line of text, or wrapped within `width`.
+    SIZE SettingsTextSize(int width) const;
+    // The label takes its text's size inside the group, wrapped where the group is narrower.
+    void FitSettingsLabel();
     void DoClose();
     void DoSelectionChange();
     void ExclusionToggleClick();

@@ -57,7 +57,9 @@ void TVerdlg::FormCreate() {
     ::SetWindowTextW(VersionLabel, (std::wstring(L"バージョン ") + kProductVersion).c_str());
     ::SetWindowTextW(EditionLabel, sizeof(void*) == 8 ? L"64ビット版" : L"32ビット版");
     ::SetWindowTextW(NoticeLabel, kProductNotice);
-    ::SetWindowTextW(WebLink, kProductWebAddress);
+    // A build without a web address shows no link.
+    ::SetWindowTextW(WebLink, ProductWebAddress().c_str());
+    ::ShowWindow(WebLink, ProductWebAddress().empty() ? SW_HIDE : SW_SHOW);
     FitWebLink();
     Logo.SetTransparent(true);
     Logo.LoadPicture(::GetModuleHandleW(nullptr), IDB_LOGO);
@@ -67,7 +69,7 @@ void TVerdlg::FitWebLink() {
     ui::WindowDC dc(WebLink);
     if (!dc.get()) return;
     ui::ScopedSelect select(dc.get(), linkFont_ ? linkFont_.get() : ui::UiFont());
-    const std::wstring text = kProductWebAddress;
+    const std::wstring text = ProductWebAddress();
     SIZE extent{};
     if (!::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent)) return;
     RECT place{};
@@ -81,7 +83,7 @@ void TVerdlg::CloseBox() {
 }
 
 void TVerdlg::OpenWebLink() {
-    if (OpenWebAddress) OpenWebAddress(Handle(), kProductWebAddress);
+    if (OpenWebAddress && !ProductWebAddress().empty()) OpenWebAddress(Handle(), ProductWebAddress());
 }
 
 LRESULT TVerdlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

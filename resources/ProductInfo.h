@@ -2,16 +2,20 @@
 
 // The product's name, version, notice line and addresses: the one place that holds them.
 // The resource script reads the macros (for the version resource); code uses the constants.
+// The web address and the contact come from the build (CMake cache variables
+// TIDEMARROW_WEB_ADDRESS and TIDEMARROW_CONTACT, empty by default).
 
 #define TM_PRODUCT_TITLE "TIDEMARROW32 SE"
 #define TM_PRODUCT_VERSION "2.01"
 #define TM_PRODUCT_VERSION_NUMBERS 2, 0, 1, 0
 #define TM_PRODUCT_ORGANISATION "TIDEMARROW Project"
 #define TM_PRODUCT_NOTICE "(C) 2025-2026 TIDEMARROW Project"
-#define TM_PRODUCT_WEB_ADDRESS "https://www.example.com/tidemarrow/"
-#define TM_PRODUCT_CONTACT "support@example.com"
 
 #ifndef RC_INVOKED
+
+#include <string>
+
+#include "ProductAddresses.h"
 
 #define TM_WIDEN_(text) L##text
 #define TM_WIDEN(text) TM_WIDEN_(text)
@@ -24,9 +28,17 @@ inline constexpr wchar_t kProductOrganisation[] = TM_WIDEN(TM_PRODUCT_ORGANISATI
 // The notice line of the about box, the status bar and the version message: the rights
 // holder and the years, short enough for the status bar's last panel.
 inline constexpr wchar_t kProductNotice[] = TM_WIDEN(TM_PRODUCT_NOTICE);
-// The product's web page: the about box's link, the web page command, the details page.
-inline constexpr wchar_t kProductWebAddress[] = TM_WIDEN(TM_PRODUCT_WEB_ADDRESS);
-// The contact e-mail address shown on the details page.
-inline constexpr wchar_t kProductContact[] = TM_WIDEN(TM_PRODUCT_CONTACT);
+// The product's web page (the about box's link, the web page command, the settings banner,
+// the details page) and the contact e-mail address (the details page), as the build gave
+// them; empty when it gave none, and then nothing offers them. One value per process, which a
+// test of the build with addresses may set.
+inline std::wstring& ProductWebAddress() {
+    static std::wstring address = TM_WIDEN(TM_PRODUCT_WEB_ADDRESS);
+    return address;
+}
+inline std::wstring& ProductContact() {
+    static std::wstring contact = TM_WIDEN(TM_PRODUCT_CONTACT);
+    return contact;
+}
 
 #endif

@@ -79,7 +79,8 @@ void TConfigWindow::LoadSettings() {
     } else {
         MarkReadable(kConfigName);
     }
-    if (!Unreadable(kConfigName)) {
+    // After a failed save the values of this session are newer than the file's.
+    if (!Unreadable(kConfigName) && !Unsaved(kConfigName)) {
         try {
             const IniSection ini(ConfigPath(), kSection);
             Settings read = values_;
@@ -132,11 +133,25 @@ void TConfigWindow::SaveSettings() {
             written = false;
         }
         if (!written) {
-            RaiseAssertion(AssertSite::ConfigIniWrite);
+            RaiseAssertion(AssertSite::ConfigIniWrite,
+                           saveFailureNotice_ == SaveFailureNotice::ReportWithPath ? L" " + ConfigPath() : L"");
+            MarkUnsaved(kConfigName, ConfigPath());
+            // The lists are not written after it; they too stay as this session has them.
+            unsaved_.insert(L"remove.txt");
+            unsaved_.insert(L"customerase.txt");
             return;
         }
+        unsaved_.erase(kConfigName);
     }
     SaveLists();
+}
+
+void TConfigWindow::MarkUnsaved(const std::wstring& name, const std::wstring& path) {
+    unsaved_.insert(name);
+    if (saveFailureNotice_ != SaveFailureNotice::MessageBox || !toldUnsaved_.insert(name).second) return;
+    const std::wstring text = L"設定ファイル \"" + path + L"\" に保存できませんでした。\r\n" +
+                              L"変更した設定は今回の起動中は有効ですが、ファイルには残りません。";
+    ::MessageBoxW(owner_, text.c_str(), L"エラー", MB_OK | MB_ICONEXCLAMATION);
 }
 
 // Writes the keys in their order; stops at the first that cannot be written.

@@ -33,6 +33,11 @@ struct CustomViewRow {
 };
 
 enum class ExtensionList { Exclusion, Custom };
+
+// Who hears of a settings file that a save could not write (the error report always does):
+// nobody more, the user in an "エラー" box once per file, or the error report with the file's
+// path (at the end of the session, when nothing may be shown).
+enum class SaveFailureNotice { ReportOnly, MessageBox, ReportWithPath };
 enum class EntryMode { Add, Lookup };
 
 class TConfigWindow : public ui::Form {
@@ -60,7 +65,12 @@ public:
     std::wstring ConfigPath() const;
     std::wstring DataFolder() const;
     void LoadSettings();
+    // Writes Config.ini and the lists. A file that cannot be written keeps the values of this
+    // session in force: the next load leaves them as they are, and every save tries again.
     void SaveSettings();
+    void SetSaveFailureNotice(SaveFailureNotice notice) { saveFailureNotice_ = notice; }
+    // True for a settings file whose last save failed (or was not reached after a failure).
+    bool Unsaved(const std::wstring& name) const { return unsaved_.count(name) != 0; }
 
     // --- defaults ---
     void ApplyPageDefaults(int page);
@@ -166,6 +176,9 @@ private:
     // A file that exists but cannot be read: remembered, so that no save writes over it, and
     // the user told once per file.
     void MarkUnreadable(const std::wstring& name, const std::wstring& path);
+    // A file the save could not write: the values stay in force, and whoever must hear of it
+    // is told (the user once per file).
+    void MarkUnsaved(const std::wstring& name, const std::wstring& path);
     void MarkReadable(const std::wstring& name) {
         unreadable_.erase(name);
         told_.erase(name);
@@ -249,6 +262,9 @@ private:
     ui::FocusKeeper focus_;
     std::set<std::wstring> unreadable_;
     std::set<std::wstring> told_;
+    std::set<std::wstring> unsaved_;
+    std::set<std::wstring> toldUnsaved_;
+    SaveFailureNotice saveFailureNotice_ = SaveFailureNotice::ReportOnly;
 
     Settings values_;
     std::wstring profileFolder_;

@@ -363,7 +363,7 @@ void TConfigWindow::SoundOpenClick() {
 }
 
 void TConfigWindow::BannerClick() {
-    if (OpenWebAddress) OpenWebAddress(Handle(), kProductWebAddress);
+    if (OpenWebAddress && !ProductWebAddress().empty()) OpenWebAddress(Handle(), ProductWebAddress());
 }
 
 LRESULT TConfigWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

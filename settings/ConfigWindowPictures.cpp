@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "common/Assertions.h"
 #include "diagnostics/SystemInfo.h"
@@ -145,16 +146,15 @@ void TConfigWindow::DrawDetails() {
         const TESysteminfo system(true);
         std::wstring cpu = system.CPUName;
         if (!system.CPUSpeed.empty()) cpu += L" (" + system.CPUSpeed + L")";
-        const std::wstring lines[] = {
+        std::vector<std::wstring> lines = {
             std::wstring(L"アプリケーション名： ") + kProductTitle,
             std::wstring(L"アプリケーションのバージョン：") + kProductVersion,
             std::wstring(L"会社/組織名：") + kProductOrganisation,
-            std::wstring(L"サポートサイト：") + kProductWebAddress,
-            std::wstring(L"連絡先：") + kProductContact,
-            L"OS：" + system.OSDescription,
-            L"CPU：" + cpu,
-            L"ユーザー名：" + profileName_,
         };
+        // A build without a web address or contact leaves its line out.
+        if (!ProductWebAddress().empty()) lines.push_back(L"サポートサイト：" + ProductWebAddress());
+        if (!ProductContact().empty()) lines.push_back(L"連絡先：" + ProductContact());
+        lines.insert(lines.end(), {L"OS：" + system.OSDescription, L"CPU：" + cpu, L"ユーザー名：" + profileName_});
         {
             ui::ScopedSelect selectPicture(memory.get(), picture.get());
             RECT all{0, 0, kDetailsWidth, kDetailsHeight};
@@ -207,14 +207,14 @@ void TConfigWindow::DrawBanner() {
         ui::Font small(MakeTextFont(Handle(), 8, false));
         ui::ScopedSelect selectFont(memory.get(), small.get());
         // The address without its scheme, so that it fits the band.
-        std::wstring address = kProductWebAddress;
+        std::wstring address = ProductWebAddress();
         if (const auto scheme = address.find(L"://"); scheme != std::wstring::npos) address.erase(0, scheme + 3);
         Text(memory.get(), 8, 22, address);
     }
     bannerPicture_ = std::move(picture);
     ::SendMessageW(bannerControl_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bannerPicture_.get()));
-    // A hand over the banner: it opens the web address.
-    ::SetWindowSubclass(bannerControl_, HandCursorProc, 0, 0);
+    // A hand over the banner: it opens the web address (a build without one has no link).
+    if (!ProductWebAddress().empty()) ::SetWindowSubclass(bannerControl_, HandCursorProc, 0, 0);
 }
 
 void TConfigWindow::DrawSoundIcon() {

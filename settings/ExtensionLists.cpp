@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <iterator>
+#include <utility>
 #include <stdexcept>
 
 #include "common/Assertions.h"
@@ -124,7 +126,8 @@ void TConfigWindow::LoadLists() {
     // not written over this session; the other is still read.
     const auto load = [&](const wchar_t* name, std::vector<std::wstring>& list) {
         const std::wstring path = folder + L"\\" + name;
-        if (!FileExists(path)) return;
+        // After a failed save, or with no file, the list stays as this session has it.
+        if (Unsaved(name) || !FileExists(path)) return;
         std::vector<std::wstring> lines;
         if (!ReadTextFile(path, lines)) {
             RaiseAssertion(AssertSite::ConfigListFiles);
@@ -147,15 +150,27 @@ void TConfigWindow::LoadLists() {
 void TConfigWindow::SaveLists() {
     const std::wstring folder = DataFolder();
     if (!DirectoryExists(folder)) ::CreateDirectoryW(folder.c_str(), nullptr);
+    // An empty list is written as an empty file, so that it stays empty; a file is replaced
+    // only by a complete new one. A file that could not be read when the profile was loaded is
+    // left alone. The first file that cannot be written stops the save: it and the lists after
+    // it keep this session's entries.
+    const std::pair<const wchar_t*, const std::vector<std::wstring>*> files[] = {{kRemoveFile, &exclusionList_},
+                                                                                 {kCustomFile, &customTable_}};
     try {
-        // A list with no entries is not written: its file keeps what it held. Neither is a
-        // file that could not be read when the profile was loaded.
-        if (!exclusionList_.empty() && !Unreadable(kRemoveFile) &&
-            !WriteTextFile(folder + L"\\" + kRemoveFile, exclusionList_))
-            throw std::runtime_error("remove.txt");
-        if (!customTable_.empty() && !Unreadable(kCustomFile) &&
-            !WriteTextFile(folder + L"\\" + kCustomFile, customTable_))
-            throw std::runtime_error("customerase.txt");
+        for (std::size_t i = 0; i < std::size(files); ++i) {
+            const auto& [name, list] = files[i];
+            if (Unreadable(name)) continue;
+            const std::wstring path = folder + L"\\" + name;
+            if (ReplaceTextFile(path, *list)) {
+                unsaved_.erase(name);
+                continue;
+            }
+            RaiseAssertion(AssertSite::ConfigListFiles,
+                           saveFailureNotice_ == SaveFailureNotice::ReportWithPath ? L" " + path : L"");
+            for (std::size_t rest = i + 1; rest < std::size(files); ++rest) unsaved_.insert(files[rest].first);
+            MarkUnsaved(name, path);
+            break;
+        }
         RebuildCustomView();
     } catch (...) {
         RaiseAssertion(AssertSite::ConfigListFiles);

@@ -11,23 +11,26 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 dist="$top/build/dist"
 
-# The product's title, version, organisation and address: resources/ProductInfo.h holds them.
+# The product's title, version and organisation: resources/ProductInfo.h holds them. The web
+# address and contact are each build's (its CMake cache); either may be empty.
 product() { sed -n "s/^#define TM_PRODUCT_$1 \"\\(.*\\)\"\$/\\1/p" "$top/resources/ProductInfo.h"; }
+build_setting() { sed -n "s/^TIDEMARROW_$1:STRING=//p" "$2/CMakeCache.txt" 2>/dev/null; }
 title=$(product TITLE)
 version=$(product VERSION)
 organisation=$(product ORGANISATION)
-address=$(product WEB_ADDRESS)
 numbers=$(sed -n 's/^#define TM_PRODUCT_VERSION_NUMBERS \(.*\)$/\1/p' "$top/resources/ProductInfo.h" | tr -d ' ' | tr ',' '.')
 [ -n "$title" ] && [ -n "$version" ] && [ -n "$numbers" ] || { echo "package: cannot read resources/ProductInfo.h" >&2; exit 1; }
 command -v makensis >/dev/null || { echo "package: makensis is missing; run tools/setup.sh" >&2; exit 1; }
 mkdir -p "$dist"
 
-# Texts for Windows users: code page 932 and CR LF, like every file the program reads.
+# Texts for Windows users: code page 932 and CR LF, like every file the program reads. The
+# read-me ends with the build's web address and contact, when it has them.
 to_windows_text() {
     python3 -c '
 import sys
-text = open(sys.argv[1], encoding="utf-8").read().replace("\r\n", "\n").replace("\n", "\r\n")
-open(sys.argv[2], "wb").write(text.encode("cp932"))' "$1" "$2"
+text = open(sys.argv[1], encoding="utf-8").read() + "".join(line + "\n" for line in sys.argv[3:] if line)
+text = text.replace("\r\n", "\n").replace("\n", "\r\n")
+open(sys.argv[2], "wb").write(text.encode("cp932"))' "$@"
 }
 
 # The portable archive: one folder named for the product, to unzip anywhere writable.
@@ -43,6 +46,9 @@ with zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as arch
 # package EDITION BIN TOOL_PREFIX NSIS_TARGET
 package() {
     local edition=$1 bin=$2 tools=$3 target=$4
+    local address contact
+    address=$(build_setting WEB_ADDRESS "$bin/..")
+    contact=$(build_setting CONTACT "$bin/..")
     local stage="$dist/stage-$edition" program help="$title.chm" have_help=()
     rm -rf "$stage"
     mkdir -p "$stage"
@@ -53,7 +59,7 @@ package() {
         cp "$bin/$help" "$stage/$help"
         have_help=(-DHAVE_HELP)
     fi
-    to_windows_text "$top/tools/installer/Readme.txt" "$stage/Readme.txt"
+    to_windows_text "$top/tools/installer/Readme.txt" "$stage/Readme.txt" "$address" "$contact"
     to_windows_text "$top/LICENSE" "$stage/LICENSE.txt"
 
     local zip="$dist/TIDEMARROW32SE-$version-$edition.zip"
@@ -64,7 +70,7 @@ package() {
     rm -f "$setup"
     makensis -V2 -INPUTCHARSET UTF8 \
         "-DPRODUCT_TITLE=$title" "-DPRODUCT_VERSION=$version" "-DPRODUCT_VERSION_NUMBERS=$numbers" \
-        "-DPRODUCT_ORGANISATION=$organisation" "-DPRODUCT_WEB_ADDRESS=$address" \
+        "-DPRODUCT_ORGANISATION=$organisation" "-DPRODUCT_WEB_ADDRESS=$address" "-DPRODUCT_CONTACT=$contact" \
         "-DEDITION=$edition" "-DNSIS_TARGET=$target" \
         "-DSTAGE=$stage" "-DOUTFILE=$setup" "-DPROJECT_TOP=$top" "${have_help[@]}" \
         "$top/tools/installer/TIDEMARROW32SE.nsi"

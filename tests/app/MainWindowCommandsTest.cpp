@@ -13,14 +13,20 @@
 #include "diagnostics/ErrorFunc.h"
 #include "diagnostics/LogWindow.h"
 #include "dialogs/ImageControl.h"
+#include "dialogs/Vdlg.h"
 #include "notify/SSTP.h"
 #include "profiles/UsersWindow.h"
 #include "resources/ProductInfo.h"
+#include "settings/ConfigWindowIds.h"
 #include "tests/app/WorkflowFixture.h"
 #include "tests/notify/ExpectedScripts.h"
 #include "tests/notify/NotifyTestSupport.h"
+#include "tests/support/ProductAddresses.h"
 
 namespace {
+
+const BuildAddresses kConfiguredBuild;  // as a build given a web address shows the program
+
 
 const wchar_t kHelpViewerClass[] = L"HH Parent";
 const wchar_t kTestPattern[] = L"てぇすとぱたーん 03";
@@ -239,7 +245,19 @@ TEST_F(ShellCommandsTest, WebPageGoesToTheOpenerWithTheProductsAddress) {
     SendCommand(Command::OpenWebSite);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].first, App().Handle());
-    EXPECT_EQ(opened[0].second, kProductWebAddress);
+    EXPECT_EQ(opened[0].second, ProductWebAddress());
+}
+
+TEST_F(ShellCommandsTest, ABuildWithoutAWebAddressOffersNoWebPageLinkOrBanner) {
+    BuildAddresses none(L"", L"");
+    Make();
+    const UINT id = ui::kFirstActionCommand + Command::OpenWebSite;
+    EXPECT_FALSE(::SendMessageW(window->HelpToolBar, TB_ISBUTTONENABLED, id, 0));
+    EXPECT_TRUE(::GetMenuState(window->MenuBar, id, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_FALSE(::GetWindowLongW(TVerdlg(nullptr).WebLink, GWL_STYLE) & WS_VISIBLE);
+    Config().OpenWebAddress = [](HWND, const std::wstring&) { ADD_FAILURE() << "the banner opened"; };
+    HWND banner = Config().Control(IDC_CONFIG_BANNER);
+    ::SendMessageW(Config().Handle(), WM_COMMAND, MAKEWPARAM(IDC_CONFIG_BANNER, STN_CLICKED), (LPARAM)banner);
 }
 
 TEST_F(ShellCommandsTest, VersionShowsTheAboutBoxAndTellsARunningCompanionFirst) {
@@ -264,7 +282,7 @@ TEST_F(ShellCommandsTest, VersionShowsTheAboutBoxAndTellsARunningCompanionFirst)
             caption = ui::WindowText(box);
             ownedByMain = ::GetWindow(box, GW_OWNER) == window->Handle();
             // The link goes through the window's opener too.
-            if (HWND link = ::FindWindowExW(box, nullptr, L"STATIC", kProductWebAddress)) {
+            if (HWND link = ::FindWindowExW(box, nullptr, L"STATIC", ProductWebAddress().c_str())) {
                 RECT area{};
                 ::GetClientRect(link, &area);
                 ::SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, area.bottom / 2));
@@ -282,7 +300,7 @@ TEST_F(ShellCommandsTest, VersionShowsTheAboutBoxAndTellsARunningCompanionFirst)
             EXPECT_EQ(result.bytes, ExpectedRequest(kVersionScriptBytes));
         }
     }
-    EXPECT_EQ(opened, std::vector<std::wstring>(3, kProductWebAddress));
+    EXPECT_EQ(opened, std::vector<std::wstring>(3, ProductWebAddress()));
 }
 
 // --- profile manager ---

@@ -396,15 +396,21 @@ TEST_F(EraseRunTest, PowerOffAfterRunFinishesSwitchesOffAndSendsNothing) {
     };
     calls.lookupPrivilegeValue = [](const wchar_t*, LUID*) { return TRUE; };
     calls.adjustTokenPrivileges = [](HANDLE, const TOKEN_PRIVILEGES*) { return TRUE; };
+    static HWND main = nullptr;  // the system asks, then tells the session ends
+    static LRESULT answer = -1;
     calls.exitWindowsEx = [](UINT flags, DWORD) {
         ++exits;
         exitFlags = flags;
+        answer = ::SendMessageW(main, WM_QUERYENDSESSION, 0, 0);
+        if (answer) ::SendMessageW(main, WM_ENDSESSION, TRUE, 0);
         return TRUE;
     };
     calls.closeHandle = [](HANDLE) {};
     const PowerOffCalls previous = SetPowerOffCalls(calls);
     Make();
+    main = window->Handle();
     Config().EditValues().UseSSTP = true;
+    Config().EditValues().AutoIn = true;
     Config().EditValues().PowerOffAfterRun = true;
     CompanionWindow companion;
     LoopbackListener listener(window->Notifier()->Port());
@@ -421,6 +427,31 @@ TEST_F(EraseRunTest, PowerOffAfterRunFinishesSwitchesOffAndSendsNothing) {
     EXPECT_EQ(window->VisibleContentPanel(), TMainWindow::ContentPanel::List);
     EXPECT_EQ(Paths(), std::vector<std::wstring>{kept});
     EXPECT_FALSE(listener.Wait(300).accepted) << "no notification before a power-off";
+    EXPECT_EQ(answer, TRUE);
+    EXPECT_EQ(ReadBytes(Savedat() + L"\\ResList.txt"), "[TIDEMARROW32 SE]\r\n" + EncodeCp932(kept) + "\r\n[END TEXT]\r\n");
+}
+
+TEST_F(EraseRunTest, TheSessionEndIsRefusedOnlyWhileFilesAreWrittenAndThenSavesWithoutAWord) {
+    WriteConfig({L"#Warning close=1", L"#AutoIn=1", L"#ShowGrid=0"});
+    LRESULT duringRun = -1;
+    BOOL minimizedDuringRun = TRUE;
+    Make({}, [&](int) {
+        if (duringRun != -1) return;
+        duringRun = ::SendMessageW(App().Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+        ::SendMessageW(App().Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);  // the taskbar button
+        minimizedDuringRun = ::IsIconic(App().Handle());
+    });
+    const std::wstring big = File(L"big.bin", 256 * 1024);
+    Add(big);
+    EXPECT_EQ(::SendMessageW(window->Handle(), WM_QUERYENDSESSION, 0, 0), TRUE) << "at rest";
+    Start();
+    EXPECT_EQ(duringRun, FALSE);
+    EXPECT_FALSE(minimizedDuringRun);
+    EXPECT_EQ(::SendMessageW(window->Handle(), WM_QUERYENDSESSION, 0, 0), TRUE) << "the result merely shows";
+    Config().EditValues().ShowGrid = true;
+    ::SendMessageW(window->Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);  // a box would block here
+    EXPECT_EQ(ReadBytes(Savedat() + L"\\ResList.txt"), "[TIDEMARROW32 SE]\r\n" + EncodeCp932(big) + "\r\n[END TEXT]\r\n");
+    EXPECT_NE(ReadBytes(Profile() + L"\\Config.ini").find("#ShowGrid=1\r\n"), std::string::npos);
 }
 
 // A window whose erasure fails unexpectedly at the second file.

@@ -65,4 +65,33 @@ TEST_F(SettingsCommandTest, UnreadableCustomTableAtStartIsTheSameAfterTheProgram
     EXPECT_TRUE(FileExists(Savedat() + L"\\remove.txt")) << "the rest is saved as usual";
 }
 
+TEST_F(SettingsCommandTest, EmptiedListsStayEmptyAndAnUnwritableConfigKeepsTheChangesTellingOnce) {
+    WriteConfig({L"#Warning close=0", L"#ShowGrid=0"});
+    const std::wstring config = Profile() + L"\\Config.ini";
+    ASSERT_TRUE(::SetFileAttributesW(config.c_str(), FILE_ATTRIBUTE_READONLY));
+    Make();
+    const HWND settings = Config().Handle();
+    const auto openSettings = [&](const std::function<void()>& edit) {
+        ModalScript script;
+        script.UntilShown(settings).Do(edit).Do([&] { ::SendMessageW(settings, WM_CLOSE, 0, 0); });
+        return script.Run(settings, [&] { SendCommand(Command::OpenSettings); });
+    };
+    DialogAnswerer box(L"エラー", IDOK);
+    ASSERT_TRUE(openSettings([&] {
+        ::SendMessageW(Config().Control(IDC_CONFIG_BASIC_FIRST + 6), BM_CLICK, 0, 0);  // grid lines
+        for (int id : {IDC_CONFIG_EXCLUSION_REMOVE, IDC_CONFIG_CUSTOM_REMOVE})
+            for (int i = 0; i < 40; ++i) ::SendMessageW(Config().Control(id), BM_CLICK, 0, 0);
+    }));
+    ASSERT_TRUE(box.Wait());
+    EXPECT_NE(box.Text().find(config), std::wstring::npos);
+    DialogAnswerer noSecondBox(L"エラー", IDOK, 1500);
+    ASSERT_TRUE(openSettings([] {}));
+    EXPECT_FALSE(noSecondBox.Wait()) << "told once per file";
+    EXPECT_TRUE(Config().ShowGrid() && List().GridLines()) << "the change stays in force";
+    ::SetFileAttributesW(config.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(openSettings([] {}));
+    for (const wchar_t* name : {L"\\remove.txt", L"\\customerase.txt"})
+        EXPECT_TRUE(FileExists(Savedat() + name) && ReadBytes(Savedat() + name).empty()) << "saved empty";
+}
+
 }  // namespace

@@ -459,9 +459,9 @@ TEST_F(MainWindowTest, ToolsPanelIgnoresMaximizeAndCloseButNotOtherCommands) {
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(::IsWindow(Main()));
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    EXPECT_TRUE(::IsIconic(Main())) << "minimize still works";
+    EXPECT_TRUE(::IsIconic(application.Handle())) << "minimize still works";
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_RESTORE, 0);
-    EXPECT_FALSE(::IsIconic(Main()));
+    EXPECT_FALSE(::IsIconic(application.Handle()));
 
     // Back on the list the same command maximizes.
     window->ShowContentPanel(TMainWindow::ContentPanel::List);
@@ -473,14 +473,14 @@ TEST_F(MainWindowTest, WhileBusyEverySystemCommandIsIgnored) {
     Make();
     window->Busy = true;
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    EXPECT_FALSE(::IsIconic(Main()));
+    EXPECT_FALSE(::IsIconic(application.Handle()));
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
     EXPECT_FALSE(::IsZoomed(Main()));
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(::IsWindow(Main()));
     window->Busy = false;
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    EXPECT_TRUE(::IsIconic(Main()));
+    EXPECT_TRUE(::IsIconic(application.Handle()));
 }
 
 TEST_F(MainWindowTest, LockUserInterfaceGreysCloseInBothSystemMenusAndDisablesTheBars) {
@@ -540,7 +540,7 @@ TEST_F(MainWindowTest, CloseWithAnEmptyListIsAllowedAndSavesTheSettings) {
 TEST_F(MainWindowTest, CloseWithAnEmptyListIsRefusedWhileMinimized) {
     Make();
     ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    ASSERT_TRUE(::IsIconic(Main()));
+    ASSERT_TRUE(::IsIconic(application.Handle()));
     Close();
     ASSERT_FALSE(Closed());
     Config().EditValues().WarningClose = false;
@@ -564,6 +564,28 @@ TEST_F(MainWindowTest, CloseWithFilesListedAsksAndFollowsTheAnswer) {
         ASSERT_TRUE(answer.Wait());
     }
     EXPECT_TRUE(Closed());
+}
+
+TEST_F(MainWindowTest, TheProgramMinimizesAndRestoresAsOneWhicheverWayItIsAsked) {
+    Make();
+    HWND app = application.Handle();
+    application.ShowTaskbarButton(true);
+    const auto minimized = [&] { return ::IsIconic(app) && !::IsWindowVisible(Main()); };
+    const auto shown = [&](BOOL zoomed) { return !::IsIconic(app) && ::IsWindowVisible(Main()) && ::IsZoomed(Main()) == zoomed; };
+    ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);  // caption, system menu
+    EXPECT_TRUE(minimized());
+    ::SendMessageW(app, WM_SYSCOMMAND, SC_RESTORE, 0);  // the taskbar button
+    EXPECT_TRUE(shown(FALSE));
+    // Maximized, minimized from the taskbar and restored from outside (Alt+Tab, a later start).
+    ::SendMessageW(Main(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    ::SendMessageW(app, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(minimized());
+    ::ShowWindow(app, SW_RESTORE);
+    EXPECT_TRUE(shown(TRUE));
+    ::ShowWindow(Main(), SW_MINIMIZE);  // minimize-all
+    EXPECT_TRUE(minimized());
+    ::SendMessageW(app, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(shown(TRUE) && !::IsIconic(Main()));
 }
 
 TEST_F(MainWindowTest, PowerOffAfterRunClosesWhateverTheAnswer) {

@@ -13,10 +13,14 @@
 #include "resources/ResourceIds.h"
 #include "tests/dialogs/PixelHelpers.h"
 #include "tests/support/Gui.h"
+#include "tests/support/ProductAddresses.h"
 #include "ui/Gdi.h"
 #include "ui/Window.h"
 
 namespace {
+
+const BuildAddresses kConfiguredBuild;  // as a build given a web address shows the program
+
 
 RECT PlaceIn(HWND control, HWND parent) {
     RECT place{};
@@ -169,7 +173,7 @@ TEST(AboutBox, ClickingTheWebAddressOpensItWithTheBoxAsOwner) {
     ::SendMessageW(box.Handle(), WM_COMMAND, MAKEWPARAM(IDC_VERDLG_WEB_LINK, STN_CLICKED),
                    reinterpret_cast<LPARAM>(box.WebLink));
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0], kProductWebAddress);
+    EXPECT_EQ(opened[0], ProductWebAddress());
     EXPECT_EQ(owner, box.Handle());
     EXPECT_EQ(box.ModalResult(), 0) << "the box stays open";
 }

@@ -305,8 +305,22 @@ TEST(FilePickerDialog, PreviewFollowsTheSelectionAndTheToggleWorksBothWays) {
                       ui::Width(toggle) == 87 && ui::Height(toggle) == 23,
                   "ExclusionToggle at the lower right, 87 x 23");
         const RECT group = place(picker.SettingsGroup());
-        run.Check(group.left == 163 && group.top == 13 && ui::Width(group) == 475 && ui::Height(group) == 125,
-                  "SettingsGroup at (163, 13), 475 x 125");
+        run.Check(group.left == 163 && group.top == 13 && group.right == ui::Width(panel) - 7 && ui::Height(group) == 125,
+                  "SettingsGroup at (163, 13) to the panel's margin, 125 high");
+        const auto whole = [&](HWND control, LONG right) {  // its one-line text fits, left of `right`
+            ui::WindowDC dc(control);
+            ui::ScopedSelect font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+            RECT bounds{}, place{};
+            ::DrawTextW(dc.get(), ui::WindowText(control).c_str(), -1, &bounds,
+                        DT_CALCRECT | (control == picker.SettingsLabel() ? DT_NOPREFIX : 0));
+            return ::GetWindowRect(control, &place) && ui::Width(place) >= bounds.right && place.right <= right;
+        };
+        RECT inGroup{}, next{};
+        ::GetWindowRect(picker.SettingsGroup(), &inGroup);
+        run.Check(whole(picker.SettingsLabel(), inGroup.right - 8), "settings text whole inside the group");
+        for (const auto& [label, box] : {std::pair{stc4, cmb2}, std::pair{stc3, cmb13}, std::pair{stc2, cmb1}})
+            run.Check(::GetWindowRect(::GetDlgItem(openDialog, box), &next) && whole(::GetDlgItem(openDialog, label), next.left),
+                      "standard label " + std::to_string(label) + " whole");
         // The panel below the standard controls, with the settings.
         run.Check(::IsWindowVisible(picker.PreviewPanel()) != FALSE, "panel visible");
         run.Check(picker.ShowsPlaceholder(), "placeholder at first");

@@ -142,7 +142,8 @@ expect_value() { grep -qE "^ +$1 +$2 +$3\$" <<<"$entry" || fail "uninstall entry
 expect_value DisplayName REG_SZ 'TIDEMARROW32 SE'
 expect_value DisplayVersion REG_SZ "$version"
 expect_value Publisher REG_SZ 'TIDEMARROW Project'
-expect_value URLInfoAbout REG_SZ 'https://www\.example\.com/tidemarrow/'
+grep -q '^TIDEMARROW_WEB_ADDRESS:STRING=.' "$bin/../CMakeCache.txt" || ! grep -q URLInfoAbout <<<"$entry" \
+    || fail "a build without a web address names one: $entry"
 expect_value InstallLocation REG_SZ "$(sed 's/[\\.]/\\&/g' <<<"$inst_win")"
 expect_value UninstallString REG_SZ "\"$(sed 's/[\\.]/\\&/g' <<<"$inst_win")\\\\uninstall\\.exe\""
 expect_value QuietUninstallString REG_SZ "\"$(sed 's/[\\.]/\\&/g' <<<"$inst_win")\\\\uninstall\\.exe\" /S"

@@ -10,9 +10,13 @@
 #include "tests/profiles/ModalScript.h"
 #include "tests/settings/SettingsFixture.h"
 #include "tests/support/Gui.h"
+#include "tests/support/ProductAddresses.h"
 #include "ui/Window.h"
 
 namespace {
+
+const BuildAddresses kConfiguredBuild;  // as a build given a web address shows the program
+
 
 using Texts = std::vector<std::wstring>;
 
@@ -383,7 +387,7 @@ TEST_F(SettingsWindow, PicturesAreDrawnOnEveryShowAndTheBannerOpensTheWebAddress
         W().ShowPage(6);
         ClickAt(C(IDC_CONFIG_BANNER), 10, 10);
     }));
-    EXPECT_EQ(opened_, Texts{kProductWebAddress});
+    EXPECT_EQ(opened_, Texts{ProductWebAddress()});
     ui::Bitmap background(static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr),
                                                              MAKEINTRESOURCEW(IDB_DETAILS_PAGE), IMAGE_BITMAP, 0, 0,
                                                              LR_CREATEDIBSECTION)));

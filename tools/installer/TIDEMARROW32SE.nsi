@@ -1,7 +1,8 @@
 ; The installer of TIDEMARROW32 SE: per user, without administrator rights, into
 ; %LOCALAPPDATA%\Programs\TIDEMARROW32 SE. Built by tools/package.sh, which passes:
 ;   PRODUCT_TITLE, PRODUCT_VERSION, PRODUCT_VERSION_NUMBERS (a.b.c.d), PRODUCT_ORGANISATION,
-;   PRODUCT_WEB_ADDRESS  - from resources/ProductInfo.h
+;   PRODUCT_WEB_ADDRESS, PRODUCT_CONTACT - the build's web address and contact e-mail, either
+;                          possibly empty (then the uninstall entry leaves it out)
 ;   STAGE                - the folder holding the files to install
 ;   OUTFILE              - the installer to write
 ;   HAVE_HELP            - defined when the help file is among the staged files
@@ -127,7 +128,12 @@ Section "!${PRODUCT_TITLE}" SectionProgram
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT_TITLE}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${PRODUCT_VERSION}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PRODUCT_ORGANISATION}"
+!if "${PRODUCT_WEB_ADDRESS}" != ""
     WriteRegStr HKCU "${UNINSTALL_KEY}" "URLInfoAbout" "${PRODUCT_WEB_ADDRESS}"
+!endif
+!if "${PRODUCT_CONTACT}" != ""
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "Contact" "${PRODUCT_CONTACT}"
+!endif
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PROGRAM_EXE},0"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
