@@ -229,8 +229,11 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (StatusBar.Handle()) ::SendMessageW(StatusBar.Handle(), WM_SIZE, 0, 0);
         break;
     case WM_SYSCOMMAND: {
-        if (Busy) return 0;
         const WPARAM command = wParam & 0xFFF0;
+        // A free-space run can last hours: the window may be minimized, restored and moved meanwhile.
+        const bool freeToMove = FreeSpaceRunning() && (command == SC_MINIMIZE || command == SC_RESTORE ||
+                                                       command == SC_MOVE || command == SC_KEYMENU);
+        if (Busy && !freeToMove) return 0;
         if ((visiblePanel_ == ContentPanel::Tools || visiblePanel_ == ContentPanel::FreeSpace) &&
             (command == SC_MAXIMIZE || command == SC_CLOSE))
             return 0;

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -139,21 +140,6 @@ LRESULT CALLBACK TMainWindow::FreeSpacePanelProc(HWND hwnd, UINT message, WPARAM
             }
             break;
         }
-        case WM_SYSCOMMAND: {
-            // A run can last hours: the window may be minimized, restored and moved meanwhile.
-            const WPARAM command = wParam & 0xFFF0;
-            if (window->FreeSpaceRunning() &&
-                (command == SC_MINIMIZE || command == SC_RESTORE || command == SC_MOVE || command == SC_KEYMENU))
-                return ::DefWindowProcW(hwnd, message, wParam, lParam);
-            break;
-        }
-        case WM_QUERYENDSESSION:
-            // The disk is full while the run works: the session may not end under it.
-            if (window->FreeSpaceRunning()) return FALSE;
-            break;
-        case WM_ENDSESSION:
-            if (wParam) window->StopFreeSpaceAndCleanUp();
-            break;
         case WM_NCDESTROY:
             ::RemoveWindowSubclass(hwnd, FreeSpacePanelProc, kFreeSpacePanelSubclass);
             break;
@@ -275,7 +261,10 @@ void TMainWindow::StartFreeSpace() {
         std::max<LRESULT>(0, ::SendMessageW(FreeSpaceLevel, CB_GETCURSEL, 0, 0)));
     bool failed = false;
     FreeSpaceResult result;
+    // The disk is full while the run works: the session may not end under it.
+    std::optional<WritingJob> writing;
     try {
+        writing.emplace(*this);
         AbortRequested = false;
         Busy = true;
         for (HWND control : {StartFreeSpaceButton, CloseFreeSpaceButton, ChooseFreeSpaceFolderButton, FreeSpaceDrives,
@@ -328,6 +317,7 @@ void TMainWindow::StartFreeSpace() {
         for (HWND control : {CloseFreeSpaceButton, ChooseFreeSpaceFolderButton, FreeSpaceDrives, FreeSpaceLevel})
             ::EnableWindow(control, TRUE);
         freeSpaceJob_.reset();
+        writing.reset();  // the fill is gone: the session may end again
         ListFreeSpaceDrives();
         ShowFreeSpaceTarget();
         if (result.overwritten)

@@ -51,6 +51,8 @@ bool TMainWindow::QueryEndSession() const { return !WritingJobInProgress(); }
 void TMainWindow::EndSession(bool ending) {
     if (!ending || sessionEnded_) return;
     sessionEnded_ = true;
+    // A free-space run that is still going (the session was ended regardless) deletes its fill first.
+    StopFreeSpaceAndCleanUp();
     TConfigWindow* config = application_.Config();
     if (!config) return;
     try {

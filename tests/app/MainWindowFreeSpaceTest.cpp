@@ -69,9 +69,10 @@ TEST_F(WorkflowTest, FreeSpaceRunKeepsTheWindowMovableStopsCleanlyAndOverwritesT
         grew = Polled([&] { return FileBytes(fill + L"\\fill00000.tmf") > (16 << 20); });
         ::PostMessageW(window->Handle(), WM_CLOSE, 0, 0);
         ::PostMessageW(window->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        minimized = Polled([&] { return ::IsIconic(window->Handle()) != FALSE; });
-        ::PostMessageW(window->Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
-        restored = Polled([&] { return !::IsIconic(window->Handle()); });
+        // The program minimizes as one: the application window with its button, this one hidden.
+        minimized = Polled([&] { return ::IsIconic(App().Handle()) && !::IsWindowVisible(window->Handle()); });
+        ::PostMessageW(App().Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+        restored = Polled([&] { return !::IsIconic(App().Handle()) && ::IsWindowVisible(window->Handle()); });
         ::PostMessageW(window->StopFreeSpaceButton, BM_CLICK, 0, 0);
     });
     {
