@@ -35,10 +35,10 @@ const std::wstring& TConfigWindow::ExplorerVerbProgram() {
 }
 
 void TConfigWindow::CreateExplorerVerbCheck(HWND page) {
-    // Over the details picture's lower left, clear of the banner.
+    // Over the details picture's lower left, inside its coloured band and clear of the banner.
     explorerVerbCheck_ = AddChild(page, L"BUTTON", kExplorerVerbText,
-                                  BS_AUTOCHECKBOX | WS_TABSTOP | WS_CLIPSIBLINGS, 14, kDetailsHeight - 14 - 30, 300,
-                                  20, IDC_CONFIG_EXPLORER_VERB);
+                                  BS_AUTOCHECKBOX | BS_MULTILINE | WS_TABSTOP | WS_CLIPSIBLINGS, 8,
+                                  kDetailsHeight - 14 - 34, 160, 34, IDC_CONFIG_EXPLORER_VERB);
     ::SetWindowPos(explorerVerbCheck_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
