@@ -70,8 +70,9 @@ std::vector<wchar_t> PackHandOver(const std::vector<std::wstring>& paths) {
 
 bool UnpackHandOver(const COPYDATASTRUCT& data, std::vector<std::wstring>& paths, bool* fromVerb) {
     paths.clear();
-    if ((data.dwData != kHandOverTag && data.dwData != kVerbHandOverTag) || !data.lpData || data.cbData < sizeof(wchar_t) ||
-        data.cbData % sizeof(wchar_t) != 0 || data.cbData / sizeof(wchar_t) > kHandOverMaxChars)
+    if ((data.dwData != kHandOverTag && data.dwData != kVerbHandOverTag) || !data.lpData ||
+        data.cbData < sizeof(wchar_t) || data.cbData % sizeof(wchar_t) != 0 ||
+        data.cbData / sizeof(wchar_t) > kHandOverMaxChars)
         return false;
     const auto* text = static_cast<const wchar_t*>(data.lpData);
     const std::size_t count = data.cbData / sizeof(wchar_t);

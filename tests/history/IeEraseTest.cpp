@@ -114,7 +114,7 @@ TEST_F(TraceEraseTest, RecentFilesTakeTheirOwnLevelAndNeedNoProgressBar) {
     const std::wstring shortcut = MakeFile(folder + L"\\報告書 (最終).doc.lnk", std::string(1000, 's'));
     const std::wstring kept = MakeFile(folder + L"\\desktop.ini");
     int passes = 0;
-    SetEraseSeams({[&](const OverwriteEvent& event) { passes = event.passesDone; }, {}, {}});
+    SetEraseSeams({[&](const OverwriteEvent& event) { passes = event.passesDone; }, {}, {}, {}, {}});
     TIE_ERASE(TIE_ERASE::RecentFiles, EraseLevel::Speed, EraseLevel::Speed, EraseLevel::High).EraseTraces(nullptr);
     SetEraseSeams({});
     EXPECT_FALSE(FileExists(shortcut));
