@@ -350,26 +350,12 @@ std::vector<std::wstring> ListStreams(const std::wstring& path) {
         if (!list(path, names)) names.clear();
         return names;
     }
-    using FindFirst = HANDLE(WINAPI*)(LPCWSTR, STREAM_INFO_LEVELS, LPVOID, DWORD);
-    using FindNext = BOOL(WINAPI*)(HANDLE, LPVOID);
-    static const auto calls = [] {
-        std::pair<FindFirst, FindNext> found{nullptr, nullptr};
-        if (const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll")) {
-            found.first = reinterpret_cast<FindFirst>(
-                reinterpret_cast<void*>(::GetProcAddress(kernel, "FindFirstStreamW")));
-            found.second = reinterpret_cast<FindNext>(
-                reinterpret_cast<void*>(::GetProcAddress(kernel, "FindNextStreamW")));
-        }
-        return found;
-    }();
-    if (!calls.first || !calls.second) return names;
-    NativeFileSystem native;
     WIN32_FIND_STREAM_DATA stream{};
-    UniqueFind found(calls.first(SystemPathOf(path).c_str(), FindStreamInfoStandard, &stream, 0));
+    UniqueFind found(FsFindFirstStream(path, stream));
     if (!found) return names;
     do {
         names.emplace_back(stream.cStreamName);
-    } while (calls.second(found.get(), &stream));
+    } while (FsFindNextStream(found.get(), stream));
     return names;
 }
 
