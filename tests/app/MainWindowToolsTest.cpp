@@ -199,6 +199,8 @@ TEST_F(ToolsPanelTest, CookiesAndCacheGoWithTheirEntriesAndTheUserIsTold) {
                            passes[ExtractFileName(path)] = event.passesDone;
                    },
                    {},
+                   {},
+                   {},
                    {}});
 
     Open();
