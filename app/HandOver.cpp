@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "app/MainWindow.h"
+
 namespace {
 
 // How long a later start waits for the running window to take its paths.
@@ -66,10 +68,11 @@ std::vector<wchar_t> PackHandOver(const std::vector<std::wstring>& paths) {
     return block;
 }
 
-bool UnpackHandOver(const COPYDATASTRUCT& data, std::vector<std::wstring>& paths) {
+bool UnpackHandOver(const COPYDATASTRUCT& data, std::vector<std::wstring>& paths, bool* fromVerb) {
     paths.clear();
-    if (data.dwData != kHandOverTag || !data.lpData || data.cbData < sizeof(wchar_t) ||
-        data.cbData % sizeof(wchar_t) != 0 || data.cbData / sizeof(wchar_t) > kHandOverMaxChars)
+    if ((data.dwData != kHandOverTag && data.dwData != kVerbHandOverTag) || !data.lpData ||
+        data.cbData < sizeof(wchar_t) || data.cbData % sizeof(wchar_t) != 0 ||
+        data.cbData / sizeof(wchar_t) > kHandOverMaxChars)
         return false;
     const auto* text = static_cast<const wchar_t*>(data.lpData);
     const std::size_t count = data.cbData / sizeof(wchar_t);
@@ -83,10 +86,11 @@ bool UnpackHandOver(const COPYDATASTRUCT& data, std::vector<std::wstring>& paths
         start = i + 1;
     }
     paths = std::move(found);
+    if (fromVerb) *fromVerb = data.dwData == kVerbHandOverTag;
     return true;
 }
 
-bool HandOverToRunningWindow(HWND window, const std::vector<std::wstring>& arguments) {
+bool HandOverToRunningWindow(HWND window, const std::vector<std::wstring>& arguments, bool fromVerb) {
     bool taken = true;
     std::vector<std::wstring> paths;
     for (const std::wstring& argument : arguments) {
@@ -97,7 +101,7 @@ bool HandOverToRunningWindow(HWND window, const std::vector<std::wstring>& argum
         std::vector<wchar_t> block = PackHandOver(paths);
         if (block.size() > kHandOverMaxChars) return false;
         COPYDATASTRUCT data{};
-        data.dwData = kHandOverTag;
+        data.dwData = fromVerb ? kVerbHandOverTag : kHandOverTag;
         data.cbData = static_cast<DWORD>(block.size() * sizeof(wchar_t));
         data.lpData = block.data();
         DWORD_PTR result = 0;
@@ -121,4 +125,25 @@ bool HandOverToRunningWindow(HWND window, const std::vector<std::wstring>& argum
     }
     ::SetForegroundWindow(FrontWindowOf(window));
     return taken;
+}
+
+VerbStartLock::VerbStartLock(bool take) {
+    if (!take) return;
+    mutex_ = ::CreateMutexW(nullptr, FALSE, L"Local\\TIDEMARROW32SE.ExplorerVerbStart");
+    if (!mutex_) return;
+    // A start that holds it longer than this has stopped answering; the others go on alone.
+    const DWORD waited = ::WaitForSingleObject(mutex_, kHandOverTimeoutMs * 3);
+    held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
+void VerbStartLock::Release() {
+    if (held_) ::ReleaseMutex(mutex_);
+    held_ = false;
+    if (mutex_) ::CloseHandle(mutex_);
+    mutex_ = nullptr;
+}
+
+HWND FindMainWindowForVerb() {
+    if (HWND exact = ::FindWindowW(TMainWindow::kClassName, TMainWindow::kTitle)) return exact;
+    return ::FindWindowW(TMainWindow::kClassName, nullptr);
 }

@@ -15,6 +15,8 @@
 
 // The tag of the program's WM_COPYDATA ("TM32"); other data is refused.
 inline constexpr ULONG_PTR kHandOverTag = 0x32334D54;
+// The same from a start through Explorer's right-click menu ("TM3V").
+inline constexpr ULONG_PTR kVerbHandOverTag = 0x56334D54;
 // The most a hand-over carries, in characters (Windows command lines stop at 32,767).
 inline constexpr std::size_t kHandOverMaxChars = 64 * 1024;
 
@@ -29,10 +31,31 @@ std::wstring CommandLinePath(const std::wstring& argument);
 // The paths as one block: each ends with a null character, an empty one ends the block.
 std::vector<wchar_t> PackHandOver(const std::vector<std::wstring>& paths);
 // The paths of a hand-over; false (and nothing) for data not tagged as one, too large or not
-// ending as a block does.
-bool UnpackHandOver(const COPYDATASTRUCT& data, std::vector<std::wstring>& paths);
+// ending as a block does. `fromVerb`, when given, tells whether the verb's start sent them.
+bool UnpackHandOver(const COPYDATASTRUCT& data, std::vector<std::wstring>& paths, bool* fromVerb = nullptr);
 
 // Hands the arguments (as full paths) to the running window, then brings it, or the window it
 // shows on top of itself, to the front. Without arguments it only brings it to the front.
 // False when the window did not take them (it ended meanwhile or does not answer).
-bool HandOverToRunningWindow(HWND window, const std::vector<std::wstring>& arguments);
+bool HandOverToRunningWindow(HWND window, const std::vector<std::wstring>& arguments, bool fromVerb = false);
+
+// The starts of Explorer's right-click menu: one per selected item, all at once. Each holds
+// this lock (shared by the desktop's session) from its search for a running main window until
+// it has handed its item over or made the window itself, so they meet in one window.
+class VerbStartLock {
+public:
+    // Takes the lock when `take` is set; otherwise holds nothing.
+    explicit VerbStartLock(bool take);
+    ~VerbStartLock() { Release(); }
+    VerbStartLock(const VerbStartLock&) = delete;
+    VerbStartLock& operator=(const VerbStartLock&) = delete;
+    void Release();
+
+private:
+    HANDLE mutex_ = nullptr;
+    bool held_ = false;
+};
+
+// The window a start from the verb hands its item to: the main window with exactly the product
+// title, else any main window of the program whatever its caption shows; null when none.
+HWND FindMainWindowForVerb();

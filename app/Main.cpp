@@ -11,17 +11,31 @@
 #include "engine/EraseFunc.h"
 #include "resources/ResourceIds.h"
 #include "settings/ConfigWindow.h"
+#include "settings/ExplorerVerb.h"
 #include "common/Paths.h"
 #include "ui/MessagePump.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // The command-line arguments after the program's own name.
-    const std::vector<std::wstring> arguments = CommandLineArguments();
+    std::vector<std::wstring> arguments = CommandLineArguments();
 
-    // One instance per desktop: a main window with exactly the product title means one runs.
-    // It takes this start's files and comes to the front.
-    if (HWND running = ::FindWindowW(TMainWindow::kClassName, TMainWindow::kTitle))
-        return HandOverToRunningWindow(running, arguments) ? 0 : 1;
+    // Explorer's right-click menu starts the program once per selected item, all at once: each
+    // start in turn hands its item to the main window that runs, whatever its caption, or makes
+    // it, and the others wait until it exists.
+    const bool fromVerb = !arguments.empty() && arguments.front() == kExplorerVerbSwitch;
+    VerbStartLock verbLock(fromVerb);
+    if (fromVerb) {
+        arguments.erase(arguments.begin());
+        if (HWND running = FindMainWindowForVerb()) {
+            verbLock.Release();
+            return HandOverToRunningWindow(running, arguments, true) ? 0 : 1;
+        }
+    } else {
+        // One instance per desktop: a main window with exactly the product title means one
+        // runs. It takes this start's files and comes to the front.
+        if (HWND running = ::FindWindowW(TMainWindow::kClassName, TMainWindow::kTitle))
+            return HandOverToRunningWindow(running, arguments) ? 0 : 1;
+    }
 
     // Failures are reported from the very start; before the settings exist they are shown.
     InstallErrorReport();
@@ -35,6 +49,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     application.SetIcon(::LoadIconW(instance, MAKEINTRESOURCEW(IDI_TIDEMARROW)));
 
     TMainWindow mainWindow(application, ProgramFolder(), arguments);
+    mainWindow.WindowMade = [&verbLock] { verbLock.Release(); };
     // Every erasure in this program keeps the windows alive and honours the Stop command.
     SetEraseEnvironment({&mainWindow.AbortRequested, ui::ProcessMessages, {}});
     if (!mainWindow.Create(application.Handle(), showCommand)) return 1;

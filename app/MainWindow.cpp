@@ -196,6 +196,7 @@ void TMainWindow::BuildFrame(HWND owner) {
     const int x = std::max<int>(0, area.left + (ui::Width(area) - width) / 2);
     const int y = std::max<int>(0, area.top + (ui::Height(area) - height) / 2);
     Require(ui::Window::Create(kClassName, kTitle, kWindowStyle, 0, x, y, width, height, owner));
+    if (WindowMade) WindowMade();
     MenuBar = menuBar.release();
     ::SetMenu(Handle(), MenuBar);
     // The menu bar may wrap to two lines; the client area keeps its size.

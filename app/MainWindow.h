@@ -215,6 +215,12 @@ public:
     void AddHandedOverPaths();
     // The paths handed over and not yet added.
     std::vector<std::wstring> HandedOverPaths;
+    // Some of them came from Explorer's right-click menu: those wait while the profile is
+    // being chosen, since the starts of one selection hand their items over meanwhile.
+    bool HandOverWaitsForProfile = false;
+    // Called once the window exists (before the profile is chosen), so that later starts
+    // can find it from then on.
+    std::function<void()> WindowMade;
     // The column header `column` was clicked.
     void FileListColumnClick(int column);
     // Asks and removes the first selected row.

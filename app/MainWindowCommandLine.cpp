@@ -52,9 +52,7 @@ void TMainWindow::AddCommandLinePaths() {
         !DirectoryExists(names.front())) {
         PendingCommandLineFile = names.front();
         AddCommandLineFile();
-        return;
-    }
-    if (!names.empty()) {
+    } else if (!names.empty()) {
         try {
             TellUnreachable(AddShellPaths(names));
         } catch (...) {
@@ -67,9 +65,11 @@ void TMainWindow::AddCommandLinePaths() {
 
 bool TMainWindow::ReceiveHandOver(const COPYDATASTRUCT& data) {
     std::vector<std::wstring> paths;
-    if (!UnpackHandOver(data, paths)) return false;
+    bool fromVerb = false;
+    if (!UnpackHandOver(data, paths, &fromVerb)) return false;
     // Kept within bounds however often later starts come.
     if (HandedOverPaths.size() + paths.size() > kHandOverMaxChars) return false;
+    if (fromVerb) HandOverWaitsForProfile = true;
     const bool waiting = !HandedOverPaths.empty();
     HandedOverPaths.insert(HandedOverPaths.end(), paths.begin(), paths.end());
     if (!waiting && !HandedOverPaths.empty()) ::PostMessageW(Handle(), kHandOverMessage, 0, 0);
@@ -80,7 +80,7 @@ void TMainWindow::AddHandedOverPaths() {
     // A message box of an earlier hand-over is still showing: these wait for it.
     if (handingOver_ || HandedOverPaths.empty()) return;
     if (!application_.Terminated() && !application_.Config() &&
-        !ui::FindThreadWindow(TNewUserWindow::kClassName, nullptr, true)) {
+        (HandOverWaitsForProfile || !ui::FindThreadWindow(TNewUserWindow::kClassName, nullptr, true))) {
         // Still starting, before the settings are loaded: the paths wait for the end of the
         // start, which posts them again.
         return;
@@ -88,6 +88,7 @@ void TMainWindow::AddHandedOverPaths() {
     handingOver_ = true;
     std::vector<std::wstring> paths = std::move(HandedOverPaths);
     HandedOverPaths.clear();
+    HandOverWaitsForProfile = false;
 
     const wchar_t* refusal = nullptr;
     if (application_.Terminated()) {

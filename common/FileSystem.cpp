@@ -146,6 +146,43 @@ HANDLE FsFindFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW& entry) {
     return ::FindFirstFileW(system.c_str(), &entry);
 }
 
+namespace {
+
+struct StreamCalls {
+    HANDLE(WINAPI* findFirst)(LPCWSTR, STREAM_INFO_LEVELS, LPVOID, DWORD) = nullptr;
+    BOOL(WINAPI* findNext)(HANDLE, LPVOID) = nullptr;
+};
+
+const StreamCalls& LoadedStreamCalls() {
+    static const StreamCalls calls = [] {
+        StreamCalls found;
+        if (const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll")) {
+            found.findFirst = reinterpret_cast<decltype(found.findFirst)>(
+                reinterpret_cast<void*>(::GetProcAddress(kernel, "FindFirstStreamW")));
+            found.findNext = reinterpret_cast<decltype(found.findNext)>(
+                reinterpret_cast<void*>(::GetProcAddress(kernel, "FindNextStreamW")));
+        }
+        return found;
+    }();
+    return calls;
+}
+
+}  // namespace
+
+HANDLE FsFindFirstStream(const std::wstring& path, WIN32_FIND_STREAM_DATA& stream) {
+    const StreamCalls& calls = LoadedStreamCalls();
+    if (!calls.findFirst || !calls.findNext) return INVALID_HANDLE_VALUE;
+    NativeFileSystem native;
+    const std::wstring system = SystemPathOf(path);
+    Watch(system);
+    return calls.findFirst(system.c_str(), FindStreamInfoStandard, &stream, 0);
+}
+
+bool FsFindNextStream(HANDLE find, WIN32_FIND_STREAM_DATA& stream) {
+    const StreamCalls& calls = LoadedStreamCalls();
+    return calls.findNext && calls.findNext(find, &stream) != FALSE;
+}
+
 bool FsEntryExists(const std::wstring& path) {
     if (FsGetAttributes(path) != INVALID_FILE_ATTRIBUTES) return true;
     // Anything but "not there" means an entry that is there but not for us. (The attributes of a

@@ -39,6 +39,10 @@ HANDLE FsCreateFile(const std::wstring& path, DWORD access, DWORD share, DWORD d
 bool FsMoveFile(const std::wstring& from, const std::wstring& to);
 bool FsDeleteFile(const std::wstring& path);
 HANDLE FsFindFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW& entry);
+// The first and next streams of a file (FindFirstStreamW/FindNextStreamW, looked up at run
+// time): INVALID_HANDLE_VALUE and false where the system fails or has no such call.
+HANDLE FsFindFirstStream(const std::wstring& path, WIN32_FIND_STREAM_DATA& stream);
+bool FsFindNextStream(HANDLE find, WIN32_FIND_STREAM_DATA& stream);
 // True when the folder holds an entry of that name, also one this program may not open.
 bool FsEntryExists(const std::wstring& path);
 // The final path of an open file or folder ("\\?\C:\..."), empty when the system cannot say.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 #include "common/Assertions.h"
@@ -69,10 +70,12 @@ const WindowCalls& LoadedWindowCalls() {
 // The caller's progress bar and label. Controls are touched only when their value changes.
 class ProgressDisplay {
 public:
-    ProgressDisplay(HWND bar, HWND label)
+    // `report`: whether the front end's progress is told the percentages too.
+    ProgressDisplay(HWND bar, HWND label, bool report = true)
         : bar_(bar && LoadedWindowCalls().sendMessage ? bar : nullptr),
           label_(label && LoadedWindowCalls().setWindowText ? label : nullptr),
-          shown_(bar_ != nullptr || Environment().progress != nullptr) {}
+          report_(report),
+          shown_(bar_ != nullptr || (report && Environment().progress != nullptr)) {}
 
     // Whether anything shows the percentage; without that, ticks need not compute it.
     bool Shown() const { return shown_; }
@@ -102,11 +105,13 @@ public:
 
 private:
     void Report(int position) {
+        if (!report_) return;
         if (const auto& progress = Environment().progress) progress(position);
     }
 
     HWND bar_;
     HWND label_;
+    bool report_;
     bool shown_;
     std::int64_t barPercent_ = -1;
     int labelPosition_ = -1;
@@ -343,6 +348,66 @@ bool CutFile(HANDLE file) {
     return SeekTo(file, 5) && ::SetEndOfFile(file) && SeekTo(file, 0) && ::SetEndOfFile(file) && SeekTo(file, 0);
 }
 
+// The names of the file's streams as the system lists them; none when the listing fails or
+// the system has no such call.
+std::vector<std::wstring> ListStreams(const std::wstring& path) {
+    std::vector<std::wstring> names;
+    if (const auto& list = Seams().listStreams) {
+        if (!list(path, names)) names.clear();
+        return names;
+    }
+    WIN32_FIND_STREAM_DATA stream{};
+    UniqueFind found(FsFindFirstStream(path, stream));
+    if (!found) return names;
+    do {
+        names.emplace_back(stream.cStreamName);
+    } while (FsFindNextStream(found.get(), stream));
+    return names;
+}
+
+// Whether two open handles are one file (a named stream is part of its file).
+bool SameFile(HANDLE one, HANDLE other) {
+    BY_HANDLE_FILE_INFORMATION a{}, b{};
+    return ::GetFileInformationByHandle(one, &a) && ::GetFileInformationByHandle(other, &b) &&
+           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// Overwrites every named stream of the open file `file` (named `fileName`) with the passes of
+// `level` and cuts it to nothing; the main stream is the caller's. Deleting the file frees its
+// streams without overwriting them, so they go first. False when a listed stream cannot be
+// opened or written: the caller then leaves the file as it is.
+bool OverwriteNamedStreams(HANDLE file, const std::wstring& fileName, EraseLevel level, DWORD access, DWORD flags) {
+    bool ok = true;
+    for (const std::wstring& listed : ListStreams(fileName)) {
+        // ":name:$DATA"; the main stream is "::$DATA".
+        std::wstring name = listed;
+        constexpr std::wstring_view kDataType = L":$DATA";
+        if (name.size() >= kDataType.size() &&
+            ::CompareStringOrdinal(name.c_str() + name.size() - kDataType.size(), -1, kDataType.data(), -1, TRUE) ==
+                CSTR_EQUAL)
+            name.resize(name.size() - kDataType.size());
+        if (name.size() < 2 || name.front() != L':' || name.find(L'\\') != std::wstring::npos) continue;
+        const std::wstring streamName = fileName + name;
+        UniqueFile stream(FsCreateFile(streamName, access, 0, OPEN_EXISTING, flags));
+        // A stream is part of its file; where a system keeps it as an entry of its own, that
+        // entry must be the one named, never a file a link leads to.
+        if (!stream || (!SameFile(stream.get(), file) && !OpenedAsNamed(stream.get(), streamName))) {
+            ok = false;
+            continue;
+        }
+        ProgressDisplay quiet(nullptr, nullptr, false);
+        LARGE_INTEGER size{};
+        if (!::GetFileSizeEx(stream.get(), &size) || !SeekTo(stream.get(), 0) ||
+            !RewritePasses(stream.get(), level, size.QuadPart, quiet) || !SeekTo(stream.get(), 0) ||
+            !::SetEndOfFile(stream.get())) {
+            ::FlushFileBuffers(stream.get());
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 }  // namespace
 
 EraseEnvironment SetEraseEnvironment(EraseEnvironment environment) {
@@ -378,6 +443,7 @@ bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progress
         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
         return false;
     if (!OpenedAsNamed(file.get(), fileName)) return false;
+    if (!OverwriteNamedStreams(file.get(), fileName, level, access, kOpenFlags)) return false;
 
     RandomizeFromClock();
     ProgressDisplay display(progressBar, percentLabel);

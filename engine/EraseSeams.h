@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "engine/EraseFunc.h"
 
@@ -25,6 +27,10 @@ struct EraseSeams {
     std::function<BOOL(HANDLE)> flushFile;
     // Stand-in for GetTickCount64, the clock that spaces the display and message servicing.
     std::function<ULONGLONG()> clock;
+    // Stand-in for the listing of a file's streams (FindFirstStreamW/FindNextStreamW): fills
+    // the names as the system gives them ("::$DATA", ":name:$DATA"); false when the listing
+    // fails, which counts as a file without named streams.
+    std::function<bool(const std::wstring& path, std::vector<std::wstring>& names)> listStreams;
 };
 
 // Replaces the seams and returns the previous ones.

@@ -159,6 +159,10 @@ public:
     HBITMAP DetailsPicture() const { return detailsPicture_.get(); }
     // Opens the banner's web address; tests replace it so that no browser starts.
     std::function<void(HWND owner, const std::wstring& address)> OpenWebAddress;
+    // The program the switch of Explorer's right-click menu (page 詳細) adds or removes: the
+    // copy that runs unless set.
+    const std::wstring& ExplorerVerbProgram();
+    void SetExplorerVerbProgram(std::wstring program) { explorerVerbProgram_ = std::move(program); }
 
     // True for a settings file ("Config.ini", "remove.txt", "customerase.txt") that a load of
     // this session could not read and no load has read since: no save writes it.
@@ -193,6 +197,10 @@ private:
     void CreateToolsPage(HWND page);
     void CreateSoundPage(HWND page);
     void CreateDetailsPage(HWND page);
+    // The switch of Explorer's right-click menu (ConfigWindowExplorerVerb.cpp).
+    void CreateExplorerVerbCheck(HWND page);
+    void ShowExplorerVerb();
+    void ExplorerVerbClick();
     HWND AddChild(HWND page, const wchar_t* className, const std::wstring& text, DWORD style, int x, int y,
                   int width, int height, int id, DWORD exStyle = 0);
     void FillChoices();
@@ -254,6 +262,8 @@ private:
     HWND soundIconControl_ = nullptr;
     HWND detailsControl_ = nullptr;
     HWND bannerControl_ = nullptr;
+    HWND explorerVerbCheck_ = nullptr;
+    std::wstring explorerVerbProgram_;
     ui::Bitmap modePicture_;
     ui::Bitmap detailsPicture_;
     ui::Bitmap bannerPicture_;

@@ -204,6 +204,7 @@ void TConfigWindow::FormShow() {
     ShowValues();
     DrawDetails();
     DrawModeInfo();
+    ShowExplorerVerb();
 }
 
 bool TConfigWindow::HandleCommand(WPARAM wParam, LPARAM lParam) {
@@ -256,6 +257,9 @@ bool TConfigWindow::HandleCommand(WPARAM wParam, LPARAM lParam) {
         return true;
     case IDC_CONFIG_BANNER:
         if (code == STN_CLICKED) BannerClick();
+        return true;
+    case IDC_CONFIG_EXPLORER_VERB:
+        if (code == BN_CLICKED) ExplorerVerbClick();
         return true;
     case IDC_CONFIG_EXCLUSION_LIST:
         if (code == LBN_SELCHANGE && !showingValues_)

@@ -200,6 +200,7 @@ void TConfigWindow::CreateDetailsPage(HWND page) {
                                kDetailsHeight, IDC_CONFIG_DETAILS, WS_EX_STATICEDGE);
     ::SetWindowPos(bannerControl_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     DrawBanner();
+    CreateExplorerVerbCheck(page);
 }
 
 void TConfigWindow::FillChoices() {

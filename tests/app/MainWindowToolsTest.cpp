@@ -201,6 +201,8 @@ TEST_F(ToolsPanelTest, CookiesAndCacheGoWithTheirEntriesAndTheUserIsTold) {
                            passes[ExtractFileName(path)] = event.passesDone;
                    },
                    {},
+                   {},
+                   {},
                    {}});
 
     Open();

@@ -194,6 +194,32 @@ if [ "$edition" = x64 ] && [ -f "$other_setup" ] && host_runs_32bit; then
     [ "$(machine_of "$inst/TIDEMARROW32SE.exe")" = "$machine" ] || fail "the $edition edition did not come back"
 fi
 
+# --- Explorer's right-click menu (per user): both entries run the installed program; run as
+# Explorer runs it for several selected items (one start each, all at once) it lists them all in
+# one window; uninstall removes only an entry that runs the installed program.
+verb_keys=('HKCU\Software\Classes\*\shell\TIDEMARROW32SE' 'HKCU\Software\Classes\Directory\shell\TIDEMARROW32SE')
+# KEY [VALUE]: the text of a value (the key's own without VALUE).
+reg_value() { wine reg query "$1" $([ -n "${2:-}" ] && echo "/v $2" || echo /ve) 2>/dev/null </dev/null \
+    | iconv -f cp932 -t utf-8 | tr -d '\r' | sed -n 's/^ *[^ ]* *REG_SZ *//p'; }
+for verb_key in "${verb_keys[@]}"; do
+    [ "$(reg_value "$verb_key")" = 'TIDEMARROW32 SEで抹消' ] || fail "caption of $verb_key"
+    [ "$(reg_value "$verb_key" Icon)" = "\"$inst_win\\TIDEMARROW32SE.exe\",0" ] || fail "icon of $verb_key"
+    [ "$(reg_value "$verb_key\\command")" = "\"$inst_win\\TIDEMARROW32SE.exe\" /ExplorerVerb \"%1\"" ] \
+        || fail "command of $verb_key"
+done
+mkdir -p "$WINEPREFIX/drive_c/tm-data/folder"
+printf 'four' >"$WINEPREFIX/drive_c/tm-data/folder/four.txt"
+for item in 'C:\tm-data\one.txt' 'C:\tm-data\two file.txt' 'C:\tm-data\folder'; do
+    wine "$inst/TIDEMARROW32SE.exe" /ExplorerVerb "$item" </dev/null >/dev/null 2>&1 &
+done
+TM_EXPECT_LISTED='C:\tm-data\one.txt|C:\tm-data\two file.txt|C:\tm-data\folder\four.txt' WINEDEBUG=-all \
+    wine "$bin/app_tests.exe" --gtest_filter=Program.TheRunningWindowListsThePathsExpected </dev/null \
+    | tr -d '\r' | grep -q '^\[  PASSED  \] 1 test' || fail "the selection is not listed in one window"
+wineserver -k >/dev/null 2>&1 || true
+wait 2>/dev/null || true
+wineserver -w
+wine reg add "${verb_keys[1]}\\command" /ve /d '"C:\other\TIDEMARROW32SE.exe" /ExplorerVerb "%1"' /f </dev/null >/dev/null 2>&1
+
 note "uninstalling silently"
 wine "$inst/uninstall.exe" /S </dev/null || fail "uninstall /S exit status $?"
 wineserver -w
@@ -205,6 +231,10 @@ for link in "${links[@]}"; do
 done
 [ ! -d "$roaming/Microsoft/Windows/Start Menu/Programs/TIDEMARROW32 SE" ] || fail "Start menu folder left"
 ! wine reg query "$key" >/dev/null 2>&1 </dev/null || fail "uninstall entry left"
+# --- Explorer's right-click menu after uninstall: another copy's entry stays.
+! wine reg query "${verb_keys[0]}" >/dev/null 2>&1 </dev/null || fail "the right-click menu's entry left"
+[ -n "$(reg_value "${verb_keys[1]}\\command")" ] || fail "uninstall removed another copy's entry"
+wine reg delete "${verb_keys[1]}" /f </dev/null >/dev/null 2>&1 || true
 
 note "the portable program, unzipped"
 python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$WINEPREFIX/drive_c/portable"

@@ -7,6 +7,7 @@
 #include "resources/ProductInfo.h"
 #include "resources/ResourceIds.h"
 #include "settings/ConfigWindowIds.h"
+#include "settings/ExplorerVerb.h"
 #include "tests/profiles/ModalScript.h"
 #include "tests/settings/SettingsFixture.h"
 #include "tests/support/Gui.h"
@@ -395,6 +396,33 @@ TEST_F(SettingsWindow, PicturesAreDrawnOnEveryShowAndTheBannerOpensTheWebAddress
     ASSERT_TRUE(ShowWhile([] {}));
     EXPECT_EQ(Pixels(W().DetailsPicture(), 573, 310), firstDetails) << "each show writes the lines over themselves";
     EXPECT_TRUE(RecordedAssertions().empty());
+}
+
+// A value of HKEY_CURRENT_USER as text; "-" when it cannot be read.
+std::wstring UserValue(const std::wstring& key, const wchar_t* name = nullptr) {
+    wchar_t text[512] = {};
+    DWORD bytes = sizeof(text);
+    const LSTATUS read = ::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &bytes);
+    return read == ERROR_SUCCESS ? text : L"-";
+}
+
+TEST_F(SettingsWindow, ExplorerMenuSwitchAddsAndRemovesTheEntriesOfTheCopyThatRuns) {
+    Make();
+    const std::wstring ours = L"C:\\tm verb\\TIDEMARROW32SE.exe";
+    const std::wstring key = L"Software\\Classes\\Directory\\shell\\TIDEMARROW32SE";
+    W().SetExplorerVerbProgram(ours);
+    ASSERT_TRUE(RegisterExplorerVerb(L"C:\\other\\TIDEMARROW32SE.exe"));
+    ASSERT_TRUE(ShowWhile([&] {
+        W().ShowPage(6);
+        EXPECT_FALSE(Checked(IDC_CONFIG_EXPLORER_VERB)) << "the entries run another copy";
+        Click(IDC_CONFIG_EXPLORER_VERB);
+        EXPECT_EQ(UserValue(key), L"TIDEMARROW32 SEで抹消");
+        EXPECT_EQ(UserValue(key, L"Icon"), L"\"" + ours + L"\",0");
+        EXPECT_EQ(UserValue(key + L"\\command"), L"\"" + ours + L"\" /ExplorerVerb \"%1\"");
+        Click(IDC_CONFIG_EXPLORER_VERB);
+    }));
+    EXPECT_EQ(UserValue(key), L"-");
+    EXPECT_EQ(UserValue(L"Software\\Classes\\*\\shell\\TIDEMARROW32SE"), L"-");
 }
 
 TEST_F(SettingsWindow, UnreadableFilesAreToldOnceAndNeverWrittenOverThisSession) {

@@ -150,9 +150,12 @@ Section /o "デスクトップにショートカットを作成" SectionDesktop
     CreateShortcut "$DESKTOP\${SHORTCUT}" "$INSTDIR\${PROGRAM_EXE}" "" "$INSTDIR\${PROGRAM_EXE}" 0
 SectionEnd
 
+!include "${PROJECT_TOP}\tools\installer\ExplorerVerb.nsh"
+
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
     !insertmacro MUI_DESCRIPTION_TEXT ${SectionProgram} "プログラム、ヘルプ、スタートメニューと「送る」メニューのショートカット"
     !insertmacro MUI_DESCRIPTION_TEXT ${SectionDesktop} "デスクトップに ${PRODUCT_TITLE} のショートカットを作ります"
+    !insertmacro MUI_DESCRIPTION_TEXT ${SectionExplorerVerb} "ファイルやフォルダの右クリックメニューに「TIDEMARROW32 SEで抹消」を追加します"
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Function un.onInit
