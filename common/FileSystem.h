@@ -41,6 +41,12 @@ bool FsDeleteFile(const std::wstring& path);
 HANDLE FsFindFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW& entry);
 // True when the folder holds an entry of that name, also one this program may not open.
 bool FsEntryExists(const std::wstring& path);
+// The same for a name whose letter case the caller knows is the entry's own (one it gave the
+// entry itself). Where the system matches names without regard to case by reading the whole
+// folder (Wine on a Unix file system), a name that is not there is looked up by its exact
+// spelling instead, which costs one look-up however large the folder is; elsewhere, and for
+// names the exact look-up cannot spell, it is `FsEntryExists`.
+bool FsExactEntryExists(const std::wstring& path);
 // The final path of an open file or folder ("\\?\C:\..."), empty when the system cannot say.
 // `available` is set false where the system has no such call at all.
 std::wstring FinalPathOf(HANDLE handle, bool* available = nullptr);
