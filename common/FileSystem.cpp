@@ -233,13 +233,41 @@ std::wstring FinalPathOf(HANDLE handle, bool* available) {
     return {};
 }
 
-std::wstring VolumePathOf(HANDLE handle) {
-    using Call = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
-    static const Call call = [] {
+namespace {
+
+using InformationCall = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+
+// GetFileInformationByHandleEx, where the system has it.
+InformationCall InformationByHandleCall() {
+    static const InformationCall call = [] {
         HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-        return kernel ? reinterpret_cast<Call>(reinterpret_cast<void*>(::GetProcAddress(kernel, "GetFileInformationByHandleEx")))
+        return kernel ? reinterpret_cast<InformationCall>(
+                            reinterpret_cast<void*>(::GetProcAddress(kernel, "GetFileInformationByHandleEx")))
                       : nullptr;
     }();
+    return call;
+}
+
+}  // namespace
+
+bool FsDescribeOpenFile(HANDLE handle, DWORD& attributes, LONGLONG& size) {
+    FILE_BASIC_INFO basic{};
+    FILE_STANDARD_INFO standard{};
+    if (const InformationCall call = InformationByHandleCall();
+        call && call(handle, FileBasicInfo, &basic, sizeof(basic)) && call(handle, FileStandardInfo, &standard, sizeof(standard))) {
+        attributes = basic.FileAttributes;
+        size = standard.EndOfFile.QuadPart;
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info)) return false;
+    attributes = info.dwFileAttributes;
+    size = static_cast<LONGLONG>((static_cast<ULONGLONG>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    return true;
+}
+
+std::wstring VolumePathOf(HANDLE handle) {
+    const InformationCall call = InformationByHandleCall();
     BY_HANDLE_FILE_INFORMATION info{};
     if (!call || !::GetFileInformationByHandle(handle, &info)) return {};
     // Room for the longest path a volume holds.

@@ -47,6 +47,10 @@ bool FsEntryExists(const std::wstring& path);
 // spelling instead, which costs one look-up however large the folder is; elsewhere, and for
 // names the exact look-up cannot spell, it is `FsEntryExists`.
 bool FsExactEntryExists(const std::wstring& path);
+// The attributes and length of an open file, from the handle alone (without the volume's
+// details that GetFileInformationByHandle also gathers, which some systems find slowly).
+// False when the system cannot say.
+bool FsDescribeOpenFile(HANDLE handle, DWORD& attributes, LONGLONG& size);
 // The final path of an open file or folder ("\\?\C:\..."), empty when the system cannot say.
 // `available` is set false where the system has no such call at all.
 std::wstring FinalPathOf(HANDLE handle, bool* available = nullptr);

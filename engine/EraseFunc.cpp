@@ -396,9 +396,10 @@ bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progress
     // that opened all the same (as some systems let a privileged user do), which must lose the
     // attribute before it can be deleted.
     UniqueFile file(FsCreateFile(fileName, access, 0, OPEN_EXISTING, kOpenFlags));
-    BY_HANDLE_FILE_INFORMATION info{};
-    bool described = file && ::GetFileInformationByHandle(file.get(), &info);
-    if (!file || (described && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY))) {
+    DWORD openedAttributes = 0;
+    LARGE_INTEGER size{};
+    bool described = file && FsDescribeOpenFile(file.get(), openedAttributes, size.QuadPart);
+    if (!file || (described && (openedAttributes & FILE_ATTRIBUTE_READONLY))) {
         file.reset();
         const DWORD attributes = FsGetAttributes(fileName);
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
@@ -415,17 +416,14 @@ bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progress
             FsSetAttributes(fileName, cleared ? cleared : FILE_ATTRIBUTE_NORMAL);
         }
         file.reset(FsCreateFile(fileName, access, 0, OPEN_EXISTING, kOpenFlags));
-        described = file && ::GetFileInformationByHandle(file.get(), &info);
+        described = file && FsDescribeOpenFile(file.get(), openedAttributes, size.QuadPart);
     }
     if (!file) return false;
-    if (described && (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) return false;
+    if (described && (openedAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) return false;
     if (!OpenedAsNamed(file.get(), fileName)) return false;
 
     RandomizeFromClock();
     ProgressDisplay display(progressBar, percentLabel);
-    LARGE_INTEGER size{};
-    size.LowPart = info.nFileSizeLow;
-    size.HighPart = static_cast<LONG>(info.nFileSizeHigh);
     const bool sized = described || ::GetFileSizeEx(file.get(), &size) != FALSE;
     if (sized) display.Start();
     if (!sized || !SeekTo(file.get(), 0) || !RewritePasses(file.get(), level, size.QuadPart, display)) {
