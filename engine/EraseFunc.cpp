@@ -290,7 +290,8 @@ bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDis
 struct FolderPlace {
     std::wstring folder;  // as the file's path gives it
     std::wstring finalPath;
-    std::wstring volumePath;
+    std::wstring volumePath;  // found when first needed (it costs more than the final path)
+    bool volumeKnown = false;
     bool found = false;
 };
 
@@ -306,9 +307,19 @@ FolderPlace LookUpFolderPlace(const std::wstring& folder) {
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
     if (!parent) return place;
     place.finalPath = FinalPathOf(parent.get());
-    place.volumePath = VolumePathOf(parent.get());
     place.found = true;
     return place;
+}
+
+const std::wstring& VolumePathOfPlace(FolderPlace& place) {
+    if (!place.volumeKnown) {
+        UniqueFile parent(FsCreateFile(place.folder, FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS));
+        if (parent) place.volumePath = VolumePathOf(parent.get());
+        place.volumeKnown = true;
+    }
+    return place.volumePath;
 }
 
 bool SameName(const std::wstring& a, const std::wstring& b) {
@@ -318,12 +329,12 @@ bool SameName(const std::wstring& a, const std::wstring& b) {
 // Whether the open file lies in the folder at `place` under the name `path` gives (or the name
 // the folder lists for it).
 bool LiesInFolderAsNamed(HANDLE file, std::wstring finalFile, const std::wstring& path, std::size_t slash,
-                         const FolderPlace& place) {
+                         FolderPlace& place) {
     std::wstring expected = place.finalPath;
     if (finalFile.empty() || expected.empty()) {
         // Past the length some systems give final paths for, the place on the volume tells.
         finalFile = VolumePathOf(file);
-        expected = place.volumePath;
+        expected = VolumePathOfPlace(place);
     }
     if (finalFile.empty() || expected.empty()) return false;
     if (expected.back() != L'\\') expected += L'\\';
