@@ -10,10 +10,19 @@
 // display: OverwriteFile with a progress bar and label in a window, servicing the window's
 //          messages as the GUI program does.
 // MB/s counts the bytes of the passes; every variant starts from a freshly written file.
+//   erase_bench --files N [--repeat R]
+// erases folders of N files of 12 bytes at Speed, the variants taking turns, and prints the
+// medians over R rounds (default 5)
+//   files=<N> variant=<plain|engine|display> ms_per_file=<ms> ratio=<plain's time / the variant's>
+// plain:   the folder listed, then each file opened, written, flushed, cut to 5 and 0 bytes,
+//          closed, renamed to "$" + name and deleted, with the plain calls and nothing else;
+// engine:  the folder gathered by the engine's scan and each file erased by OverwriteFile;
+// display: the same with a progress bar and label, servicing the window's messages.
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -106,6 +115,94 @@ double Engine(const std::wstring& path, EraseLevel level, HWND bar, HWND label) 
     return Now() - start;
 }
 
+// Fills `folder` with `count` files of 12 bytes.
+bool MakeFolder(const std::wstring& folder, int count) {
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    for (int i = 0; i < count; ++i) {
+        const std::wstring path = folder + L"\\mail" + std::to_wstring(i) + L".eml";
+        UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
+        DWORD written = 0;
+        if (!file || !::WriteFile(file.get(), "hello world\n", 12, &written, nullptr) || written != 12) return false;
+    }
+    return true;
+}
+
+// The plain erasure of a folder's files: seconds, or a negative value on failure.
+double PlainFolder(const std::wstring& folder) {
+    const double start = Now();
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    UniqueFind search(::FindFirstFileW((folder + L"\\*.*").c_str(), &found));
+    if (!search) return -1;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (::FindNextFileW(search.get(), &found));
+    search.reset();
+    std::vector<char> zeros(64 * 1024, 0);
+    for (const auto& name : names) {
+        const std::wstring path = folder + L"\\" + name;
+        UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
+        LARGE_INTEGER size{};
+        if (!file || !::GetFileSizeEx(file.get(), &size)) return -1;
+        DWORD written = 0;
+        const DWORD bytes = static_cast<DWORD>(std::max<LONGLONG>(2, (size.QuadPart + 1) / 2 * 2));
+        if (!::WriteFile(file.get(), zeros.data(), bytes, &written, nullptr) || !::FlushFileBuffers(file.get()) ||
+            !SeekTo(file.get(), 5) || !::SetEndOfFile(file.get()) || !SeekTo(file.get(), 0) ||
+            !::SetEndOfFile(file.get()))
+            return -1;
+        file.reset();
+        const std::wstring renamed = folder + L"\\$" + name;
+        if (!::MoveFileW(path.c_str(), renamed.c_str()) || !::DeleteFileW(renamed.c_str())) return -1;
+    }
+    return Now() - start;
+}
+
+// The engine's erasure of a folder's files: seconds, or a negative value when a file failed.
+double EngineFolder(const std::wstring& folder, HWND bar, HWND label) {
+    const double start = Now();
+    std::vector<std::wstring> paths;
+    CollectFolder(folder, std::wstring(), paths, true);
+    for (const auto& path : paths)
+        if (!OverwriteFile(path, EraseLevel::Speed, bar, label)) return -1;
+    return Now() - start;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The folder rounds; 0 when every variant erased every file.
+int RunFolders(const std::wstring& folder, int files, int repeat, HWND bar, HWND label) {
+    std::vector<double> plain, engine, display;
+    for (int r = 0; r < repeat; ++r) {
+        if (!MakeFolder(folder, files)) return 1;
+        plain.push_back(PlainFolder(folder));
+        if (!MakeFolder(folder, files)) return 1;
+        SetEraseEnvironment({});
+        engine.push_back(EngineFolder(folder, nullptr, nullptr));
+        if (!MakeFolder(folder, files)) return 1;
+        SetEraseEnvironment({nullptr, ui::ProcessMessages, {}});
+        display.push_back(EngineFolder(folder, bar, label));
+        SetEraseEnvironment({});
+        if (plain.back() <= 0 || engine.back() <= 0 || display.back() <= 0) {
+            std::fprintf(stderr, "erase_bench: a folder run failed\n");
+            return 1;
+        }
+    }
+    const double base = Median(plain);
+    const std::pair<const char*, double> variants[] = {{"plain", base}, {"engine", Median(engine)},
+                                                       {"display", Median(display)}};
+    for (const auto& [name, seconds] : variants)
+        std::printf("files=%d variant=%s ms_per_file=%.3f ratio=%.2f\n", files, name, seconds * 1000 / files,
+                    base / seconds);
+    std::fflush(stdout);
+    return 0;
+}
+
 void Print(const char* level, const char* variant, double mbps, double baseline) {
     std::printf("level=%s variant=%s mbps=%.1f ratio=%.2f\n", level, variant, mbps, mbps / baseline);
     std::fflush(stdout);
@@ -115,17 +212,20 @@ void Print(const char* level, const char* variant, double mbps, double baseline)
 
 int main(int argc, char** argv) {
     int mib = 64;
-    int repeat = 3;
+    int repeat = 0;
+    int files = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--mib" && i + 1 < argc) mib = std::atoi(argv[++i]);
         else if (arg == "--repeat" && i + 1 < argc) repeat = std::atoi(argv[++i]);
+        else if (arg == "--files" && i + 1 < argc) files = std::atoi(argv[++i]);
         else {
-            std::fprintf(stderr, "usage: erase_bench [--mib N] [--repeat R]\n");
+            std::fprintf(stderr, "usage: erase_bench [--mib N | --files N] [--repeat R]\n");
             return 2;
         }
     }
-    if (mib <= 0 || repeat <= 0) return 2;
+    if (repeat == 0) repeat = files ? 5 : 3;
+    if (mib <= 0 || repeat <= 0 || files < 0) return 2;
     const std::int64_t bytes = static_cast<std::int64_t>(mib) * 1024 * 1024;
 
     wchar_t temp[MAX_PATH + 1];
@@ -143,6 +243,14 @@ int main(int argc, char** argv) {
     HWND label = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 320, 10, 60, 20, window, nullptr,
                                    nullptr, nullptr);
     ::SendMessageW(bar, PBM_SETRANGE32, 0, 100);
+    if (files > 0) {
+        std::fprintf(stderr, "files=%d repeat=%d\n", files, repeat);
+        const int result = RunFolders(folder + L"\\files", files, repeat, bar, label);
+        ::DestroyWindow(window);
+        ::RemoveDirectoryW((folder + L"\\files").c_str());
+        ::RemoveDirectoryW(folder.c_str());
+        return result;
+    }
     std::fprintf(stderr, "file=%d MiB repeat=%d\n", mib, repeat);
 
     const std::wstring renamed = folder + L"\\$bench.dat";

@@ -1,7 +1,7 @@
 // plain_erase: the least a program under Wine can do to erase a file the way the engine
 // must, for bench/vs_shred.sh to show the bound of what Wine allows: the passes with 64 KiB
 // writes and a flush each, the cut to 5 and to 0 bytes, the rename and the delete. It writes
-// zeros in every pass and shows nothing.
+// zeros in every pass and shows nothing. A folder has its files listed, then erased one by one.
 //   plain_erase PASSES PATH
 
 #include <windows.h>
@@ -48,5 +48,19 @@ int wmain(int argc, wchar_t** argv) {
     if (argc != 3) return 2;
     const int passes = std::wcstol(argv[1], nullptr, 10);
     if (passes < 1 || passes > 3) return 2;
-    return Erase(argv[2], passes) ? 0 : 1;
+    const std::wstring path = argv[2];
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Erase(path, passes) ? 0 : 1;
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 1;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(path + L"\\" + found.cFileName);
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    bool all = true;
+    for (const auto& file : files) all = Erase(file, passes) && all;
+    return all ? 0 : 1;
 }

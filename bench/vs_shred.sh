@@ -2,6 +2,7 @@
 # tmerase under Wine against GNU shred with the same number of passes, on the same file on
 # the same disk: Speed = shred -z -n 0, Normal = -z -n 1, High = -z -n 2, each with -u.
 #   bench/vs_shred.sh [--mib N] [--runs R] [--levels "speed normal high"]
+#   bench/vs_shred.sh --files "2000 8000" [--runs R]
 # Each round writes a fresh file of N MiB (default 512), flushes it and drops nothing else,
 # then times one whole process (Wine's start included for tmerase); the programs take turns
 # within each round, R rounds (default 8). One line per level, the medians:
@@ -9,29 +10,37 @@
 # and a second line with the bound: plain_erase.exe, the least a program under Wine does for
 # the same passes, flushes, cut, rename and delete, timed the same way:
 #   level=normal bound_s=1.02 bound_ratio=0.80
-# Needs tmerase.exe and plain_erase.exe of the edition TM_EDITION picks (build64/bin or build/bin) (./dev.sh test builds them). Runs with the project's Wine prefix
+# With --files, each round fills a folder with that many files of 12 bytes instead and erases
+# them at Speed: tmerase --recurse on the folder, shred -z -n 0 -u on its files, plain_erase on
+# the folder. One line per count, with the time per file:
+#   files=8000 tmerase_s=15.20 shred_s=15.90 ratio=0.96 tmerase_ms_per_file=1.90
+#   files=8000 bound_s=14.80 bound_ratio=0.93 bound_ms_per_file=1.85
+# Needs tmerase.exe and plain_erase.exe of the edition TM_EDITION picks (build64/bin or build/bin;
+# ./dev.sh test builds them). Runs with the project's Wine prefix
 # and one persistent wineserver, as a desktop session has one running.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 mib=512
 runs=8
 levels="speed normal high"
+counts=""
 while [ $# -gt 0 ]; do
     case "$1" in
         --mib) mib=$2; shift 2 ;;
+        --files) counts=$2; shift 2 ;;
         --runs) runs=$2; shift 2 ;;
         --levels) levels=$2; shift 2 ;;
-        *) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+        *) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
     esac
 done
-. "$top/tools/wine-env.sh"  # the edition (TM_EDITION) whose programs are timed
+# The edition's build folder (TM_EDITION=32 or 64) comes with the Wine settings.
+. "$top/tools/wine-session.sh"
 tmerase="$TM_BUILD/bin/tmerase.exe"
 plain="$TM_BUILD/bin/plain_erase.exe"
 for program in "$tmerase" "$plain"; do
     [ -f "$program" ] || { echo "vs_shred: $program is missing; run ./dev.sh test first" >&2; exit 1; }
 done
 
-. "$top/tools/wine-session.sh"
 start_wine_session
 work=$(mktemp -d "$TM_BUILD/vs_shred.XXXXXX")
 trap 'stop_wine_session; rm -rf "$work"' EXIT
@@ -67,6 +76,42 @@ ratio() {
 # Wine's first start in a session loads more than later ones do; it is not counted.
 wine "$tmerase" --help >/dev/null 2>&1 || true
 wine "$plain" >/dev/null 2>&1 || true
+
+if [ -n "$counts" ]; then
+    folder="$work/folder"
+    winfolder="Z:$(echo "$folder" | tr / '\\')"
+    make_folder() {
+        mkdir -p "$folder"
+        (cd "$folder" && seq 1 "$1" | sed 's/.*/mail&.eml/' | xargs -n 1000 sh -c 'for f; do printf "hello world\n" >"$f"; done' sh)
+        sync "$folder"
+    }
+    for count in $counts; do
+        : >"$work/tmerase" && : >"$work/shred" && : >"$work/bound"
+        for round in $(seq 1 "$runs"); do
+            for tool in tmerase shred bound; do
+                make_folder "$count"
+                case "$tool" in
+                    tmerase) t=$(seconds wine "$tmerase" --level speed --recurse "$winfolder") ;;
+                    shred) t=$(seconds sh -c 'cd "$1" && exec shred -z -n 0 -u -- *' sh "$folder") ;;
+                    bound) t=$(seconds wine "$plain" 1 "$winfolder") ;;
+                esac
+                if [ -n "$(ls -A "$folder")" ]; then
+                    echo "vs_shred: $tool left files behind in the folder of $count" >&2
+                    exit 1
+                fi
+                echo "$t" >>"$work/$tool"
+            done
+        done
+        tm=$(median <"$work/tmerase")
+        sh=$(median <"$work/shred")
+        bd=$(median <"$work/bound")
+        printf 'files=%s tmerase_s=%.2f shred_s=%.2f ratio=%.2f tmerase_ms_per_file=%.3f\n' "$count" "$tm" "$sh" \
+            "$(ratio "$tm" "$sh")" "$(awk -v t="$tm" -v n="$count" 'BEGIN { print t * 1000 / n }')"
+        printf 'files=%s bound_s=%.2f bound_ratio=%.2f bound_ms_per_file=%.3f\n' "$count" "$bd" \
+            "$(ratio "$bd" "$sh")" "$(awk -v t="$bd" -v n="$count" 'BEGIN { print t * 1000 / n }')"
+    done
+    exit 0
+fi
 
 for level in $levels; do
     : >"$work/tmerase" && : >"$work/shred" && : >"$work/bound"

@@ -191,6 +191,66 @@ bool FsEntryExists(const std::wstring& path) {
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
+namespace {
+
+// Wine's call that gives the Unix path of a Windows path (absent on Windows), and the result's
+// owner.
+using UnixNameCall = char*(CDECL*)(LPCWSTR);
+
+UnixNameCall WineUnixNameCall() {
+    static const UnixNameCall call = [] {
+        HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+        return kernel ? reinterpret_cast<UnixNameCall>(reinterpret_cast<void*>(::GetProcAddress(kernel, "wine_get_unix_file_name")))
+                      : nullptr;
+    }();
+    return call;
+}
+
+// The Unix path of an existing folder as a Windows path Wine looks up letter for letter
+// ("\\?\unix\home\..."), empty when there is none.
+std::wstring ExactFolderPathOf(const std::wstring& folder) {
+    const UnixNameCall call = WineUnixNameCall();
+    if (!call) return {};
+    char* unix = call(folder.c_str());
+    if (!unix) return {};
+    std::wstring wide;
+    const int n = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, unix, -1, nullptr, 0);
+    if (n > 1 && unix[0] == '/') {
+        wide.resize(static_cast<std::size_t>(n));
+        ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, unix, -1, wide.data(), n);
+        wide.resize(static_cast<std::size_t>(n) - 1);
+    }
+    ::HeapFree(::GetProcessHeap(), 0, unix);
+    if (wide.empty() || wide.find(L'\\') != std::wstring::npos) return {};
+    for (auto& c : wide)
+        if (c == L'/') c = L'\\';
+    if (wide.back() == L'\\') wide.pop_back();
+    return L"\\\\?\\unix" + wide;
+}
+
+// Whether Wine spells `name` on the Unix side as it is: no character it stands in for one a
+// Windows name cannot hold (U+F000 to U+F0FF).
+bool SpelledAsItIs(const std::wstring& name) {
+    for (const wchar_t c : name)
+        if (c >= 0xF000 && c <= 0xF0FF) return false;
+    return !name.empty();
+}
+
+}  // namespace
+
+bool FsExactEntryExists(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L'\\');
+    const std::wstring name = slash == std::wstring::npos ? std::wstring() : path.substr(slash + 1);
+    if (WineUnixNameCall() && SpelledAsItIs(name) && IsAddressableName(name)) {
+        // The folder is found afresh each time, so a folder moved meanwhile is not missed.
+        std::wstring folder = path.substr(0, slash);
+        if (!folder.empty() && folder.back() == L':') folder += L'\\';
+        const std::wstring exact = ExactFolderPathOf(SystemPathOf(folder));
+        if (!exact.empty()) return FsEntryExists(exact + L"\\" + name);
+    }
+    return FsEntryExists(path);
+}
+
 std::wstring FinalPathOf(HANDLE handle, bool* available) {
     using Call = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
     static const Call call = [] {
@@ -213,13 +273,41 @@ std::wstring FinalPathOf(HANDLE handle, bool* available) {
     return {};
 }
 
-std::wstring VolumePathOf(HANDLE handle) {
-    using Call = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
-    static const Call call = [] {
+namespace {
+
+using InformationCall = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+
+// GetFileInformationByHandleEx, where the system has it.
+InformationCall InformationByHandleCall() {
+    static const InformationCall call = [] {
         HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-        return kernel ? reinterpret_cast<Call>(reinterpret_cast<void*>(::GetProcAddress(kernel, "GetFileInformationByHandleEx")))
+        return kernel ? reinterpret_cast<InformationCall>(
+                            reinterpret_cast<void*>(::GetProcAddress(kernel, "GetFileInformationByHandleEx")))
                       : nullptr;
     }();
+    return call;
+}
+
+}  // namespace
+
+bool FsDescribeOpenFile(HANDLE handle, DWORD& attributes, LONGLONG& size) {
+    FILE_BASIC_INFO basic{};
+    FILE_STANDARD_INFO standard{};
+    if (const InformationCall call = InformationByHandleCall();
+        call && call(handle, FileBasicInfo, &basic, sizeof(basic)) && call(handle, FileStandardInfo, &standard, sizeof(standard))) {
+        attributes = basic.FileAttributes;
+        size = standard.EndOfFile.QuadPart;
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info)) return false;
+    attributes = info.dwFileAttributes;
+    size = static_cast<LONGLONG>((static_cast<ULONGLONG>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    return true;
+}
+
+std::wstring VolumePathOf(HANDLE handle) {
+    const InformationCall call = InformationByHandleCall();
     BY_HANDLE_FILE_INFORMATION info{};
     if (!call || !::GetFileInformationByHandle(handle, &info)) return {};
     // Room for the longest path a volume holds.

@@ -45,6 +45,16 @@ HANDLE FsFindFirstStream(const std::wstring& path, WIN32_FIND_STREAM_DATA& strea
 bool FsFindNextStream(HANDLE find, WIN32_FIND_STREAM_DATA& stream);
 // True when the folder holds an entry of that name, also one this program may not open.
 bool FsEntryExists(const std::wstring& path);
+// The same for a name whose letter case the caller knows is the entry's own (one it gave the
+// entry itself). Where the system matches names without regard to case by reading the whole
+// folder (Wine on a Unix file system), a name that is not there is looked up by its exact
+// spelling instead, which costs one look-up however large the folder is; elsewhere, and for
+// names the exact look-up cannot spell, it is `FsEntryExists`.
+bool FsExactEntryExists(const std::wstring& path);
+// The attributes and length of an open file, from the handle alone (without the volume's
+// details that GetFileInformationByHandle also gathers, which some systems find slowly).
+// False when the system cannot say.
+bool FsDescribeOpenFile(HANDLE handle, DWORD& attributes, LONGLONG& size);
 // The final path of an open file or folder ("\\?\C:\..."), empty when the system cannot say.
 // `available` is set false where the system has no such call at all.
 std::wstring FinalPathOf(HANDLE handle, bool* available = nullptr);

@@ -295,44 +295,72 @@ bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDis
     }
 }
 
-// Whether the open file is the entry that `path` names in its folder, and not a file that a
-// link of that name leads to. A link to a file shows on Windows as a reparse point, but
-// elsewhere (Unix links under Wine) it may look like a plain file; what tells in both cases
-// is where the opened file really lies: its final path must be the final path of the
-// folder followed by the entry's own name (letter case aside; a short name asked for is
-// compared in its long form). A hard link is the file itself under another name and passes.
-bool OpenedAsNamed(HANDLE file, const std::wstring& path) {
-    bool available = true;
-    std::wstring finalFile = FinalPathOf(file, &available);
-    if (!available) return true;  // a system without the call has no links to files either
-    // The folder and name as this path has them (a name may hold a colon under Wine).
-    const std::size_t slash = path.find_last_of(L'\\');
-    if (slash == std::wstring::npos) return false;
-    std::wstring folder = path.substr(0, slash + 1);
-    if (folder.size() > 1 && folder[folder.size() - 2] != L':') folder.pop_back();
+// Where a folder lies: its final path and, for paths longer than some systems give final
+// paths for, its place on the volume. Found once for the folder of the last file erased: a
+// run meets the files of one folder one after another.
+struct FolderPlace {
+    std::wstring folder;  // as the file's path gives it
+    std::wstring finalPath;
+    std::wstring volumePath;  // found when first needed (it costs more than the final path)
+    bool volumeKnown = false;
+    bool found = false;
+};
+
+FolderPlace& LastFolderPlace() {
+    static FolderPlace place;
+    return place;
+}
+
+FolderPlace LookUpFolderPlace(const std::wstring& folder) {
+    FolderPlace place;
+    place.folder = folder;
     UniqueFile parent(FsCreateFile(folder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
-    if (!parent) return false;
-    std::wstring expected = FinalPathOf(parent.get());
+    if (!parent) return place;
+    place.finalPath = FinalPathOf(parent.get());
+    place.found = true;
+    return place;
+}
+
+const std::wstring& VolumePathOfPlace(FolderPlace& place) {
+    if (!place.volumeKnown) {
+        UniqueFile parent(FsCreateFile(place.folder, FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS));
+        if (parent) place.volumePath = VolumePathOf(parent.get());
+        place.volumeKnown = true;
+    }
+    return place.volumePath;
+}
+
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// Whether the open file lies in the folder at `place` under the name `path` gives (or the name
+// the folder lists for it).
+bool LiesInFolderAsNamed(HANDLE file, std::wstring finalFile, const std::wstring& path, std::size_t slash,
+                         FolderPlace& place) {
+    std::wstring expected = place.finalPath;
     if (finalFile.empty() || expected.empty()) {
         // Past the length some systems give final paths for, the place on the volume tells.
         finalFile = VolumePathOf(file);
-        expected = VolumePathOf(parent.get());
+        expected = VolumePathOfPlace(place);
     }
     if (finalFile.empty() || expected.empty()) return false;
+    if (expected.back() != L'\\') expected += L'\\';
+    const std::wstring own = path.substr(slash + 1);
+    if (SameName(finalFile, expected + own)) return true;
+    // The folder may list the entry under another form of the name (a long name for a short one).
     WIN32_FIND_DATAW entry{};
     UniqueFind listed(FsFindFirstFile(path, entry));
-    if (expected.back() != L'\\') expected += L'\\';
-    const std::wstring name = listed ? std::wstring(entry.cFileName) : path.substr(slash + 1);
-    const auto same = [](const std::wstring& a, const std::wstring& b) {
-        return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
-    };
-    if (same(finalFile, expected + name)) return true;
+    const std::wstring name = listed ? std::wstring(entry.cFileName) : own;
+    if (SameName(finalFile, expected + name)) return true;
     // Some systems (Wine) drop a name's trailing dots and blanks from the final path. The file
     // then passes only when it is not the entry of that shorter name.
     std::wstring shorter = name;
     while (!shorter.empty() && (shorter.back() == L'.' || shorter.back() == L' ')) shorter.pop_back();
-    if (shorter.empty() || shorter == name || !same(finalFile, expected + shorter)) return false;
+    if (shorter.empty() || shorter == name || !SameName(finalFile, expected + shorter)) return false;
     UniqueFile other(FsCreateFile(path.substr(0, slash + 1) + shorter, FILE_READ_ATTRIBUTES,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS));
@@ -341,6 +369,30 @@ bool OpenedAsNamed(HANDLE file, const std::wstring& path) {
     if (!::GetFileInformationByHandle(file, &mine) || !::GetFileInformationByHandle(other.get(), &theirs)) return false;
     return mine.dwVolumeSerialNumber != theirs.dwVolumeSerialNumber || mine.nFileIndexHigh != theirs.nFileIndexHigh ||
            mine.nFileIndexLow != theirs.nFileIndexLow;
+}
+
+// Whether the open file is the entry that `path` names in its folder, and not a file that a
+// link of that name leads to. A link to a file shows on Windows as a reparse point, but
+// elsewhere (Unix links under Wine) it may look like a plain file; what tells in both cases
+// is where the opened file really lies: its final path must be the final path of the
+// folder followed by the entry's own name (letter case aside; a short name asked for is
+// compared in its long form). A hard link is the file itself under another name and passes.
+// The folder's place is remembered from the last file: a file that lies where the folder lay
+// then is the entry of that name in that very folder, whatever became of the folder's path
+// since; a file that does not is tried again against the folder's place found afresh.
+bool OpenedAsNamed(HANDLE file, const std::wstring& path) {
+    bool available = true;
+    const std::wstring finalFile = FinalPathOf(file, &available);
+    if (!available) return true;  // a system without the call has no links to files either
+    // The folder and name as this path has them (a name may hold a colon under Wine).
+    const std::size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return false;
+    std::wstring folder = path.substr(0, slash + 1);
+    if (folder.size() > 1 && folder[folder.size() - 2] != L':') folder.pop_back();
+    FolderPlace& last = LastFolderPlace();
+    if (last.found && last.folder == folder && LiesInFolderAsNamed(file, finalFile, path, slash, last)) return true;
+    last = LookUpFolderPlace(folder);
+    return last.found && LiesInFolderAsNamed(file, finalFile, path, slash, last);
 }
 
 // Cuts the file: length 5 (which extends a shorter file), then 0.
@@ -419,36 +471,43 @@ const EraseEnvironment& CurrentEraseEnvironment() { return Environment(); }
 EraseSeams SetEraseSeams(EraseSeams seams) { return std::exchange(Seams(), std::move(seams)); }
 
 bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progressBar, HWND percentLabel) {
-    const DWORD attributes = FsGetAttributes(fileName);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    // Never write through a symbolic link or junction: the file behind it may be anywhere.
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
     constexpr DWORD kOpenFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
-
-    if (attributes & FILE_ATTRIBUTE_READONLY) {
-        // The attribute is cleared only on the file itself, never on one a link leads to.
-        UniqueFile probe(FsCreateFile(fileName, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      OPEN_EXISTING, kOpenFlags));
-        if (!probe || !OpenedAsNamed(probe.get(), fileName)) return false;
-        probe.reset();
-        const DWORD cleared = attributes & ~FILE_ATTRIBUTE_READONLY;
-        FsSetAttributes(fileName, cleared ? cleared : FILE_ATTRIBUTE_NORMAL);
-    }
-
     const DWORD access = Seams().observer ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_WRITE;
+    // A plain file opens at once, and its attributes come from the open file. What does not
+    // open (missing, a folder, read-only, in use) is looked at by name; so is a read-only file
+    // that opened all the same (as some systems let a privileged user do), which must lose the
+    // attribute before it can be deleted.
     UniqueFile file(FsCreateFile(fileName, access, 0, OPEN_EXISTING, kOpenFlags));
+    DWORD openedAttributes = 0;
+    LARGE_INTEGER size{};
+    bool described = file && FsDescribeOpenFile(file.get(), openedAttributes, size.QuadPart);
+    if (!file || (described && (openedAttributes & FILE_ATTRIBUTE_READONLY))) {
+        file.reset();
+        const DWORD attributes = FsGetAttributes(fileName);
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+        // Never write through a symbolic link or junction: the file behind it may be anywhere.
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
+        if (attributes & FILE_ATTRIBUTE_READONLY) {
+            // The attribute is cleared only on the file itself, never on one a link leads to.
+            UniqueFile probe(FsCreateFile(fileName, FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                          kOpenFlags));
+            if (!probe || !OpenedAsNamed(probe.get(), fileName)) return false;
+            probe.reset();
+            const DWORD cleared = attributes & ~FILE_ATTRIBUTE_READONLY;
+            FsSetAttributes(fileName, cleared ? cleared : FILE_ATTRIBUTE_NORMAL);
+        }
+        file.reset(FsCreateFile(fileName, access, 0, OPEN_EXISTING, kOpenFlags));
+        described = file && FsDescribeOpenFile(file.get(), openedAttributes, size.QuadPart);
+    }
     if (!file) return false;
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (::GetFileInformationByHandle(file.get(), &info) &&
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
-        return false;
+    if (described && (openedAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) return false;
     if (!OpenedAsNamed(file.get(), fileName)) return false;
     if (!OverwriteNamedStreams(file.get(), fileName, level, access, kOpenFlags)) return false;
 
     RandomizeFromClock();
     ProgressDisplay display(progressBar, percentLabel);
-    LARGE_INTEGER size{};
-    const bool sized = ::GetFileSizeEx(file.get(), &size) != FALSE;
+    const bool sized = described || ::GetFileSizeEx(file.get(), &size) != FALSE;
     if (sized) display.Start();
     if (!sized || !SeekTo(file.get(), 0) || !RewritePasses(file.get(), level, size.QuadPart, display)) {
         // The system refused a write (a full disk, say) or a Stop ended the writing: what was
@@ -471,11 +530,14 @@ bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progress
     const std::wstring wipeName = slash == std::wstring::npos
                                       ? ExtractFilePath(fileName) + L"$" + ExtractFileName(fileName)
                                       : fileName.substr(0, slash + 1) + L"$" + fileName.substr(slash + 1);
-    if (!FsEntryExists(wipeName) && FsMoveFile(fileName, wipeName)) current = wipeName;
+    // The rename fails when a file of that name exists already, which is then left alone.
+    const bool renamed = FsMoveFile(fileName, wipeName);
+    if (renamed) current = wipeName;
 
     // Some systems accept the delete and drop it when the file is closed (a folder that
-    // forbids removing entries, say): only a file that is gone counts as deleted.
-    const bool deleted = FsDeleteFile(current) && !FsEntryExists(current);
+    // forbids removing entries, say): only a file that is gone counts as deleted. The name the
+    // rename gave is spelled as the entry has it, so its look-up need not ignore letter case.
+    const bool deleted = FsDeleteFile(current) && !(renamed ? FsExactEntryExists(current) : FsEntryExists(current));
     return cut && deleted;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <numeric>
 
+#include "common/FileSystem.h"
 #include "common/Handles.h"
 #include "engine/Random.h"
 #include "tests/engine/EngineFixture.h"
@@ -215,6 +216,26 @@ TEST_F(OverwriteFileNames, ExistingDollarFileIsLeftAloneAndTheFileDeletedUnderIt
     EXPECT_TRUE(OverwriteFile(path, EraseLevel::Speed));
     EXPECT_FALSE(FileExists(path));
     EXPECT_EQ(ReadBytes(folder_ / L"$report.doc"), "keep");
+}
+
+// The rename is the one call that finds the "$" name taken, also in other letter case; and the
+// exact look-up of the gone check finds entries of every kind of name (a wrong "gone" would
+// count a file the delete left as erased).
+TEST_F(OverwriteFileNames, DollarNameInOtherCaseIsLeftAloneAndTheGoneCheckFindsOddNames) {
+    const std::wstring path = folder_ / L"Mail.eml";
+    ASSERT_TRUE(WriteBytes(path, "secret"));
+    ASSERT_TRUE(WriteBytes(folder_ / L"$MAIL.EML", "keep"));
+    EXPECT_TRUE(OverwriteFile(path, EraseLevel::Speed));
+    EXPECT_EQ(EntriesOf(folder_.Path()), std::vector<std::wstring>{L"$MAIL.EML"});
+    EXPECT_EQ(ReadBytes(folder_ / L"$MAIL.EML"), "keep");
+    for (const wchar_t* name : {L"$MAIL.EML", L"$データ ファイル.txt", L"$trail.", L"$blank "}) {
+        const std::wstring entry = folder_ / name;
+        if (!FsEntryExists(entry)) {
+            ASSERT_TRUE(WriteBytes(SystemPathOf(entry), "x"));
+        }
+        EXPECT_TRUE(FsExactEntryExists(entry)) << entry.size();
+        EXPECT_FALSE(FsExactEntryExists(folder_ / (std::wstring(name) + L"x")));
+    }
 }
 
 // Watches a folder for renames and removals with the system's change notification.
