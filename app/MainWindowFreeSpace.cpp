@@ -40,12 +40,6 @@ const wchar_t kLeftoverCaption[] = L"空き領域の抹消";
 
 constexpr UINT_PTR kFreeSpacePanelSubclass = 13;
 
-std::wstring TimeText(ULONGLONG seconds) {
-    if (seconds >= 3600) return std::to_wstring(seconds / 3600) + L" 時間 " + std::to_wstring(seconds % 3600 / 60) + L" 分";
-    if (seconds >= 60) return std::to_wstring(seconds / 60) + L" 分 " + std::to_wstring(seconds % 60) + L" 秒";
-    return std::to_wstring(seconds) + L" 秒";
-}
-
 }  // namespace
 
 // --- building ---
@@ -287,7 +281,7 @@ void TMainWindow::StartFreeSpace() {
                 text = FreeSpaceBytesText(progress.written) + L" / " + FreeSpaceBytesText(progress.total) + L" 書き込み済み";
                 const ULONGLONG elapsed = ::GetTickCount64() - start;
                 if (progress.written > 0 && progress.written < progress.total && elapsed >= 2000)
-                    text += L"　残り約 " + TimeText(static_cast<ULONGLONG>(
+                    text += L"　残り約 " + FreeSpaceTimeText(static_cast<ULONGLONG>(
                                                static_cast<double>(elapsed) / 1000.0 *
                                                static_cast<double>(progress.total - progress.written) /
                                                static_cast<double>(progress.written)));

@@ -597,6 +597,12 @@ std::wstring ConsoleFreeSpaceRecord() {
     return folder.empty() ? std::wstring() : WithSlash(folder) + L"FreeSpace.txt";
 }
 
+std::wstring FreeSpaceTimeText(std::uint64_t seconds) {
+    if (seconds >= 3600) return std::to_wstring(seconds / 3600) + L" 時間 " + std::to_wstring(seconds % 3600 / 60) + L" 分";
+    if (seconds >= 60) return std::to_wstring(seconds / 60) + L" 分 " + std::to_wstring(seconds % 60) + L" 秒";
+    return std::to_wstring(seconds) + L" 秒";
+}
+
 std::wstring FreeSpaceBytesText(std::int64_t bytes) {
     wchar_t text[64];
     const double value = static_cast<double>(bytes);

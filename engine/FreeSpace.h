@@ -133,3 +133,5 @@ std::wstring ConsoleFreeSpaceRecord();
 
 // A byte count for people: "1.5 GB", "12.0 MB", "512 KB", "300 バイト".
 std::wstring FreeSpaceBytesText(std::int64_t bytes);
+// A time left for people: "2 時間 5 分", "3 分 20 秒", "40 秒".
+std::wstring FreeSpaceTimeText(std::uint64_t seconds);

@@ -6,12 +6,6 @@ namespace {
 
 constexpr ULONGLONG kProgressLineMs = 3000;
 
-std::wstring SecondsText(ULONGLONG seconds) {
-    if (seconds >= 3600) return std::to_wstring(seconds / 3600) + L" 時間 " + std::to_wstring(seconds % 3600 / 60) + L" 分";
-    if (seconds >= 60) return std::to_wstring(seconds / 60) + L" 分 " + std::to_wstring(seconds % 60) + L" 秒";
-    return std::to_wstring(seconds) + L" 秒";
-}
-
 }  // namespace
 
 int RunFreeSpaceCommand(const std::wstring& folder, EraseLevel level,
@@ -42,7 +36,7 @@ int RunFreeSpaceCommand(const std::wstring& folder, EraseLevel level,
                 const double seconds = static_cast<double>(now - start) / 1000.0;
                 const double left = seconds * static_cast<double>(progress.total - progress.written) /
                                     static_cast<double>(progress.written);
-                line += L" 残り約 " + SecondsText(static_cast<ULONGLONG>(left));
+                line += L" 残り約 " + FreeSpaceTimeText(static_cast<ULONGLONG>(left));
             }
         }
         print(line);
