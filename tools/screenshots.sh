@@ -2,7 +2,7 @@
 # Renders the program's windows under Xvfb into docs/screenshots (after ./dev.sh test has
 # built everything): the main window at start, the profile chooser, the main window locked,
 # a real run in progress and its result with the log, the history tools before and during a
-# run, the file picker previewing a JPEG, the error report, the help viewer, the about box,
+# run, the free-space panel, the file picker previewing a JPEG, the error report, the help viewer, the about box,
 # the two profile windows and the seven pages of the settings window.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,6 +20,7 @@ SHOT_DELAY=2 "$shot" "$out/history-tools.png" "TIDEMARROW32 SE" "$bin/main_windo
 SHOT_DELAY=5 "$shot" "$out/history-tools-running.png" "TIDEMARROW32 SE" "$bin/main_window_demo.exe" tools-running 40
 # The demo run is stopped by the capture; its large file may still lie in the prefix.
 rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Local/Microsoft/Windows/INetCookies/tm-demo
+SHOT_DELAY=2 "$shot" "$out/free-space.png" "TIDEMARROW32 SE" "$bin/main_window_demo.exe" freespace 20
 SHOT_DELAY=2 "$shot" "$out/file-picker.png" "開く" "$bin/file_picker_demo.exe" 'C:\tidemarrow-picker-demo' demo.jpg 20
 "$shot" "$out/error-report.png" "ErrorLog" "$bin/error_report_demo.exe" 20
 SHOT_DELAY=3 "$shot" "$out/help-viewer.png" "TIDEMARROW32 SE ヘルプ" "$bin/main_window_demo.exe" help 20
