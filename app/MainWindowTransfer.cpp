@@ -53,7 +53,7 @@ void TMainWindow::TransferFileList(TransferDirection direction, bool announce, L
                 std::vector<std::wstring> lines;
                 // A file that cannot be read stays as it is, "ResList.txt" included. A line with
                 // bytes the file's form does not know is left out: it would name some other path.
-                if (!ReadTextFile(path, lines, &unreadable)) throw std::runtime_error("read");
+                if (!ReadListFile(path, lines, &unreadable)) throw std::runtime_error("read");
                 const bool excludeReadOnly = RemoveReadOnlySetting();
                 const bool exclusions = ExclusionSetting();
                 for (const std::wstring& line : lines) {

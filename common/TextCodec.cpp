@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "common/FileSystem.h"
 #include "common/Handles.h"
 
 namespace {
@@ -256,6 +257,57 @@ std::vector<std::wstring> DecodeTextFile(const std::string& bytes, int* unreadab
     return lines;
 }
 
+namespace {
+
+// Decodes an unmarked file of the program's own; `preferUtf8` decides, from its lines as bytes,
+// a file valid in both forms. Any other file reads as another program's does.
+template <class Decide>
+std::vector<std::wstring> DecodeOwnFile(const std::string& bytes, int* unreadable, Decide preferUtf8) {
+    const bool marked = bytes.compare(0, 2, kUtf16LeMark) == 0 || bytes.compare(0, 2, kUtf16BeMark) == 0 ||
+                        bytes.compare(0, 3, kUtf8Mark) == 0;
+    if (marked) return DecodeTextFile(bytes, unreadable);
+    const std::vector<std::string> raw = SplitByteLines(bytes);
+    if (!std::all_of(raw.begin(), raw.end(), ValidUtf8) || !std::all_of(raw.begin(), raw.end(), ValidCp932))
+        return DecodeTextFile(bytes, unreadable);
+    if (unreadable) *unreadable = 0;
+    const bool utf8 = preferUtf8(raw);
+    std::vector<std::wstring> lines;
+    lines.reserve(raw.size());
+    for (const std::string& line : raw) lines.push_back(utf8 ? DecodeUtf8(line) : DecodeCp932(line));
+    return lines;
+}
+
+}  // namespace
+
+std::vector<std::wstring> DecodeSettingsFile(const std::string& bytes, int* unreadable) {
+    return DecodeOwnFile(bytes, unreadable, [](const std::vector<std::string>& raw) {
+        // In bytes that are valid UTF-8, a byte from E0 on can only lead a three- or four-byte
+        // sequence.
+        return std::any_of(raw.begin(), raw.end(), [](const std::string& line) {
+            return std::any_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) >= 0xE0; });
+        });
+    });
+}
+
+bool NamesExistingEntry(const std::wstring& line) {
+    const bool drivePath = line.size() > 3 && ((line[0] >= L'A' && line[0] <= L'Z') || (line[0] >= L'a' && line[0] <= L'z')) &&
+                           line[1] == L':' && line[2] == L'\\';
+    return drivePath && FsGetAttributes(line) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::wstring> DecodeListFile(const std::string& bytes, ListLineJudge namesEntry, int* unreadable) {
+    return DecodeOwnFile(bytes, unreadable, [namesEntry](const std::vector<std::string>& raw) {
+        int byUtf8 = 0, byCp932 = 0;
+        for (const std::string& line : raw) {
+            const std::wstring utf8 = DecodeUtf8(line), cp932 = DecodeCp932(line);
+            if (utf8 == cp932) continue;  // plain ASCII tells nothing
+            if (namesEntry(utf8)) ++byUtf8;
+            if (namesEntry(cp932)) ++byCp932;
+        }
+        return byUtf8 > byCp932;
+    });
+}
+
 bool WriteTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* unicode) {
     const std::string bytes = EncodeTextFile(lines, unicode);
     // A read-only file is never replaced, also where the platform would let its owner do so.
@@ -337,7 +389,15 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
 bool ReadTextFile(const std::wstring& path, std::vector<std::wstring>& lines, int* unreadable) {
     std::string bytes;
     if (!ReadFileBytes(path, bytes)) return false;
-    lines = DecodeTextFile(bytes, unreadable);
+    lines = DecodeSettingsFile(bytes, unreadable);
+    return true;
+}
+
+bool ReadListFile(const std::wstring& path, std::vector<std::wstring>& lines, int* unreadable,
+                  ListLineJudge namesEntry) {
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes)) return false;
+    lines = DecodeListFile(bytes, namesEntry, unreadable);
     return true;
 }
 

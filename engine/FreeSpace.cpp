@@ -96,7 +96,7 @@ std::wstring LocalDataFolder() {
 // The record file's folders, one a line.
 std::vector<std::wstring> RecordedFolders(const std::wstring& recordFile) {
     std::vector<std::wstring> lines;
-    if (recordFile.empty() || !ReadTextFile(recordFile, lines)) return {};
+    if (recordFile.empty() || !ReadListFile(recordFile, lines)) return {};
     lines.erase(std::remove(lines.begin(), lines.end(), std::wstring()), lines.end());
     return lines;
 }
