@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "app/MainWindow.h"
 
@@ -105,9 +106,17 @@ bool HandOverToRunningWindow(HWND window, const std::vector<std::wstring>& argum
         data.cbData = static_cast<DWORD>(block.size() * sizeof(wchar_t));
         data.lpData = block.data();
         DWORD_PTR result = 0;
-        taken = ::SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
-                                      kHandOverTimeoutMs, &result) != 0 &&
-                result != 0;
+        const bool answered = ::SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                                                    SMTO_ABORTIFHUNG, kHandOverTimeoutMs, &result) != 0;
+        const wchar_t* refusal = !answered                                     ? nullptr
+                                 : result == kHandOverRefusedFreeSpacePanel ? kHandOverFreeSpaceText
+                                 : result == kHandOverRefusedRunning        ? kHandOverRunningText
+                                                                            : nullptr;
+        taken = answered && result == kHandOverTaken;
+        // Told here, while this start still may take the foreground; the running window is
+        // brought forward afterwards.
+        if (refusal)
+            ::MessageBoxW(nullptr, refusal, TMainWindow::kTitle, MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
     }
     if (!::IsWindow(window)) return false;
     // The later start is the one the user just started, so it may give the running one the
@@ -143,7 +152,39 @@ void VerbStartLock::Release() {
     mutex_ = nullptr;
 }
 
+namespace {
+
+// The property that marks the program's main window, and its value.
+const wchar_t kProgramWindowProperty[] = L"TIDEMARROW32SE.MainWindow";
+const HANDLE kProgramWindowMark = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(kHandOverTag));
+
+struct VerbWindowSearch {
+    HWND exact = nullptr;
+    HWND any = nullptr;
+};
+
+BOOL CALLBACK FindProgramWindow(HWND window, LPARAM lParam) {
+    auto* search = reinterpret_cast<VerbWindowSearch*>(lParam);
+    wchar_t text[64] = {};
+    if (!::GetClassNameW(window, text, 64) || std::wstring(text) != TMainWindow::kClassName || !IsProgramWindow(window))
+        return TRUE;
+    if (!search->any) search->any = window;
+    ::GetWindowTextW(window, text, 64);
+    if (std::wstring(text) != TMainWindow::kTitle) return TRUE;
+    search->exact = window;
+    return FALSE;
+}
+
+}  // namespace
+
+void MarkProgramWindow(HWND window) { ::SetPropW(window, kProgramWindowProperty, kProgramWindowMark); }
+
+void UnmarkProgramWindow(HWND window) { ::RemovePropW(window, kProgramWindowProperty); }
+
+bool IsProgramWindow(HWND window) { return ::GetPropW(window, kProgramWindowProperty) == kProgramWindowMark; }
+
 HWND FindMainWindowForVerb() {
-    if (HWND exact = ::FindWindowW(TMainWindow::kClassName, TMainWindow::kTitle)) return exact;
-    return ::FindWindowW(TMainWindow::kClassName, nullptr);
+    VerbWindowSearch search;
+    ::EnumWindows(FindProgramWindow, reinterpret_cast<LPARAM>(&search));
+    return search.exact ? search.exact : search.any;
 }

@@ -20,6 +20,23 @@ inline constexpr ULONG_PTR kVerbHandOverTag = 0x56334D54;
 // The most a hand-over carries, in characters (Windows command lines stop at 32,767).
 inline constexpr std::size_t kHandOverMaxChars = 64 * 1024;
 
+// The running window's answer to a hand-over (the WM_COPYDATA result). While its free-space
+// panel shows it takes nothing and tells the later start why, so that the box shows in the
+// later start's process and never inside the fill's message servicing.
+enum HandOverReply : LRESULT {
+    kHandOverNotTaken = 0,
+    kHandOverTaken = 1,
+    kHandOverRefusedFreeSpacePanel = 2,  // the panel shows, idle
+    kHandOverRefusedRunning = 3,         // the free space is being filled
+};
+// Why files cannot be added: an erase run or a fill works.
+inline constexpr wchar_t kHandOverRunningText[] =
+    L"抹消処理中のため、ファイルを追加できません。\r\n処理が終わってから、もう一度ファイルを送って下さい。";
+// Why files cannot be added: the free-space panel shows.
+inline constexpr wchar_t kHandOverFreeSpaceText[] =
+    L"空き領域の抹消の表示中は、ファイルを追加できません。\r\n"
+    L"「このウインドウを閉じる」を押してから、もう一度ファイルを送って下さい。";
+
 // The program's command-line arguments after its own name.
 std::vector<std::wstring> CommandLineArguments();
 
@@ -36,7 +53,8 @@ bool UnpackHandOver(const COPYDATASTRUCT& data, std::vector<std::wstring>& paths
 
 // Hands the arguments (as full paths) to the running window, then brings it, or the window it
 // shows on top of itself, to the front. Without arguments it only brings it to the front.
-// False when the window did not take them (it ended meanwhile or does not answer).
+// False when the window did not take them (it ended meanwhile, does not answer, or refused
+// them; a refusal is told in a box of this process first).
 bool HandOverToRunningWindow(HWND window, const std::vector<std::wstring>& arguments, bool fromVerb = false);
 
 // The starts of Explorer's right-click menu: one per selected item, all at once. Each holds
@@ -56,6 +74,14 @@ private:
     bool held_ = false;
 };
 
-// The window a start from the verb hands its item to: the main window with exactly the product
-// title, else any main window of the program whatever its caption shows; null when none.
+// Marks the window as this program's main window (a window property of its own), so that a
+// later start can tell it from another program's window of the same class.
+void MarkProgramWindow(HWND window);
+void UnmarkProgramWindow(HWND window);
+// Whether the window carries that mark.
+bool IsProgramWindow(HWND window);
+
+// The window a start from the verb hands its item to: the program's main window with exactly
+// the product title, else any main window of the program whatever its caption shows; null when
+// none. A window of the class that another program made is never taken.
 HWND FindMainWindowForVerb();

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "app/Application.h"
+#include "app/HandOver.h"
 #include "common/Assertions.h"
 #include "common/Types.h"
 #include "dialogs/ImageControl.h"
@@ -196,6 +197,7 @@ void TMainWindow::BuildFrame(HWND owner) {
     const int x = std::max<int>(0, area.left + (ui::Width(area) - width) / 2);
     const int y = std::max<int>(0, area.top + (ui::Height(area) - height) / 2);
     Require(ui::Window::Create(kClassName, kTitle, kWindowStyle, 0, x, y, width, height, owner));
+    MarkProgramWindow(Handle());
     if (WindowMade) WindowMade();
     MenuBar = menuBar.release();
     ::SetMenu(Handle(), MenuBar);
@@ -416,6 +418,8 @@ void TMainWindow::ShowContentPanel(ContentPanel panel) {
                                                     {ContentPanel::FreeSpace, FreeSpacePanel.Handle()}};
     for (const auto& [which, window] : panels)
         if (window) ::ShowWindow(window, which == panel ? SW_SHOW : SW_HIDE);
+    // Paths taken before the free-space panel showed waited for it to close.
+    if (panel == ContentPanel::List && !HandedOverPaths.empty()) ::PostMessageW(Handle(), kHandOverMessage, 0, 0);
 }
 
 // --- the start-up sequence ---

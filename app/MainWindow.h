@@ -208,9 +208,10 @@ public:
     // --- the command line and later starts (MainWindowCommandLine.cpp) ---
     // Posted to itself when a later start has handed its paths over.
     static constexpr UINT kHandOverMessage = WM_APP + 0x160;
-    // Takes the paths a later start hands over (WM_COPYDATA); true when they were taken. The
-    // paths are only kept: the work is posted, so the sender never waits on it.
-    bool ReceiveHandOver(const COPYDATASTRUCT& data);
+    // Takes the paths a later start hands over (WM_COPYDATA); the reply (a HandOverReply): taken,
+    // not a hand-over, or refused while the free-space panel shows. The paths are only kept: the
+    // work is posted, so the sender never waits on it.
+    LRESULT ReceiveHandOver(const COPYDATASTRUCT& data);
     // Adds the paths handed over, or tells the user why the window cannot take them now.
     void AddHandedOverPaths();
     // The paths handed over and not yet added.

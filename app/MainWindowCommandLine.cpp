@@ -21,8 +21,6 @@ namespace {
 const wchar_t kNoProfileYet[] =
     L"ユーザープロファイルが選択されていないため、ファイルを追加できません。\r\n"
     L"プロファイルを選択してから、もう一度ファイルを送って下さい。";
-const wchar_t kRunning[] =
-    L"抹消処理中のため、ファイルを追加できません。\r\n処理が終わってから、もう一度ファイルを送って下さい。";
 const wchar_t kResultShowing[] =
     L"作業結果の表示中は、ファイルを追加できません。\r\n"
     L"「>> 終了」を押してから、もう一度ファイルを送って下さい。";
@@ -63,22 +61,27 @@ void TMainWindow::AddCommandLinePaths() {
     if (!HandedOverPaths.empty()) ::PostMessageW(Handle(), kHandOverMessage, 0, 0);
 }
 
-bool TMainWindow::ReceiveHandOver(const COPYDATASTRUCT& data) {
+LRESULT TMainWindow::ReceiveHandOver(const COPYDATASTRUCT& data) {
     std::vector<std::wstring> paths;
     bool fromVerb = false;
-    if (!UnpackHandOver(data, paths, &fromVerb)) return false;
+    if (!UnpackHandOver(data, paths, &fromVerb)) return kHandOverNotTaken;
+    // The free-space panel takes no files; the later start tells why, in its own process, so
+    // that no box shows here inside the fill's message servicing.
+    if (visiblePanel_ == ContentPanel::FreeSpace)
+        return FreeSpaceRunning() ? kHandOverRefusedRunning : kHandOverRefusedFreeSpacePanel;
     // Kept within bounds however often later starts come.
-    if (HandedOverPaths.size() + paths.size() > kHandOverMaxChars) return false;
+    if (HandedOverPaths.size() + paths.size() > kHandOverMaxChars) return kHandOverNotTaken;
     if (fromVerb) HandOverWaitsForProfile = true;
     const bool waiting = !HandedOverPaths.empty();
     HandedOverPaths.insert(HandedOverPaths.end(), paths.begin(), paths.end());
     if (!waiting && !HandedOverPaths.empty()) ::PostMessageW(Handle(), kHandOverMessage, 0, 0);
-    return true;
+    return kHandOverTaken;
 }
 
 void TMainWindow::AddHandedOverPaths() {
-    // A message box of an earlier hand-over is still showing: these wait for it.
-    if (handingOver_ || HandedOverPaths.empty()) return;
+    // A message box of an earlier hand-over is still showing: these wait for it. Paths taken
+    // before the free-space panel showed wait until it closes: no box may show inside a fill.
+    if (handingOver_ || HandedOverPaths.empty() || visiblePanel_ == ContentPanel::FreeSpace) return;
     if (!application_.Terminated() && !application_.Config() &&
         (HandOverWaitsForProfile || !ui::FindThreadWindow(TNewUserWindow::kClassName, nullptr, true))) {
         // Still starting, before the settings are loaded: the paths wait for the end of the
@@ -96,7 +99,7 @@ void TMainWindow::AddHandedOverPaths() {
     } else if (!application_.Config()) {
         refusal = kNoProfileYet;  // the profile chooser shows
     } else if (visiblePanel_ == ContentPanel::Running || (Busy && visiblePanel_ != ContentPanel::Tools)) {
-        refusal = kRunning;
+        refusal = kHandOverRunningText;
     } else if (visiblePanel_ == ContentPanel::Tools) {
         refusal = kToolsShowing;
     } else if (visiblePanel_ == ContentPanel::Result) {

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include "app/Application.h"
+#include "app/HandOver.h"
 #include "app/MainWindow.h"
 #include "common/Assertions.h"
 #include "common/Types.h"
@@ -255,7 +256,7 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         FormDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_COPYDATA:
-        return lParam && ReceiveHandOver(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)) ? TRUE : FALSE;
+        return lParam ? ReceiveHandOver(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)) : kHandOverNotTaken;
     case kHandOverMessage:
         AddHandedOverPaths();
         return 0;
@@ -271,6 +272,7 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         EndSession(wParam != FALSE);
         return 0;
     case WM_DESTROY:
+        UnmarkProgramWindow(Handle());
         FormClose();
         application_.Terminate();
         return 0;

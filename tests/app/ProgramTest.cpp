@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/HandOver.h"
 #include "app/MainWindow.h"
 #include "common/Handles.h"
 #include "common/Paths.h"
@@ -15,6 +16,7 @@
 #include "settings/ExplorerVerb.h"
 #include "tests/support/Gui.h"
 #include "tests/support/TempFolder.h"
+#include "ui/Action.h"
 
 namespace {
 
@@ -69,6 +71,7 @@ public:
         if (process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) ::TerminateProcess(process_.get(), 9);
     }
     bool Started() const { return process_.valid(); }
+    DWORD Id() const { return ::GetProcessId(process_.get()); }
     // Waits for the program to end; its exit code, or STILL_ACTIVE after the deadline.
     DWORD WaitForExit(DWORD timeoutMs) const {
         ::WaitForSingleObject(process_.get(), timeoutMs);
@@ -231,6 +234,50 @@ TEST(Program, TheStartsOfOneSelectionFromExplorersMenuMeetInOneWindowWhateverIts
     ::PostMessageW(FindMainWindow(L"TIDEMARROW32 SE DefaultUser"), WM_CLOSE, 0, 0);
     EXPECT_TRUE(RemoveExplorerVerb(copy.Exe()));
     for (auto& start : starts) EXPECT_EQ(start->WaitForExit(20000), 0u) << "handed over, or closed";
+}
+
+TEST(Program, ALaterStartWhileTheFreeSpacePanelShowsTellsWhyItselfAndFails) {
+    ProgramCopy copy;
+    ASSERT_TRUE(copy.Copied() && copy.WriteConfig({L"#Warning close=0"}));
+    TempFolder data;
+    ASSERT_TRUE(WriteBytes(data / L"a.txt", "x"));
+    Program first(copy.Exe());
+    HWND main = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (main = FindMainWindow()) != nullptr; }, 20000));
+    ::PostMessageW(main, WM_COMMAND, ui::kFirstActionCommand + Command::OpenFreeSpace, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(::GetDlgItem(main, TMainWindow::IDC_FREESPACE_PANEL)); }));
+
+    // The box shows in the later start's process, which then fails; nothing is listed.
+    Program second(copy.Exe(), {data / L"a.txt"});
+    ASSERT_TRUE(second.Started());
+    DialogAnswerer box(L"TIDEMARROW32 SE", IDOK, 20000, second.Id());
+    ASSERT_TRUE(box.Wait());
+    EXPECT_EQ(box.Text(), kHandOverFreeSpaceText);
+    EXPECT_EQ(second.WaitForExit(20000), 1u);
+    EXPECT_TRUE(ListedPaths(main).empty());
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(first.WaitForExit(20000), 0u);
+}
+
+TEST(Program, TheVerbHandsNothingToAnotherProgramsWindowOfTheMainWindowsClass) {
+    ProgramCopy copy;
+    ASSERT_TRUE(copy.Copied() && copy.WriteConfig({L"#Warning close=0"}));
+    TempFolder data;
+    ASSERT_TRUE(WriteBytes(data / L"a.txt", "x"));
+    Program foreign(ProgramFolder() + L"foreign_main_window.exe");
+    ASSERT_TRUE(PumpUntil([] { return FindMainWindow(L"Another program") != nullptr; }, 20000));
+
+    ASSERT_TRUE(RegisterExplorerVerb(copy.Exe()));
+    std::wstring line = ExplorerVerbCommandOf(L"*");
+    line.replace(line.find(L"%1"), 2, data / L"a.txt");
+    Program verb(Program::CommandLine{line});
+    // The start makes a window of its own for the item.
+    EXPECT_TRUE(PumpUntil([&] { return ListedPaths(FindMainWindow()) == std::vector<std::wstring>{data / L"a.txt"}; },
+                          30000));
+    EXPECT_NE(FindMainWindow(L"Another program"), nullptr) << "the other program was handed nothing";
+    ::PostMessageW(FindMainWindow(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(RemoveExplorerVerb(copy.Exe()));
+    EXPECT_EQ(verb.WaitForExit(20000), 0u);
 }
 
 // Run by tests/package/package_test.sh against the installed program: the running main window

@@ -50,13 +50,14 @@ struct FindRequest {
     const wchar_t* className;
     const wchar_t* caption;
     HWND found;
+    DWORD process = ::GetCurrentProcessId();
 };
 
 BOOL CALLBACK FindOwnWindowProc(HWND hwnd, LPARAM lParam) {
     auto* request = reinterpret_cast<FindRequest*>(lParam);
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd)) return TRUE;
+    if (pid != request->process || !::IsWindowVisible(hwnd)) return TRUE;
     wchar_t text[512] = {};
     if (request->className) {
         ::GetClassNameW(hwnd, text, 512);
@@ -126,18 +127,21 @@ struct DialogAnswerer::State {
     std::wstring caption;
     int buttonId;
     DWORD timeoutMs;
+    DWORD processId;
     std::wstring text;
     std::atomic<bool> answered{false};
     std::thread watcher;
 };
 
-DialogAnswerer::DialogAnswerer(std::wstring caption, int buttonId, DWORD timeoutMs)
-    : state_(new State{std::move(caption), buttonId, timeoutMs, {}, {}, {}}) {
+DialogAnswerer::DialogAnswerer(std::wstring caption, int buttonId, DWORD timeoutMs, DWORD processId)
+    : state_(new State{std::move(caption), buttonId, timeoutMs, processId ? processId : ::GetCurrentProcessId(), {}, {}, {}}) {
     State* state = state_.get();
     state->watcher = std::thread([state] {
         const ULONGLONG deadline = ::GetTickCount64() + state->timeoutMs;
         while (::GetTickCount64() < deadline) {
-            if (HWND box = FindOwnWindow(L"#32770", state->caption.c_str())) {
+            FindRequest request{L"#32770", state->caption.c_str(), nullptr, state->processId};
+            ::EnumWindows(FindOwnWindowProc, reinterpret_cast<LPARAM>(&request));
+            if (HWND box = request.found) {
                 std::wstring text;
                 ::EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
                 state->text = text;

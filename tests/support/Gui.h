@@ -33,9 +33,10 @@ private:
 // message box) of this process whose caption is `caption`; when one shows, it records the
 // texts of its static controls and presses the button `buttonId` (IDOK, IDYES, ...).
 // Start it before the call that shows the box; the box runs its own modal loop meanwhile.
+// With `processId` it watches that process's boxes instead.
 class DialogAnswerer {
 public:
-    DialogAnswerer(std::wstring caption, int buttonId, DWORD timeoutMs = 10000);
+    DialogAnswerer(std::wstring caption, int buttonId, DWORD timeoutMs = 10000, DWORD processId = 0);
     ~DialogAnswerer();
     DialogAnswerer(const DialogAnswerer&) = delete;
     DialogAnswerer& operator=(const DialogAnswerer&) = delete;
