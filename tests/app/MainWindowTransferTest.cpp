@@ -13,6 +13,11 @@
 namespace {
 
 const wchar_t kCaption[] = L"確認";
+
+std::wstring Slashed(std::wstring path) {
+    std::replace(path.begin(), path.end(), L'\\', L'/');
+    return path;
+}
 // Long enough for a message box to show, when one is coming.
 constexpr DWORD kNoBoxWithinMs = 600;
 
@@ -116,6 +121,11 @@ TEST_F(ListTransferTest, ImportTakesOnlyExistingDriveLetterPathsFromAnyLine) {
                               L"",
                               L"\\\\server\\share\\one.txt",
                               L"data\\one.txt",
+                              // The same existing file in forms other than a drive path.
+                              L"\\\\?\\" + one,
+                              L"\\\\.\\" + one,
+                              Slashed(one),
+                              L" " + one,
                               L"[" + two,
                               L"free text: C:\\x",
                               vanished,

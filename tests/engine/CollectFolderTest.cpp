@@ -69,6 +69,25 @@ TEST_F(CollectFolderTest, RecursionTakesEverythingBelowDepthFirstButNotTheFolder
     EXPECT_TRUE(std::all_of(first, first + 3, [&](const std::wstring& p) { return p.rfind(P(L"sub\\"), 0) == 0; }));
 }
 
+// Names Windows paths cannot spell plainly (a trailing dot or blank) are listed under the plain
+// "folder\name" form, with the name as the folder holds it; a subfolder that cannot be read
+// gives nothing, and its neighbours are listed still.
+TEST_F(CollectFolderTest, OddNamesKeepThePlainFormAndAnUnreadableSubfolderIsPassedOver) {
+    for (const wchar_t* name : {L"trail.", L"blank ", L" lead.txt"})
+        ASSERT_TRUE(WriteBytes(L"\\\\?\\" + P(name), "x")) << "made through the system form";
+    Make(L"a.txt");
+    Make(L"shut\\");
+    Make(L"shut\\inside.txt");
+    Make(L"z\\");
+    Make(L"z\\b.txt");
+    UniqueFile shut(::CreateFileW(P(L"shut").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(shut);
+    std::vector<std::wstring> list;
+    CollectFolder(folder_.Path(), L"", list, true);
+    EXPECT_EQ(Sorted(list), Sorted({P(L"trail."), P(L"blank "), P(L" lead.txt"), P(L"a.txt"), P(L"z\\b.txt")}));
+    EXPECT_TRUE(RecordedAssertions().empty());
+}
+
 TEST_F(CollectFolderTest, HiddenSystemAndReadOnlyEntriesAreIncluded) {
     Make(L"hidden.txt");
     Make(L"system.txt");

@@ -425,6 +425,28 @@ TEST_F(SettingsWindow, ExplorerMenuSwitchAddsAndRemovesTheEntriesOfTheCopyThatRu
     EXPECT_EQ(UserValue(L"Software\\Classes\\*\\shell\\TIDEMARROW32SE"), L"-");
 }
 
+TEST_F(SettingsWindow, ExplorerMenuSwitchTurnedOffLeavesTheEntryOfAnotherCopy) {
+    Make();
+    const std::wstring ours = L"C:\\tm verb\\TIDEMARROW32SE.exe", other = ExplorerVerbCommand(L"C:\\other\\TIDEMARROW32SE.exe");
+    const std::wstring files = L"Software\\Classes\\*\\shell\\TIDEMARROW32SE";
+    const std::wstring folders = L"Software\\Classes\\Directory\\shell\\TIDEMARROW32SE";
+    W().SetExplorerVerbProgram(ours);
+    ASSERT_TRUE(RegisterExplorerVerb(ours));
+    ASSERT_TRUE(ShowWhile([&] {
+        W().ShowPage(6);
+        EXPECT_TRUE(Checked(IDC_CONFIG_EXPLORER_VERB));
+        // Meanwhile another copy takes the folders' entry.
+        EXPECT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, (folders + L"\\command").c_str(), nullptr, REG_SZ, other.c_str(),
+                                    static_cast<DWORD>((other.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+        Click(IDC_CONFIG_EXPLORER_VERB);
+        EXPECT_FALSE(Checked(IDC_CONFIG_EXPLORER_VERB));
+    }));
+    EXPECT_EQ(UserValue(files), L"-");
+    EXPECT_EQ(UserValue(folders + L"\\command"), other);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, folders.c_str());
+}
+
 TEST_F(SettingsWindow, UnreadableFilesAreToldOnceAndNeverWrittenOverThisSession) {
     WriteConfig("[TIDEMARROW]\r\n#ShowGrid=1\r\n");
     MakeDataFolder();
