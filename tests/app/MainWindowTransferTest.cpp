@@ -231,29 +231,20 @@ TEST_F(ListTransferTest, NamesOutsideCodePage932ComeBackAtTheNextStartAndThrough
     EXPECT_EQ(ReadBytes(FileListTxt()), EncodeCp932(L"[TIDEMARROW32 SE]\r\n" + japanese + L"\r\n[END TEXT]\r\n"));
 }
 
-// Names whose code page 932 bytes are valid UTF-8 as well, and a UTF-8 list without a mark.
+// Names whose code page 932 bytes are valid UTF-8 as well, among a kanji name, then Notepad's
+// UTF-8 without a mark.
 TEST_F(ListTransferTest, ListsOfNamesValidInBothFormsComeBackAsTheyWere) {
-    WriteConfig({L"#Warning close=1", L"#AutoIn=1"});
+    WriteConfig({L"#AutoIn=1"});
     for (const wchar_t* name : {L"ﾃｽ", L"痼フ", L"José"}) ASSERT_TRUE(::CreateDirectoryW((Data() + L"\\" + name).c_str(), nullptr));
-    const std::wstring a = File(L"ﾃｽ\\a.txt"), b = File(L"痼フ\\b.txt"), c = File(L"José\\c.txt");
-    Make();
-    Add(a);
-    Add(b);
-    {
-        DialogAnswerer yes(L"終了の確認", IDYES);
-        EXPECT_TRUE(CloseWindow());
-        EXPECT_TRUE(yes.Wait());
-    }
-    EXPECT_EQ(ReadBytes(ResListTxt()).find("\xEF\xBB\xBF"), std::string::npos) << "code page 932 without a mark";
-    NextStart();
+    const std::wstring a = File(L"ﾃｽ\\a.txt"), b = File(L"痼フ\\b.txt"), c = File(L"José\\c.txt"), d = File(L"日本.txt");
+    WriteList(ResListTxt(), {L"[TIDEMARROW32 SE]", a, b, L"[END TEXT]"});  // as the program writes it
     Make();
     EXPECT_EQ(Paths(), (std::vector<std::wstring>{a, b}));
-
-    // Notepad's UTF-8 without a mark (its bytes are valid code page 932 too).
-    window->ClearFileList();
-    ASSERT_TRUE(WriteBytes(FileListTxt(), EncodeUtf8(L"[TIDEMARROW32 SE]\r\n" + c + L"\r\n[END TEXT]\r\n")));
-    EXPECT_EQ(RunAndRead(Command::ImportList), L"1ファイルを読み出しリストへ追加しました。");
-    EXPECT_EQ(Paths(), std::vector<std::wstring>{c});
+    WriteList(FileListTxt(), {b, d, a});
+    ASSERT_TRUE(WriteBytes(ResListTxt(), EncodeUtf8(c + L"\r\n")));
+    window->TransferFileList(TMainWindow::TransferDirection::Import, false, TMainWindow::ListFile::ResList);
+    EXPECT_EQ(RunAndRead(Command::ImportList), L"3ファイルを読み出しリストへ追加しました。");
+    EXPECT_EQ(Paths(), (std::vector<std::wstring>{a, b, c, b, d, a}));
 }
 
 std::string Utf8(const std::wstring& text) {

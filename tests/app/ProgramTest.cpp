@@ -239,45 +239,65 @@ TEST(Program, TheStartsOfOneSelectionFromExplorersMenuMeetInOneWindowWhateverIts
 TEST(Program, ALaterStartWhileTheFreeSpacePanelShowsTellsWhyItselfAndFails) {
     ProgramCopy copy;
     ASSERT_TRUE(copy.Copied() && copy.WriteConfig({L"#Warning close=0"}));
-    TempFolder data;
-    ASSERT_TRUE(WriteBytes(data / L"a.txt", "x"));
     Program first(copy.Exe());
     HWND main = nullptr;
     ASSERT_TRUE(PumpUntil([&] { return (main = FindMainWindow()) != nullptr; }, 20000));
     ::PostMessageW(main, WM_COMMAND, ui::kFirstActionCommand + Command::OpenFreeSpace, 0);
     ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(::GetDlgItem(main, TMainWindow::IDC_FREESPACE_PANEL)); }));
-
-    // The box shows in the later start's process, which then fails; nothing is listed.
-    Program second(copy.Exe(), {data / L"a.txt"});
-    ASSERT_TRUE(second.Started());
-    DialogAnswerer box(L"TIDEMARROW32 SE", IDOK, 20000, second.Id());
+    Program second(copy.Exe(), {copy.Exe()});
+    DialogAnswerer box(L"TIDEMARROW32 SE", IDOK, 20000, second.Id());  // in the later start's process
     ASSERT_TRUE(box.Wait());
     EXPECT_EQ(box.Text(), kHandOverFreeSpaceText);
     EXPECT_EQ(second.WaitForExit(20000), 1u);
     EXPECT_TRUE(ListedPaths(main).empty());
     ::PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(first.WaitForExit(20000), 0u);
+}
+
+LRESULT CALLBACK ForeignWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COPYDATA) ::SetWindowTextW(window, L"handed over");
+    return message == WM_COPYDATA ? TRUE : ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Started by the test below as another program with a window of the main window's class and
+// another caption, which takes every hand-over. Skipped otherwise.
+TEST(Program, ForeignMainWindow) {
+    if (!_wgetenv(L"TM_FOREIGN_WINDOW")) GTEST_SKIP() << "started by the verb's test";
+    WNDCLASSW type{};
+    type.lpfnWndProc = ForeignWindowProc;
+    type.lpszClassName = L"TMainWindow";
+    ASSERT_TRUE(::RegisterClassW(&type) && ::CreateWindowW(L"TMainWindow", L"Another program", 0, 0, 0, 9, 9, nullptr,
+                                                           nullptr, nullptr, nullptr));
+    PumpUntil([] { return false; }, 60000);
 }
 
 TEST(Program, TheVerbHandsNothingToAnotherProgramsWindowOfTheMainWindowsClass) {
     ProgramCopy copy;
-    ASSERT_TRUE(copy.Copied() && copy.WriteConfig({L"#Warning close=0"}));
-    TempFolder data;
-    ASSERT_TRUE(WriteBytes(data / L"a.txt", "x"));
-    Program foreign(ProgramFolder() + L"foreign_main_window.exe");
+    ASSERT_TRUE(copy.Copied() && copy.WriteConfig({L"#Warning close=0"}) && RegisterExplorerVerb(copy.Exe()));
+    ::SetEnvironmentVariableW(L"TM_FOREIGN_WINDOW", L"1");
+    Program foreign(ProgramFolder() + L"app_tests.exe", {L"--gtest_filter=Program.ForeignMainWindow"});
+    ::SetEnvironmentVariableW(L"TM_FOREIGN_WINDOW", nullptr);
     ASSERT_TRUE(PumpUntil([] { return FindMainWindow(L"Another program") != nullptr; }, 20000));
-
-    ASSERT_TRUE(RegisterExplorerVerb(copy.Exe()));
     std::wstring line = ExplorerVerbCommandOf(L"*");
-    line.replace(line.find(L"%1"), 2, data / L"a.txt");
-    Program verb(Program::CommandLine{line});
-    // The start makes a window of its own for the item.
-    EXPECT_TRUE(PumpUntil([&] { return ListedPaths(FindMainWindow()) == std::vector<std::wstring>{data / L"a.txt"}; },
-                          30000));
+    Program verb(Program::CommandLine{line.replace(line.find(L"%1"), 2, copy.Exe())});
+    EXPECT_TRUE(PumpUntil([&] { return ListedPaths(FindMainWindow()) == std::vector<std::wstring>{copy.Exe()}; }, 30000))
+        << "a window of its own lists the item";
     EXPECT_NE(FindMainWindow(L"Another program"), nullptr) << "the other program was handed nothing";
     ::PostMessageW(FindMainWindow(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(RemoveExplorerVerb(copy.Exe()));
-    EXPECT_EQ(verb.WaitForExit(20000), 0u);
+}
+
+// Run by tests/package/package_test.sh, as a program still ending: holds the file TM_HOLD_FILE
+// open with deleting shut out, makes the file TM_HOLD_MARKER once it does, and lets go when that
+// marker is removed. Skipped otherwise.
+TEST(Program, HoldsAFileForThePackageTest) {
+    wchar_t file[MAX_PATH] = {}, marker[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"TM_HOLD_FILE", file, MAX_PATH) ||
+        !::GetEnvironmentVariableW(L"TM_HOLD_MARKER", marker, MAX_PATH))
+        GTEST_SKIP() << "for the package test";
+    UniqueFile held(::CreateFileW(file, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    ASSERT_TRUE(WriteBytes(marker, "held"));
+    EXPECT_TRUE(PumpUntil([&] { return ::GetFileAttributesW(marker) == INVALID_FILE_ATTRIBUTES; }, 600000));
 }
 
 // Run by tests/package/package_test.sh against the installed program: the running main window

@@ -100,55 +100,17 @@ TEST(TextCodec, ReportsFilesItCannotReadOrWrite) {
     EXPECT_EQ(ReadBytes(readOnly), "old\r\n");
 }
 
-// Unmarked files valid both as code page 932 and as UTF-8: the program's own lists read back
-// exactly, an editor's UTF-8 list reads as UTF-8, decided by the paths that exist.
-TEST(TextCodec, UnmarkedListsValidInBothFormsAreDecidedByThePathsThatExist) {
-    TempFolder folder;
-    for (const wchar_t* name : {L"痼フ", L"ﾃｽ", L"日本", L"José"}) ASSERT_TRUE(::CreateDirectoryW((folder / name).c_str(), nullptr));
-    const std::wstring katakana = folder / L"ﾃｽ\\a.txt", mixed = folder / L"痼フ\\b.txt", kanji = folder / L"日本";
-    const std::wstring accented = folder / L"José";
-    for (const std::wstring& file : {katakana, mixed}) ASSERT_TRUE(WriteBytes(file, "x"));
-    const std::wstring path = folder / L"ResList.txt";
-    std::vector<std::wstring> read;
-
-    // Written by the program (code page 932, no mark): as they were, alone or together.
-    for (const auto& lines : {std::vector<std::wstring>{L"[TIDEMARROW32 SE]", katakana, L"[END TEXT]"},
-                              std::vector<std::wstring>{mixed}, std::vector<std::wstring>{katakana, mixed, kanji}}) {
-        bool unicode = true;
-        ASSERT_TRUE(WriteTextFile(path, lines, &unicode));
-        ASSERT_FALSE(unicode);
-        ASSERT_TRUE(ReadListFile(path, read));
-        EXPECT_EQ(read, lines);
-    }
-    // Those bytes are valid UTF-8 too: another program's file of them reads as UTF-8.
-    EXPECT_NE(DecodeTextFile(EncodeCp932(katakana)), std::vector<std::wstring>{katakana});
-    EXPECT_NE(DecodeTextFile(EncodeCp932(mixed)), std::vector<std::wstring>{mixed});
-
-    // UTF-8 without a mark, as today's Notepad writes it: read as UTF-8.
-    const std::vector<std::wstring> notepad{accented, kanji, L"C:\\no such\\file.txt"};
-    ASSERT_TRUE(WriteBytes(path, EncodeUtf8(notepad[0]) + "\r\n" + EncodeUtf8(notepad[1]) + "\r\n" +
-                                     EncodeUtf8(notepad[2]) + "\r\n"));
-    ASSERT_TRUE(ReadListFile(path, read));
-    EXPECT_EQ(read, notepad);
-
-    // When neither reading names more existing paths, code page 932.
-    ASSERT_TRUE(::RemoveDirectoryW(accented.c_str()) && ::RemoveDirectoryW(kanji.c_str()));
-    ASSERT_TRUE(ReadListFile(path, read));
-    EXPECT_EQ(read, (std::vector<std::wstring>{DecodeCp932(EncodeUtf8(accented)), DecodeCp932(EncodeUtf8(kanji)),
-                                               notepad[2]}));
-}
-
-TEST(TextCodec, UnmarkedSettingsFilesValidInBothFormsAreUtf8OnlyWithALongSequence) {
-    // Half-width katakana in code page 932: two-byte UTF-8 sequences at most.
-    EXPECT_EQ(DecodeSettingsFile(EncodeCp932(L"ﾃｽ\r\n.ｿｽ\r\n")), (std::vector<std::wstring>{L"ﾃｽ", L".ｿｽ"}));
-    // UTF-8 with a kanji (three bytes), valid code page 932 as well.
+// Unmarked bytes valid both as code page 932 and as UTF-8 (the lists' round trips through the
+// main window are in MainWindowTransferTest).
+TEST(TextCodec, UnmarkedFilesValidInBothFormsTieToCodePage932OrGoByTheirLongSequences) {
+    // A list: no line names an existing entry under either form.
+    const std::string utf8 = EncodeUtf8(L"C:\\no such\\José\r\nC:\\no such\\日本\r\n");
+    EXPECT_EQ(DecodeListFile(utf8), SplitLines(utf8)) << "code page 932";
+    EXPECT_EQ(DecodeListFile(utf8, [](const std::wstring& line) { return line.back() == L'本'; }),
+              (std::vector<std::wstring>{L"C:\\no such\\José", L"C:\\no such\\日本"}));
+    // A settings file: UTF-8 only with a three- or four-byte sequence.
+    EXPECT_EQ(DecodeSettingsFile(EncodeCp932(L"ﾃｽ\r\n")), std::vector<std::wstring>{L"ﾃｽ"});
     EXPECT_EQ(DecodeSettingsFile(EncodeUtf8(L".TXT\r\n日本\r\n")), (std::vector<std::wstring>{L".TXT", L"日本"}));
-    EXPECT_EQ(DecodeSettingsFile(EncodeUtf8(L"ﾃｽ")), std::vector<std::wstring>{L"ﾃｽ"}) << "valid in UTF-8 only";
-    TempFolder folder;
-    ASSERT_TRUE(WriteBytes(folder / L"remove.txt", EncodeCp932(L"ﾃｽ\r\n")));
-    std::vector<std::wstring> lines;
-    ASSERT_TRUE(ReadTextFile(folder / L"remove.txt", lines));
-    EXPECT_EQ(lines, std::vector<std::wstring>{L"ﾃｽ"});
 }
 
 }  // namespace
