@@ -220,8 +220,38 @@ wait 2>/dev/null || true
 wineserver -w
 wine reg add "${verb_keys[1]}\\command" /ve /d '"C:\other\TIDEMARROW32SE.exe" /ExplorerVerb "%1"' /f </dev/null >/dev/null 2>&1
 
-note "uninstalling silently"
+# A program file in use, as when the program's window has closed and its process is still
+# ending: held (in the background) until $scratch/held is removed.
+hold() {
+    rm -f "$scratch/held"
+    TM_HOLD_FILE=$(winepath -w "$1" 2>/dev/null) TM_HOLD_MARKER=$(winepath -w "$scratch/held" 2>/dev/null) \
+        WINEDEBUG=-all wine "$bin/app_tests.exe" --gtest_filter=Program.HoldsAFileForThePackageTest \
+        </dev/null >/dev/null 2>&1 &
+    holder=$!
+    for _ in $(seq 1 600); do [ -f "$scratch/held" ] && return; sleep 0.1; done
+    fail "could not hold $1"
+}
+note "uninstalling silently while tmerase.exe stays in use"
+hold "$inst/tmerase.exe"
+# Run in place, as a tool that waits for it runs it (a plain start hands over to a copy of itself
+# in the temporary folder and ends at once), so that its exit status is its own; "_?=" must
+# stand unquoted at the end of the command line, as a batch file passes it.
+printf '"%s\\uninstall.exe" /S _?=%s\r\nexit /b %%errorlevel%%\r\n' "$inst_win" "$inst_win" >"$scratch/uninstall.bat"
+status=0
+wine cmd /c "$(winepath -w "$scratch/uninstall.bat" 2>/dev/null)" </dev/null || status=$?
+[ "$status" -eq 3 ] || fail "uninstall with a file in use ended with $status, left: $(ls "$inst" | tr '\n' ' ')"
+[ -f "$inst/tmerase.exe" ] && [ ! -e "$inst/TIDEMARROW32SE.exe" ] || fail "not only the file in use stayed"
+iconv -f utf-16 -t utf-8 "$inst/uninstall.log" | grep -qF "tmerase.exe" || fail "uninstall.log names no file"
+wine reg query "$key" >/dev/null 2>&1 </dev/null || fail "the uninstall entry went with a file left"
+rm -f "$scratch/held"
+wait "$holder" || true
+
+note "uninstalling silently while TIDEMARROW32SE.exe is let go within the 5 s"
+cp "$inst/tmerase.exe" "$inst/TIDEMARROW32SE.exe"
+hold "$inst/TIDEMARROW32SE.exe"
+(sleep 3; rm -f "$scratch/held") &
 wine "$inst/uninstall.exe" /S </dev/null || fail "uninstall /S exit status $?"
+wait "$holder" || true
 wineserver -w
 left=$(cd "$inst" && find . -mindepth 1 -maxdepth 1 | sort | tr '\n' ' ')
 [ "$left" = "./User " ] || fail "left after uninstall: $left"

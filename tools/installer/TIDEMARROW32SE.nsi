@@ -60,9 +60,17 @@ VIAddVersionKey /LANG=1041 "LegalCopyright" "${PRODUCT_ORGANISATION}"
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 
+; The program files the uninstaller could not delete (one a line), empty when none.
+Var LeftFiles
+
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
+; Shown only when a program file stayed.
+!define MUI_PAGE_CUSTOMFUNCTION_PRE un.LeftFilesPagePre
+!define MUI_FINISHPAGE_TITLE "削除できなかったファイルがあります"
+!define MUI_FINISHPAGE_TEXT "次のファイルは使用中のため削除できませんでした。$\r$\n$\r$\n$LeftFiles$\r$\n$\r$\nフォルダ「$INSTDIR」とアンインストール情報は残してあります。${PRODUCT_TITLE} が終了してから、もう一度アンインストールして下さい。"
+!insertmacro MUI_UNPAGE_FINISH
 
 !insertmacro MUI_LANGUAGE "Japanese"
 
@@ -163,15 +171,63 @@ Function un.onInit
     Call un.CloseRunningProgram
 FunctionEnd
 
+Function un.LeftFilesPagePre
+    ${If} $LeftFiles == ""
+        Abort
+    ${EndIf}
+FunctionEnd
+
+; A program whose window has just closed may still be ending and keep its file in use: the
+; program files are tried again every 250 ms for up to 5 s. $LeftFiles names those that stay.
+Function un.DeleteProgramFiles
+    Push $0
+    StrCpy $0 0
+  again:
+    Delete "$INSTDIR\${PROGRAM_EXE}"
+    Delete "$INSTDIR\tmerase.exe"
+    ${If} ${FileExists} "$INSTDIR\${PROGRAM_EXE}"
+    ${OrIf} ${FileExists} "$INSTDIR\tmerase.exe"
+        ${If} $0 < 20
+            IntOp $0 $0 + 1
+            Sleep 250
+            Goto again
+        ${EndIf}
+    ${EndIf}
+    StrCpy $LeftFiles ""
+    ${If} ${FileExists} "$INSTDIR\${PROGRAM_EXE}"
+        StrCpy $LeftFiles "$INSTDIR\${PROGRAM_EXE}"
+    ${EndIf}
+    ${If} ${FileExists} "$INSTDIR\tmerase.exe"
+        ${If} $LeftFiles != ""
+            StrCpy $LeftFiles "$LeftFiles$\r$\n"
+        ${EndIf}
+        StrCpy $LeftFiles "$LeftFiles$INSTDIR\tmerase.exe"
+    ${EndIf}
+    Pop $0
+FunctionEnd
+
 Section "un.!${PRODUCT_TITLE}" SectionUninstallProgram
     SectionIn RO
     SetShellVarContext current
-    Delete "$INSTDIR\${PROGRAM_EXE}"
-    Delete "$INSTDIR\tmerase.exe"
+    Call un.DeleteProgramFiles
     Delete "$INSTDIR\${HELP_FILE}"
     Delete "$INSTDIR\Readme.txt"
     Delete "$INSTDIR\LICENSE.txt"
-    Delete "$INSTDIR\uninstall.exe"
+    Delete "$INSTDIR\uninstall.log"
+    ${If} $LeftFiles == ""
+        Delete "$INSTDIR\uninstall.exe"
+    ${Else}
+        ; Named in the details, in uninstall.log in the folder left behind, and (silent or
+        ; not) in the exit status 3; the uninstaller and its entry stay for a second try.
+        DetailPrint "次のファイルは使用中のため削除できませんでした:"
+        DetailPrint "$LeftFiles"
+        FileOpen $0 "$INSTDIR\uninstall.log" w
+        ${If} $0 != ""
+            FileWriteUTF16LE /BOM $0 "次のファイルは使用中のため削除できませんでした。$\r$\n$LeftFiles$\r$\n"
+            FileClose $0
+        ${EndIf}
+        SetErrorLevel 3
+    ${EndIf}
 
     Delete "$SMPROGRAMS\${PRODUCT_TITLE}\${SHORTCUT}"
     Delete "$SMPROGRAMS\${PRODUCT_TITLE}\${PRODUCT_TITLE} ヘルプ.lnk"
@@ -180,7 +236,9 @@ Section "un.!${PRODUCT_TITLE}" SectionUninstallProgram
     Delete "$SENDTO\${SHORTCUT}"
     Delete "$DESKTOP\${SHORTCUT}"
 
-    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    ${If} $LeftFiles == ""
+        DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    ${EndIf}
 SectionEnd
 
 ; Unticked unless the user ticks it; a silent uninstall never removes the profiles.
@@ -189,7 +247,8 @@ Section /o "un.ユーザープロファイル（設定とリスト）も削除�
 SectionEnd
 
 Section "-un.Folder"
-    ; Only when nothing else is left in it (the profiles stay unless removed above).
+    ; Only when nothing else is left in it (the profiles stay unless removed above, and a
+    ; program file that stayed keeps it).
     RMDir "$INSTDIR"
 SectionEnd
 
