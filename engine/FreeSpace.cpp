@@ -239,18 +239,67 @@ bool IsItself(HANDLE entry, HANDLE parent, const std::wstring& name) {
     return !mine.empty() && !expected.empty() && SameText(mine, WithSlash(expected) + name);
 }
 
-// Deletes `name` in the open folder `root`: the entry itself (a link is never followed), and
-// only when the entry opened is the one of that name in that folder (under Wine a folder
-// renamed and replaced by a link meanwhile would lead a deletion by name elsewhere).
-bool DeleteAt(HANDLE root, const std::wstring& name, bool folder) {
-    UniqueFile entry(OpenAt(root, name, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN,
-                            folder ? FILE_DIRECTORY_FILE : FILE_NON_DIRECTORY_FILE));
-    if (!entry) return false;
-    if (!IsItself(entry.get(), root, name)) {
+// Which file an open handle is: its volume and its number there.
+struct FileId {
+    DWORD volume = 0, high = 0, low = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+bool IdOf(HANDLE handle, FileId& id) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info)) return false;
+    id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return true;
+}
+
+// Deletes the entry `path` names when it is the file or folder `expected` (one the run opened
+// relative to a folder it holds): the path is opened without following a link at its end and
+// must lead to that same file, so a name that leads elsewhere (a folder on the way swapped for a
+// link meanwhile) deletes nothing.
+bool DeleteIfSame(const FileId& expected, const std::wstring& path) {
+    UniqueFile named(FsCreateFile(path, DELETE | FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+    if (!named) return false;
+    FileId found;
+    if (!IdOf(named.get(), found) || !(found == expected)) {
         ::SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    return DeleteByHandle(entry.get());
+    const bool folder = (FsGetAttributes(path) & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (!DeleteByHandle(named.get())) return false;
+    named.reset();
+    if (!FsEntryExists(path)) return true;
+    // Wine on some file systems (NTFS through ntfs-3g) accepts the deletion through the handle
+    // and then keeps the entry; only there is the entry, just found to be the same file, deleted
+    // by its path.
+    if (folder) {
+        NativeFileSystem native;
+        return ::RemoveDirectoryW(SystemPathOf(path).c_str()) != FALSE;
+    }
+    return FsDeleteFile(path);
+}
+
+// Deletes `name` in the open folder `root`, whose path is `folderPath`: only when the entry of
+// that name in that folder is itself (no link followed) and the path leads to it.
+bool DeleteAt(HANDLE root, const std::wstring& folderPath, const std::wstring& name, bool folder) {
+    UniqueFile entry(OpenAt(root, name, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN,
+                            folder ? FILE_DIRECTORY_FILE : FILE_NON_DIRECTORY_FILE));
+    if (!entry) return false;
+    FileId id;
+    if (!IsItself(entry.get(), root, name) || !IdOf(entry.get(), id)) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    entry.reset();
+    return DeleteIfSame(id, folderPath + L"\\" + name);
+}
+
+// Closes a handle the run holds without sharing its deletion, then deletes the entry by its path
+// when that still leads to the same file.
+bool CloseAndDelete(UniqueFile& held, const std::wstring& path) {
+    FileId id;
+    const bool known = held && IdOf(held.get(), id);
+    held.reset();
+    return known && DeleteIfSame(id, path);
 }
 
 // The names in an open folder, with whether each is a folder.
@@ -275,14 +324,16 @@ std::vector<std::pair<std::wstring, bool>> EntriesIn(HANDLE folder) {
 // Deletes the files of ours in the open `folder` and, depth first, the folders of ours in it,
 // each opened relative to the folder above and only when it is that entry (never a link or
 // junction, which stay where they are with what they lead to).
-void RemoveOwnEntries(HANDLE folder, int& files) {
+void RemoveOwnEntries(HANDLE folder, const std::wstring& folderPath, int& files) {
     for (const auto& [name, isFolder] : EntriesIn(folder)) {
         if (!IsOwnName(name, isFolder)) continue;
         UniqueFile entry(OpenAt(folder, name, DELETE | FILE_READ_ATTRIBUTES | (isFolder ? kFolderAccess : 0), kShareAll,
                                 FILE_OPEN, isFolder ? FILE_DIRECTORY_FILE : FILE_NON_DIRECTORY_FILE));
-        if (!entry || !IsItself(entry.get(), folder, name)) continue;
-        if (isFolder) RemoveOwnEntries(entry.get(), files);
-        if (DeleteByHandle(entry.get()) && !isFolder) ++files;
+        FileId id;
+        if (!entry || !IsItself(entry.get(), folder, name) || !IdOf(entry.get(), id)) continue;
+        if (isFolder) RemoveOwnEntries(entry.get(), folderPath + L"\\" + name, files);
+        entry.reset();
+        if (DeleteIfSame(id, folderPath + L"\\" + name) && !isFolder) ++files;
     }
 }
 
@@ -311,11 +362,9 @@ FreeSpaceLeftover CleanUpFolder(const std::wstring& fillFolder, bool& found) {
     }
     if (!IsItself(marker.get(), folder.get(), kFreeSpaceMarkerName)) return leftover;
     found = true;
-    RemoveOwnEntries(folder.get(), leftover.files);
-    DeleteByHandle(marker.get());
-    marker.reset();
-    DeleteByHandle(folder.get());
-    folder.reset();
+    RemoveOwnEntries(folder.get(), fillFolder, leftover.files);
+    CloseAndDelete(marker, fillFolder + L"\\" + kFreeSpaceMarkerName);
+    CloseAndDelete(folder, fillFolder);
     leftover.removed = !FsEntryExists(fillFolder);
     return leftover;
 }
@@ -401,6 +450,12 @@ HANDLE FreeSpaceJob::OpenInFolder(HANDLE folder, const std::wstring& name, DWORD
             return INVALID_HANDLE_VALUE;
         }
     }
+}
+
+std::wstring FreeSpaceJob::RecordFolderPath(std::int64_t index) const {
+    return index < 0 ? fillFolder_ + L"\\" + kRecordsFolderName
+                     : RecordFolderPath(folderParents_[static_cast<std::size_t>(index)]) + L"\\" +
+                           RecordFolderName(static_cast<std::size_t>(index));
 }
 
 HANDLE FreeSpaceJob::RecordFolder(std::int64_t index) {
@@ -673,7 +728,7 @@ void FreeSpaceJob::FillRecords() {
                 PassWriter writer(file.get());
                 written = writer.Write(level_, 0, kRecordSizes[sizeIndex]) && writer.FlushToDisk();
                 if (written) break;
-                DeleteByHandle(file.get());
+                CloseAndDelete(file, RecordFolderPath(parent) + L"\\" + name);
             }
             if (endedNow_ || !made) break;
             if (!written) return;
@@ -776,27 +831,26 @@ void FreeSpaceJob::CleanUp(bool service) {
         const std::size_t step = cleanStep_++;
         bool gone = false;
         if (step < fills) {
-            gone = DeleteAt(fillDir_.get(), FillName(step), false);
+            gone = DeleteAt(fillDir_.get(), fillFolder_, FillName(step), false);
         } else if (step < fills + files) {
             const std::size_t file = step - fills;
             const HANDLE folder = RecordFolder(fileParents_[file]);
-            gone = folder != INVALID_HANDLE_VALUE && DeleteAt(folder, RecordFileName(file), false);
+            gone = folder != INVALID_HANDLE_VALUE &&
+                   DeleteAt(folder, RecordFolderPath(fileParents_[file]), RecordFileName(file), false);
         } else {
             const std::size_t folder = folders - 1 - (step - fills - files);
             const HANDLE above = RecordFolder(folderParents_[folder]);
-            gone = above != INVALID_HANDLE_VALUE && DeleteAt(above, RecordFolderName(folder), true);
+            gone = above != INVALID_HANDLE_VALUE &&
+                   DeleteAt(above, RecordFolderPath(folderParents_[folder]), RecordFolderName(folder), true);
         }
         if (!gone && !EntryMissing(::GetLastError())) ++cleanLeft_;
         if (!tick(step + 1 == fills)) return;
     }
     if (chain_) chain_->Close();
     shown_.cleaned = static_cast<std::int64_t>(steps);
-    if (recordsDir_) DeleteByHandle(recordsDir_.get());
-    recordsDir_.reset();
-    if (marker_) DeleteByHandle(marker_.get());
-    marker_.reset();
-    if (fillDir_) DeleteByHandle(fillDir_.get());
-    fillDir_.reset();
+    CloseAndDelete(recordsDir_, fillFolder_ + L"\\" + kRecordsFolderName);
+    CloseAndDelete(marker_, fillFolder_ + L"\\" + kFreeSpaceMarkerName);
+    CloseAndDelete(fillDir_, fillFolder_);
     chain_.reset();
     const bool folderGone = !FsEntryExists(fillFolder_);
     result.cleanedUp = folderGone && cleanLeft_ == 0;

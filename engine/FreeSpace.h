@@ -107,6 +107,7 @@ private:
     // holds for a moment is asked for again a few times.
     HANDLE OpenInFolder(HANDLE folder, const std::wstring& name, DWORD disposition);
     HANDLE RecordFolder(std::int64_t index);
+    std::wstring RecordFolderPath(std::int64_t index) const;
     std::int64_t VolumeFree(bool forCaller = false) const;
 
     std::wstring folder_;
