@@ -439,8 +439,11 @@ bool FreeSpaceJob::GoOn(bool force) {
 }
 
 HANDLE FreeSpaceJob::OpenInFolder(HANDLE folder, const std::wstring& name, DWORD disposition) {
+    // A reopened file may stay open for reading elsewhere (a scanner that met it a moment ago);
+    // no one else may write or delete it meanwhile.
+    const DWORD share = disposition == FILE_OPEN ? FILE_SHARE_READ : 0;
     for (int attempt = 1;; ++attempt) {
-        HANDLE file = OpenAt(folder, name, GENERIC_READ | GENERIC_WRITE | DELETE, 0, disposition, FILE_NON_DIRECTORY_FILE);
+        HANDLE file = OpenAt(folder, name, GENERIC_READ | GENERIC_WRITE, share, disposition, FILE_NON_DIRECTORY_FILE);
         if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_SHARING_VIOLATION || attempt == kOpenAttempts)
             return file;
         ::Sleep(kOpenRetryMs);
