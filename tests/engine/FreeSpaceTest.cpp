@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <thread>
 
 #include "common/FileSystem.h"
@@ -46,11 +47,19 @@ std::wstring NameOf(HANDLE file) {
     return path.substr(path.find_last_of(L'\\') + 1);
 }
 
+// A scanner holding a fill file, without sharing, until the second message servicing after it met it.
+std::optional<UniqueFileLock> g_scanner;
+int g_servicesSeen = 0;
+void ScannerLetsGoSoon() {
+    if (g_scanner && ++g_servicesSeen == 2) g_scanner.reset();
+}
+
 }  // namespace
 
 // A disk of 256 KiB + 1536 bytes for the fill and records that keep 720 bytes of data, five
 // of them; the volume does not say its record size. While the record step ends, `records`
-// is renamed and replaced by a link to a folder holding files of the run's names.
+// is renamed and replaced by a link to a folder holding files of the run's names; as the
+// second pass begins, a scanner holds the fill file for a moment.
 TEST_F(FreeSpaceTest, LinkSwappedForTheRecordsFolderLeadsNowhereAndTheFillGoesFirst) {
     const std::wstring outside = temp / L"outside";
     ::CreateDirectoryW(outside.c_str(), nullptr);
@@ -86,7 +95,9 @@ TEST_F(FreeSpaceTest, LinkSwappedForTheRecordsFolderLeadsNowhereAndTheFillGoesFi
     SetFreeSpaceSeams(volume);
 
     FreeSpaceJob job(work, EraseLevel::Normal, temp / L"FreeSpace.txt");
-    bool fillGoneFirst = false;
+    g_servicesSeen = 0;
+    SetEraseEnvironment({nullptr, ScannerLetsGoSoon, {}});
+    bool fillGoneFirst = false, scanned = false;
     job.progress = [&](const FreeSpaceProgress& progress) {
         stage = progress.stage;
         if (progress.stage == FreeSpaceProgress::Records && progress.recordFiles == 5 && !swapped) {
@@ -95,11 +106,14 @@ TEST_F(FreeSpaceTest, LinkSwappedForTheRecordsFolderLeadsNowhereAndTheFillGoesFi
                                        records + "'",
                                    [&] { return FsEntryExists(Fill(L"records.old")); });
         }
+        if (progress.stage == FreeSpaceProgress::Rewriting && !scanned)
+            scanned = g_scanner.emplace(Fill(L"fill00000.tmf")).Held();
         if (progress.stage == FreeSpaceProgress::CleaningUp && progress.cleaned == 1)
             fillGoneFirst = !FsEntryExists(Fill(L"fill00000.tmf")) && FsEntryExists(Fill(L"records.old\\rec000004.tmf"));
     };
     const FreeSpaceResult result = job.Run();
     ASSERT_TRUE(swapped) << "the host's shell renames and links";
+    EXPECT_TRUE(scanned && !g_scanner);
 
     EXPECT_EQ(ReadBytes(outside + L"\\rec000000.tmf"), "the user's record");
     EXPECT_EQ(ReadBytes(outside + L"\\fill00000.tmf"), "the user's fill");
