@@ -19,27 +19,17 @@
 
 namespace {
 
-// Installs seams for one test and puts the defaults back afterwards.
+// Each test works in a folder of its own and leaves the seams and environment as it found them (the defaults).
 class FreeSpaceTest : public testing::Test {
 protected:
-    void SetUp() override {
-        ::CreateDirectoryW(work.c_str(), nullptr);
-        previousEnvironment_ = SetEraseEnvironment({});
-    }
-    void TearDown() override {
-        SetEraseSeams({});
-        SetFreeSpaceSeams({});
-        SetEraseEnvironment(previousEnvironment_);
-    }
+    void SetUp() override { ::CreateDirectoryW(work.c_str(), nullptr); }
+    void TearDown() override { SetEraseSeams({}), SetFreeSpaceSeams({}), SetEraseEnvironment({}); }
     std::wstring Fill(const std::wstring& name = {}) const {
         return work + L"\\" + kFreeSpaceFolderName + (name.empty() ? L"" : L"\\" + name);
     }
 
     TempFolder temp;
     const std::wstring work = temp / L"work";
-
-private:
-    EraseEnvironment previousEnvironment_;
 };
 
 std::wstring NameOf(HANDLE file) {
@@ -86,8 +76,7 @@ TEST_F(FreeSpaceTest, LinkSwappedForTheRecordsFolderLeadsNowhereAndTheFillGoesFi
         }
         if (!full) return ::WriteFile(file, data, size, written, nullptr);
         *written = 0;
-        ::SetLastError(ERROR_DISK_FULL);
-        return FALSE;
+        return ::SetLastError(ERROR_DISK_FULL), FALSE;
     };
     SetEraseSeams(seams);
     FreeSpaceSeams volume;
@@ -124,8 +113,7 @@ TEST_F(FreeSpaceTest, LinkSwappedForTheRecordsFolderLeadsNowhereAndTheFillGoesFi
     EXPECT_EQ(result.filled, kRoom);
     // Not told the record size, the first record file tries from the size of a 4 KiB record
     // down; the others start where it ended.
-    EXPECT_EQ(firstRecordWrites,
-              (std::vector<DWORD>{3800, 3400, 3000, 2600, 2200, 1800, 1400, 1000, 720}));
+    EXPECT_EQ(firstRecordWrites, (std::vector<DWORD>{3800, 3400, 3000, 2600, 2200, 1800, 1400, 1000, 720}));
     EXPECT_EQ(result.recordFiles, 5);
     EXPECT_EQ(result.recordBytes, 720);
     EXPECT_TRUE(result.overwritten) << result.message;
