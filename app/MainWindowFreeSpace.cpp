@@ -241,10 +241,8 @@ void TMainWindow::StopFreeSpaceAndCleanUp() {
     if (FreeSpaceRunning()) freeSpaceJob_->StopAndCleanUpNow();
 }
 
-std::wstring TMainWindow::FreeSpaceRecordFile() const {
-    TConfigWindow* config = application_.Config();
-    return config ? config->ProfileFolder() + L"\\Savedat\\FreeSpace.txt" : std::wstring();
-}
+// The record shared with every profile and with tmerase.
+std::wstring TMainWindow::FreeSpaceRecordFile() const { return ConsoleFreeSpaceRecord(); }
 
 void TMainWindow::StartFreeSpace() {
     const std::wstring target = FreeSpaceTarget();
@@ -272,7 +270,13 @@ void TMainWindow::StartFreeSpace() {
         std::wstring shown;
         freeSpaceJob_->progress = [&](const ::FreeSpaceProgress& progress) {
             std::wstring text;
-            if (progress.stage == ::FreeSpaceProgress::Records) {
+            if (progress.stage == ::FreeSpaceProgress::CleaningUp) {
+                const std::int64_t total = std::max<std::int64_t>(progress.toClean, 1);
+                ::SendMessageW(FreeSpaceProgress, PBM_SETPOS,
+                               static_cast<WPARAM>(std::min<std::int64_t>(1000, progress.cleaned * 1000 / total)), 0);
+                text = L"作業ファイルを削除しています: " + std::to_wstring(progress.cleaned) + L" / " +
+                       std::to_wstring(progress.toClean) + L" 個";
+            } else if (progress.stage == ::FreeSpaceProgress::Records) {
                 text = L"ファイルレコードを上書きしています: " + std::to_wstring(progress.recordFiles) + L" 個";
             } else {
                 const std::int64_t total = std::max<std::int64_t>(progress.total, 1);
@@ -298,7 +302,8 @@ void TMainWindow::StartFreeSpace() {
         std::wstring line;
         if (result.overwritten)
             line = L"空き領域 " + FreeSpaceBytesText(result.filled) + L" を上書きしました。" +
-                   (result.recordStepRan ? L"ファイルレコード " + std::to_wstring(result.recordFiles) + L" 個も上書きしました。"
+                   (result.recordStepRan ? L"ファイルレコード " + std::to_wstring(result.recordFiles) + L" 個も上書きしました (" +
+                                                std::to_wstring(result.recordBytes) + L" バイトずつ)。"
                                          : std::wstring(L"ファイルレコードの上書きは行われませんでした。"));
         else if (result.stopped)
             line = L"中止しました。";
@@ -327,6 +332,9 @@ void TMainWindow::StartFreeSpace() {
 // --- what an earlier run left ---
 
 void TMainWindow::CheckFreeSpaceLeftovers() {
+    // Earlier versions kept the record in the profile; its lines move to the shared one.
+    if (TConfigWindow* config = application_.Config())
+        MoveFreeSpaceRecord(config->ProfileFolder() + L"\\Savedat\\FreeSpace.txt", FreeSpaceRecordFile());
     std::wstring text;
     for (const auto& leftover : CleanUpFreeSpaceLeftovers(FreeSpaceRecordFile())) {
         if (leftover.inUse) continue;

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Loop-mounted images for the free-space erase, made and checked here (natively, as root):
-#   loop_image.sh make DIR ext4|ntfs MIB [ro]   makes DIR.img, mounts it on DIR through a loop
+#   loop_image.sh make DIR ext4|ntfs|ntfs4k MIB [ro]
+#                                               makes DIR.img (ntfs4k: NTFS of 4 KiB sectors, so
+#                                               of 4 KiB file records), mounts it on DIR through a loop
 #                                               device and checks that DIR is on /dev/loop*
 #   loop_image.sh drop DIR                      unmounts DIR, frees its loop device, keeps DIR.img
 # A fill may only run in a folder this script made and checked; `make` fails otherwise.
@@ -31,6 +33,7 @@ loop=$(losetup -f --show "$dir.img") || exit 1
 case "$kind" in
     ext4) mkfs.ext4 -q -m 0 -E nodiscard "$loop" && mount -o "$mode" "$loop" "$dir" ;;
     ntfs) mkntfs -F -q -f "$loop" >/dev/null 2>&1 && ntfs-3g -o "$mode" "$loop" "$dir" ;;
+    ntfs4k) mkntfs -F -q -f -s 4096 "$loop" >/dev/null 2>&1 && ntfs-3g -o "$mode" "$loop" "$dir" ;;
     *) false ;;
 esac || { losetup -d "$loop"; exit 1; }
 source=$(findmnt -n -o SOURCE --target "$dir")

@@ -1,15 +1,110 @@
 #include "tools/tmerase/FreeSpaceCommand.h"
 
+#include "common/Handles.h"
+#include "engine/EraseFunc.h"
 #include "engine/FreeSpace.h"
 
 namespace {
 
 constexpr ULONGLONG kProgressLineMs = 3000;
+// How long the console handler waits for the cleanup (Windows ends the process after about five seconds).
+constexpr DWORD kConsoleCleanUpMs = 4500;
+
+// What the console handler reaches: the abort flag of the command that runs, and the event set
+// when its cleanup is done. Both live as long as the process.
+std::atomic<std::atomic<bool>*> g_runningAbort{nullptr};
+
+HANDLE CleanedUpEvent() {
+    static const HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    return event;
+}
+
+void ServiceMessages() {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+}
+
+LRESULT CALLBACK SessionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* job = reinterpret_cast<FreeSpaceJob*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    try {
+        if (message == WM_QUERYENDSESSION) return job && job->Running() ? FALSE : TRUE;
+        if (message == WM_ENDSESSION) {
+            if (wParam && job) job->StopAndCleanUpNow();
+            return 0;
+        }
+    } catch (...) {
+        // Nothing leaves a handler.
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The hidden top-level window that hears of the session's end, serviced by the fill's message servicing.
+class SessionWindow {
+public:
+    explicit SessionWindow(FreeSpaceJob& job) {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = SessionWindowProc;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = kFreeSpaceSessionClass;
+        ::RegisterClassW(&windowClass);
+        window_ = ::CreateWindowExW(0, kFreeSpaceSessionClass, L"tmerase", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                                    windowClass.hInstance, nullptr);
+        if (window_) ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&job));
+    }
+    ~SessionWindow() {
+        if (window_) ::DestroyWindow(window_);
+    }
+    SessionWindow(const SessionWindow&) = delete;
+    SessionWindow& operator=(const SessionWindow&) = delete;
+
+private:
+    HWND window_ = nullptr;
+};
+
+// Installs the console handler and the message servicing for one command, and tells the
+// handler when the command's cleanup is done.
+class SessionEndWatch {
+public:
+    explicit SessionEndWatch(std::atomic<bool>& abort) : previous_(CurrentEraseEnvironment()) {
+        ::ResetEvent(CleanedUpEvent());
+        g_runningAbort = &abort;
+        ::SetConsoleCtrlHandler(FreeSpaceConsoleEvent, TRUE);
+        EraseEnvironment environment = previous_;
+        environment.abortRequested = &abort;
+        environment.serviceMessages = ServiceMessages;
+        SetEraseEnvironment(environment);
+    }
+    ~SessionEndWatch() {
+        SetEraseEnvironment(previous_);
+        ::SetConsoleCtrlHandler(FreeSpaceConsoleEvent, FALSE);
+        g_runningAbort = nullptr;
+        ::SetEvent(CleanedUpEvent());
+    }
+    SessionEndWatch(const SessionEndWatch&) = delete;
+    SessionEndWatch& operator=(const SessionEndWatch&) = delete;
+    void CleanedUp() { ::SetEvent(CleanedUpEvent()); }
+
+private:
+    EraseEnvironment previous_;
+};
 
 }  // namespace
 
+BOOL WINAPI FreeSpaceConsoleEvent(DWORD event) {
+    if (event != CTRL_CLOSE_EVENT && event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT) return FALSE;
+    std::atomic<bool>* abort = g_runningAbort.load();
+    if (!abort) return FALSE;
+    abort->store(true);
+    ::WaitForSingleObject(CleanedUpEvent(), kConsoleCleanUpMs);
+    return TRUE;
+}
+
 int RunFreeSpaceCommand(const std::wstring& folder, EraseLevel level,
-                        const std::function<void(const std::wstring&)>& print) {
+                        const std::function<void(const std::wstring&)>& print, std::atomic<bool>& abort) {
+    SessionEndWatch watch(abort);
     const std::wstring record = ConsoleFreeSpaceRecord();
     for (const auto& leftover : CleanUpFreeSpaceLeftovers(record)) {
         if (leftover.inUse) print(L"実行中の空き領域の抹消の作業フォルダがあります: " + leftover.folder);
@@ -18,6 +113,7 @@ int RunFreeSpaceCommand(const std::wstring& folder, EraseLevel level,
     }
 
     FreeSpaceJob job(folder, level, record);
+    SessionWindow sessionWindow(job);
     const ULONGLONG start = ::GetTickCount64();
     ULONGLONG lastLine = start;
     job.progress = [&](const FreeSpaceProgress& progress) {
@@ -42,11 +138,13 @@ int RunFreeSpaceCommand(const std::wstring& folder, EraseLevel level,
         print(line);
     };
     const FreeSpaceResult result = job.Run();
+    watch.CleanedUp();
 
     if (!result.message.empty()) print(result.message);
     if (result.overwritten) {
         print(L"空き領域 " + FreeSpaceBytesText(result.filled) + L" を上書きしました。" +
-              (result.recordStepRan ? L"ファイルレコード " + std::to_wstring(result.recordFiles) + L" 個を上書きしました。"
+              (result.recordStepRan ? L"ファイルレコード " + std::to_wstring(result.recordFiles) + L" 個を上書きしました (" +
+                                        std::to_wstring(result.recordBytes) + L" バイトずつ)。"
                                     : std::wstring(L"ファイルレコードの上書きは行われませんでした。")));
     } else if (result.stopped) {
         print(L"空き領域の抹消を中止しました。");

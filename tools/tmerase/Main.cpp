@@ -150,7 +150,7 @@ int wmain(int argc, wchar_t** argv) {
     SetEraseEnvironment(environment);
     if (options.freeSpace)
         return RunFreeSpaceCommand(FullPath(options.paths.front()), options.level,
-                                   [out](const std::wstring& line) { WriteLine(out, line); });
+                                   [out](const std::wstring& line) { WriteLine(out, line); }, g_abortRequested);
 
     std::vector<RunFile> files;
     for (const auto& path : options.paths) {
