@@ -288,6 +288,31 @@ private:
     alignas(DWORD) unsigned char buffer_[8192];
 };
 
+// A file listed under other letter case than the folder has it is that very entry, not a link:
+// it is erased; and it has been cut to nothing by the time it is renamed.
+TEST_F(OverwriteFileNames, FileListedInOtherCaseIsCutToNothingBeforeTheRename) {
+    ASSERT_TRUE(WriteBytes(folder_ / L"Secret.TXT", std::string(70000, 'x')));
+    const std::wstring listed = folder_ / L"sECRET.txt";
+    std::vector<long long> sizesAtRename;
+    FileSystemRedirectionCalls calls = SetFileSystemRedirectionCalls({});
+    FileSystemRedirectionCalls watching = calls;
+    watching.watchCall = [&](const std::wstring& systemPath) {
+        if (systemPath.find(L"\\$") == std::wstring::npos || !sizesAtRename.empty()) return;
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        sizesAtRename.push_back(::GetFileAttributesExW(SystemPathOf(listed).c_str(), GetFileExInfoStandard, &data)
+                                    ? (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow
+                                    : -1);
+    };
+    SetFileSystemRedirectionCalls(watching);
+    ObservePasses();
+    const bool erased = OverwriteFile(listed, EraseLevel::Normal);
+    SetFileSystemRedirectionCalls(calls);
+    EXPECT_TRUE(erased);
+    EXPECT_EQ(beforeCut_, std::vector<std::string>{std::string(70000, '\0')});
+    EXPECT_EQ(sizesAtRename, std::vector<long long>{0});
+    EXPECT_TRUE(EntriesOf(folder_.Path()).empty());
+}
+
 TEST_F(OverwriteFileNames, RenamesToDollarNameBeforeDeleting) {
     const std::wstring path = folder_ / L"report.doc";
     ASSERT_TRUE(WriteBytes(path, "secret"));
