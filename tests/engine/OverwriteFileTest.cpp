@@ -144,6 +144,7 @@ TEST_F(OverwriteFilePasses, EmptyFileGetsOneWordPerPass) {
 }
 
 TEST_F(OverwriteFilePasses, OddLengthOvershootsByOneByteAndEveryPassReachesTheDisk) {
+    NoTips();
     const std::wstring path = folder_ / L"odd.bin";
     ASSERT_TRUE(WriteBytes(path, "1234567"));
     ObservePasses();
@@ -175,6 +176,7 @@ TEST_F(OverwriteFilePasses, OddLengthOvershootsByOneByteAndEveryPassReachesTheDi
 }
 
 TEST_F(OverwriteFilePasses, LargeFileIsFlushedOncePerPassWithAllItsBytes) {
+    NoTips();
     const std::wstring path = folder_ / L"large.bin";
     ASSERT_TRUE(WriteBytes(path, std::string(200001, 'x')));
     std::vector<std::uint64_t> flushed;
@@ -447,6 +449,7 @@ TEST_F(OverwriteFileFailures, LinkIsNeitherFollowedNorRemoved) {
 using OverwriteFileProgress = EngineTest;
 
 TEST_F(OverwriteFileProgress, SmallFileShowsOnlyZeroAndHundred) {
+    NoTips();
     const std::wstring path = folder_ / L"small.txt";
     ASSERT_TRUE(WriteBytes(path, std::string(298, 'x')));
     std::vector<int> shown;
@@ -463,6 +466,7 @@ TEST_F(OverwriteFileProgress, SmallFileShowsOnlyZeroAndHundred) {
 }
 
 TEST_F(OverwriteFileProgress, TicksEveryHundredFiftyWords) {
+    NoTips();
     const std::wstring path = folder_ / L"ticks.txt";
     ASSERT_TRUE(WriteBytes(path, std::string(3000, 'x')));
     std::vector<int> shown;
