@@ -579,3 +579,62 @@ void FsFileFactsOfOpenFile(HANDLE file, const std::wstring& path, FileFacts& fac
     if (facts.attributes & FILE_ATTRIBUTE_SPARSE_FILE)
         facts.rangesKnown = AskAllocatedRanges(file, facts.size, facts.allocatedRanges);
 }
+
+DriveFacts FsDriveFacts(const std::wstring& root) {
+    if (const auto& ask = Questions().drive) return ask(root);
+    DriveFacts facts;
+    if (root.empty()) return facts;
+    NativeFileSystem native;
+    facts.network = ::GetDriveTypeW(root.c_str()) == DRIVE_REMOTE;
+    wchar_t fileSystem[MAX_PATH + 1] = {};
+    if (::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, fileSystem, MAX_PATH + 1))
+        facts.refs = ::CompareStringOrdinal(fileSystem, -1, L"ReFS", -1, TRUE) == CSTR_EQUAL;
+    if (facts.network || root.size() != 3 || root[1] != L':') return facts;
+    // The volume, opened with no access rights (enough for the storage properties).
+    UniqueFile volume(::CreateFileW((L"\\\\.\\" + root.substr(0, 2)).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!volume) return facts;
+    STORAGE_PROPERTY_QUERY query{};
+    query.QueryType = PropertyStandardQuery;
+    query.PropertyId = StorageDeviceSeekPenaltyProperty;
+    DEVICE_SEEK_PENALTY_DESCRIPTOR penalty{};
+    DWORD returned = 0;
+    if (::DeviceIoControl(volume.get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof(query), &penalty, sizeof(penalty),
+                          &returned, nullptr) &&
+        returned >= sizeof(penalty) && penalty.Size >= sizeof(penalty))
+        facts.solidState = !penalty.IncursSeekPenalty;
+    query.PropertyId = StorageDeviceTrimProperty;
+    DEVICE_TRIM_DESCRIPTOR trim{};
+    returned = 0;
+    if (::DeviceIoControl(volume.get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof(query), &trim, sizeof(trim),
+                          &returned, nullptr) &&
+        returned >= sizeof(trim) && trim.Size >= sizeof(trim))
+        facts.trim = trim.TrimEnabled != FALSE;
+    return facts;
+}
+
+std::wstring FsSyncRootOf(const std::wstring& folder) {
+    if (const auto& ask = Questions().syncRoot) return ask(folder);
+    // CfGetSyncRootInfoByPath answers for any folder inside a synchronised folder; the
+    // synchronised folder is the outermost one it answers for.
+    using Call = HRESULT(WINAPI*)(LPCWSTR, int, PVOID, DWORD, DWORD*);
+    static const Call call = [] {
+        const HMODULE library = ::LoadLibraryW(L"cldapi.dll");
+        return library ? reinterpret_cast<Call>(reinterpret_cast<void*>(::GetProcAddress(library, "CfGetSyncRootInfoByPath")))
+                       : nullptr;
+    }();
+    if (!call) return {};
+    constexpr int kBasicInfo = 0;  // CF_SYNC_ROOT_INFO_BASIC
+    std::wstring root;
+    std::wstring current = folder;
+    while (current.size() > 3) {
+        LARGE_INTEGER fileId{};
+        DWORD length = 0;
+        if (FAILED(call(SystemPathOf(current).c_str(), kBasicInfo, &fileId, sizeof(fileId), &length))) break;
+        root = current;
+        const std::size_t slash = current.find_last_of(L'\\');
+        if (slash == std::wstring::npos) break;
+        current.resize(slash);
+    }
+    return root;
+}

@@ -140,6 +140,14 @@ std::int64_t ClustersFreed(const std::vector<ClusterRun>& before, const std::vec
 // Whether a reparse tag is one of the cloud files platform's (IO_REPARSE_TAG_CLOUD, _1 ... _F).
 bool IsCloudTag(DWORD tag);
 
+// What the medium under a drive is. Each field is false when it cannot be asked.
+struct DriveFacts {
+    bool solidState = false;  // the drive reports no seek penalty
+    bool trim = false;        // the drive takes TRIM
+    bool refs = false;        // the file system is ReFS
+    bool network = false;     // a network drive
+};
+
 // The questions behind the facts. Tests replace them; each empty one asks the system.
 struct FileQuestions {
     // GetFileAttributesW, and the reparse tag of a reparse point (FindFirstFileW).
@@ -152,6 +160,12 @@ struct FileQuestions {
         retrievalPointers;
     // FSCTL_QUERY_ALLOCATED_RANGES over [0, size); false when it cannot be asked.
     std::function<bool(HANDLE file, std::int64_t size, std::vector<ByteRange>& ranges)> allocatedRanges;
+    // The medium under a drive's root (the storage properties of the volume opened with no
+    // access rights, the file system's name, the drive type).
+    std::function<DriveFacts(const std::wstring& root)> drive;
+    // The synchronised folder of the cloud files client a folder lies in, empty when it cannot
+    // be asked (no cloud files platform) or the folder lies in none.
+    std::function<std::wstring(const std::wstring& folder)> syncRoot;
     // The volume's cluster size (GetDiskFreeSpaceW on its root); 0 when it cannot be asked.
     std::function<DWORD(const std::wstring& root)> clusterSize;
 };
@@ -169,3 +183,8 @@ void FsFileFactsOfOpenFile(HANDLE file, const std::wstring& path, FileFacts& fac
 // The file's clusters now; false when they cannot be asked or the answer is not well formed.
 // A file whose data lives in its file record has none.
 bool FsClustersOfOpenFile(HANDLE file, std::int64_t allocation, DWORD clusterSize, std::vector<ClusterRun>& runs);
+// The medium under the drive whose root is `root` (such as C:\ or \\server\share\ ).
+DriveFacts FsDriveFacts(const std::wstring& root);
+// The synchronised folder a cloud placeholder's folder lies in; empty when unknown. Asked only of
+// files with a cloud tag (the platform's call is looked up at run time).
+std::wstring FsSyncRootOf(const std::wstring& folder);

@@ -612,6 +612,10 @@ EraseOutcome EraseFile(const std::wstring& fileName, EraseLevel level, HWND prog
         !OverwriteNamedStreams(file.get(), fileName, level, access, kOpenFlags))
         return ended(EraseOutcome::Kind::NotErased);
 
+    if (const std::size_t slash = fileName.find_last_of(L'\\');
+        facts.cloud == CloudState::Present && slash != std::wstring::npos)
+        outcome.syncRoot = FsSyncRootOf(fileName.substr(0, slash));
+
     RandomizeFromClock();
     ProgressDisplay display(progressBar, percentLabel);
     display.Start();
@@ -669,6 +673,34 @@ EraseOutcome EraseFile(const std::wstring& fileName, EraseLevel level, HWND prog
     // rename gave is spelled as the entry has it, so its look-up need not ignore letter case.
     const bool deleted = FsDeleteFile(current) && !(renamed ? FsExactEntryExists(current) : FsEntryExists(current));
     return ended(cut && deleted ? EraseOutcome::Kind::Erased : EraseOutcome::Kind::NotErased);
+}
+
+std::vector<std::wstring> DriveNotes(const std::wstring& root, const DriveFacts& facts) {
+    std::vector<std::wstring> notes;
+    if (facts.solidState || facts.trim)
+        notes.push_back(L"ドライブ " + root +
+                        L" はSSDです。上書きが元のデータのあった場所に届くとは限りません。"
+                        L"削除後のTRIMと、BitLockerなどのドライブ全体の暗号化が有効です。");
+    if (facts.refs) notes.push_back(L"ドライブ " + root + L" (ReFS) では上書きが元の場所に行われる保証がありません。");
+    if (facts.network)
+        notes.push_back(L"ドライブ " + root + L" (ネットワーク) では上書きが元の場所に行われる保証がありません。");
+    return notes;
+}
+
+std::vector<std::wstring> EraseRunNotes::Before(const EraseOutcome& outcome) {
+    const auto firstTime = [](std::vector<std::wstring>& seen, const std::wstring& key) {
+        if (key.empty()) return false;
+        for (const std::wstring& known : seen)
+            if (SameName(known, key)) return false;
+        seen.push_back(key);
+        return true;
+    };
+    std::vector<std::wstring> notes;
+    if (firstTime(drives_, outcome.driveRoot)) notes = DriveNotes(outcome.driveRoot, FsDriveFacts(outcome.driveRoot));
+    if (firstTime(syncRoots_, outcome.syncRoot))
+        notes.push_back(L"同期フォルダ:" + outcome.syncRoot +
+                        L" はクラウドと同期されています。クラウドには以前のバージョンとクラウドのごみ箱が残ります。");
+    return notes;
 }
 
 bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progressBar, HWND percentLabel) {

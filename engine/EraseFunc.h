@@ -85,8 +85,10 @@ struct EraseOutcome {
     bool writeOnly = false;
     // Encrypted: a plain copy may be left from when it was first encrypted.
     bool encrypted = false;
-    // The drive it lay on ("C:\", "\\server\share\"), empty when the path has none.
+    // The root of the drive it lay on (such as C:\ or \\server\share\ ), empty when the path has none.
     std::wstring driveRoot;
+    // The synchronised folder of a cloud placeholder erased here in full, empty when none or unknown.
+    std::wstring syncRoot;
 
     bool LeftSomething() const { return kind == Kind::Erased && (leftoverClustersSeen > 0 || leftoverPossible); }
 };
@@ -97,6 +99,21 @@ EraseOutcome EraseFile(const std::wstring& fileName, EraseLevel level, HWND prog
 
 // The wording of a file's line after its name, for the outcome's kind and leftovers.
 std::wstring EraseLogEnding(const EraseOutcome& outcome);
+
+// The notes a run's log gives once per drive and once per synchronised folder, just before the
+// line of the first file there: what an overwrite cannot promise on that medium or folder.
+class EraseRunNotes {
+public:
+    // The notes due before the line of the file of `outcome` (none once said).
+    std::vector<std::wstring> Before(const EraseOutcome& outcome);
+
+private:
+    std::vector<std::wstring> drives_;
+    std::vector<std::wstring> syncRoots_;
+};
+
+// The notes on a drive with these facts; none when nothing could be asked.
+std::vector<std::wstring> DriveNotes(const std::wstring& root, const DriveFacts& facts);
 
 // Overwrites the file in place with the passes of `level`, cuts it to nothing, renames it to
 // "$" + name (when no such file exists) and deletes it. `progressBar` (range 0..100) and

@@ -182,4 +182,30 @@ TEST_F(EraseFileFacts, SparseGigabyteWritesOnlyItsDataAndACloudOnlyFileIsNeverOp
     EXPECT_EQ(written, 3 << 20) << "nothing written";
 }
 
+TEST_F(EraseFileFacts, NotesComeOncePerDriveAndSynchronisedFolder) {
+    FileQuestions questions;
+    questions.drive = [](const std::wstring& root) {
+        DriveFacts facts;
+        facts.solidState = root == L"C:\\";
+        facts.refs = root == L"C:\\";
+        facts.network = root == L"\\\\nas\\share\\";
+        return facts;
+    };
+    SetFileQuestions(questions);
+    EraseRunNotes notes;
+    EraseOutcome onC, onNas, inSync, onD;
+    onC.driveRoot = DriveRootOf(L"C:\\a.txt"), onNas.driveRoot = DriveRootOf(L"\\\\nas\\share\\x\\b.txt");
+    inSync = onC, inSync.syncRoot = L"C:\\Users\\u\\OneDrive";
+    onD.driveRoot = L"D:\\";
+    EXPECT_EQ(notes.Before(onC), (std::vector<std::wstring>{
+        L"ドライブ C:\\ はSSDです。上書きが元のデータのあった場所に届くとは限りません。削除後のTRIMと、BitLockerなどのドライブ全体の暗号化が有効です。",
+        L"ドライブ C:\\ (ReFS) では上書きが元の場所に行われる保証がありません。"}));
+    EXPECT_EQ(notes.Before(inSync), std::vector<std::wstring>{
+        L"同期フォルダ:C:\\Users\\u\\OneDrive はクラウドと同期されています。クラウドには以前のバージョンとクラウドのごみ箱が残ります。"});
+    EXPECT_TRUE(notes.Before(inSync).empty());
+    EXPECT_EQ(notes.Before(onNas), std::vector<std::wstring>{
+        L"ドライブ \\\\nas\\share\\ (ネットワーク) では上書きが元の場所に行われる保証がありません。"});
+    EXPECT_TRUE(notes.Before(onD).empty()) << "a drive that says nothing gets no note";
+}
+
 }  // namespace
