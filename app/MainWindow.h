@@ -24,6 +24,7 @@
 #include "app/Commands.h"
 #include "common/Paths.h"
 #include "common/Types.h"
+#include "engine/EraseFunc.h"
 #include "resources/ProductInfo.h"
 #include "ui/Action.h"
 #include "ui/Controls.h"
@@ -363,7 +364,7 @@ protected:
     // Shows the profile chooser and gives the name chosen; empty when none was.
     virtual std::wstring ChooseProfile();
     // Erases one file of the run with the erase panel's progress bar and percentage label.
-    virtual bool EraseRowFile(const std::wstring& path, EraseLevel level);
+    virtual EraseOutcome EraseRowFile(const std::wstring& path, EraseLevel level);
 
 private:
     // Construction, in its steps.

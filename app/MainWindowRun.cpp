@@ -29,8 +29,6 @@ const wchar_t kStartText[] = L"処理を開始します\u3000よろしいです�
 constexpr DWORD kHideDelayMs = 500;
 
 const wchar_t kLogFileLead[] = L"ファイル名:";
-const wchar_t kLogErased[] = L"をディスクから抹消しました。";
-const wchar_t kLogFailed[] = L"を正しく処理出来ませんでした。";
 const wchar_t kLogCompleted[] = L"処理が終了しました。";
 const wchar_t kLogStopped[] = L"処理を中止しました。";
 
@@ -96,8 +94,8 @@ void TMainWindow::StartRun() {
     RunErase();
 }
 
-bool TMainWindow::EraseRowFile(const std::wstring& path, EraseLevel level) {
-    return OverwriteFile(path, level, FileProgress, PercentLabel);
+EraseOutcome TMainWindow::EraseRowFile(const std::wstring& path, EraseLevel level) {
+    return EraseFile(path, level, FileProgress, PercentLabel);
 }
 
 void TMainWindow::RunErase() {
@@ -134,6 +132,7 @@ void TMainWindow::RunErase() {
         ShowOverallProgress(0, ticked);
 
         int processed = 0;
+        EraseRunNotes runNotes;
         for (int row = 0; row < FileList.RowCount(); ++row) {
             if (!FileList.IsTicked(row) || AbortRequested) continue;
             const std::wstring path = FileList.Text(row, 4);
@@ -146,9 +145,12 @@ void TMainWindow::RunErase() {
                 const wchar_t* tag = index >= 0 && index <= 2 ? kCustomTags[index] : L"";
                 StatusBar.SetText(0, std::wstring(L"モード:Custom") + tag);
             }
-            line += EraseRowFile(path, level) ? kLogErased : kLogFailed;
+            const EraseOutcome outcome = EraseRowFile(path, level);
+            line += outcome.logEnding;
             ++processed;
             ShowOverallProgress(processed, ticked);
+            // The notes on a drive or a synchronised folder come once, before its first file's line.
+            for (const std::wstring& note : runNotes.Before(outcome)) AppendLogLine(note);
             AppendLogLine(line);
         }
 

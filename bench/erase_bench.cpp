@@ -4,7 +4,8 @@
 // For each level it prints
 //   level=<level> variant=<fair|writes|engine|display> mbps=<MB/s> ratio=<to the level's fair baseline>
 // fair:    what every erasure must do, done plainly: the passes with 64 KiB writes and a flush
-//          each, the cut to 5 and to 0 bytes, the rename and the delete;
+//          each, the same passes over the tip past the file's end (to the end of its last
+//          cluster), the cut to 5 and to 0 bytes, the rename and the delete;
 // writes:  the passes alone (64 KiB writes and a flush per pass), without cut, rename or delete;
 // engine:  OverwriteFile without display or message servicing (the console's situation);
 // display: OverwriteFile with a progress bar and label in a window, servicing the window's
@@ -14,7 +15,8 @@
 // erases folders of N files of 12 bytes at Speed, the variants taking turns, and prints the
 // medians over R rounds (default 5)
 //   files=<N> variant=<plain|engine|display> ms_per_file=<ms> ratio=<plain's time / the variant's>
-// plain:   the folder listed, then each file opened, written, flushed, cut to 5 and 0 bytes,
+// plain:   the folder listed, then each file opened, written, flushed, its tip written and
+//          flushed, cut to 5 and 0 bytes,
 //          closed, renamed to "$" + name and deleted, with the plain calls and nothing else;
 // engine:  the folder gathered by the engine's scan and each file erased by OverwriteFile;
 // display: the same with a progress bar and label, servicing the window's messages.
@@ -85,6 +87,38 @@ bool WritePasses(HANDLE file, std::int64_t bytes, int passes) {
     return true;
 }
 
+// The volume's cluster size, asked once (the benchmark's files all lie on one drive).
+DWORD ClusterSize(const std::wstring& path) {
+    static const DWORD size = [&path] {
+        DWORD sectors = 0, bytes = 0, free = 0, total = 0;
+        const std::wstring root = path.substr(0, 3);
+        return ::GetDiskFreeSpaceW(root.c_str(), &sectors, &bytes, &free, &total) ? sectors * bytes : 0;
+    }();
+    return size;
+}
+
+// The passes over the tip: from the end of what the passes wrote (`written`) to the end of the
+// last cluster, no further than the file's allocation, then the file's own length back.
+bool WriteTip(HANDLE file, const std::wstring& path, std::int64_t size, std::int64_t written, int passes) {
+    FILE_STANDARD_INFO standard{};
+    const std::int64_t cluster = ClusterSize(path);
+    if (cluster == 0 || !::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof(standard))) return true;
+    const std::int64_t end = std::min<std::int64_t>(standard.AllocationSize.QuadPart, (size + cluster - 1) / cluster * cluster);
+    if (end <= written) return true;
+    std::vector<char> block(64 * 1024, 0);
+    for (int pass = 0; pass < passes; ++pass) {
+        if (!SeekTo(file, written)) return false;
+        for (std::int64_t left = end - written; left > 0;) {
+            const DWORD chunk = static_cast<DWORD>(std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
+            DWORD done = 0;
+            if (!::WriteFile(file, block.data(), chunk, &done, nullptr)) return false;
+            left -= chunk;
+        }
+        if (!::FlushFileBuffers(file)) return false;
+    }
+    return SeekTo(file, size) && ::SetEndOfFile(file);
+}
+
 // Seconds for the passes alone, or a negative value on failure.
 double WritesOnly(const std::wstring& path, std::int64_t bytes, int passes) {
     const double start = Now();
@@ -100,7 +134,9 @@ double Fair(const std::wstring& path, const std::wstring& renamed, std::int64_t 
     const double start = Now();
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
-    if (!file || !WritePasses(file.get(), bytes, passes)) return -1;
+    if (!file || !WritePasses(file.get(), bytes, passes) ||
+        !WriteTip(file.get(), path, bytes, std::max<std::int64_t>(2, (bytes + 1) / 2 * 2), passes))
+        return -1;
     if (!SeekTo(file.get(), 5) || !::SetEndOfFile(file.get()) || !SeekTo(file.get(), 0) ||
         !::SetEndOfFile(file.get()))
         return -1;
@@ -149,7 +185,7 @@ double PlainFolder(const std::wstring& folder) {
         DWORD written = 0;
         const DWORD bytes = static_cast<DWORD>(std::max<LONGLONG>(2, (size.QuadPart + 1) / 2 * 2));
         if (!::WriteFile(file.get(), zeros.data(), bytes, &written, nullptr) || !::FlushFileBuffers(file.get()) ||
-            !SeekTo(file.get(), 5) || !::SetEndOfFile(file.get()) || !SeekTo(file.get(), 0) ||
+            !WriteTip(file.get(), path, size.QuadPart, bytes, 1) || !SeekTo(file.get(), 5) || !::SetEndOfFile(file.get()) || !SeekTo(file.get(), 0) ||
             !::SetEndOfFile(file.get()))
             return -1;
         file.reset();

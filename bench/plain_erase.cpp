@@ -1,6 +1,7 @@
 // plain_erase: the least a program under Wine can do to erase a file the way the engine
 // must, for bench/vs_shred.sh to show the bound of what Wine allows: the passes with 64 KiB
-// writes and a flush each, the cut to 5 and to 0 bytes, the rename and the delete. It writes
+// writes and a flush each, the same passes over the tip past the file's end (to the end of its
+// last cluster), the cut to 5 and to 0 bytes, the rename and the delete. It writes
 // zeros in every pass and shows nothing. A folder has its files listed, then erased one by one.
 //   plain_erase PASSES PATH
 
@@ -34,6 +35,28 @@ bool Erase(const std::wstring& path, int passes) {
             left -= chunk;
         }
         ok = ok && ::FlushFileBuffers(file);
+    }
+    // The tip: from the end of what the passes wrote to the end of the last cluster, no further
+    // than what the file has allocated; then the file's own length back.
+    DWORD sectors = 0, bytes = 0, freeClusters = 0, total = 0;
+    FILE_STANDARD_INFO standard{};
+    const LONGLONG written = size.QuadPart < 2 ? 2 : (size.QuadPart + 1) / 2 * 2;
+    if (ok && path.size() > 3 && ::GetDiskFreeSpaceW(path.substr(0, 3).c_str(), &sectors, &bytes, &freeClusters, &total) &&
+        ::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof(standard))) {
+        const LONGLONG cluster = static_cast<LONGLONG>(sectors) * bytes;
+        LONGLONG end = (size.QuadPart + cluster - 1) / cluster * cluster;
+        if (standard.AllocationSize.QuadPart < end) end = standard.AllocationSize.QuadPart;
+        for (int pass = 0; ok && end > written && pass < passes; ++pass) {
+            ok = SeekTo(file, written);
+            for (LONGLONG left = end - written; ok && left > 0;) {
+                const DWORD chunk = static_cast<DWORD>(left < static_cast<LONGLONG>(block.size()) ? left : block.size());
+                DWORD done = 0;
+                ok = ::WriteFile(file, block.data(), chunk, &done, nullptr) && done == chunk;
+                left -= chunk;
+            }
+            ok = ok && ::FlushFileBuffers(file);
+        }
+        ok = ok && SeekTo(file, size.QuadPart) && ::SetEndOfFile(file);
     }
     ok = ok && SeekTo(file, 5) && ::SetEndOfFile(file) && SeekTo(file, 0) && ::SetEndOfFile(file);
     ::CloseHandle(file);

@@ -233,66 +233,102 @@ private:
     ULONGLONG last_;
 };
 
-// Rewrites the open file with the level's passes. False on an error (a refused write or flush)
-// and when the abort flag ended the writing: either way part of the file is not overwritten.
-bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDisplay& display) {
+// How far the passes of one file have come, over all its ranges and its tip.
+struct PassProgress {
+    explicit PassProgress(ProgressDisplay& shown, std::int64_t totalBytes) : display(shown), total(totalBytes) {}
+    ProgressDisplay& display;
+    std::int64_t total;     // bytes of every pass over every range, tip included
+    std::int64_t done = 0;  // bytes handed to the system so far (the bytes written)
+    int tick = 0;           // words since the last tick
+    ServiceClock clock;
+};
+
+// Words a pass writes over a range: its length rounded up to whole words (one byte past an odd
+// end), and at least one word (an empty file gets one).
+std::int64_t WordsOver(const ByteRange& range) { return std::max<std::int64_t>(1, (range.length + 1) / 2); }
+
+// The progress's whole for the passes of `level` over `ranges`: their lengths, once per pass.
+std::int64_t PassLengths(EraseLevel level, const std::vector<ByteRange>& ranges) {
+    std::int64_t bytes = 0;
+    for (const ByteRange& range : ranges) bytes += range.length;
+    return bytes * PassCount(level);
+}
+
+// Writes the passes of `level` over `ranges` of the open file: each pass over every range in
+// order, flushed to the disk at its end (and told to the observer when `reportPassEnds`). False
+// on an error (a refused write or flush) and when the abort flag ended the writing: either way
+// part of the ranges is not overwritten.
+bool WritePasses(HANDLE file, EraseLevel level, const std::vector<ByteRange>& ranges, PassProgress& progress,
+                 bool reportPassEnds) {
     const int passes = PassCount(level);
-    const std::int64_t total = size * passes;
-    std::int64_t done = 0;
-    std::int64_t passPos = 0;
-    int passIndex = 0;
-    int tick = 0;
     const auto& environment = Environment();
+    ProgressDisplay& display = progress.display;
     const bool serviced = display.Shown() || environment.serviceMessages != nullptr;
     // With nothing to show, service or read at a tick, the words of a pass go out in one run.
     const bool ticking = serviced || environment.abortRequested != nullptr;
-    ServiceClock clock;
     WordWriter writer(file);
     // A tick after `doneAt` bytes; false when the abort flag is set.
     const auto tickGoesOn = [&](std::int64_t doneAt) {
-        if (serviced && clock.Due()) {
-            if (display.Shown()) display.Show(ProgressPercent(doneAt, total));
+        if (serviced && progress.clock.Due()) {
+            if (display.Shown()) display.Show(ProgressPercent(doneAt, progress.total));
             if (environment.serviceMessages) environment.serviceMessages();
         }
         return !(environment.abortRequested && environment.abortRequested->load());
     };
 
-    for (;;) {
-        // The words up to the pass end or up to a full buffer are made at once; the ticks among
-        // them follow, in the order and with the effect they have after single 2-byte writes:
-        // nothing has reached the system yet, so an abort at a tick takes back the words after it.
-        const std::int64_t toPassEnd = std::max<std::int64_t>(1, (size - passPos + 1) / 2);
-        const std::int64_t count = std::min(toPassEnd, writer.Room());
-        writer.Append(level, passIndex, count);
-        if (ticking) {
-            for (std::int64_t at = kWordsPerTick - tick; at < count; at += kWordsPerTick) {
-                if (!tickGoesOn(done + 2 * at)) {
-                    // An abort ends the writing: what was written still reaches the disk.
-                    writer.DropLast(count - at);
+    for (int passIndex = 0; passIndex < passes; ++passIndex) {
+        for (std::size_t r = 0; r < ranges.size(); ++r) {
+            if (!SeekTo(file, ranges[r].offset)) return false;
+            std::int64_t left = WordsOver(ranges[r]);
+            while (left > 0) {
+                // The words up to the range's end or up to a full buffer are made at once; the
+                // ticks among them follow, in the order and with the effect they have after single
+                // 2-byte writes: nothing has reached the system yet, so an abort at a tick takes
+                // back the words after it.
+                const std::int64_t count = std::min(left, writer.Room());
+                writer.Append(level, passIndex, count);
+                if (ticking) {
+                    for (std::int64_t at = kWordsPerTick - progress.tick; at < count; at += kWordsPerTick) {
+                        if (!tickGoesOn(progress.done + 2 * at)) {
+                            // An abort ends the writing: what was written still reaches the disk.
+                            writer.DropLast(count - at);
+                            writer.FlushToDisk();
+                            progress.done += 2 * at;
+                            return false;
+                        }
+                    }
+                }
+                left -= count;
+                progress.done += 2 * count;
+                progress.tick = static_cast<int>((progress.tick + count) % kWordsPerTick);
+                // A range's words reach the system before the position moves to the next range.
+                if ((writer.Full() || left == 0) && !writer.Flush()) return false;
+                if (left > 0 && ticking && progress.tick == 0 && !tickGoesOn(progress.done)) {
                     writer.FlushToDisk();
                     return false;
                 }
             }
+            if (r + 1 < ranges.size() && ticking && progress.tick == 0 && !tickGoesOn(progress.done)) {
+                writer.FlushToDisk();
+                return false;
+            }
         }
-        passPos += 2 * count;
-        done += 2 * count;
-        tick = static_cast<int>((tick + count) % kWordsPerTick);
-        if (writer.Full() && !writer.Flush()) return false;
-
-        if (passPos >= size) {
-            if (!writer.FlushToDisk()) return false;
-            ++passIndex;
-            Notify(OverwriteEvent::PassEnd, passIndex, file);
-            if (!SeekTo(file, 0)) return false;
-            passPos = 0;
-            if (passIndex == passes) return true;
-        }
-
-        if (ticking && tick == 0 && !tickGoesOn(done)) {
+        if (!writer.FlushToDisk()) return false;
+        if (reportPassEnds) Notify(OverwriteEvent::PassEnd, passIndex + 1, file);
+        if (passIndex + 1 == passes) return true;
+        if (ticking && progress.tick == 0 && !tickGoesOn(progress.done)) {
             writer.FlushToDisk();
             return false;
         }
     }
+    return true;
+}
+
+// The passes over one whole stream of `size` bytes, shown on `display`.
+bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDisplay& display) {
+    const std::vector<ByteRange> whole{{0, size}};
+    PassProgress progress(display, PassLengths(level, whole));
+    return WritePasses(file, level, whole, progress, true);
 }
 
 // Where a folder lies: its final path and, for paths longer than some systems give final
@@ -470,46 +506,121 @@ const EraseEnvironment& CurrentEraseEnvironment() { return Environment(); }
 
 EraseSeams SetEraseSeams(EraseSeams seams) { return std::exchange(Seams(), std::move(seams)); }
 
-bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progressBar, HWND percentLabel) {
-    constexpr DWORD kOpenFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
-    const DWORD access = Seams().observer ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_WRITE;
-    // A plain file opens at once, and its attributes come from the open file. What does not
-    // open (missing, a folder, read-only, in use) is looked at by name; so is a read-only file
-    // that opened all the same (as some systems let a privileged user do), which must lose the
-    // attribute before it can be deleted.
-    UniqueFile file(FsCreateFile(fileName, access, 0, OPEN_EXISTING, kOpenFlags));
-    DWORD openedAttributes = 0;
-    LARGE_INTEGER size{};
-    bool described = file && FsDescribeOpenFile(file.get(), openedAttributes, size.QuadPart);
-    if (!file || (described && (openedAttributes & FILE_ATTRIBUTE_READONLY))) {
-        file.reset();
-        const DWORD attributes = FsGetAttributes(fileName);
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-        // Never write through a symbolic link or junction: the file behind it may be anywhere.
-        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
-        if (attributes & FILE_ATTRIBUTE_READONLY) {
-            // The attribute is cleared only on the file itself, never on one a link leads to.
-            UniqueFile probe(FsCreateFile(fileName, FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
-                                          kOpenFlags));
-            if (!probe || !OpenedAsNamed(probe.get(), fileName)) return false;
-            probe.reset();
-            const DWORD cleared = attributes & ~FILE_ATTRIBUTE_READONLY;
-            FsSetAttributes(fileName, cleared ? cleared : FILE_ATTRIBUTE_NORMAL);
-        }
-        file.reset(FsCreateFile(fileName, access, 0, OPEN_EXISTING, kOpenFlags));
-        described = file && FsDescribeOpenFile(file.get(), openedAttributes, size.QuadPart);
+ErasePlan PlanErase(const FileFacts& facts, EraseLevel) {
+    ErasePlan plan;
+    if (!facts.found || (facts.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        plan.refusal = ErasePlan::Refusal::NotAFile;
+        return plan;
     }
-    if (!file) return false;
-    if (described && (openedAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) return false;
-    if (!OpenedAsNamed(file.get(), fileName)) return false;
-    if (!OverwriteNamedStreams(file.get(), fileName, level, access, kOpenFlags)) return false;
+    if (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // A cloud placeholder is not a link; every other reparse point may lead anywhere.
+        if (facts.cloud == CloudState::None) plan.refusal = ErasePlan::Refusal::Link;
+        if (facts.cloud == CloudState::CloudOnly) plan.refusal = ErasePlan::Refusal::CloudOnly;
+        if (plan.refusal != ErasePlan::Refusal::None) return plan;
+    }
+    if (!facts.opened) return plan;
+
+    // Such files get new clusters for what is written and free the old ones with their content.
+    constexpr DWORD kMovesClusters = FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED | FILE_ATTRIBUTE_SPARSE_FILE;
+    plan.movesItsClusters = (facts.attributes & kMovesClusters) != 0;
+    plan.encrypted = (facts.attributes & FILE_ATTRIBUTE_ENCRYPTED) != 0;
+    if (facts.attributes & FILE_ATTRIBUTE_SPARSE_FILE) {
+        // Only the ranges that hold data: writing the holes would allocate them all.
+        if (!facts.rangesKnown) {
+            plan.refusal = ErasePlan::Refusal::HolesUnknown;
+            return plan;
+        }
+        for (const ByteRange& range : facts.allocatedRanges) {
+            if (range.offset < 0 || range.length <= 0 || range.offset >= facts.size) continue;
+            plan.ranges.push_back({range.offset, std::min(range.length, facts.size - range.offset)});
+        }
+        return plan;
+    }
+    plan.ranges.push_back({0, facts.size});
+
+    // The tip: from the end of what the passes wrote to the end of the last cluster, never past
+    // what the file has allocated (and never beyond that cluster: preallocated space is left).
+    if (plan.movesItsClusters || facts.cloud != CloudState::None || facts.clusterSize == 0 || facts.allocation < 0)
+        return plan;
+    const std::int64_t written = 2 * WordsOver(plan.ranges.front());
+    const std::int64_t cluster = facts.clusterSize;
+    const std::int64_t end = std::min(facts.allocation, (facts.size + cluster - 1) / cluster * cluster);
+    if (end > written) plan.tip.push_back({written, end - written});
+    return plan;
+}
+
+std::wstring EraseLogEnding(const EraseOutcome& outcome) {
+    constexpr wchar_t kLeft[] =
+        L"を抹消しましたが、圧縮・暗号化・スパースのいずれかのファイルだったため、元のデータの一部が空き領域に";
+    switch (outcome.kind) {
+        case EraseOutcome::Kind::CloudOnly:
+            return L"はクラウドにのみ保存されているため処理しませんでした。"
+                   L"クラウド上の内容と以前のバージョンはこのコンピュータから抹消できません。";
+        case EraseOutcome::Kind::NotErased:
+            return L"を正しく処理出来ませんでした。";
+        case EraseOutcome::Kind::Erased:
+            break;
+    }
+    if (outcome.leftoverClustersSeen > 0) return kLeft + std::wstring(L"残っています。");
+    if (outcome.leftoverPossible) return kLeft + std::wstring(L"残っている可能性があります。");
+    if (outcome.writeOnly)
+        return L"をディスクから抹消しました。(読み取りが許されていないため、ファイルの配置は確かめていません。)";
+    return L"をディスクから抹消しました。";
+}
+
+EraseOutcome EraseFile(const std::wstring& fileName, EraseLevel level, HWND progressBar, HWND percentLabel) {
+    constexpr DWORD kOpenFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+    EraseOutcome outcome;
+    outcome.driveRoot = DriveRootOf(fileName);
+    const auto ended = [&outcome](EraseOutcome::Kind kind) {
+        outcome.kind = kind;
+        outcome.logEnding = EraseLogEnding(outcome);
+        return outcome;
+    };
+
+    // What the name shows, before anything is opened: a cloud placeholder opened for data would
+    // be fetched from the cloud first.
+    FileFacts facts = FsFileFactsByName(fileName);
+    ErasePlan plan = PlanErase(facts, level);
+    if (plan.refusal == ErasePlan::Refusal::CloudOnly) return ended(EraseOutcome::Kind::CloudOnly);
+    if (plan.refusal != ErasePlan::Refusal::None) return ended(EraseOutcome::Kind::NotErased);
+    if (facts.attributes & FILE_ATTRIBUTE_READONLY) {
+        // The attribute is cleared only on the file itself, never on one a link leads to.
+        UniqueFile probe(FsCreateFile(fileName, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      OPEN_EXISTING, kOpenFlags));
+        if (!probe || !OpenedAsNamed(probe.get(), fileName)) return ended(EraseOutcome::Kind::NotErased);
+        probe.reset();
+        const DWORD cleared = facts.attributes & ~FILE_ATTRIBUTE_READONLY;
+        FsSetAttributes(fileName, cleared ? cleared : FILE_ATTRIBUTE_NORMAL);
+    }
+    // Opened for reading too (the questions on the open file need it); a file that only lets
+    // itself be written is erased without them.
+    DWORD access = GENERIC_READ | GENERIC_WRITE;
+    UniqueFile file(FsCreateFile(fileName, access, 0, OPEN_EXISTING, kOpenFlags));
+    if (!file && ::GetLastError() == ERROR_ACCESS_DENIED) {
+        access = GENERIC_WRITE;
+        file.reset(FsCreateFile(fileName, access, 0, OPEN_EXISTING, kOpenFlags));
+        outcome.writeOnly = static_cast<bool>(file);
+    }
+    if (!file) return ended(EraseOutcome::Kind::NotErased);
+    facts.readable = (access & GENERIC_READ) != 0;
+    FsFileFactsOfOpenFile(file.get(), fileName, facts);
+    // The open file must be what the name showed: a plain file (or a placeholder here in full),
+    // and the entry the path names, not a file a link leads to.
+    plan = PlanErase(facts, level);
+    if (plan.refusal != ErasePlan::Refusal::None || !OpenedAsNamed(file.get(), fileName) ||
+        !OverwriteNamedStreams(file.get(), fileName, level, access, kOpenFlags))
+        return ended(EraseOutcome::Kind::NotErased);
+
+    if (const std::size_t slash = fileName.find_last_of(L'\\');
+        facts.cloud == CloudState::Present && slash != std::wstring::npos)
+        outcome.syncRoot = FsSyncRootOf(fileName.substr(0, slash));
 
     RandomizeFromClock();
     ProgressDisplay display(progressBar, percentLabel);
-    const bool sized = described || ::GetFileSizeEx(file.get(), &size) != FALSE;
-    if (sized) display.Start();
-    if (!sized || !SeekTo(file.get(), 0) || !RewritePasses(file.get(), level, size.QuadPart, display)) {
+    display.Start();
+    PassProgress progress(display, PassLengths(level, plan.ranges) + PassLengths(level, plan.tip));
+    if (!WritePasses(file.get(), level, plan.ranges, progress, true)) {
         // The system refused a write (a full disk, say) or a Stop ended the writing: what was
         // written goes to the disk, and the file stays where it is under its own name, neither
         // cut nor deleted, so that nothing of it is left unerased on the disk behind a name
@@ -517,8 +628,31 @@ bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progress
         ::FlushFileBuffers(file.get());
         file.reset();
         display.Show(100);
-        return false;
+        outcome.bytesWritten = progress.done;
+        return ended(EraseOutcome::Kind::NotErased);
     }
+    if (!plan.tip.empty()) {
+        // The file's own length is done: a refused write here only leaves part of the tip.
+        outcome.tipRefused = !WritePasses(file.get(), level, plan.tip, progress, false);
+        if (outcome.tipRefused) ::FlushFileBuffers(file.get());
+        // The writes past the end moved it; the file gets its own length back before anyone looks.
+        SeekTo(file.get(), facts.size);
+        ::SetEndOfFile(file.get());
+        SeekTo(file.get(), 0);
+    }
+    outcome.bytesWritten = progress.done;
+
+    // Clusters that were the file's before the passes and are not now were freed with their content.
+    std::vector<ClusterRun> after;
+    const bool compared =
+        facts.clustersKnown && FsClustersOfOpenFile(file.get(), -1, facts.clusterSize, after);
+    outcome.leftoverClustersSeen = compared ? ClustersFreed(facts.clusters, after) : 0;
+    outcome.encrypted = plan.encrypted;
+    // Without a comparison the attributes decide; an encrypted file may keep the plain copy made
+    // when it was first encrypted, which no comparison shows.
+    outcome.leftoverPossible = outcome.leftoverClustersSeen == 0 &&
+                               ((plan.movesItsClusters && (!compared || plan.encrypted)) || outcome.tipRefused);
+
     Notify(OverwriteEvent::BeforeCut, PassCount(level), file.get());
     const bool cut = CutFile(file.get());
     file.reset();
@@ -538,7 +672,39 @@ bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progress
     // forbids removing entries, say): only a file that is gone counts as deleted. The name the
     // rename gave is spelled as the entry has it, so its look-up need not ignore letter case.
     const bool deleted = FsDeleteFile(current) && !(renamed ? FsExactEntryExists(current) : FsEntryExists(current));
-    return cut && deleted;
+    return ended(cut && deleted ? EraseOutcome::Kind::Erased : EraseOutcome::Kind::NotErased);
+}
+
+std::vector<std::wstring> DriveNotes(const std::wstring& root, const DriveFacts& facts) {
+    std::vector<std::wstring> notes;
+    if (facts.solidState || facts.trim)
+        notes.push_back(L"ドライブ " + root +
+                        L" はSSDです。上書きが元のデータのあった場所に届くとは限りません。"
+                        L"削除後のTRIMと、BitLockerなどのドライブ全体の暗号化が有効です。");
+    if (facts.refs) notes.push_back(L"ドライブ " + root + L" (ReFS) では上書きが元の場所に行われる保証がありません。");
+    if (facts.network)
+        notes.push_back(L"ドライブ " + root + L" (ネットワーク) では上書きが元の場所に行われる保証がありません。");
+    return notes;
+}
+
+std::vector<std::wstring> EraseRunNotes::Before(const EraseOutcome& outcome) {
+    const auto firstTime = [](std::vector<std::wstring>& seen, const std::wstring& key) {
+        if (key.empty()) return false;
+        for (const std::wstring& known : seen)
+            if (SameName(known, key)) return false;
+        seen.push_back(key);
+        return true;
+    };
+    std::vector<std::wstring> notes;
+    if (firstTime(drives_, outcome.driveRoot)) notes = DriveNotes(outcome.driveRoot, FsDriveFacts(outcome.driveRoot));
+    if (firstTime(syncRoots_, outcome.syncRoot))
+        notes.push_back(L"同期フォルダ:" + outcome.syncRoot +
+                        L" はクラウドと同期されています。クラウドには以前のバージョンとクラウドのごみ箱が残ります。");
+    return notes;
+}
+
+bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progressBar, HWND percentLabel) {
+    return EraseFile(fileName, level, progressBar, percentLabel).kind == EraseOutcome::Kind::Erased;
 }
 
 std::int64_t ProgressPercent(std::int64_t done, std::int64_t total) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/FileSystem.h"
 #include "common/Types.h"
 
 // Words written between two progress ticks.
@@ -39,10 +40,86 @@ struct EraseEnvironment {
 EraseEnvironment SetEraseEnvironment(EraseEnvironment environment);
 const EraseEnvironment& CurrentEraseEnvironment();
 
+// What the erasure of one file will do, decided from what the system said about it.
+struct ErasePlan {
+    enum class Refusal {
+        None,
+        NotAFile,        // missing, or a folder
+        Link,            // a reparse point that is not a cloud placeholder: never written through
+        CloudOnly,       // a placeholder whose content is only in the cloud: never opened for data
+        HolesUnknown,    // a sparse file whose data ranges cannot be asked: writing it whole would fill its holes
+    } refusal = Refusal::None;
+    // The passes write these ranges, in order, one pass over all of them at a time; then the
+    // same passes go over `tip` (the rest of the last cluster past the file's end).
+    std::vector<ByteRange> ranges;
+    std::vector<ByteRange> tip;
+    // The file's data may lie in clusters the passes do not reach (compressed, encrypted,
+    // sparse): the clusters are compared after the passes when they could be asked.
+    bool movesItsClusters = false;
+    bool encrypted = false;
+};
+
+// The plan for a file of these facts. Before the file is opened (`facts.opened` false) only the
+// refusal is decided.
+ErasePlan PlanErase(const FileFacts& facts, EraseLevel level);
+
+// What became of one file.
+struct EraseOutcome {
+    enum class Kind {
+        Erased,       // overwritten, cut and deleted (leftovers below may still be known)
+        NotErased,    // not processed: missing, refused, a refused write, an abort, not deleted
+        CloudOnly,    // a cloud placeholder that was not opened
+    } kind = Kind::NotErased;
+    // What follows "ファイル名:" + name on the file's line.
+    std::wstring logEnding;
+    // Bytes written over all passes, tips included.
+    std::int64_t bytesWritten = 0;
+    // Clusters that held the file before the passes and were freed by them, with their content.
+    std::int64_t leftoverClustersSeen = 0;
+    // Old data may be left on the disk although no freed cluster was seen (compressed, encrypted
+    // or sparse file whose clusters could not be asked, or a refused write to the tip).
+    bool leftoverPossible = false;
+    // The tip past the file's end was planned and a write to it was refused.
+    bool tipRefused = false;
+    // Opened for writing only: the questions that need reading were not asked.
+    bool writeOnly = false;
+    // Encrypted: a plain copy may be left from when it was first encrypted.
+    bool encrypted = false;
+    // The root of the drive it lay on (such as C:\ or \\server\share\ ), empty when the path has none.
+    std::wstring driveRoot;
+    // The synchronised folder of a cloud placeholder erased here in full, empty when none or unknown.
+    std::wstring syncRoot;
+
+    bool LeftSomething() const { return kind == Kind::Erased && (leftoverClustersSeen > 0 || leftoverPossible); }
+};
+
+// Erases one file (see `OverwriteFile`) and says what became of it.
+EraseOutcome EraseFile(const std::wstring& fileName, EraseLevel level, HWND progressBar = nullptr,
+                       HWND percentLabel = nullptr);
+
+// The wording of a file's line after its name, for the outcome's kind and leftovers.
+std::wstring EraseLogEnding(const EraseOutcome& outcome);
+
+// The notes a run's log gives once per drive and once per synchronised folder, just before the
+// line of the first file there: what an overwrite cannot promise on that medium or folder.
+class EraseRunNotes {
+public:
+    // The notes due before the line of the file of `outcome` (none once said).
+    std::vector<std::wstring> Before(const EraseOutcome& outcome);
+
+private:
+    std::vector<std::wstring> drives_;
+    std::vector<std::wstring> syncRoots_;
+};
+
+// The notes on a drive with these facts; none when nothing could be asked.
+std::vector<std::wstring> DriveNotes(const std::wstring& root, const DriveFacts& facts);
+
 // Overwrites the file in place with the passes of `level`, cuts it to nothing, renames it to
 // "$" + name (when no such file exists) and deletes it. `progressBar` (range 0..100) and
 // `percentLabel` are both given or both null. True only when the file was opened, rewritten
 // completely without error and deleted; a refused write or an abort leaves it uncut.
+// `EraseFile` says more.
 bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progressBar = nullptr,
                    HWND percentLabel = nullptr);
 

@@ -170,7 +170,8 @@ TEST_F(EraseRunTest, ARefusedWriteLeavesTheFileListedAndOddNamesFromAFolderAreEr
     Add(refused);
     EraseSeams seams;
     seams.writeFile = [&](HANDLE file, const void* data, DWORD size, DWORD* written) -> BOOL {
-        if (size >= 4000) {  // only the large file
+        LARGE_INTEGER length{};
+        if (::GetFileSizeEx(file, &length) && length.QuadPart >= 4000) {  // only the large file
             ::SetLastError(ERROR_DISK_FULL);
             return FALSE;
         }
@@ -293,7 +294,8 @@ TEST_F(EraseRunTest, WhileRunningTheErasePanelShowsProgressAndTheInterfaceIsLock
     TTIDEMARROW_LOG* report = ObtainErrorLogWindow();
     ASSERT_NE(report, nullptr);
     ::ShowWindow(report->Handle(), SW_SHOWNOACTIVATE);
-    const std::wstring small = File(L"small.txt", 100);
+    // An empty file shows no progress between 0 and 100 (it has no tip past its end either).
+    const std::wstring small = File(L"small.txt", 0);
     const std::wstring large = File(L"large.txt", 60000);
     Add(small);
     Add(large);
@@ -461,7 +463,7 @@ public:
     DWORD classDuringRun = 0;
 
 protected:
-    bool EraseRowFile(const std::wstring& path, EraseLevel level) override {
+    EraseOutcome EraseRowFile(const std::wstring& path, EraseLevel level) override {
         classDuringRun = ::GetPriorityClass(::GetCurrentProcess());
         if (ExtractFileName(path) == L"second.txt") throw std::runtime_error("broken");
         return TMainWindow::EraseRowFile(path, level);

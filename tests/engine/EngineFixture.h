@@ -21,8 +21,10 @@ protected:
         ClearRecordedAssertions();
         previousEnvironment_ = SetEraseEnvironment({});
         previousSeams_ = SetEraseSeams(SteppingClockSeams());
+        previousQuestions_ = SetFileQuestions({});
     }
     void TearDown() override {
+        SetFileQuestions(previousQuestions_);
         SetEraseSeams(previousSeams_);
         SetEraseEnvironment(previousEnvironment_);
         SetAssertionHandler(previousHandler_);
@@ -41,6 +43,14 @@ protected:
         SetEraseSeams(seams);
     }
 
+    // The cluster size cannot be asked, so no tip past the file's end is written: for cases about
+    // the passes over the file itself, whatever allocation the file system here reports.
+    static void NoTips() {
+        FileQuestions questions;
+        questions.clusterSize = [](const std::wstring&) -> DWORD { return 0; };
+        SetFileQuestions(questions);
+    }
+
     static std::string Repeat(const std::string& word, std::size_t count) {
         std::string out;
         for (std::size_t i = 0; i < count; ++i) out += word;
@@ -55,4 +65,5 @@ private:
     AssertionHandler previousHandler_;
     EraseEnvironment previousEnvironment_;
     EraseSeams previousSeams_;
+    FileQuestions previousQuestions_;
 };

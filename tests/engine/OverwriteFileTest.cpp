@@ -144,6 +144,7 @@ TEST_F(OverwriteFilePasses, EmptyFileGetsOneWordPerPass) {
 }
 
 TEST_F(OverwriteFilePasses, OddLengthOvershootsByOneByteAndEveryPassReachesTheDisk) {
+    NoTips();
     const std::wstring path = folder_ / L"odd.bin";
     ASSERT_TRUE(WriteBytes(path, "1234567"));
     ObservePasses();
@@ -175,6 +176,7 @@ TEST_F(OverwriteFilePasses, OddLengthOvershootsByOneByteAndEveryPassReachesTheDi
 }
 
 TEST_F(OverwriteFilePasses, LargeFileIsFlushedOncePerPassWithAllItsBytes) {
+    NoTips();
     const std::wstring path = folder_ / L"large.bin";
     ASSERT_TRUE(WriteBytes(path, std::string(200001, 'x')));
     std::vector<std::uint64_t> flushed;
@@ -287,6 +289,31 @@ private:
     OVERLAPPED overlapped_{};
     alignas(DWORD) unsigned char buffer_[8192];
 };
+
+// A file listed under other letter case than the folder has it is that very entry, not a link:
+// it is erased; and it has been cut to nothing by the time it is renamed.
+TEST_F(OverwriteFileNames, FileListedInOtherCaseIsCutToNothingBeforeTheRename) {
+    ASSERT_TRUE(WriteBytes(folder_ / L"Secret.TXT", std::string(70000, 'x')));
+    const std::wstring listed = folder_ / L"sECRET.txt";
+    std::vector<long long> sizesAtRename;
+    FileSystemRedirectionCalls calls = SetFileSystemRedirectionCalls({});
+    FileSystemRedirectionCalls watching = calls;
+    watching.watchCall = [&](const std::wstring& systemPath) {
+        if (systemPath.find(L"\\$") == std::wstring::npos || !sizesAtRename.empty()) return;
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        sizesAtRename.push_back(::GetFileAttributesExW(SystemPathOf(listed).c_str(), GetFileExInfoStandard, &data)
+                                    ? (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow
+                                    : -1);
+    };
+    SetFileSystemRedirectionCalls(watching);
+    ObservePasses();
+    const bool erased = OverwriteFile(listed, EraseLevel::Normal);
+    SetFileSystemRedirectionCalls(calls);
+    EXPECT_TRUE(erased);
+    EXPECT_EQ(beforeCut_, std::vector<std::string>{std::string(70000, '\0')});
+    EXPECT_EQ(sizesAtRename, std::vector<long long>{0});
+    EXPECT_TRUE(EntriesOf(folder_.Path()).empty());
+}
 
 TEST_F(OverwriteFileNames, RenamesToDollarNameBeforeDeleting) {
     const std::wstring path = folder_ / L"report.doc";
@@ -422,6 +449,7 @@ TEST_F(OverwriteFileFailures, LinkIsNeitherFollowedNorRemoved) {
 using OverwriteFileProgress = EngineTest;
 
 TEST_F(OverwriteFileProgress, SmallFileShowsOnlyZeroAndHundred) {
+    NoTips();
     const std::wstring path = folder_ / L"small.txt";
     ASSERT_TRUE(WriteBytes(path, std::string(298, 'x')));
     std::vector<int> shown;
@@ -438,6 +466,7 @@ TEST_F(OverwriteFileProgress, SmallFileShowsOnlyZeroAndHundred) {
 }
 
 TEST_F(OverwriteFileProgress, TicksEveryHundredFiftyWords) {
+    NoTips();
     const std::wstring path = folder_ / L"ticks.txt";
     ASSERT_TRUE(WriteBytes(path, std::string(3000, 'x')));
     std::vector<int> shown;

@@ -1,8 +1,10 @@
 // tmerase: the erase engine from a console.
 //   tmerase [--level speed|normal|high] [--recurse] PATH...
 //   tmerase --free-space [--level speed|normal|high] FOLDER
-// Prints the run log's line for every file; exit status 0 when every file was erased,
-// 1 when any was not (or a path did not exist), 2 for a usage error.
+// Prints the run log's line for every file (and the notes on a drive or a synchronised folder
+// before its first file); exit status 0 when every file was erased with nothing known left
+// behind, 1 when any was not processed (or a path did not exist), 2 for a usage error, 3 when
+// every file was erased but old data of some is known or may be left in free clusters.
 
 #include <windows.h>
 
@@ -54,7 +56,9 @@ const wchar_t kUsage[] =
     L"  --level    消去レベル (既定: speed)\r\n"
     L"  --recurse  フォルダのサブフォルダも処理する\r\n"
     L"使い方: tmerase --free-space [--level speed|normal|high] FOLDER\r\n"
-    L"  FOLDER のあるドライブの空き領域を上書きします (作業ファイルは FOLDER に作られ、最後に削除されます)。";
+    L"  FOLDER のあるドライブの空き領域を上書きします (作業ファイルは FOLDER に作られ、最後に削除されます)。\r\n"
+    L"終了コード: 0 すべて抹消 / 1 処理できなかったファイルあり / 2 使い方の誤り /\r\n"
+    L"  3 すべて抹消したが、元のデータの一部が空き領域に残っている (可能性がある) ファイルあり";
 
 struct Options {
     EraseLevel level = EraseLevel::Speed;
@@ -173,16 +177,22 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
 
+    // A file not processed decides the status before any leftovers; the notes never do.
     bool allErased = true;
+    bool leftSomething = false;
+    EraseRunNotes notes;
     for (const auto& file : files) {
         if (g_abortRequested) {
             allErased = false;
             break;
         }
-        const bool erased = file.addressable && OverwriteFile(file.path, options.level);
-        allErased = allErased && erased;
-        WriteLine(out, L"ファイル名:" + file.name +
-                           (erased ? L"をディスクから抹消しました。" : L"を正しく処理出来ませんでした。"));
+        EraseOutcome outcome;
+        if (file.addressable) outcome = EraseFile(file.path, options.level);
+        else outcome.logEnding = EraseLogEnding(outcome);
+        for (const std::wstring& note : notes.Before(outcome)) WriteLine(out, note);
+        allErased = allErased && outcome.kind == EraseOutcome::Kind::Erased;
+        leftSomething = leftSomething || outcome.LeftSomething();
+        WriteLine(out, L"ファイル名:" + file.name + outcome.logEnding);
     }
-    return allErased ? 0 : 1;
+    return !allErased ? 1 : leftSomething ? 3 : 0;
 }
