@@ -14,6 +14,7 @@
 #include "engine/EraseSeams.h"
 #include "engine/PassWriter.h"
 #include "engine/Random.h"
+#include "engine/Verify.h"
 
 namespace {
 
@@ -233,11 +234,24 @@ private:
     ULONGLONG last_;
 };
 
+// The words of the level's last pass.
+PassWords LastPassWords(EraseLevel level) {
+    const int last = PassCount(level) - 1;
+    if (level == EraseLevel::High && last == 2) return PassWords{true, 0};
+    return PassWords{false, FixedWordFor(level, last)};
+}
+
+// The bytes each pass writes over a file of `size` bytes: whole words, at least one.
+std::int64_t PassBytes(std::int64_t size) { return std::max<std::int64_t>(2, (size + 1) / 2 * 2); }
+
 // Rewrites the open file with the level's passes. False on an error (a refused write or flush)
 // and when the abort flag ended the writing: either way part of the file is not overwritten.
-bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDisplay& display) {
+// The display counts `laterPasses` more passes after these (a read-back); `lastPassState`, when
+// given, gets the generator's state at the start of the last pass.
+bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDisplay& display, int laterPasses = 0,
+                   std::uint32_t* lastPassState = nullptr) {
     const int passes = PassCount(level);
-    const std::int64_t total = size * passes;
+    const std::int64_t total = size * (passes + laterPasses);
     std::int64_t done = 0;
     std::int64_t passPos = 0;
     int passIndex = 0;
@@ -258,6 +272,7 @@ bool RewritePasses(HANDLE file, EraseLevel level, std::int64_t size, ProgressDis
     };
 
     for (;;) {
+        if (lastPassState && passPos == 0 && passIndex == passes - 1) *lastPassState = RandomState();
         // The words up to the pass end or up to a full buffer are made at once; the ticks among
         // them follow, in the order and with the effect they have after single 2-byte writes:
         // nothing has reached the system yet, so an abort at a tick takes back the words after it.
@@ -460,6 +475,24 @@ bool OverwriteNamedStreams(HANDLE file, const std::wstring& fileName, EraseLevel
     return ok;
 }
 
+// Reads back what the last pass wrote over the whole file, the display counting it as one more
+// pass; the abort flag and the message servicing work as during a pass.
+ReadBack ReadBackLastPass(HANDLE file, const std::wstring& path, EraseLevel level, std::int64_t size,
+                          std::uint32_t randomState, ProgressDisplay& display) {
+    const std::int64_t written = size * PassCount(level);
+    const std::int64_t total = written + size;
+    const auto& environment = Environment();
+    ServiceClock clock;
+    return ReadBackWritten(file, path, LastPassWords(level), {WrittenRange{0, PassBytes(size), randomState}},
+                           [&](std::int64_t compared) {
+                               if (clock.Due()) {
+                                   if (display.Shown()) display.Show(ProgressPercent(written + compared, total));
+                                   if (environment.serviceMessages) environment.serviceMessages();
+                               }
+                               return !(environment.abortRequested && environment.abortRequested->load());
+                           });
+}
+
 }  // namespace
 
 EraseEnvironment SetEraseEnvironment(EraseEnvironment environment) {
@@ -470,14 +503,18 @@ const EraseEnvironment& CurrentEraseEnvironment() { return Environment(); }
 
 EraseSeams SetEraseSeams(EraseSeams seams) { return std::exchange(Seams(), std::move(seams)); }
 
-bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progressBar, HWND percentLabel) {
+bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progressBar, HWND percentLabel,
+                   ReadBack* readBack) {
     constexpr DWORD kOpenFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
-    const DWORD access = Seams().observer ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_WRITE;
+    const DWORD access = (Seams().observer || readBack) ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_WRITE;
+    // The read-back opens the file a second time, for reading only.
+    const DWORD share = readBack ? FILE_SHARE_READ : 0;
+    if (readBack) *readBack = ReadBack::NotChecked;
     // A plain file opens at once, and its attributes come from the open file. What does not
     // open (missing, a folder, read-only, in use) is looked at by name; so is a read-only file
     // that opened all the same (as some systems let a privileged user do), which must lose the
     // attribute before it can be deleted.
-    UniqueFile file(FsCreateFile(fileName, access, 0, OPEN_EXISTING, kOpenFlags));
+    UniqueFile file(FsCreateFile(fileName, access, share, OPEN_EXISTING, kOpenFlags));
     DWORD openedAttributes = 0;
     LARGE_INTEGER size{};
     bool described = file && FsDescribeOpenFile(file.get(), openedAttributes, size.QuadPart);
@@ -497,7 +534,7 @@ bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progress
             const DWORD cleared = attributes & ~FILE_ATTRIBUTE_READONLY;
             FsSetAttributes(fileName, cleared ? cleared : FILE_ATTRIBUTE_NORMAL);
         }
-        file.reset(FsCreateFile(fileName, access, 0, OPEN_EXISTING, kOpenFlags));
+        file.reset(FsCreateFile(fileName, access, share, OPEN_EXISTING, kOpenFlags));
         described = file && FsDescribeOpenFile(file.get(), openedAttributes, size.QuadPart);
     }
     if (!file) return false;
@@ -509,8 +546,13 @@ bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progress
     ProgressDisplay display(progressBar, percentLabel);
     const bool sized = described || ::GetFileSizeEx(file.get(), &size) != FALSE;
     if (sized) display.Start();
-    if (!sized || !SeekTo(file.get(), 0) || !RewritePasses(file.get(), level, size.QuadPart, display)) {
-        // The system refused a write (a full disk, say) or a Stop ended the writing: what was
+    std::uint32_t lastPassState = 0;
+    if (!sized || !SeekTo(file.get(), 0) ||
+        !RewritePasses(file.get(), level, size.QuadPart, display, readBack ? 1 : 0, &lastPassState) ||
+        (readBack && (*readBack = ReadBackLastPass(file.get(), fileName, level, size.QuadPart, lastPassState,
+                                                   display)) != ReadBack::Matched)) {
+        // The system refused a write (a full disk, say), a Stop ended the writing or the
+        // read-back, or the read-back did not find what was written: what was
         // written goes to the disk, and the file stays where it is under its own name, neither
         // cut nor deleted, so that nothing of it is left unerased on the disk behind a name
         // that is gone and it can be tried again.

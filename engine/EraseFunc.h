@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/Types.h"
+#include "engine/Verify.h"
 
 // Words written between two progress ticks.
 constexpr int kWordsPerTick = 150;
@@ -43,8 +44,11 @@ const EraseEnvironment& CurrentEraseEnvironment();
 // "$" + name (when no such file exists) and deletes it. `progressBar` (range 0..100) and
 // `percentLabel` are both given or both null. True only when the file was opened, rewritten
 // completely without error and deleted; a refused write or an abort leaves it uncut.
+// With `readBack` given, the last pass is read back from the disk before the cut (the display
+// counts it as one more pass) and what it found is stored there; a file whose read-back did
+// not match stays uncut too.
 bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progressBar = nullptr,
-                   HWND percentLabel = nullptr);
+                   HWND percentLabel = nullptr, ReadBack* readBack = nullptr);
 
 // Done × 100 / Total, truncated toward zero; 0 when Done is 0.
 std::int64_t ProgressPercent(std::int64_t done, std::int64_t total);
