@@ -18,12 +18,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/Commands.h"
 #include "common/Paths.h"
 #include "common/Types.h"
+#include "engine/Verify.h"
 #include "resources/ProductInfo.h"
 #include "ui/Action.h"
 #include "ui/Controls.h"
@@ -361,8 +363,9 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     // Shows the profile chooser and gives the name chosen; empty when none was.
     virtual std::wstring ChooseProfile();
-    // Erases one file of the run with the erase panel's progress bar and percentage label.
-    virtual bool EraseRowFile(const std::wstring& path, EraseLevel level);
+    // Erases one file of the run with the erase panel's progress bar and percentage label; with
+    // `readBack` given, the file's last pass is read back and what was found is stored there.
+    virtual bool EraseRowFile(const std::wstring& path, EraseLevel level, ReadBack* readBack);
 
 private:
     // Construction, in its steps.
@@ -431,7 +434,8 @@ private:
     void SaveLog();
     void AppendLogLine(const std::wstring& line);
     void WriteLogHeader(int ticked);
-    void WriteLogFooter(int processed);
+    // `verified`: the files whose read-back matched, when the run read back.
+    void WriteLogFooter(int processed, std::optional<int> verified);
     // Shows an open dialog and adds the files chosen.
     void ChooseFilesToAdd();
     // The list view's notifications; true when handled.

@@ -31,10 +31,19 @@ constexpr DWORD kHideDelayMs = 500;
 const wchar_t kLogFileLead[] = L"ファイル名:";
 const wchar_t kLogErased[] = L"をディスクから抹消しました。";
 const wchar_t kLogFailed[] = L"を正しく処理出来ませんでした。";
+const wchar_t kLogReadBackDiffered[] = L"は読み戻した内容が書き込んだ内容と一致しなかったため、削除しませんでした。";
+const wchar_t kLogReadBackFailed[] = L"は書き込んだ内容を読み戻せなかったため、削除しませんでした。";
 const wchar_t kLogCompleted[] = L"処理が終了しました。";
 const wchar_t kLogStopped[] = L"処理を中止しました。";
 
 const wchar_t* const kCustomTags[] = {L"[S]", L"[N]", L"[H]"};
+
+// How a file's line ends: a read-back that found another content, or could not read, says so.
+const wchar_t* RowResultText(bool erased, ReadBack readBack) {
+    if (readBack == ReadBack::Differed) return kLogReadBackDiffered;
+    if (readBack == ReadBack::Unreadable) return kLogReadBackFailed;
+    return erased ? kLogErased : kLogFailed;
+}
 
 std::wstring NowForLog() {
     SYSTEMTIME now{};
@@ -80,10 +89,11 @@ void TMainWindow::WriteLogHeader(int ticked) {
     AppendLogLine(L"");
 }
 
-void TMainWindow::WriteLogFooter(int processed) {
+void TMainWindow::WriteLogFooter(int processed, std::optional<int> verified) {
     AppendLogLine(L"");
     AppendLogLine(AbortRequested ? kLogStopped : kLogCompleted);
     AppendLogLine(L"処理数:" + std::to_wstring(processed) + L"ファイル");
+    if (verified) AppendLogLine(L"確認数:" + std::to_wstring(*verified) + L"ファイル");
     AppendLogLine(L"終了日時:" + NowForLog());
     AppendLogLine(std::wstring(57, L'*'));
 }
@@ -96,8 +106,8 @@ void TMainWindow::StartRun() {
     RunErase();
 }
 
-bool TMainWindow::EraseRowFile(const std::wstring& path, EraseLevel level) {
-    return OverwriteFile(path, level, FileProgress, PercentLabel);
+bool TMainWindow::EraseRowFile(const std::wstring& path, EraseLevel level, ReadBack* readBack) {
+    return OverwriteFile(path, level, FileProgress, PercentLabel, readBack);
 }
 
 void TMainWindow::RunErase() {
@@ -116,6 +126,7 @@ void TMainWindow::RunErase() {
         Busy = true;
         writing.emplace(*this);
         const EraseMode mode = config ? config->CurrentEraseMode() : EraseMode::Speed;
+        const bool verify = config && config->Verify();
         LockUserInterface(true);
 
         ShowContentPanel(ContentPanel::Running);
@@ -134,6 +145,7 @@ void TMainWindow::RunErase() {
         ShowOverallProgress(0, ticked);
 
         int processed = 0;
+        int verified = 0;
         for (int row = 0; row < FileList.RowCount(); ++row) {
             if (!FileList.IsTicked(row) || AbortRequested) continue;
             const std::wstring path = FileList.Text(row, 4);
@@ -146,7 +158,10 @@ void TMainWindow::RunErase() {
                 const wchar_t* tag = index >= 0 && index <= 2 ? kCustomTags[index] : L"";
                 StatusBar.SetText(0, std::wstring(L"モード:Custom") + tag);
             }
-            line += EraseRowFile(path, level) ? kLogErased : kLogFailed;
+            ReadBack readBack = ReadBack::NotChecked;
+            const bool erased = EraseRowFile(path, level, verify ? &readBack : nullptr);
+            line += RowResultText(erased, readBack);
+            if (readBack == ReadBack::Matched) ++verified;
             ++processed;
             ShowOverallProgress(processed, ticked);
             AppendLogLine(line);
@@ -156,7 +171,7 @@ void TMainWindow::RunErase() {
             TESysteminfo(false).SetPriority(NORMAL_PRIORITY_CLASS);
             priorityRaised = false;
         }
-        WriteLogFooter(processed);
+        WriteLogFooter(processed, verify ? std::optional<int>(verified) : std::nullopt);
     } catch (...) {
         failed = true;
     }
