@@ -1,8 +1,9 @@
 // tmerase: the erase engine from a console.
-//   tmerase [--level speed|normal|high] [--recurse] PATH...
+//   tmerase [--level speed|normal|high] [--recurse] [--verify] PATH...
 //   tmerase --free-space [--level speed|normal|high] FOLDER
-// Prints the run log's line for every file; exit status 0 when every file was erased,
-// 1 when any was not (or a path did not exist), 2 for a usage error.
+// Prints the run log's line for every file (with --verify, then the count of files read back as
+// written); exit status 0 when every file was erased, 1 when any was not (or a path did not
+// exist), 2 for a usage error.
 
 #include <windows.h>
 
@@ -49,10 +50,11 @@ void WriteLine(HANDLE handle, const std::wstring& line) {
 }
 
 const wchar_t kUsage[] =
-    L"使い方: tmerase [--level speed|normal|high] [--recurse] PATH...\r\n"
+    L"使い方: tmerase [--level speed|normal|high] [--recurse] [--verify] PATH...\r\n"
     L"  ファイルを上書きしてから削除します。フォルダはその中のファイルを処理します。\r\n"
     L"  --level    消去レベル (既定: speed)\r\n"
     L"  --recurse  フォルダのサブフォルダも処理する\r\n"
+    L"  --verify   書き込んだ内容をディスクから読み戻して確認してから削除する\r\n"
     L"使い方: tmerase --free-space [--level speed|normal|high] FOLDER\r\n"
     L"  FOLDER のあるドライブの空き領域を上書きします (作業ファイルは FOLDER に作られ、最後に削除されます)。";
 
@@ -60,6 +62,7 @@ struct Options {
     EraseLevel level = EraseLevel::Speed;
     bool recurse = false;
     bool freeSpace = false;
+    bool verify = false;
     std::vector<std::wstring> paths;
 };
 
@@ -75,6 +78,8 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
             return ParseResult::Help;
         } else if (!optionsEnded && arg == L"--recurse") {
             options.recurse = true;
+        } else if (!optionsEnded && arg == L"--verify") {
+            options.verify = true;
         } else if (!optionsEnded && arg == L"--free-space") {
             options.freeSpace = true;
         } else if (!optionsEnded && (arg == L"--level" || arg.rfind(L"--level=", 0) == 0)) {
@@ -95,7 +100,7 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
             options.paths.push_back(arg);
         }
     }
-    if (options.freeSpace && (options.paths.size() != 1 || options.recurse)) return ParseResult::Error;
+    if (options.freeSpace && (options.paths.size() != 1 || options.recurse || options.verify)) return ParseResult::Error;
     return options.paths.empty() ? ParseResult::Error : ParseResult::Ok;
 }
 
@@ -174,15 +179,24 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     bool allErased = true;
+    int verified = 0;
     for (const auto& file : files) {
         if (g_abortRequested) {
             allErased = false;
             break;
         }
-        const bool erased = file.addressable && OverwriteFile(file.path, options.level);
+        ReadBack readBack = ReadBack::NotChecked;
+        const bool erased = file.addressable &&
+                            OverwriteFile(file.path, options.level, nullptr, nullptr, options.verify ? &readBack : nullptr);
         allErased = allErased && erased;
-        WriteLine(out, L"ファイル名:" + file.name +
-                           (erased ? L"をディスクから抹消しました。" : L"を正しく処理出来ませんでした。"));
+        if (readBack == ReadBack::Matched) ++verified;
+        const wchar_t* result = erased ? L"をディスクから抹消しました。" : L"を正しく処理出来ませんでした。";
+        if (readBack == ReadBack::Differed)
+            result = L"は読み戻した内容が書き込んだ内容と一致しなかったため、削除しませんでした。";
+        else if (readBack == ReadBack::Unreadable)
+            result = L"は書き込んだ内容を読み戻せなかったため、削除しませんでした。";
+        WriteLine(out, L"ファイル名:" + file.name + result);
     }
+    if (options.verify) WriteLine(out, L"確認数:" + std::to_wstring(verified) + L"ファイル");
     return allErased ? 0 : 1;
 }
