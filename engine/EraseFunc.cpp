@@ -486,7 +486,8 @@ ReadBack ReadBackLastPass(HANDLE file, const std::wstring& path, EraseLevel leve
     return ReadBackWritten(file, path, LastPassWords(level), {WrittenRange{0, PassBytes(size), randomState}},
                            [&](std::int64_t compared) {
                                if (clock.Due()) {
-                                   if (display.Shown()) display.Show(ProgressPercent(written + compared, total));
+                                   if (display.Shown() && total > 0)
+                                       display.Show(ProgressPercent(written + compared, total));
                                    if (environment.serviceMessages) environment.serviceMessages();
                                }
                                return !(environment.abortRequested && environment.abortRequested->load());
