@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -364,7 +365,8 @@ protected:
     // Shows the profile chooser and gives the name chosen; empty when none was.
     virtual std::wstring ChooseProfile();
     // Erases one file of the run with the erase panel's progress bar and percentage label.
-    virtual EraseOutcome EraseRowFile(const std::wstring& path, EraseLevel level);
+    // With `verify`, the file's last pass is read back before the cut.
+    virtual EraseOutcome EraseRowFile(const std::wstring& path, EraseLevel level, bool verify);
 
 private:
     // Construction, in its steps.
@@ -433,7 +435,8 @@ private:
     void SaveLog();
     void AppendLogLine(const std::wstring& line);
     void WriteLogHeader(int ticked);
-    void WriteLogFooter(int processed);
+    // `verified`: the files whose read-back matched, when the run read back.
+    void WriteLogFooter(int processed, std::optional<int> verified);
     // Shows an open dialog and adds the files chosen.
     void ChooseFilesToAdd();
     // The list view's notifications; true when handled.

@@ -78,10 +78,11 @@ void TMainWindow::WriteLogHeader(int ticked) {
     AppendLogLine(L"");
 }
 
-void TMainWindow::WriteLogFooter(int processed) {
+void TMainWindow::WriteLogFooter(int processed, std::optional<int> verified) {
     AppendLogLine(L"");
     AppendLogLine(AbortRequested ? kLogStopped : kLogCompleted);
     AppendLogLine(L"処理数:" + std::to_wstring(processed) + L"ファイル");
+    if (verified) AppendLogLine(L"確認数:" + std::to_wstring(*verified) + L"ファイル");
     AppendLogLine(L"終了日時:" + NowForLog());
     AppendLogLine(std::wstring(57, L'*'));
 }
@@ -94,8 +95,8 @@ void TMainWindow::StartRun() {
     RunErase();
 }
 
-EraseOutcome TMainWindow::EraseRowFile(const std::wstring& path, EraseLevel level) {
-    return EraseFile(path, level, FileProgress, PercentLabel);
+EraseOutcome TMainWindow::EraseRowFile(const std::wstring& path, EraseLevel level, bool verify) {
+    return EraseFile(path, level, FileProgress, PercentLabel, verify);
 }
 
 void TMainWindow::RunErase() {
@@ -114,6 +115,7 @@ void TMainWindow::RunErase() {
         Busy = true;
         writing.emplace(*this);
         const EraseMode mode = config ? config->CurrentEraseMode() : EraseMode::Speed;
+        const bool verify = config && config->Verify();
         LockUserInterface(true);
 
         ShowContentPanel(ContentPanel::Running);
@@ -133,6 +135,7 @@ void TMainWindow::RunErase() {
 
         int processed = 0;
         EraseRunNotes runNotes;
+        int verified = 0;
         for (int row = 0; row < FileList.RowCount(); ++row) {
             if (!FileList.IsTicked(row) || AbortRequested) continue;
             const std::wstring path = FileList.Text(row, 4);
@@ -145,8 +148,9 @@ void TMainWindow::RunErase() {
                 const wchar_t* tag = index >= 0 && index <= 2 ? kCustomTags[index] : L"";
                 StatusBar.SetText(0, std::wstring(L"モード:Custom") + tag);
             }
-            const EraseOutcome outcome = EraseRowFile(path, level);
+            const EraseOutcome outcome = EraseRowFile(path, level, verify);
             line += outcome.logEnding;
+            if (outcome.readBack == ReadBack::Matched) ++verified;
             ++processed;
             ShowOverallProgress(processed, ticked);
             // The notes on a drive or a synchronised folder come once, before its first file's line.
@@ -158,7 +162,7 @@ void TMainWindow::RunErase() {
             TESysteminfo(false).SetPriority(NORMAL_PRIORITY_CLASS);
             priorityRaised = false;
         }
-        WriteLogFooter(processed);
+        WriteLogFooter(processed, verify ? std::optional<int>(verified) : std::nullopt);
     } catch (...) {
         failed = true;
     }

@@ -14,6 +14,7 @@
 #include "engine/EraseSeams.h"
 #include "engine/PassWriter.h"
 #include "engine/Random.h"
+#include "engine/Verify.h"
 
 namespace {
 
@@ -241,6 +242,9 @@ struct PassProgress {
     std::int64_t done = 0;  // bytes handed to the system so far (the bytes written)
     int tick = 0;           // words since the last tick
     ServiceClock clock;
+    // With a read-back to come: the stretches the last pass wrote, each with the generator's
+    // state before its first word.
+    std::vector<WrittenRange>* lastPass = nullptr;
 };
 
 // Words a pass writes over a range: its length rounded up to whole words (one byte past an odd
@@ -280,6 +284,8 @@ bool WritePasses(HANDLE file, EraseLevel level, const std::vector<ByteRange>& ra
         for (std::size_t r = 0; r < ranges.size(); ++r) {
             if (!SeekTo(file, ranges[r].offset)) return false;
             std::int64_t left = WordsOver(ranges[r]);
+            if (progress.lastPass && passIndex + 1 == passes)
+                progress.lastPass->push_back(WrittenRange{ranges[r].offset, 2 * left, RandomState()});
             while (left > 0) {
                 // The words up to the range's end or up to a full buffer are made at once; the
                 // ticks among them follow, in the order and with the effect they have after single
@@ -549,6 +555,33 @@ ErasePlan PlanErase(const FileFacts& facts, EraseLevel) {
     return plan;
 }
 
+namespace {
+
+// The words of the level's last pass.
+PassWords LastPassWords(EraseLevel level) {
+    const int last = PassCount(level) - 1;
+    if (level == EraseLevel::High && last == 2) return PassWords{true, 0};
+    return PassWords{false, FixedWordFor(level, last)};
+}
+
+// Reads back what the last pass wrote; the display goes on from where the passes left it, the
+// read counting as one more pass, and a Stop ends it as it ends a pass.
+ReadBack ReadBackLastPass(HANDLE file, const std::wstring& path, EraseLevel level,
+                          const std::vector<WrittenRange>& written, PassProgress& progress) {
+    const auto& environment = Environment();
+    const std::int64_t before = progress.done;
+    return ReadBackWritten(file, path, LastPassWords(level), written, [&](std::int64_t compared) {
+        if (progress.clock.Due()) {
+            if (progress.display.Shown() && progress.total > 0)
+                progress.display.Show(ProgressPercent(std::min(before + compared, progress.total), progress.total));
+            if (environment.serviceMessages) environment.serviceMessages();
+        }
+        return !(environment.abortRequested && environment.abortRequested->load());
+    });
+}
+
+}  // namespace
+
 std::wstring EraseLogEnding(const EraseOutcome& outcome) {
     constexpr wchar_t kLeft[] =
         L"を抹消しましたが、圧縮・暗号化・スパースのいずれかのファイルだったため、元のデータの一部が空き領域に";
@@ -557,6 +590,10 @@ std::wstring EraseLogEnding(const EraseOutcome& outcome) {
             return L"はクラウドにのみ保存されているため処理しませんでした。"
                    L"クラウド上の内容と以前のバージョンはこのコンピュータから抹消できません。";
         case EraseOutcome::Kind::NotErased:
+            if (outcome.readBack == ReadBack::Differed)
+                return L"は読み戻した内容が書き込んだ内容と一致しなかったため、削除しませんでした。";
+            if (outcome.readBack == ReadBack::Unreadable)
+                return L"は書き込んだ内容を読み戻せなかったため、削除しませんでした。";
             return L"を正しく処理出来ませんでした。";
         case EraseOutcome::Kind::Erased:
             break;
@@ -568,7 +605,8 @@ std::wstring EraseLogEnding(const EraseOutcome& outcome) {
     return L"をディスクから抹消しました。";
 }
 
-EraseOutcome EraseFile(const std::wstring& fileName, EraseLevel level, HWND progressBar, HWND percentLabel) {
+EraseOutcome EraseFile(const std::wstring& fileName, EraseLevel level, HWND progressBar, HWND percentLabel,
+                       bool verify) {
     constexpr DWORD kOpenFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
     EraseOutcome outcome;
     outcome.driveRoot = DriveRootOf(fileName);
@@ -595,11 +633,13 @@ EraseOutcome EraseFile(const std::wstring& fileName, EraseLevel level, HWND prog
     }
     // Opened for reading too (the questions on the open file need it); a file that only lets
     // itself be written is erased without them.
+    // The read-back opens the file a second time, for reading only.
+    const DWORD share = verify ? FILE_SHARE_READ : 0;
     DWORD access = GENERIC_READ | GENERIC_WRITE;
-    UniqueFile file(FsCreateFile(fileName, access, 0, OPEN_EXISTING, kOpenFlags));
-    if (!file && ::GetLastError() == ERROR_ACCESS_DENIED) {
+    UniqueFile file(FsCreateFile(fileName, access, share, OPEN_EXISTING, kOpenFlags));
+    if (!file && ::GetLastError() == ERROR_ACCESS_DENIED && !verify) {
         access = GENERIC_WRITE;
-        file.reset(FsCreateFile(fileName, access, 0, OPEN_EXISTING, kOpenFlags));
+        file.reset(FsCreateFile(fileName, access, share, OPEN_EXISTING, kOpenFlags));
         outcome.writeOnly = static_cast<bool>(file);
     }
     if (!file) return ended(EraseOutcome::Kind::NotErased);
@@ -619,7 +659,11 @@ EraseOutcome EraseFile(const std::wstring& fileName, EraseLevel level, HWND prog
     RandomizeFromClock();
     ProgressDisplay display(progressBar, percentLabel);
     display.Start();
-    PassProgress progress(display, PassLengths(level, plan.ranges) + PassLengths(level, plan.tip));
+    // The read-back counts as one more pass over everything written.
+    const std::int64_t passLengths = PassLengths(level, plan.ranges) + PassLengths(level, plan.tip);
+    PassProgress progress(display, verify ? passLengths / PassCount(level) * (PassCount(level) + 1) : passLengths);
+    std::vector<WrittenRange> lastPass;
+    if (verify) progress.lastPass = &lastPass;
     if (!WritePasses(file.get(), level, plan.ranges, progress, true)) {
         // The system refused a write (a full disk, say) or a Stop ended the writing: what was
         // written goes to the disk, and the file stays where it is under its own name, neither
@@ -633,14 +677,37 @@ EraseOutcome EraseFile(const std::wstring& fileName, EraseLevel level, HWND prog
     }
     if (!plan.tip.empty()) {
         // The file's own length is done: a refused write here only leaves part of the tip.
+        const std::size_t mainRanges = lastPass.size();
         outcome.tipRefused = !WritePasses(file.get(), level, plan.tip, progress, false);
-        if (outcome.tipRefused) ::FlushFileBuffers(file.get());
+        if (outcome.tipRefused) {
+            ::FlushFileBuffers(file.get());
+            lastPass.resize(mainRanges);  // only what surely reached the disk is read back
+        }
         // The writes past the end moved it; the file gets its own length back before anyone looks.
         SeekTo(file.get(), facts.size);
         ::SetEndOfFile(file.get());
         SeekTo(file.get(), 0);
     }
     outcome.bytesWritten = progress.done;
+    if (verify) {
+        // After a tip the file was given its own length back, so what lies past it (the tip, the
+        // byte past an odd length) can no longer be read through the file: the read-back covers
+        // the file's own length.
+        const std::int64_t end = plan.tip.empty() ? INT64_MAX : facts.size;
+        std::vector<WrittenRange> own;
+        for (WrittenRange range : lastPass) {
+            if (range.offset >= end) continue;
+            range.length = std::min(range.length, end - range.offset);
+            own.push_back(range);
+        }
+        outcome.readBack = ReadBackLastPass(file.get(), fileName, level, own, progress);
+        if (outcome.readBack != ReadBack::Matched) {
+            // Not what was written, or not known: the file stays under its own name, uncut.
+            file.reset();
+            display.Show(100);
+            return ended(EraseOutcome::Kind::NotErased);
+        }
+    }
 
     // Clusters that were the file's before the passes and are not now were freed with their content.
     std::vector<ClusterRun> after;
@@ -703,8 +770,11 @@ std::vector<std::wstring> EraseRunNotes::Before(const EraseOutcome& outcome) {
     return notes;
 }
 
-bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progressBar, HWND percentLabel) {
-    return EraseFile(fileName, level, progressBar, percentLabel).kind == EraseOutcome::Kind::Erased;
+bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progressBar, HWND percentLabel,
+                   ReadBack* readBack) {
+    const EraseOutcome outcome = EraseFile(fileName, level, progressBar, percentLabel, readBack != nullptr);
+    if (readBack) *readBack = outcome.readBack;
+    return outcome.kind == EraseOutcome::Kind::Erased;
 }
 
 std::int64_t ProgressPercent(std::int64_t done, std::int64_t total) {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/Verify.h"
+
 #include "common/FileSystem.h"
 #include "common/Types.h"
 
@@ -90,12 +92,17 @@ struct EraseOutcome {
     // The synchronised folder of a cloud placeholder erased here in full, empty when none or unknown.
     std::wstring syncRoot;
 
+    // What the read-back of the last pass found (NotChecked without one).
+    ReadBack readBack = ReadBack::NotChecked;
+
     bool LeftSomething() const { return kind == Kind::Erased && (leftoverClustersSeen > 0 || leftoverPossible); }
 };
 
-// Erases one file (see `OverwriteFile`) and says what became of it.
+// Erases one file (see `OverwriteFile`) and says what became of it. With `verify`, what the last
+// pass wrote is read back from the disk before the cut (the display counts it as one more pass);
+// a file whose read-back did not match stays uncut under its own name.
 EraseOutcome EraseFile(const std::wstring& fileName, EraseLevel level, HWND progressBar = nullptr,
-                       HWND percentLabel = nullptr);
+                       HWND percentLabel = nullptr, bool verify = false);
 
 // The wording of a file's line after its name, for the outcome's kind and leftovers.
 std::wstring EraseLogEnding(const EraseOutcome& outcome);
@@ -120,8 +127,10 @@ std::vector<std::wstring> DriveNotes(const std::wstring& root, const DriveFacts&
 // `percentLabel` are both given or both null. True only when the file was opened, rewritten
 // completely without error and deleted; a refused write or an abort leaves it uncut.
 // `EraseFile` says more.
+// With `readBack` given, the file is erased with verification and what the read-back found is
+// stored there.
 bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progressBar = nullptr,
-                   HWND percentLabel = nullptr);
+                   HWND percentLabel = nullptr, ReadBack* readBack = nullptr);
 
 // Done × 100 / Total, truncated toward zero; 0 when Done is 0.
 std::int64_t ProgressPercent(std::int64_t done, std::int64_t total);

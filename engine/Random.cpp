@@ -176,6 +176,8 @@ __attribute__((target("avx2"))) void FillRandomWordsAvx2(unsigned char* out, std
 
 void RandomSeed(std::uint32_t seed) { g_randomSeed = seed; }
 
+std::uint32_t RandomState() { return g_randomSeed; }
+
 std::uint32_t RandomBelow(std::uint32_t range) {
     g_randomSeed = g_randomSeed * kRandomMultiplier + 1u;
     return static_cast<std::uint32_t>((static_cast<std::uint64_t>(g_randomSeed) * range) >> 32);

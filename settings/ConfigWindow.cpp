@@ -103,6 +103,7 @@ void TConfigWindow::LoadSettings() {
             read.ShowUserName = ini.ReadBool(L"#ShowUserName", false);
             read.AutoIn = ini.ReadBool(L"#AutoIn", false);
             read.RemoveReadOnly = ini.ReadBool(L"#RemoveReadOnly", false);
+            read.Verify = ini.ReadBool(L"#Verify", false);
             values_ = std::move(read);
         } catch (...) {
             RaiseAssertion(AssertSite::ConfigIniWrite);
@@ -171,7 +172,7 @@ bool TConfigWindow::WriteSettingsFile() {
            ini.WriteInteger(L"#IE_TOOLS_02", v.IETools02) && ini.WriteInteger(L"#E_TOOLS_01", v.ETools01) &&
            ini.WriteInteger(L"#CustomMode", v.CustomMode) && ini.WriteBool(L"#ShowUserName", v.ShowUserName) &&
            ini.WriteBool(L"#AutoIn", v.AutoIn) && ini.WriteBool(L"#RemoveReadOnly", v.RemoveReadOnly) &&
-           ini.WriteString(L"#END_CONFIG", L"00 2A");
+           ini.WriteBool(L"#Verify", v.Verify) && ini.WriteString(L"#END_CONFIG", L"00 2A");
 }
 
 void TConfigWindow::SetActivePage(int page) {
@@ -198,6 +199,7 @@ void TConfigWindow::ApplyPageDefaults(int page) {
             v.UseExitFunction = true;
             v.ShowUserName = false;
             v.AutoIn = false;
+            v.Verify = false;
             break;
         case 1:
             v.RemoveReadOnly = false;

@@ -107,6 +107,7 @@ public:
     bool ShowUserName() const { return values_.ShowUserName; }
     bool AutoIn() const { return values_.AutoIn; }
     bool RemoveReadOnly() const { return values_.RemoveReadOnly; }
+    bool Verify() const { return values_.Verify; }
     bool PowerOffAfterRun() const { return values_.PowerOffAfterRun; }
 
     // The settings as the settings window edits them; a change is in force at once.
@@ -243,7 +244,7 @@ private:
     HWND allDefaultsButton_ = nullptr;
     HWND pageDefaultButton_ = nullptr;
     int pageDefaultButtonPage_ = 0;
-    std::array<HWND, 11> basicChecks_{};
+    std::array<HWND, 12> basicChecks_{};
     HWND exclusionListBox_ = nullptr;
     HWND exclusionEdit_ = nullptr;
     HWND readOnlyCheck_ = nullptr;

@@ -9,7 +9,7 @@
 // The seven pages, in order (3310..3316).
 #define IDC_CONFIG_PAGE_FIRST 3310
 
-// Page 0: the group and its eleven check boxes, top to bottom (3321..3331).
+// Page 0: the group and its twelve check boxes, top to bottom (3321..3332).
 #define IDC_CONFIG_BASIC_GROUP 3320
 #define IDC_CONFIG_BASIC_FIRST 3321
 

@@ -27,6 +27,7 @@ const BasicCheck kBasicChecks[] = {
     {L"メインウインドウにユーザー名を表示する", &Settings::ShowUserName},
     {L"中断時にオートインポートを行う", &Settings::AutoIn},
     {L"SSTPを使用する", &Settings::UseSSTP},
+    {L"抹消後に書き込み内容を確認する", &Settings::Verify},
 };
 
 const wchar_t* const kChoiceNames[] = {L"Speed", L"Normal", L"High", L"Custom"};
@@ -98,7 +99,7 @@ void TConfigWindow::CreateBasicPage(HWND page) {
         const int id = IDC_CONFIG_BASIC_FIRST + static_cast<int>(i);
         basicChecks_[i] = AddChild(page, L"BUTTON", kBasicChecks[i].caption,
                                    BS_AUTOCHECKBOX | WS_TABSTOP | (i == 0 ? WS_GROUP : 0), 24,
-                                   26 + 22 * static_cast<int>(i), 520, 18, id);
+                                   26 + 20 * static_cast<int>(i), 520, 18, id);
     }
 }
 

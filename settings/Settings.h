@@ -26,6 +26,7 @@ struct Settings {
     bool ShowUserName = false;     // #ShowUserName
     bool AutoIn = false;           // #AutoIn
     bool RemoveReadOnly = false;   // #RemoveReadOnly
+    bool Verify = false;           // #Verify: each file's last pass is read back before it is deleted
     bool PowerOffAfterRun = false; // never saved
 };
 

@@ -13,6 +13,7 @@
 #include "diagnostics/SystemInfo.h"
 #include "common/FileSystem.h"
 #include "engine/EraseSeams.h"
+#include "engine/Verify.h"
 #include "notify/SSTP.h"
 #include "tests/app/WorkflowFixture.h"
 #include "tests/notify/ExpectedScripts.h"
@@ -108,6 +109,37 @@ TEST_F(EraseRunTest, EachModeErasesTheTickedRowsAndLogsEveryFile) {
         ::DeleteFileW(kept.c_str());
     }
     EXPECT_TRUE(RecordedAssertions().empty());
+}
+
+TEST_F(EraseRunTest, WithVerifyOnlyFilesReadBackAsWrittenGoAndTheFooterCountsThem) {
+    WriteConfig({L"#Verify=1"});
+    Make();
+    const auto named = [](HANDLE file, const wchar_t* name) { return FinalPathOf(file).find(name) != std::wstring::npos; };
+    EraseSeams seams = SteppingClockSeams();
+    seams.writeFile = [&](HANDLE file, const void* data, DWORD size, DWORD* written) {
+        std::string bytes(static_cast<const char*>(data), size);
+        if (named(file, L"bad.txt")) bytes[0] ^= 1;  // lost on its way
+        return ::WriteFile(file, bytes.data(), size, written, nullptr);
+    };
+    SetEraseSeams(seams);
+    const ReadBackSeams previous = SetReadBackSeams({[&](const ReadBackRequest& r, DWORD* got) {
+        return named(r.file, L"unread.txt") ? (::SetLastError(ERROR_CRC), FALSE) : ReadBackFromDisk(r, got);
+    }, {}});
+    const std::wstring good = File(L"good.txt", 5000), bad = File(L"bad.txt", 5000), unread = File(L"unread.txt", 7);
+    for (const std::wstring& path : {good, bad, unread}) Add(path);
+    Start();
+    SetReadBackSeams(previous);
+    const std::vector<std::wstring> log = Log();
+    ASSERT_EQ(log.size(), 17u);
+    EXPECT_EQ(std::vector<std::wstring>(log.begin() + 8, log.begin() + 15),
+              (std::vector<std::wstring>{
+                  L"ファイル名:good.txt" + std::wstring(kErased),
+                  L"ファイル名:bad.txtは読み戻した内容が書き込んだ内容と一致しなかったため、削除しませんでした。",
+                  L"ファイル名:unread.txtは書き込んだ内容を読み戻せなかったため、削除しませんでした。", L"",
+                  L"処理が終了しました。", L"処理数:3ファイル", L"確認数:1ファイル"}));
+    EXPECT_EQ(ReadBytes(bad), "\x01" + std::string(4999, '\0')) << "uncut under its own name";
+    Finish();
+    EXPECT_EQ(Paths(), (std::vector<std::wstring>{bad, unread}));
 }
 
 TEST_F(EraseRunTest, NoneTickedLogsNoFileAndAZeroCount) {
@@ -463,10 +495,10 @@ public:
     DWORD classDuringRun = 0;
 
 protected:
-    EraseOutcome EraseRowFile(const std::wstring& path, EraseLevel level) override {
+    EraseOutcome EraseRowFile(const std::wstring& path, EraseLevel level, bool verify) override {
         classDuringRun = ::GetPriorityClass(::GetCurrentProcess());
         if (ExtractFileName(path) == L"second.txt") throw std::runtime_error("broken");
-        return TMainWindow::EraseRowFile(path, level);
+        return TMainWindow::EraseRowFile(path, level, verify);
     }
 };
 

@@ -136,6 +136,7 @@ const CheckBinding kChecks[] = {
     {L"メインウインドウにユーザー名を表示する", &Settings::ShowUserName},
     {L"中断時にオートインポートを行う", &Settings::AutoIn},
     {L"SSTPを使用する", &Settings::UseSSTP},
+    {L"抹消後に書き込み内容を確認する", &Settings::Verify},
 };
 
 TEST_F(SettingsWindow, WindowShowsSevenPagesAndThePageDefaultButtonFollowsThePageShown) {
@@ -184,11 +185,11 @@ TEST_F(SettingsWindow, WindowShowsSevenPagesAndThePageDefaultButtonFollowsThePag
 TEST_F(SettingsWindow, EveryControlShowsItsSettingAndChangesIt) {
     WriteConfig("[TIDEMARROW]\r\n#Dropfile=1\r\n#Warning close=0\r\n#Remove enable=1\r\n#Erase highspeed=1\r\n"
                 "#Error report=0\r\n#UseExitFunction=0\r\n#ShowGrid=1\r\n#ShowUserName=1\r\n#AutoIn=1\r\n"
-                "#Use SSTP=1\r\n#RemoveReadOnly=1\r\n#Erase=1\r\n#CustomMode=2\r\n#IE_TOOL_01=2\r\n#IE_TOOLS_02=0\r\n"
+                "#Use SSTP=1\r\n#Verify=1\r\n#RemoveReadOnly=1\r\n#Erase=1\r\n#CustomMode=2\r\n#IE_TOOL_01=2\r\n#IE_TOOLS_02=0\r\n"
                 "#E_TOOLS_01=1\r\n#Sound=1\r\n#SoundFile=C:\\sounds\\end.wav\r\n");
     Make();
     ASSERT_TRUE(ShowWhile([&] {
-        for (int i = 0; i < 11; ++i) {
+        for (int i = 0; i < 12; ++i) {
             const int id = IDC_CONFIG_BASIC_FIRST + i;
             EXPECT_EQ(ui::WindowText(C(id)), kChecks[i].caption);
             EXPECT_EQ(Checked(id), W().Values().*(kChecks[i].field)) << i;
@@ -229,7 +230,7 @@ TEST_F(SettingsWindow, EveryControlShowsItsSettingAndChangesIt) {
     }));
     W().SaveSettings();
     const std::string saved = ReadBytes(ConfigPath());
-    for (const char* line : {"#Erase=2\r\n", "#Dropfile=0\r\n", "#RemoveReadOnly=0\r\n", "#IE_TOOLS_02=1\r\n"})
+    for (const char* line : {"#Erase=2\r\n", "#Dropfile=0\r\n", "#RemoveReadOnly=0\r\n#Verify=0\r\n#END_CONFIG", "#IE_TOOLS_02=1\r\n"})
         EXPECT_NE(saved.find(line), std::string::npos) << line;
 }
 

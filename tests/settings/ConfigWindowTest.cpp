@@ -28,6 +28,7 @@ const char kFreshConfig[] =
     "#ShowUserName=0\r\n"
     "#AutoIn=0\r\n"
     "#RemoveReadOnly=0\r\n"
+    "#Verify=0\r\n"
     "#END_CONFIG=00 2A\r\n";
 
 using SettingsStore = SettingsTest;
@@ -192,6 +193,7 @@ TEST_F(SettingsStore, PageDefaultsRestoreTheirOwnFieldsOnly) {
     v.Dropfile = true;
     v.WarningClose = false;
     v.PowerOffAfterRun = true;
+    v.Verify = true;
     v.RemoveReadOnly = true;
     v.Erase = 3;
     v.CustomMode = 2;
@@ -207,6 +209,7 @@ TEST_F(SettingsStore, PageDefaultsRestoreTheirOwnFieldsOnly) {
     EXPECT_FALSE(config.Dropfile());
     EXPECT_TRUE(config.WarningClose());
     EXPECT_FALSE(config.PowerOffAfterRun());
+    EXPECT_FALSE(config.Verify());
     EXPECT_TRUE(config.RemoveReadOnly()) << "page 1 not yet";
     config.ApplyPageDefaults(1);
     EXPECT_FALSE(config.RemoveReadOnly());

@@ -67,12 +67,22 @@ TEST(Tmerase, MissingOrBusyFileFailsTheRunButTheOthersAreErased) {
     EXPECT_FALSE(FileExists(folder / L"free.txt"));
 }
 
+TEST(Tmerase, VerifyReadsEveryFileBackAndCountsTheMatches) {
+    TempFolder folder;
+    ASSERT_TRUE(WriteBytes(folder / L"odd.txt", std::string(4097, 'x')) && WriteBytes(folder / L"even.txt", "secret"));
+    const Outcome outcome =
+        RunTmerase(L"--verify --level high " + Quoted(folder / L"odd.txt") + L" " + Quoted(folder / L"even.txt"));
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(outcome.out, ErasedLine(L"odd.txt") + ErasedLine(L"even.txt") + EncodeCp932(L"確認数:2ファイル") + "\r\n");
+}
+
 TEST(Tmerase, UsageErrorsExitWithTwoAndTouchNothing) {
     TempFolder folder;
     ASSERT_TRUE(WriteBytes(folder / L"a.txt", "x"));
     const std::wstring file = Quoted(folder / L"a.txt");
     for (const std::wstring& arguments :
-         std::vector<std::wstring>{L"", L"--level", L"--level extreme " + file, L"--bogus " + file, L"--recurse"}) {
+         std::vector<std::wstring>{L"", L"--level", L"--level extreme " + file, L"--bogus " + file, L"--recurse",
+                                   L"--free-space --verify " + Quoted(folder.Path())}) {
         const Outcome outcome = RunTmerase(arguments);
         EXPECT_EQ(outcome.exitCode, 2u) << std::string(arguments.begin(), arguments.end());
         EXPECT_TRUE(outcome.out.empty());

@@ -1,8 +1,9 @@
 // tmerase: the erase engine from a console.
-//   tmerase [--level speed|normal|high] [--recurse] PATH...
+//   tmerase [--level speed|normal|high] [--recurse] [--verify] PATH...
 //   tmerase --free-space [--level speed|normal|high] FOLDER
-// Prints the run log's line for every file (and the notes on a drive or a synchronised folder
-// before its first file); exit status 0 when every file was erased with nothing known left
+// Prints the run log's line for every file (with --verify, then the count of files read back
+// as written; and the notes on a drive or a synchronised folder before its first
+// file); exit status 0 when every file was erased with nothing known left
 // behind, 1 when any was not processed (or a path did not exist), 2 for a usage error, 3 when
 // every file was erased but old data of some is known or may be left in free clusters.
 
@@ -51,10 +52,11 @@ void WriteLine(HANDLE handle, const std::wstring& line) {
 }
 
 const wchar_t kUsage[] =
-    L"使い方: tmerase [--level speed|normal|high] [--recurse] PATH...\r\n"
+    L"使い方: tmerase [--level speed|normal|high] [--recurse] [--verify] PATH...\r\n"
     L"  ファイルを上書きしてから削除します。フォルダはその中のファイルを処理します。\r\n"
     L"  --level    消去レベル (既定: speed)\r\n"
     L"  --recurse  フォルダのサブフォルダも処理する\r\n"
+    L"  --verify   書き込んだ内容をディスクから読み戻して確認してから削除する\r\n"
     L"使い方: tmerase --free-space [--level speed|normal|high] FOLDER\r\n"
     L"  FOLDER のあるドライブの空き領域を上書きします (作業ファイルは FOLDER に作られ、最後に削除されます)。\r\n"
     L"終了コード: 0 すべて抹消 / 1 処理できなかったファイルあり / 2 使い方の誤り /\r\n"
@@ -64,6 +66,7 @@ struct Options {
     EraseLevel level = EraseLevel::Speed;
     bool recurse = false;
     bool freeSpace = false;
+    bool verify = false;
     std::vector<std::wstring> paths;
 };
 
@@ -79,6 +82,8 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
             return ParseResult::Help;
         } else if (!optionsEnded && arg == L"--recurse") {
             options.recurse = true;
+        } else if (!optionsEnded && arg == L"--verify") {
+            options.verify = true;
         } else if (!optionsEnded && arg == L"--free-space") {
             options.freeSpace = true;
         } else if (!optionsEnded && (arg == L"--level" || arg.rfind(L"--level=", 0) == 0)) {
@@ -99,7 +104,7 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
             options.paths.push_back(arg);
         }
     }
-    if (options.freeSpace && (options.paths.size() != 1 || options.recurse)) return ParseResult::Error;
+    if (options.freeSpace && (options.paths.size() != 1 || options.recurse || options.verify)) return ParseResult::Error;
     return options.paths.empty() ? ParseResult::Error : ParseResult::Ok;
 }
 
@@ -181,18 +186,21 @@ int wmain(int argc, wchar_t** argv) {
     bool allErased = true;
     bool leftSomething = false;
     EraseRunNotes notes;
+    int verified = 0;
     for (const auto& file : files) {
         if (g_abortRequested) {
             allErased = false;
             break;
         }
         EraseOutcome outcome;
-        if (file.addressable) outcome = EraseFile(file.path, options.level);
+        if (file.addressable) outcome = EraseFile(file.path, options.level, nullptr, nullptr, options.verify);
         else outcome.logEnding = EraseLogEnding(outcome);
         for (const std::wstring& note : notes.Before(outcome)) WriteLine(out, note);
         allErased = allErased && outcome.kind == EraseOutcome::Kind::Erased;
         leftSomething = leftSomething || outcome.LeftSomething();
+        if (outcome.readBack == ReadBack::Matched) ++verified;
         WriteLine(out, L"ファイル名:" + file.name + outcome.logEnding);
     }
+    if (options.verify) WriteLine(out, L"確認数:" + std::to_wstring(verified) + L"ファイル");
     return !allErased ? 1 : leftSomething ? 3 : 0;
 }
