@@ -468,6 +468,11 @@ EraseEnvironment SetEraseEnvironment(EraseEnvironment environment) {
 
 const EraseEnvironment& CurrentEraseEnvironment() { return Environment(); }
 
+ULONGLONG ServiceClockNow() {
+    const auto& clock = Seams().clock;
+    return clock ? clock() : ::GetTickCount64();
+}
+
 EraseSeams SetEraseSeams(EraseSeams seams) { return std::exchange(Seams(), std::move(seams)); }
 
 bool OverwriteFile(const std::wstring& fileName, EraseLevel level, HWND progressBar, HWND percentLabel) {
