@@ -396,7 +396,8 @@ TEST_F(EraseRunTest, CustomRunsShowEachFilesLevelAndEraseAtIt) {
         const std::wstring path = ui::WindowText(window->CurrentFileLabel);
         if (shown.empty() || shown.back().first != path) shown.emplace_back(path, window->StatusBar.Text(0));
     });
-    EraseSeams seams;
+    // The stepping clock: the display is due at every file, so each file's level shows.
+    EraseSeams seams = SteppingClockSeams();
     seams.observer = [&](const OverwriteEvent& event) {
         if (event.kind == OverwriteEvent::BeforeCut) passes.push_back(event.passesDone);
     };
