@@ -6,8 +6,9 @@
 #   erase_bench          MB/s per level against the fair baseline (and the read-back, when
 #                        this erase_bench offers --verify)
 #   vs_shred.sh          MB/s per level against GNU shred; folders of small files: files per
-#                        second of the console (tmerase) and the window against shred
-#   window_vs_console.sh the window against tmerase at each folder size, and the growth
+#                        second of the console (tmerase) and the window against shred, and so
+#                        the window against tmerase on the same files, taken in the same turns
+#                        (what bench/window_vs_console.sh measures alone), and the growth
 #   filelist_bench       rows per second as the list grows
 #   vs_sfill.sh          the free-space fill against the fair writer and sfill (as root, with
 #                        sfill installed; otherwise the section says why it is missing)
@@ -63,7 +64,6 @@ if in_session "$bin/erase_bench.exe" --help 2>&1 | grep -q -- --verify; then
 fi
 run shred_levels bash "$top/bench/vs_shred.sh" --mib "$mib" --runs "$runs"
 run shred_files bash "$top/bench/vs_shred.sh" --files "$counts" --runs "$runs"
-run window bash "$top/bench/window_vs_console.sh" --files "$counts" --runs "$runs"
 run filelist in_session "$bin/filelist_bench.exe" --files "$list_files"
 if [ "$(id -u)" = 0 ] && command -v sfill >/dev/null; then
     run sfill bash "$top/bench/vs_sfill.sh" --mib "$sfill_mib" --runs "$sfill_runs"
@@ -141,19 +141,27 @@ else
     missing shred_files
 fi
 echo
-if have window; then
-    echo "The window against the console on the same files (\`bench/window_vs_console.sh\`; the window's"
-    echo "time is the folder named on its command line, Start, Yes, until the result panel shows):"
+if have shred_files && grep -q '^files=.* window_s=' "$raw/shred_files"; then
+    echo "The window against the console on the same files, from the same rounds (the window's time is"
+    echo "the folder named on its command line, Start, Yes, until the result panel shows; both as whole"
+    echo "processes; \`bench/window_vs_console.sh\` measures the same alone):"
     echo
     echo "| files | window s | tmerase s | window ÷ tmerase | window ms per file | tmerase ms per file |"
     echo "|---|---|---|---|---|---|"
+    first_w="" first_c="" last_w="" last_c=""
     for count in $counts; do
-        echo "| $count | $(field window "^files=$count " window_s) | $(field window "^files=$count " console_s) | $(field window "^files=$count " ratio) | $(field window "^files=$count " window_ms_per_file) | $(field window "^files=$count " console_ms_per_file) |"
+        w=$(field shred_files "^files=$count window_s" window_s)
+        c=$(field shred_files "^files=$count tmerase_s" tmerase_s)
+        wp=$(awk -v t="$w" -v n="$count" 'BEGIN { printf "%.3f", t * 1000 / n }')
+        cp=$(awk -v t="$c" -v n="$count" 'BEGIN { printf "%.3f", t * 1000 / n }')
+        echo "| $count | $w | $c | $(awk -v a="$w" -v b="$c" 'BEGIN { if (b > 0) printf "%.2f", a / b }') | $wp | $cp |"
+        [ -n "$first_w" ] || { first_w=$wp; first_c=$cp; }
+        last_w=$wp last_c=$cp
     done
     echo
-    echo "Time per file at the largest folder against the smallest: window $(field window '^growth' window), console $(field window '^growth' console)."
+    echo "Time per file at the largest folder against the smallest: window $(awk -v a="$last_w" -v b="$first_w" 'BEGIN { if (b > 0) printf "%.2f", a / b }'), console $(awk -v a="$last_c" -v b="$first_c" 'BEGIN { if (b > 0) printf "%.2f", a / b }')."
 else
-    missing window
+    echo "_The window's line is missing: window_bench.exe was not built._"
 fi
 echo
 
@@ -211,7 +219,7 @@ echo
 
 echo "## Raw output"
 echo
-for name in erase_bench erase_verify shred_levels shred_files window filelist sfill tips; do
+for name in erase_bench erase_verify shred_levels shred_files filelist sfill tips; do
     [ -s "$raw/$name" ] || continue
     echo "\`$name\`:"
     echo
