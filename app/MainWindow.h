@@ -30,6 +30,7 @@
 #include "ui/Action.h"
 #include "ui/Controls.h"
 #include "ui/Gdi.h"
+#include "ui/LogView.h"
 #include "ui/Window.h"
 
 class TApplication;
@@ -306,7 +307,7 @@ public:
     ui::Panel ResultPanel;
     HWND ResultIcon = nullptr;
     HWND ResultLabel = nullptr;
-    HWND EraseLog = nullptr;
+    ui::LogView EraseLog;
     ui::BitmapButton SaveLogButton;
     HWND FinishButton = nullptr;
 
@@ -433,6 +434,7 @@ private:
     void RunErase();
     void FinishRun();
     void SaveLog();
+    // Adds a line to the run's log; it reaches the view with the run's display.
     void AppendLogLine(const std::wstring& line);
     void WriteLogHeader(int ticked);
     // `verified`: the files whose read-back matched, when the run read back.
@@ -473,6 +475,26 @@ private:
     int contentTop_ = kControlBarHeight;
     int contentHeight_ = 0;
     SIZE minimumSize_{0, 0};
+
+    // What a run shows next: kept here and brought to the controls at most every
+    // kRunDisplayIntervalMs (between files, and by a timer while a long file is written) and
+    // at the end, not for every file; each control costs a trip to the window system.
+    struct RunDisplay {
+        std::optional<std::wstring> currentFile;
+        std::optional<std::wstring> mode;  // status panel 0 in Custom runs
+        std::optional<int> done;           // of `total`
+        int total = 0;
+        std::vector<std::wstring> logLines;
+        ULONGLONG shownAt = 0;
+        bool shownOnce = false;
+    };
+    static constexpr ULONGLONG kRunDisplayIntervalMs = 50;
+    static constexpr UINT_PTR kRunDisplayTimer = 30;
+    // True (and the interval starts again) when the run's display is due.
+    bool RunDisplayDue();
+    void ShowRunDisplay();
+    void StartRunDisplayTimer(bool on);
+    RunDisplay runDisplay_;
 
     std::unique_ptr<FreeSpaceJob> freeSpaceJob_;
     std::wstring freeSpaceFolder_;  // chosen with the folder button; empty: the selected drive

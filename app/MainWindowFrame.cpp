@@ -210,6 +210,12 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (FileListNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) return result;
         break;
     }
+    case WM_TIMER:
+        if (wParam == kRunDisplayTimer) {
+            ShowRunDisplay();
+            return 0;
+        }
+        break;
     case WM_DRAWITEM:
         if (ui::BitmapButton::DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
         break;

@@ -54,16 +54,45 @@ std::wstring TMainWindow::LogDateTime(const SYSTEMTIME& time) {
 
 // --- the log ---
 
-void TMainWindow::AppendLogLine(const std::wstring& line) {
-    // Every line ends with CR LF in the memo, so an empty line is a line too.
-    const std::wstring text = line + L"\r\n";
-    const int length = ::GetWindowTextLengthW(EraseLog);
-    ::SendMessageW(EraseLog, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
-    ::SendMessageW(EraseLog, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-    ::SendMessageW(EraseLog, EM_SCROLLCARET, 0, 0);
+void TMainWindow::AppendLogLine(const std::wstring& line) { runDisplay_.logLines.push_back(line); }
+
+std::vector<std::wstring> TMainWindow::EraseLogLines() const {
+    std::vector<std::wstring> lines = EraseLog.Lines();
+    lines.insert(lines.end(), runDisplay_.logLines.begin(), runDisplay_.logLines.end());
+    return lines;
 }
 
-std::vector<std::wstring> TMainWindow::EraseLogLines() const { return SplitCrLf(ui::WindowText(EraseLog)); }
+// --- the run's display ---
+
+bool TMainWindow::RunDisplayDue() {
+    const ULONGLONG now = ServiceClockNow();
+    if (runDisplay_.shownOnce && now - runDisplay_.shownAt < kRunDisplayIntervalMs) return false;
+    runDisplay_.shownOnce = true;
+    runDisplay_.shownAt = now;
+    return true;
+}
+
+void TMainWindow::ShowRunDisplay() {
+    RunDisplay& display = runDisplay_;
+    if (display.currentFile) ::SetWindowTextW(CurrentFileLabel, display.currentFile->c_str());
+    if (display.mode) StatusBar.SetText(0, *display.mode);
+    if (display.done) ShowOverallProgress(*display.done, display.total);
+    display.currentFile.reset();
+    display.mode.reset();
+    display.done.reset();
+    // The lines go in together, in the order they came.
+    EraseLog.Append(display.logLines);
+    display.logLines.clear();
+}
+
+void TMainWindow::StartRunDisplayTimer(bool on) {
+    // While one long file is written the engine services the window's messages, and the timer
+    // brings what waits to the controls.
+    if (on)
+        ::SetTimer(Handle(), kRunDisplayTimer, static_cast<UINT>(kRunDisplayIntervalMs), nullptr);
+    else
+        ::KillTimer(Handle(), kRunDisplayTimer);
+}
 
 void TMainWindow::WriteLogHeader(int ticked) {
     const std::wstring stars(20, L'*');
@@ -120,7 +149,8 @@ void TMainWindow::RunErase() {
 
         ShowContentPanel(ContentPanel::Running);
         const int ticked = CountTicked();
-        ::SetWindowTextW(EraseLog, L"");
+        runDisplay_ = RunDisplay{};
+        EraseLog.Clear();
         if (busyAnimation_) busyAnimation_->Start();
         WriteLogHeader(ticked);
 
@@ -132,27 +162,39 @@ void TMainWindow::RunErase() {
             priorityRaised = true;
         }
         ShowOverallProgress(0, ticked);
+        runDisplay_.total = ticked;
+        ShowRunDisplay();
+        StartRunDisplayTimer(true);
 
+        // The display reaches the controls every few tens of milliseconds, not for every file;
+        // at those moments the window's messages are serviced too, so Stop is seen between
+        // files however small they are.
+        const auto serviceMessages = CurrentEraseEnvironment().serviceMessages;
         int processed = 0;
         EraseRunNotes runNotes;
         int verified = 0;
         for (int row = 0; row < FileList.RowCount(); ++row) {
             if (!FileList.IsTicked(row) || AbortRequested) continue;
             const std::wstring path = FileList.Text(row, 4);
-            ::SetWindowTextW(CurrentFileLabel, path.c_str());
+            runDisplay_.currentFile = path;
             std::wstring line = kLogFileLead + ExtractFileName(path);
             EraseLevel level = static_cast<EraseLevel>(mode);
             if (mode == EraseMode::Custom) {
                 level = config ? config->CustomLevelFor(ExtractFileExt(path)) : EraseLevel::Speed;
                 const int index = static_cast<int>(level);
                 const wchar_t* tag = index >= 0 && index <= 2 ? kCustomTags[index] : L"";
-                StatusBar.SetText(0, std::wstring(L"モード:Custom") + tag);
+                runDisplay_.mode = std::wstring(L"モード:Custom") + tag;
+            }
+            if (RunDisplayDue()) {
+                if (serviceMessages) serviceMessages();
+                if (AbortRequested) break;
+                ShowRunDisplay();
             }
             const EraseOutcome outcome = EraseRowFile(path, level, verify);
             line += outcome.logEnding;
             if (outcome.readBack == ReadBack::Matched) ++verified;
             ++processed;
-            ShowOverallProgress(processed, ticked);
+            runDisplay_.done = processed;
             // The notes on a drive or a synchronised folder come once, before its first file's line.
             for (const std::wstring& note : runNotes.Before(outcome)) AppendLogLine(note);
             AppendLogLine(line);
@@ -170,6 +212,8 @@ void TMainWindow::RunErase() {
     // The end steps, however the run ended.
     writing.reset();
     try {
+        StartRunDisplayTimer(false);
+        ShowRunDisplay();
         application_.ShowTaskbarButton(true);
         // A run that raised the priority class never leaves the process there.
         if (priorityRaised) TESysteminfo(false).SetPriority(NORMAL_PRIORITY_CLASS);

@@ -15,6 +15,9 @@
 # the folder. One line per count, with the time per file:
 #   files=8000 tmerase_s=15.20 shred_s=15.90 ratio=0.96 tmerase_ms_per_file=1.90
 #   files=8000 bound_s=14.80 bound_ratio=0.93 bound_ms_per_file=1.85
+# and, when window_bench.exe is built, the window's run of the same folder (the folder named on
+# the command line, Start, Yes, until the result panel shows), timed the same way:
+#   files=8000 window_s=15.90 window_ratio=1.00 window_ms_per_file=1.99
 # Needs tmerase.exe and plain_erase.exe of the edition TM_EDITION picks (build64/bin or build/bin;
 # ./dev.sh test builds them). Runs with the project's Wine prefix
 # and one persistent wineserver, as a desktop session has one running.
@@ -37,6 +40,7 @@ done
 . "$top/tools/wine-session.sh"
 tmerase="$TM_BUILD/bin/tmerase.exe"
 plain="$TM_BUILD/bin/plain_erase.exe"
+window="$TM_BUILD/bin/window_bench.exe"
 for program in "$tmerase" "$plain"; do
     [ -f "$program" ] || { echo "vs_shred: $program is missing; run ./dev.sh test first" >&2; exit 1; }
 done
@@ -86,14 +90,17 @@ if [ -n "$counts" ]; then
         sync "$folder"
     }
     for count in $counts; do
-        : >"$work/tmerase" && : >"$work/shred" && : >"$work/bound"
+        : >"$work/tmerase" && : >"$work/shred" && : >"$work/bound" && : >"$work/window"
+        tools="tmerase shred bound"
+        [ -f "$window" ] && tools="$tools window"
         for round in $(seq 1 "$runs"); do
-            for tool in tmerase shred bound; do
+            for tool in $tools; do
                 make_folder "$count"
                 case "$tool" in
                     tmerase) t=$(seconds wine "$tmerase" --level speed --recurse "$winfolder") ;;
                     shred) t=$(seconds sh -c 'cd "$1" && exec shred -z -n 0 -u -- *' sh "$folder") ;;
                     bound) t=$(seconds wine "$plain" 1 "$winfolder") ;;
+                    window) t=$(seconds wine "$window" "$winfolder") ;;
                 esac
                 if [ -n "$(ls -A "$folder")" ]; then
                     echo "vs_shred: $tool left files behind in the folder of $count" >&2
@@ -109,6 +116,11 @@ if [ -n "$counts" ]; then
             "$(ratio "$tm" "$sh")" "$(awk -v t="$tm" -v n="$count" 'BEGIN { print t * 1000 / n }')"
         printf 'files=%s bound_s=%.2f bound_ratio=%.2f bound_ms_per_file=%.3f\n' "$count" "$bd" \
             "$(ratio "$bd" "$sh")" "$(awk -v t="$bd" -v n="$count" 'BEGIN { print t * 1000 / n }')"
+        if [ -s "$work/window" ]; then
+            wd=$(median <"$work/window")
+            printf 'files=%s window_s=%.2f window_ratio=%.2f window_ms_per_file=%.3f\n' "$count" "$wd" \
+                "$(ratio "$wd" "$sh")" "$(awk -v t="$wd" -v n="$count" 'BEGIN { print t * 1000 / n }')"
+        fi
     done
     exit 0
 fi

@@ -68,7 +68,14 @@ const WindowCalls& LoadedWindowCalls() {
     return calls;
 }
 
-// The caller's progress bar and label. Controls are touched only when their value changes.
+ULONGLONG ClockNow();
+
+// The caller's progress bar and label. Controls are touched only when their value changes,
+// and a file's start shows 0 only when the service interval has passed since a start last
+// did: in a run of many small files the controls would otherwise go 0, 100, 0, 100 for every
+// file, faster than anyone sees, at a trip to the window system each. A file whose start was
+// not shown leaves the controls as the last one shown left them (100) unless its ticks show
+// it; one that was shown, or whose ticks showed it, ends at 100 on them.
 class ProgressDisplay {
 public:
     // `report`: whether the front end's progress is told the percentages too.
@@ -82,16 +89,31 @@ public:
     bool Shown() const { return shown_; }
 
     void Start() {
-        if (bar_) LoadedWindowCalls().sendMessage(bar_, PBM_SETPOS, 0, 0);
-        if (label_) LoadedWindowCalls().setWindowText(label_, L"0%");
+        if (bar_ && StartDue()) {
+            LoadedWindowCalls().sendMessage(bar_, PBM_SETPOS, 0, 0);
+            if (label_) LoadedWindowCalls().setWindowText(label_, L"0%");
+            touched_ = true;
+        }
         barPercent_ = 0;
         labelPosition_ = 0;
         Report(0);
     }
 
+    // The end of the file: 100.
+    void Finish() {
+        if (bar_ && !touched_) {
+            barPercent_ = 100;
+            if (labelPosition_ != 100) Report(labelPosition_ = 100);
+            return;
+        }
+        Show(100);
+    }
+
+    // At a tick (spaced by the service interval) and at the end.
     void Show(std::int64_t percent) {
         if (percent == barPercent_) return;
         barPercent_ = percent;
+        touched_ = true;
         int position = static_cast<int>(std::clamp<std::int64_t>(percent, 0, 100));
         if (bar_) {
             const auto send = LoadedWindowCalls().sendMessage;
@@ -110,10 +132,22 @@ private:
         if (const auto& progress = Environment().progress) progress(position);
     }
 
+    // True (and the interval starts again) when a start may show 0; one moment for every display.
+    static bool StartDue() {
+        static ULONGLONG last = 0;
+        static bool once = false;
+        const ULONGLONG now = ClockNow();
+        if (once && now - last < kServiceIntervalMs) return false;
+        once = true;
+        last = now;
+        return true;
+    }
+
     HWND bar_;
     HWND label_;
     bool report_;
     bool shown_;
+    bool touched_ = false;  // the controls showed this file
     std::int64_t barPercent_ = -1;
     int labelPosition_ = -1;
 };
@@ -210,6 +244,11 @@ void Notify(OverwriteEvent::Kind kind, int passesDone, HANDLE file) {
         observer(OverwriteEvent{kind, passesDone, file});
         SeekTo(file, 0);
     }
+}
+
+ULONGLONG ClockNow() {
+    const auto& clock = Seams().clock;
+    return clock ? clock() : ::GetTickCount64();
 }
 
 // The moments at which a pass shows its progress and keeps the windows alive: the display and
@@ -510,6 +549,8 @@ EraseEnvironment SetEraseEnvironment(EraseEnvironment environment) {
 
 const EraseEnvironment& CurrentEraseEnvironment() { return Environment(); }
 
+ULONGLONG ServiceClockNow() { return ClockNow(); }
+
 EraseSeams SetEraseSeams(EraseSeams seams) { return std::exchange(Seams(), std::move(seams)); }
 
 ErasePlan PlanErase(const FileFacts& facts, EraseLevel) {
@@ -671,7 +712,7 @@ EraseOutcome EraseFile(const std::wstring& fileName, EraseLevel level, HWND prog
         // that is gone and it can be tried again.
         ::FlushFileBuffers(file.get());
         file.reset();
-        display.Show(100);
+        display.Finish();
         outcome.bytesWritten = progress.done;
         return ended(EraseOutcome::Kind::NotErased);
     }
@@ -704,7 +745,7 @@ EraseOutcome EraseFile(const std::wstring& fileName, EraseLevel level, HWND prog
         if (outcome.readBack != ReadBack::Matched) {
             // Not what was written, or not known: the file stays under its own name, uncut.
             file.reset();
-            display.Show(100);
+            display.Finish();
             return ended(EraseOutcome::Kind::NotErased);
         }
     }
@@ -723,7 +764,7 @@ EraseOutcome EraseFile(const std::wstring& fileName, EraseLevel level, HWND prog
     Notify(OverwriteEvent::BeforeCut, PassCount(level), file.get());
     const bool cut = CutFile(file.get());
     file.reset();
-    display.Show(100);
+    display.Finish();
 
     std::wstring current = fileName;
     // The name follows the last backslash (under Wine a name may hold a colon).

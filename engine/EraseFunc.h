@@ -25,6 +25,10 @@ constexpr int kWordsPerTick = 150;
 // flag is read at every tick.
 constexpr ULONGLONG kServiceIntervalMs = 15;
 
+// The clock that spaces the display and the message servicing, in milliseconds: the system's
+// tick count unless a test's seam replaces it. Front ends space their own displays by it too.
+ULONGLONG ServiceClockNow();
+
 // What the engine needs from the program around it. Installed once at start.
 struct EraseEnvironment {
     // Read at every progress tick; a set flag ends the writing of the current file, which then

@@ -70,6 +70,19 @@ protected:
     }
 
     void Finish() { Click(window->FinishButton); }
+
+    // The lines the log's view shows, each with CR LF, as the control gives them.
+    std::wstring ShownLog() {
+        std::wstring text;
+        HWND view = window->EraseLog.Handle();
+        const int count = static_cast<int>(::SendMessageW(view, LVM_GETITEMCOUNT, 0, 0));
+        for (int row = 0; row < count; ++row) {
+            wchar_t buffer[1024] = {};
+            ListView_GetItemText(view, row, 0, buffer, 1024);
+            text += buffer + std::wstring(L"\r\n");
+        }
+        return text;
+    }
 };
 
 // --- runs in each mode ---
@@ -297,6 +310,53 @@ TEST_F(EraseRunTest, StopDuringALargeFileEndsItAtOnceWithTheRealClock) {
     EXPECT_EQ(Paths(), std::vector<std::wstring>{large}) << "listed again for another try";
 }
 
+TEST_F(EraseRunTest, ManySmallFilesLogEveryLineInOrderAndStopEndsTheRunAtOnce) {
+    // The real clock: the display reaches the controls only every few tens of milliseconds.
+    SetEraseSeams({});
+    ULONGLONG stopPostedAt = 0;
+    int started = 0;
+    Make({}, [&](int percent) {
+        // Stop is clicked as the 60th file of the second run begins.
+        if (percent == 0 && ++started == 260) {
+            stopPostedAt = ::GetTickCount64();
+            ::PostMessageW(window->StopButton.Handle(), BM_CLICK, 0, 0);
+        }
+    });
+    std::vector<std::wstring> files, expected;
+    for (int i = 0; i < 200; ++i) {
+        files.push_back(File(L"f" + std::to_wstring(1000 + i) + L".txt", 12));
+        expected.push_back(L"ファイル名:f" + std::to_wstring(1000 + i) + L".txt" + kErased);
+    }
+    window->AddFilesToList(files, false, false);
+    Start();
+    ExpectFrame(200, 200, L"モード:Speed", 200, true);
+    EXPECT_EQ(FileLines(), expected);
+    EXPECT_EQ(ShownLog(), [&] {
+        std::wstring all;
+        for (const std::wstring& line : Log()) all += line + L"\r\n";
+        return all;
+    }()) << "the view shows every line";
+    EXPECT_EQ(window->StatusBar.Text(1), L"全体の経過(200/200)");
+    EXPECT_EQ(ui::WindowText(window->CurrentFileLabel), files.back());
+    Finish();
+
+    files.clear();
+    for (int i = 0; i < 200; ++i) files.push_back(File(L"g" + std::to_wstring(1000 + i) + L".txt", 12));
+    window->AddFilesToList(files, false, false);
+    Start();
+    ASSERT_NE(stopPostedAt, 0u);
+    EXPECT_LT(::GetTickCount64() - stopPostedAt, 1000u) << "the run ends within a second of Stop";
+    const std::vector<std::wstring> lines = FileLines();
+    ASSERT_LT(lines.size(), 200u);
+    ASSERT_GE(lines.size(), 60u);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i], L"ファイル名:g" + std::to_wstring(1000 + i) + L".txt" + kErased);
+        EXPECT_FALSE(FileExists(files[i]));
+    }
+    ExpectFrame(200, 200, L"モード:Speed", static_cast<int>(lines.size()), false);
+    for (std::size_t i = lines.size(); i < files.size(); ++i) EXPECT_TRUE(FileExists(files[i])) << i;
+}
+
 TEST_F(EraseRunTest, WhileRunningTheErasePanelShowsProgressAndTheInterfaceIsLocked) {
     struct Seen {
         bool sampled = false;
@@ -370,7 +430,8 @@ TEST_F(EraseRunTest, CustomRunsShowEachFilesLevelAndEraseAtIt) {
         const std::wstring path = ui::WindowText(window->CurrentFileLabel);
         if (shown.empty() || shown.back().first != path) shown.emplace_back(path, window->StatusBar.Text(0));
     });
-    EraseSeams seams;
+    // The stepping clock: the display is due at every file, so each file's level shows.
+    EraseSeams seams = SteppingClockSeams();
     seams.observer = [&](const OverwriteEvent& event) {
         if (event.kind == OverwriteEvent::BeforeCut) passes.push_back(event.passesDone);
     };
@@ -549,7 +610,7 @@ TEST_F(EraseRunTest, TheSavedLogIsTheMemoInShiftJisWithCrLf) {
         EXPECT_EQ(save.ProposedName(), L"TIDEMARROW32 SEログ.txt");
         EXPECT_EQ(save.FileTypeText(), L"テキストファイル");
     }
-    const std::string expected = EncodeCp932(ui::WindowText(window->EraseLog));
+    const std::string expected = EncodeCp932(ShownLog());
     EXPECT_EQ(ReadBytes(target), expected);
     EXPECT_NE(expected.find("\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x96\xbc\x91\x4f.txt"), std::string::npos)
         << "the name is in Shift_JIS";
