@@ -35,6 +35,7 @@ class TSSTP;
 class TOsterlanActionImage;
 class TImageControl;
 class FreeSpaceJob;
+class ErasureRecorder;
 
 class TMainWindow : public ui::Window {
 public:
@@ -72,6 +73,7 @@ public:
         IDC_CURRENT_FILE,
         IDC_PERCENT,
         IDC_TOOLS_TITLE,
+        IDC_SAVE_REPORT,
     };
 
     // The controls of the history tools panel.
@@ -305,6 +307,7 @@ public:
     HWND ResultLabel = nullptr;
     HWND EraseLog = nullptr;
     ui::BitmapButton SaveLogButton;
+    ui::BitmapButton SaveReportButton;
     HWND FinishButton = nullptr;
 
     ui::Panel Toolspanel;
@@ -429,6 +432,13 @@ private:
     void RunErase();
     void FinishRun();
     void SaveLog();
+    // Asks where, then writes the last run's erasure report (HTML or CSV).
+    void SaveReport();
+    // Places the result panel's visible buttons in one row from the right.
+    void LayOutResultButtons();
+    // One file of the run into its report, as far as the run knows it.
+    void RecordRunFile(const std::wstring& path, std::int64_t size, EraseLevel level, bool reached, bool erased,
+                       const std::wstring& logLine);
     void AppendLogLine(const std::wstring& line);
     void WriteLogHeader(int ticked);
     void WriteLogFooter(int processed);
@@ -470,6 +480,8 @@ private:
     SIZE minimumSize_{0, 0};
 
     std::unique_ptr<FreeSpaceJob> freeSpaceJob_;
+    // The record of the last run, for its erasure report.
+    std::unique_ptr<ErasureRecorder> runReport_;
     std::wstring freeSpaceFolder_;  // chosen with the folder button; empty: the selected drive
     std::unique_ptr<TSSTP> notifier_;
     std::unique_ptr<TOsterlanActionImage> busyAnimation_;
