@@ -1,8 +1,10 @@
 // tmerase: the erase engine from a console.
-//   tmerase [--level speed|normal|high] [--recurse] PATH...
-//   tmerase --free-space [--level speed|normal|high] FOLDER
+//   tmerase [--level speed|normal|high] [--recurse] [--report REPORT] PATH...
+//   tmerase --free-space [--level speed|normal|high] [--report REPORT] FOLDER
 // Prints the run log's line for every file; exit status 0 when every file was erased,
-// 1 when any was not (or a path did not exist), 2 for a usage error.
+// 1 when any was not (or a path did not exist, or the report could not be written), 2 for a
+// usage error. With --report the erasure report of the run is written at its end (HTML or
+// CSV by the name's extension), also when the run failed or was stopped.
 
 #include <windows.h>
 
@@ -15,6 +17,7 @@
 #include "common/TextCodec.h"
 #include "common/Types.h"
 #include "engine/EraseFunc.h"
+#include "report/ErasureReport.h"
 #include "tools/tmerase/FreeSpaceCommand.h"
 
 namespace {
@@ -49,17 +52,20 @@ void WriteLine(HANDLE handle, const std::wstring& line) {
 }
 
 const wchar_t kUsage[] =
-    L"使い方: tmerase [--level speed|normal|high] [--recurse] PATH...\r\n"
+    L"使い方: tmerase [--level speed|normal|high] [--recurse] [--report REPORT] PATH...\r\n"
     L"  ファイルを上書きしてから削除します。フォルダはその中のファイルを処理します。\r\n"
     L"  --level    消去レベル (既定: speed)\r\n"
     L"  --recurse  フォルダのサブフォルダも処理する\r\n"
-    L"使い方: tmerase --free-space [--level speed|normal|high] FOLDER\r\n"
+    L"  --report   終了時に抹消レポートを REPORT に書く (拡張子 .html または .csv で形式を選ぶ)\r\n"
+    L"使い方: tmerase --free-space [--level speed|normal|high] [--report REPORT] FOLDER\r\n"
     L"  FOLDER のあるドライブの空き領域を上書きします (作業ファイルは FOLDER に作られ、最後に削除されます)。";
 
 struct Options {
     EraseLevel level = EraseLevel::Speed;
     bool recurse = false;
     bool freeSpace = false;
+    std::wstring report;  // empty: none
+    ReportForm reportForm = ReportForm::Html;
     std::vector<std::wstring> paths;
 };
 
@@ -77,6 +83,14 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
             options.recurse = true;
         } else if (!optionsEnded && arg == L"--free-space") {
             options.freeSpace = true;
+        } else if (!optionsEnded && (arg == L"--report" || arg.rfind(L"--report=", 0) == 0)) {
+            if (arg == L"--report") {
+                if (++i >= argc) return ParseResult::Error;
+                options.report = argv[i];
+            } else {
+                options.report = arg.substr(9);
+            }
+            if (!ReportFormOf(options.report, options.reportForm)) return ParseResult::Error;
         } else if (!optionsEnded && (arg == L"--level" || arg.rfind(L"--level=", 0) == 0)) {
             std::wstring value;
             if (arg == L"--level") {
@@ -109,6 +123,20 @@ std::wstring FullPath(const std::wstring& path) {
     // A folder given with a trailing backslash is gathered without doubling it.
     while (full.size() > 3 && full.back() == L'\\') full.pop_back();
     return full;
+}
+
+const wchar_t* const kLevelNames[] = {L"Speed", L"Normal", L"High"};
+
+// Whether a report can be written at `path`: its folder exists and it is not a read-only file
+// or a folder. Asked before anything is erased, so that a run is not left without its report.
+bool ReportPathUsable(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? L"." : path.substr(0, slash + 1);
+    const DWORD folderAttributes = ::GetFileAttributesW(folder.c_str());
+    if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES ||
+           !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
 }
 
 // One file of the run: its path and the name its log line shows.
@@ -148,9 +176,29 @@ int wmain(int argc, wchar_t** argv) {
         };
     }
     SetEraseEnvironment(environment);
+
+    ErasureRecorder recorder;
+    const std::wstring reportPath = options.report.empty() ? std::wstring() : FullPath(options.report);
+    if (!reportPath.empty()) {
+        if (!ReportPathUsable(reportPath)) {
+            WriteLine(err, L"レポートを書き込めません: " + reportPath);
+            return 2;
+        }
+        recorder.Begin(kLevelNames[static_cast<int>(options.level)], L"", false);
+    }
+    // Written however the run ended; a report that could not be written fails the run.
+    const auto finish = [&](int status) {
+        if (reportPath.empty()) return status;
+        recorder.End(g_abortRequested);
+        ::SetLastError(ERROR_SUCCESS);
+        if (WriteErasureReport(reportPath, options.reportForm, recorder.Report())) return status;
+        WriteLine(err, L"レポートを保存できませんでした: " + reportPath + L" (エラー " + std::to_wstring(::GetLastError()) + L")");
+        return 1;
+    };
     if (options.freeSpace)
-        return RunFreeSpaceCommand(FullPath(options.paths.front()), options.level,
-                                   [out](const std::wstring& line) { WriteLine(out, line); });
+        return finish(RunFreeSpaceCommand(FullPath(options.paths.front()), options.level,
+                                          [out](const std::wstring& line) { WriteLine(out, line); },
+                                          reportPath.empty() ? nullptr : &recorder));
 
     std::vector<RunFile> files;
     for (const auto& path : options.paths) {
@@ -174,15 +222,28 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     bool allErased = true;
+    const std::wstring level = LevelText(options.level);
     for (const auto& file : files) {
         if (g_abortRequested) {
+            // Not touched after a Ctrl+C; the report lists them as not reached.
             allErased = false;
-            break;
+            if (!reportPath.empty())
+                recorder.RecordFile(file.path, FileSizeByName(file.path), 0, level, FileResult::NotReached, L"", L"");
+            continue;
         }
+        const std::int64_t size = reportPath.empty() || !file.addressable ? -1 : FileSizeByName(file.path);
         const bool erased = file.addressable && OverwriteFile(file.path, options.level);
         allErased = allErased && erased;
-        WriteLine(out, L"ファイル名:" + file.name +
-                           (erased ? L"をディスクから抹消しました。" : L"を正しく処理出来ませんでした。"));
+        const std::wstring line = L"ファイル名:" + file.name +
+                                  (erased ? L"をディスクから抹消しました。" : L"を正しく処理出来ませんでした。");
+        WriteLine(out, line);
+        if (reportPath.empty()) continue;
+        // The engine answers yes or no: what a failed file got written is not known.
+        const FileResult result = erased ? FileResult::Erased
+                                  : g_abortRequested ? FileResult::Stopped
+                                                     : FileResult::NotProcessed;
+        recorder.RecordFile(file.path, size, erased ? BytesWrittenAtLevel(size, options.level) : -1, level, result,
+                            line, L"");
     }
-    return allErased ? 0 : 1;
+    return finish(allErased ? 0 : 1);
 }
