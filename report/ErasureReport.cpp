@@ -88,6 +88,7 @@ bool ReportFormOf(const std::wstring& path, ReportForm& form) {
 
 void ErasureRecorder::Begin(const std::wstring& mode, const std::wstring& profile, bool verification) {
     report_ = ErasureReport{};
+    lastFolder_.clear();
     report_.run = CurrentRunFacts();
     report_.run.started = NowIso8601();
     report_.run.mode = mode;
@@ -98,11 +99,14 @@ void ErasureRecorder::Begin(const std::wstring& mode, const std::wstring& profil
 }
 
 std::size_t ErasureRecorder::DriveOf(const std::wstring& path) {
+    const std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
+    if (!report_.drives.empty() && !folder.empty() && folder == lastFolder_) return lastDrive_;
     ReportDrive drive = DescribeDrive(path);
-    for (std::size_t i = 0; i < report_.drives.size(); ++i)
-        if (_wcsicmp(report_.drives[i].root.c_str(), drive.root.c_str()) == 0) return i;
+    lastFolder_ = folder;
+    for (lastDrive_ = 0; lastDrive_ < report_.drives.size(); ++lastDrive_)
+        if (_wcsicmp(report_.drives[lastDrive_].root.c_str(), drive.root.c_str()) == 0) return lastDrive_;
     report_.drives.push_back(std::move(drive));
-    return report_.drives.size() - 1;
+    return lastDrive_;
 }
 
 void ErasureRecorder::RecordFile(const std::wstring& path, std::int64_t size, std::int64_t bytesWritten,
@@ -189,6 +193,7 @@ const wchar_t kStyle[] =
     L"h1{font-size:16pt;margin:0 0 4mm}h2{font-size:12pt;margin:6mm 0 2mm}\n"
     L"table{border-collapse:collapse;width:100%}th,td{border:1px solid #666;padding:1mm 2mm;vertical-align:top;"
     L"text-align:left;word-break:break-all;overflow-wrap:anywhere}\n"
+    L"table.files{table-layout:fixed}\n"
     L"th{background:#eee;font-weight:bold}table.facts th{width:35%}td.n{text-align:right;white-space:nowrap}\n"
     L"tr{page-break-inside:avoid}thead{display:table-header-group}\n"
     L".stopped{border:2px solid #000;padding:2mm;font-weight:bold;margin:0 0 4mm}\n"
@@ -240,7 +245,14 @@ std::wstring ReportHtml(const ErasureReport& report) {
     if (report.files.empty()) {
         page += L"<p>なし</p>\n";
     } else {
-        page += L"<table>\n<thead><tr><th>No.</th><th>ファイル</th><th>サイズ</th><th>書き込みバイト数</th><th>レベル</th>"
+        // Widths in percent: number, file, size, bytes written, level, result, reason[, check].
+        page += run.verification ? L"<table class=\"files\">\n<colgroup><col style=\"width:6%\"><col style=\"width:24%\">"
+                                   L"<col style=\"width:9%\"><col style=\"width:10%\"><col style=\"width:13%\">"
+                                   L"<col style=\"width:11%\"><col style=\"width:16%\"><col style=\"width:11%\"></colgroup>\n"
+                                 : L"<table class=\"files\">\n<colgroup><col style=\"width:6%\"><col style=\"width:27%\">"
+                                   L"<col style=\"width:9%\"><col style=\"width:10%\"><col style=\"width:14%\">"
+                                   L"<col style=\"width:13%\"><col style=\"width:21%\"></colgroup>\n";
+        page += L"<thead><tr><th>No.</th><th>ファイル</th><th>サイズ</th><th>書き込みバイト数</th><th>レベル</th>"
                 L"<th>結果</th><th>理由</th>";
         if (run.verification) page += L"<th>確認結果</th>";
         page += L"</tr></thead>\n";

@@ -130,6 +130,9 @@ private:
 
     ErasureReport report_;
     ULONGLONG startTick_ = 0;
+    // The folder of the last file recorded and its drive: a folder's files ask only once.
+    std::wstring lastFolder_;
+    std::size_t lastDrive_ = 0;
     bool begun_ = false;
 };
 
