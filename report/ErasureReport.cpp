@@ -32,7 +32,8 @@ std::wstring LevelText(EraseLevel level) {
 }
 
 std::int64_t BytesWrittenAtLevel(std::int64_t size, EraseLevel level) {
-    if (size <= 0) return 0;
+    if (size < 0) return -1;
+    if (size == 0) return 0;
     const std::int64_t passes = level == EraseLevel::High ? 3 : level == EraseLevel::Normal ? 2 : 1;
     return passes * (size + size % 2);
 }

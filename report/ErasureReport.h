@@ -87,7 +87,7 @@ const wchar_t* ResultText(FileResult result);
 // A level with its passes and words: "Normal: 2 回 (0xFFFE, 0x0000)".
 std::wstring LevelText(EraseLevel level);
 // The bytes the passes of `level` write over a file of `size` bytes (an odd size takes one
-// byte more per pass: the words are two bytes).
+// byte more per pass: the words are two bytes); -1 when the size is not known.
 std::int64_t BytesWrittenAtLevel(std::int64_t size, EraseLevel level);
 // A local time with its offset from UTC in minutes: "2026-01-31T14:05:09+09:00".
 std::wstring Iso8601(const SYSTEMTIME& local, int offsetMinutes);
