@@ -17,6 +17,7 @@
 #include "notify/SSTP.h"
 #include "profiles/NewUserWindow.h"
 #include "profiles/UsersWindow.h"
+#include "report/ErasureReport.h"
 #include "resources/ResourceIds.h"
 #include "settings/ConfigWindow.h"
 
@@ -388,8 +389,11 @@ void TMainWindow::BuildPanels() {
     Require(EraseLog.Create(result, IDC_ERASELOG, 8, 44, w - 16, h - 44 - 42));
     Require(SaveLogButton.Create(result, L"　ログの保存", w - 2 * 124 - 4, h - 34, 120, 28, IDC_SAVE_LOG));
     ::SendMessageW(SaveLogButton.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
+    Require(SaveReportButton.Create(result, L"　レポートの保存", w - 3 * 124 - 4, h - 34, 120, 28, IDC_SAVE_REPORT));
+    ::SendMessageW(SaveReportButton.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
     FinishButton = AddChild(result, L"BUTTON", L">> 終了", WS_TABSTOP | BS_PUSHBUTTON, w - 124 - 4, h - 34, 120, 28,
                             IDC_FINISH_RUN);
+    LayOutResultButtons();
 
     // The history tools; the tools themselves are placed by their own part.
     Require(Toolspanel.Create(Handle(), IDC_TOOLSPANEL, 0, top, w, h));
@@ -466,6 +470,7 @@ void TMainWindow::FormCreate() {
     SetButtonGlyph(StopButton, 5, Actions.Images());
     SetButtonGlyph(AddFilesButton, 0, Actions.Images());
     SetButtonGlyph(SaveLogButton, 3, Actions.Images());
+    SetButtonGlyph(SaveReportButton, 3, Actions.Images());
     SetButtonGlyph(ExitButton, 4, Actions.Images());
     // 11. Files dropped from the shell come to this window.
     ::DragAcceptFiles(Handle(), TRUE);

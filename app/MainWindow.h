@@ -38,6 +38,7 @@ class TSSTP;
 class TOsterlanActionImage;
 class TImageControl;
 class FreeSpaceJob;
+class ErasureRecorder;
 
 class TMainWindow : public ui::Window {
 public:
@@ -75,6 +76,7 @@ public:
         IDC_CURRENT_FILE,
         IDC_PERCENT,
         IDC_TOOLS_TITLE,
+        IDC_SAVE_REPORT,
     };
 
     // The controls of the history tools panel.
@@ -309,6 +311,7 @@ public:
     HWND ResultLabel = nullptr;
     ui::LogView EraseLog;
     ui::BitmapButton SaveLogButton;
+    ui::BitmapButton SaveReportButton;
     HWND FinishButton = nullptr;
 
     ui::Panel Toolspanel;
@@ -434,6 +437,14 @@ private:
     void RunErase();
     void FinishRun();
     void SaveLog();
+    // Asks where, then writes the last run's erasure report (HTML or CSV).
+    void SaveReport();
+    // Places the result panel's visible buttons in one row from the right.
+    void LayOutResultButtons();
+    // One file of the run into its report, as far as the run knows it.
+    // (`outcome` null: the run was stopped before it came to the file.)
+    void RecordRunFile(const std::wstring& path, EraseLevel level, const EraseOutcome* outcome,
+                       const std::wstring& logLine);
     // Adds a line to the run's log; it reaches the view with the run's display.
     void AppendLogLine(const std::wstring& line);
     void WriteLogHeader(int ticked);
@@ -497,6 +508,8 @@ private:
     RunDisplay runDisplay_;
 
     std::unique_ptr<FreeSpaceJob> freeSpaceJob_;
+    // The record of the last run, for its erasure report.
+    std::unique_ptr<ErasureRecorder> runReport_;
     std::wstring freeSpaceFolder_;  // chosen with the folder button; empty: the selected drive
     std::unique_ptr<TSSTP> notifier_;
     std::unique_ptr<TOsterlanActionImage> busyAnimation_;

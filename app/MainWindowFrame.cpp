@@ -202,6 +202,10 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 SaveLog();
                 return 0;
             }
+            if (source == SaveReportButton.Handle()) {
+                SaveReport();
+                return 0;
+            }
         }
         break;
     case WM_NOTIFY: {

@@ -1,9 +1,12 @@
 // The erase run: the confirmation, the walk over the ticked rows with its progress, the run
-// log, the completion actions, and the result panel's Finish and Save log.
+// log, the completion actions, and the result panel's Finish, Save log and Save report.
 
 #include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
 
+#include <algorithm>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -19,6 +22,7 @@
 #include "dialogs/OsterlanActionImages.h"
 #include "engine/EraseFunc.h"
 #include "notify/CompanionNotify.h"
+#include "report/ErasureReport.h"
 #include "settings/ConfigWindow.h"
 
 namespace {
@@ -33,6 +37,8 @@ const wchar_t kLogCompleted[] = L"処理が終了しました。";
 const wchar_t kLogStopped[] = L"処理を中止しました。";
 
 const wchar_t* const kCustomTags[] = {L"[S]", L"[N]", L"[H]"};
+
+const wchar_t* const kModeNames[] = {L"Speed", L"Normal", L"High", L"Custom"};
 
 std::wstring NowForLog() {
     SYSTEMTIME now{};
@@ -153,6 +159,9 @@ void TMainWindow::RunErase() {
         EraseLog.Clear();
         if (busyAnimation_) busyAnimation_->Start();
         WriteLogHeader(ticked);
+        runReport_ = std::make_unique<ErasureRecorder>();
+        const int modeIndex = static_cast<int>(mode);
+        runReport_->Begin(modeIndex >= 0 && modeIndex <= 3 ? kModeNames[modeIndex] : L"", ProfileName, verify);
 
         ::SendMessageW(OverallProgress, PBM_SETRANGE32, 0, static_cast<LPARAM>(ticked));
         ::SendMessageW(OverallProgress, PBM_SETPOS, 0, 0);
@@ -174,30 +183,40 @@ void TMainWindow::RunErase() {
         EraseRunNotes runNotes;
         int verified = 0;
         for (int row = 0; row < FileList.RowCount(); ++row) {
-            if (!FileList.IsTicked(row) || AbortRequested) continue;
+            if (!FileList.IsTicked(row)) continue;
             const std::wstring path = FileList.Text(row, 4);
-            runDisplay_.currentFile = path;
-            std::wstring line = kLogFileLead + ExtractFileName(path);
             EraseLevel level = static_cast<EraseLevel>(mode);
-            if (mode == EraseMode::Custom) {
-                level = config ? config->CustomLevelFor(ExtractFileExt(path)) : EraseLevel::Speed;
-                const int index = static_cast<int>(level);
-                const wchar_t* tag = index >= 0 && index <= 2 ? kCustomTags[index] : L"";
-                runDisplay_.mode = std::wstring(L"モード:Custom") + tag;
+            if (mode == EraseMode::Custom) level = config ? config->CustomLevelFor(ExtractFileExt(path)) : EraseLevel::Speed;
+            if (!AbortRequested) {
+                runDisplay_.currentFile = path;
+                if (mode == EraseMode::Custom) {
+                    const int index = static_cast<int>(level);
+                    const wchar_t* tag = index >= 0 && index <= 2 ? kCustomTags[index] : L"";
+                    runDisplay_.mode = std::wstring(L"モード:Custom") + tag;
+                }
+                if (RunDisplayDue()) {
+                    if (serviceMessages) serviceMessages();
+                    if (!AbortRequested) ShowRunDisplay();
+                }
             }
-            if (RunDisplayDue()) {
-                if (serviceMessages) serviceMessages();
-                if (AbortRequested) break;
-                ShowRunDisplay();
+            if (AbortRequested) {
+                // Rows after a Stop are not touched; the report lists them as not reached.
+                RecordRunFile(path, level, nullptr, L"");
+                continue;
             }
+            std::wstring line = kLogFileLead + ExtractFileName(path);
             const EraseOutcome outcome = EraseRowFile(path, level, verify);
             line += outcome.logEnding;
             if (outcome.readBack == ReadBack::Matched) ++verified;
             ++processed;
             runDisplay_.done = processed;
             // The notes on a drive or a synchronised folder come once, before its first file's line.
-            for (const std::wstring& note : runNotes.Before(outcome)) AppendLogLine(note);
+            for (const std::wstring& note : runNotes.Before(outcome)) {
+                AppendLogLine(note);
+                if (runReport_) runReport_->AddDriveNote(path, note);
+            }
             AppendLogLine(line);
+            RecordRunFile(path, level, &outcome, line);
         }
 
         if (highSpeed) {
@@ -215,6 +234,7 @@ void TMainWindow::RunErase() {
         StartRunDisplayTimer(false);
         ShowRunDisplay();
         application_.ShowTaskbarButton(true);
+        if (runReport_) runReport_->End(AbortRequested);
         // A run that raised the priority class never leaves the process there.
         if (priorityRaised) TESysteminfo(false).SetPriority(NORMAL_PRIORITY_CLASS);
         ShowContentPanel(ContentPanel::Result);
@@ -251,4 +271,66 @@ void TMainWindow::SaveLog() {
     if (path.empty()) return;
     ::SetLastError(ERROR_SUCCESS);
     if (!WriteTextFile(path, EraseLogLines())) ShowSaveFailure(Handle(), path, ::GetLastError());
+}
+
+// --- the erasure report ---
+
+void TMainWindow::RecordRunFile(const std::wstring& path, EraseLevel level, const EraseOutcome* outcome,
+                                const std::wstring& logLine) {
+    if (!runReport_) return;
+    if (!outcome) {
+        runReport_->RecordFile(path, FileSizeByName(path), 0, LevelText(level), FileResult::NotReached, logLine, L"");
+        return;
+    }
+    runReport_->RecordFile(path, outcome->size, outcome->bytesWritten, LevelText(level),
+                           ReportResultOf(*outcome, AbortRequested), logLine, ReportVerifyText(outcome->readBack));
+}
+
+void TMainWindow::LayOutResultButtons() {
+    // Right to left, about 124 pixels each: Finish, Save log, Save report, then any later
+    // button of the panel that shows.
+    const HWND buttons[] = {FinishButton, SaveLogButton.Handle(), SaveReportButton.Handle()};
+    RECT panel{};
+    ::GetClientRect(ResultPanel.Handle(), &panel);
+    int right = panel.right - 4;
+    for (HWND button : buttons) {
+        if (!button || !(::GetWindowLongPtrW(button, GWL_STYLE) & WS_VISIBLE)) continue;
+        ::SetWindowPos(button, nullptr, right - 120, panel.bottom - 34, 120, 28, SWP_NOZORDER | SWP_NOACTIVATE);
+        right -= 124;
+    }
+}
+
+namespace {
+
+// Asks where to save the report: the save dialog with the types "抹消レポート (*.html)" and
+// "CSV (*.csv)" and an overwrite prompt. The form follows the extension of the name chosen,
+// else the type chosen. Empty when cancelled.
+std::wstring AskReportFileToSave(HWND owner, const std::wstring& proposedName, ReportForm& form) {
+    std::vector<wchar_t> file(32768, L'\0');
+    proposedName.copy(file.data(), std::min(proposedName.size(), file.size() - 1));
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = L"抹消レポート (*.html)\0*.html\0CSV (*.csv)\0*.csv\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrDefExt = L"html";
+    dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_ENABLESIZING |
+                   OFN_NOCHANGEDIR;
+    if (!::GetSaveFileNameW(&dialog)) return {};
+    const std::wstring path = file.data();
+    if (!ReportFormOf(path, form)) form = dialog.nFilterIndex == 2 ? ReportForm::Csv : ReportForm::Html;
+    return path;
+}
+
+}  // namespace
+
+void TMainWindow::SaveReport() {
+    if (!runReport_ || !runReport_->Begun()) return;
+    ReportForm form = ReportForm::Html;
+    const std::wstring path = AskReportFileToSave(Handle(), application_.Title() + L"抹消レポート.html", form);
+    if (path.empty()) return;
+    ::SetLastError(ERROR_SUCCESS);
+    if (!WriteErasureReport(path, form, runReport_->Report())) ShowSaveFailure(Handle(), path, ::GetLastError());
 }

@@ -79,3 +79,7 @@ bool ReadListFile(const std::wstring& path, std::vector<std::wstring>& lines, in
 // Reads another program's UTF-8 text file (byte order mark or not) into lines, split as
 // `DecodeTextFile` splits them. False when it cannot be read.
 bool ReadUtf8TextFile(const std::wstring& path, std::vector<std::wstring>& lines);
+// Writes the text as UTF-8 after a byte order mark, exactly as given (no line ends added),
+// for the files that are meant for other programs (a browser, a spreadsheet). Complete or
+// not at all, as ReplaceTextFile: the old file stays whole until the new one is complete.
+bool ReplaceUtf8File(const std::wstring& path, const std::wstring& text);

@@ -660,6 +660,7 @@ EraseOutcome EraseFile(const std::wstring& fileName, EraseLevel level, HWND prog
     // What the name shows, before anything is opened: a cloud placeholder opened for data would
     // be fetched from the cloud first.
     FileFacts facts = FsFileFactsByName(fileName);
+    if (facts.found) outcome.size = facts.size;
     ErasePlan plan = PlanErase(facts, level);
     if (plan.refusal == ErasePlan::Refusal::CloudOnly) return ended(EraseOutcome::Kind::CloudOnly);
     if (plan.refusal != ErasePlan::Refusal::None) return ended(EraseOutcome::Kind::NotErased);

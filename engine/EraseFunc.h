@@ -78,6 +78,8 @@ struct EraseOutcome {
     } kind = Kind::NotErased;
     // What follows "ファイル名:" + name on the file's line.
     std::wstring logEnding;
+    // The file's length when it was looked at (-1 when it could not be).
+    std::int64_t size = -1;
     // Bytes written over all passes, tips included.
     std::int64_t bytesWritten = 0;
     // Clusters that held the file before the passes and were freed by them, with their content.

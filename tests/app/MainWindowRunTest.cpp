@@ -16,6 +16,7 @@
 #include "engine/Verify.h"
 #include "notify/SSTP.h"
 #include "tests/app/WorkflowFixture.h"
+#include "tests/support/Csv.h"
 #include "tests/notify/ExpectedScripts.h"
 #include "tests/notify/NotifyTestSupport.h"
 
@@ -246,6 +247,71 @@ TEST_F(EraseRunTest, ARefusedWriteLeavesTheFileListedAndOddNamesFromAFolderAreEr
     Finish();
     EXPECT_EQ(Paths(), std::vector<std::wstring>{refused}) << "back in the list for another try";
     EXPECT_EQ(ReadBytes(refused), std::string(4000, 'x'));
+}
+
+// --- the erasure report ---
+
+TEST_F(EraseRunTest, TheReportOfAStoppedRunListsEachFileAsItFaredInBothForms) {
+    std::vector<std::wstring> files;
+    bool pressed = false;
+    Make({}, [&](int percent) {
+        if (!pressed && percent >= 10 && ui::WindowText(window->CurrentFileLabel) == files[2]) {
+            pressed = true;
+            ::PostMessageW(window->StopButton.Handle(), BM_CLICK, 0, 0);
+        }
+    });
+    for (const auto& [name, size] : std::vector<std::pair<std::wstring, std::size_t>>{
+             {L"a&b,'c.txt", 701}, {L"held.txt", 700}, {L"big.bin", 400000}, {L"last.txt", 700}})
+        files.push_back(File(name, size));
+    for (const std::wstring& path : files) Add(path);
+    {
+        UniqueFileLock lock(files[1]);
+        ASSERT_TRUE(lock.Held());
+        Start();
+    }
+    ASSERT_TRUE(pressed);
+
+    // Right to left: Finish, Save log, Save report.
+    RECT finish{}, log{}, report{};
+    ::GetWindowRect(window->FinishButton, &finish);
+    ::GetWindowRect(window->SaveLogButton.Handle(), &log);
+    ::GetWindowRect(window->SaveReportButton.Handle(), &report);
+    EXPECT_EQ(finish.left - log.left, 124);
+    EXPECT_EQ(log.left - report.left, 124);
+    EXPECT_EQ(ui::WindowText(window->SaveReportButton.Handle()), L"\u3000レポートの保存");
+
+    const std::wstring csv = folder / L"report.csv", html = folder / L"report.html";
+    for (const std::wstring& target : {csv, html}) {
+        FileDialogAnswerer save(target);
+        Click(window->SaveReportButton.Handle());
+        ASSERT_TRUE(save.Wait());
+        EXPECT_EQ(save.ProposedName(), L"TIDEMARROW32 SE抹消レポート.html");
+        EXPECT_EQ(save.FileTypeText(), L"抹消レポート (*.html)");
+    }
+    const auto records = ParseCsv(ReadUtf8WithMark(csv));
+    ASSERT_EQ(records.size(), 5u);
+    const std::vector<std::wstring> lines = FileLines();
+    ASSERT_EQ(lines.size(), 3u);
+    const std::wstring results[] = {L"抹消済み", L"処理できませんでした", L"中止（上書きの途中、削除していません）",
+                                    L"未処理（中止のため処理していません）"};
+    const std::wstring written[] = {L"702", L"", L"", L"0"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const std::vector<std::wstring>& row = records[i + 1];
+        ASSERT_EQ(row.size(), 23u);
+        EXPECT_EQ(row[0] + L" " + row[1] + L" " + row[5] + L" " + row[9] + L" " + row[11],
+                  L"TIDEMARROW32 SE 2.01 DefaultUser Speed はい");
+        EXPECT_EQ(row[6], TESysteminfo(false).OSDescription);
+        EXPECT_EQ(row[12], std::wstring(1, files[i][0]) + L":\\");
+        EXPECT_EQ(row[16], files[i]);
+        EXPECT_EQ(row[18], written[i]) << i;
+        EXPECT_EQ(row[19], L"Speed: 1 回 (0x0000)");
+        EXPECT_EQ(row[20], results[i]);
+        EXPECT_EQ(row[21], i < 3 ? lines[i] : L"") << "the log line is the reason";
+    }
+    const std::wstring page = ReadUtf8WithMark(html);
+    EXPECT_LT(page.find(L"中止されました"), page.find(L"a&amp;b,&#39;c.txt"));
+    EXPECT_NE(page.find(L"<tr><th>抹消できなかったファイル</th><td>3</td></tr>"), std::wstring::npos);
+    Finish();
 }
 
 // --- while the run works ---

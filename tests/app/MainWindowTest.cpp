@@ -209,6 +209,7 @@ TEST_F(MainWindowTest, LayoutHasTheFixedClientSizeThePanelsAndTheStatusTexts) {
     EXPECT_EQ(ui::WindowText(window->PercentLabel), L"0%");
     EXPECT_EQ(ui::WindowText(window->ResultLabel), L"作業が完了しました。");
     for (auto* button : {&window->StartButton, &window->StopButton, &window->AddFilesButton, &window->SaveLogButton,
+                         &window->SaveReportButton,
                          &window->ExitButton})
         EXPECT_TRUE(button->HasGlyph());
     EXPECT_NE(window->Logo->Picture(), nullptr);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # tmerase --free-space on loop images made here (natively, as root): markers of files deleted
-# the ordinary way are gone from the raw image afterwards, the free space is as before and
-# nothing is left; a killed run is cleaned up by the next one; a full volume, a read-only
+# the ordinary way are gone from the raw image afterwards, the free space is as before,
+# nothing is left and the report has the drive's row; a killed run is cleaned up by the next one; a full volume, a read-only
 # volume and a folder that refuses writes give a clear message, exit status 1 and leave nothing.
 #   freespace_test.sh BUILD_DIR
 set -u
@@ -31,7 +31,11 @@ for kind in $kinds; do
     sync && rm "$dir"/large.txt "$dir"/small*.txt && sync
     before=$(free_bytes "$dir")
     [ "$(grep -a -o "FSMARK-$kind" "$dir.img" | wc -l)" -ge 800000 ] || fail "$kind: the markers did not reach the image"
-    out=$(tmerase --free-space --level normal "$(win "$dir")") || fail "$kind: exit status $?: $out"
+    out=$(tmerase --free-space --level normal --report "$(win "$root/$kind.csv")" "$(win "$dir")") ||
+        fail "$kind: exit status $?: $out"
+    # The report has the drive as one row, erased at Normal.
+    [ "$(grep -c '"空き領域の抹消 Normal: 2 回 (0xFFFE, 0x0000)","抹消済み"' "$root/$kind.csv")" = 1 ] ||
+        fail "$kind: report: $(cat "$root/$kind.csv")"
     echo "$out" | grep -q "を上書きしました" || fail "$kind: no result line: $out"
     [ "$kind" != ext4 ] && { echo "$out" | grep -q "ファイルレコード [0-9]* 個を上書き" || fail "$kind: no record step: $out"; }
     # Records of 4 KiB keep more than the 720 bytes one of 1 KiB keeps.

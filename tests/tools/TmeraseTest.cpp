@@ -9,6 +9,7 @@
 #include "common/Handles.h"
 #include "common/Paths.h"
 #include "common/TextCodec.h"
+#include "tests/support/Csv.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/Tmerase.h"
 
@@ -106,6 +107,40 @@ TEST(Tmerase, DoubleDashEndsTheOptions) {
     wchar_t temp[MAX_PATH + 1];
     ::GetTempPathW(MAX_PATH, temp);
     ::SetCurrentDirectoryW(temp);
+}
+
+TEST(Tmerase, ReportIsWrittenAtTheEndInTheFormItsNameAsksForAlsoWhenTheRunFailed) {
+    TempFolder folder;
+    ASSERT_TRUE(WriteBytes(folder / L"busy.txt", "keep me"));
+    ASSERT_TRUE(WriteBytes(folder / L"free,&.txt", "erase"));
+    UniqueFile busy(::CreateFileW((folder / L"busy.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(busy);
+    const std::wstring files = L" " + Quoted(folder / L"busy.txt") + L" " + Quoted(folder / L"free,&.txt");
+    Outcome outcome = RunTmerase(L"--level normal --report " + Quoted(folder / L"run.CSV") + files);
+    busy.reset();
+    EXPECT_EQ(outcome.exitCode, 1u);
+    const auto records = ParseCsv(ReadUtf8WithMark(folder / L"run.CSV"));
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0][0], L"製品");
+    EXPECT_EQ(records[1][9], L"Normal");
+    EXPECT_EQ(records[1][5], L"") << "tmerase has no profile";
+    EXPECT_EQ(records[1][16] + L"|" + records[1][18] + L"|" + records[1][20], folder / L"busy.txt" + L"||処理できませんでした");
+    EXPECT_EQ(records[2][16] + L"|" + records[2][18] + L"|" + records[2][20], folder / L"free,&.txt" + L"|12|抹消済み");
+    EXPECT_EQ(records[2][19], L"Normal: 2 回 (0xFFFE, 0x0000)");
+    EXPECT_EQ(EncodeCp932(records[2][21]) + "\r\n", ErasedLine(L"free,&.txt"));
+
+    outcome = RunTmerase(L"--report=" + Quoted(folder / L"run.html") + L" " + Quoted(folder / L"missing.txt"));
+    EXPECT_EQ(outcome.exitCode, 1u);
+    const std::wstring page = ReadUtf8WithMark(folder / L"run.html");
+    EXPECT_NE(page.find(L"missing.txt</td>"), std::wstring::npos) << "a failed run has its report";
+
+    // A report that could not be written is refused before anything is erased.
+    for (const std::wstring& report : {folder / L"no such folder\\r.html", folder / L"r.txt"}) {
+        outcome = RunTmerase(L"--report " + Quoted(report) + L" " + Quoted(folder / L"busy.txt"));
+        EXPECT_EQ(outcome.exitCode, 2u);
+        EXPECT_EQ(ReadBytes(folder / L"busy.txt"), "keep me");
+    }
 }
 
 }  // namespace

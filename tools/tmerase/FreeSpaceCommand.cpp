@@ -1,8 +1,11 @@
 #include "tools/tmerase/FreeSpaceCommand.h"
 
+#include <algorithm>
+
 #include "common/Handles.h"
 #include "engine/EraseFunc.h"
 #include "engine/FreeSpace.h"
+#include "report/ErasureReport.h"
 
 namespace {
 
@@ -103,8 +106,15 @@ BOOL WINAPI FreeSpaceConsoleEvent(DWORD event) {
 }
 
 int RunFreeSpaceCommand(const std::wstring& folder, EraseLevel level,
-                        const std::function<void(const std::wstring&)>& print, std::atomic<bool>& abort) {
+                        const std::function<void(const std::wstring&)>& shown, std::atomic<bool>& abort,
+                        ErasureRecorder* report) {
     SessionEndWatch watch(abort);
+    // The result lines are the report's reason too.
+    std::wstring said;
+    const auto print = [&](const std::wstring& line) {
+        shown(line);
+        said += (said.empty() ? L"" : L"\r\n") + line;
+    };
     const std::wstring record = ConsoleFreeSpaceRecord();
     for (const auto& leftover : CleanUpFreeSpaceLeftovers(record)) {
         if (leftover.inUse) print(L"実行中の空き領域の抹消の作業フォルダがあります: " + leftover.folder);
@@ -116,7 +126,9 @@ int RunFreeSpaceCommand(const std::wstring& folder, EraseLevel level,
     SessionWindow sessionWindow(job);
     const ULONGLONG start = ::GetTickCount64();
     ULONGLONG lastLine = start;
+    std::int64_t written = 0;
     job.progress = [&](const FreeSpaceProgress& progress) {
+        written = std::max(written, progress.written);
         const ULONGLONG now = ::GetTickCount64();
         if (now - lastLine < kProgressLineMs) return;
         lastLine = now;
@@ -139,6 +151,7 @@ int RunFreeSpaceCommand(const std::wstring& folder, EraseLevel level,
     };
     const FreeSpaceResult result = job.Run();
     watch.CleanedUp();
+    said.clear();  // the lines before are progress and the leftovers of earlier runs
 
     if (!result.message.empty()) print(result.message);
     if (result.overwritten) {
@@ -154,5 +167,11 @@ int RunFreeSpaceCommand(const std::wstring& folder, EraseLevel level,
     if (!result.cleanedUp) print(L"作業ファイルが残っています: " + result.leftover);
     else if (result.freeBefore >= 0 && result.freeAfter >= 0)
         print(L"空き領域: 開始時 " + FreeSpaceBytesText(result.freeBefore) + L"、終了時 " + FreeSpaceBytesText(result.freeAfter));
+    if (report) {
+        const FileResult outcome = result.overwritten ? FileResult::Erased
+                                   : result.stopped   ? FileResult::Stopped
+                                                      : FileResult::NotProcessed;
+        report->RecordFile(folder, result.freeBefore, written, L"空き領域の抹消 " + LevelText(level), outcome, said, L"");
+    }
     return result.Succeeded() ? 0 : 1;
 }

@@ -8,6 +8,8 @@
 
 #include "common/Types.h"
 
+class ErasureRecorder;
+
 // tmerase --free-space: cleans up what an earlier run left, then overwrites the free space of
 // the volume `folder` lies on. Prints a progress line every few seconds and a result line
 // through `print`; 0 when the free space was overwritten and everything made was removed.
@@ -20,8 +22,9 @@
 // the command keeps a hidden top-level window of the class `kFreeSpaceSessionClass` that
 // answers WM_QUERYENDSESSION (no while the run works) and WM_ENDSESSION (cleans up before it
 // returns) as the program's window does.
+// With `report`, the drive goes into it as one row (the result lines as its reason).
 int RunFreeSpaceCommand(const std::wstring& folder, EraseLevel level, const std::function<void(const std::wstring&)>& print,
-                        std::atomic<bool>& abort);
+                        std::atomic<bool>& abort, ErasureRecorder* report = nullptr);
 
 inline constexpr wchar_t kFreeSpaceSessionClass[] = L"TIDEMARROW32SE.tmerase.FreeSpace";
 

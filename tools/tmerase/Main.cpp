@@ -1,11 +1,13 @@
 // tmerase: the erase engine from a console.
-//   tmerase [--level speed|normal|high] [--recurse] [--verify] PATH...
-//   tmerase --free-space [--level speed|normal|high] FOLDER
-// Prints the run log's line for every file (with --verify, then the count of files read back
-// as written; and the notes on a drive or a synchronised folder before its first
-// file); exit status 0 when every file was erased with nothing known left
-// behind, 1 when any was not processed (or a path did not exist), 2 for a usage error, 3 when
-// every file was erased but old data of some is known or may be left in free clusters.
+//   tmerase [--level speed|normal|high] [--recurse] [--verify] [--report REPORT] PATH...
+//   tmerase --free-space [--level speed|normal|high] [--report REPORT] FOLDER
+// Prints the run log's line for every file (and the notes on a drive or a synchronised folder
+// before its first file; with --verify, then the count of files read back as written); exit
+// status 0 when every file was erased with nothing known left behind, 1 when any was not
+// processed (or a path did not exist, or the report could not be written), 2 for a usage error,
+// 3 when every file was erased but old data of some is known or may be left in free clusters.
+// With --report the erasure report of the run is written at its end (HTML or CSV by the name's
+// extension), also when the run failed or was stopped.
 
 #include <windows.h>
 
@@ -18,6 +20,7 @@
 #include "common/TextCodec.h"
 #include "common/Types.h"
 #include "engine/EraseFunc.h"
+#include "report/ErasureReport.h"
 #include "tools/tmerase/FreeSpaceCommand.h"
 
 namespace {
@@ -52,12 +55,13 @@ void WriteLine(HANDLE handle, const std::wstring& line) {
 }
 
 const wchar_t kUsage[] =
-    L"使い方: tmerase [--level speed|normal|high] [--recurse] [--verify] PATH...\r\n"
+    L"使い方: tmerase [--level speed|normal|high] [--recurse] [--verify] [--report REPORT] PATH...\r\n"
     L"  ファイルを上書きしてから削除します。フォルダはその中のファイルを処理します。\r\n"
     L"  --level    消去レベル (既定: speed)\r\n"
     L"  --recurse  フォルダのサブフォルダも処理する\r\n"
     L"  --verify   書き込んだ内容をディスクから読み戻して確認してから削除する\r\n"
-    L"使い方: tmerase --free-space [--level speed|normal|high] FOLDER\r\n"
+    L"  --report   終了時に抹消レポートを REPORT に書く (拡張子 .html または .csv で形式を選ぶ)\r\n"
+    L"使い方: tmerase --free-space [--level speed|normal|high] [--report REPORT] FOLDER\r\n"
     L"  FOLDER のあるドライブの空き領域を上書きします (作業ファイルは FOLDER に作られ、最後に削除されます)。\r\n"
     L"終了コード: 0 すべて抹消 / 1 処理できなかったファイルあり / 2 使い方の誤り /\r\n"
     L"  3 すべて抹消したが、元のデータの一部が空き領域に残っている (可能性がある) ファイルあり";
@@ -67,6 +71,8 @@ struct Options {
     bool recurse = false;
     bool freeSpace = false;
     bool verify = false;
+    std::wstring report;  // empty: none
+    ReportForm reportForm = ReportForm::Html;
     std::vector<std::wstring> paths;
 };
 
@@ -86,6 +92,14 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
             options.verify = true;
         } else if (!optionsEnded && arg == L"--free-space") {
             options.freeSpace = true;
+        } else if (!optionsEnded && (arg == L"--report" || arg.rfind(L"--report=", 0) == 0)) {
+            if (arg == L"--report") {
+                if (++i >= argc) return ParseResult::Error;
+                options.report = argv[i];
+            } else {
+                options.report = arg.substr(9);
+            }
+            if (!ReportFormOf(options.report, options.reportForm)) return ParseResult::Error;
         } else if (!optionsEnded && (arg == L"--level" || arg.rfind(L"--level=", 0) == 0)) {
             std::wstring value;
             if (arg == L"--level") {
@@ -118,6 +132,20 @@ std::wstring FullPath(const std::wstring& path) {
     // A folder given with a trailing backslash is gathered without doubling it.
     while (full.size() > 3 && full.back() == L'\\') full.pop_back();
     return full;
+}
+
+const wchar_t* const kLevelNames[] = {L"Speed", L"Normal", L"High"};
+
+// Whether a report can be written at `path`: its folder exists and it is not a read-only file
+// or a folder. Asked before anything is erased, so that a run is not left without its report.
+bool ReportPathUsable(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? L"." : path.substr(0, slash + 1);
+    const DWORD folderAttributes = ::GetFileAttributesW(folder.c_str());
+    if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES ||
+           !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
 }
 
 // One file of the run: its path and the name its log line shows.
@@ -157,9 +185,29 @@ int wmain(int argc, wchar_t** argv) {
         };
     }
     SetEraseEnvironment(environment);
+
+    ErasureRecorder recorder;
+    const std::wstring reportPath = options.report.empty() ? std::wstring() : FullPath(options.report);
+    if (!reportPath.empty()) {
+        if (!ReportPathUsable(reportPath)) {
+            WriteLine(err, L"レポートを書き込めません: " + reportPath);
+            return 2;
+        }
+        recorder.Begin(kLevelNames[static_cast<int>(options.level)], L"", options.verify);
+    }
+    // Written however the run ended; a report that could not be written fails the run.
+    const auto finish = [&](int status) {
+        if (reportPath.empty()) return status;
+        recorder.End(g_abortRequested);
+        ::SetLastError(ERROR_SUCCESS);
+        if (WriteErasureReport(reportPath, options.reportForm, recorder.Report())) return status;
+        WriteLine(err, L"レポートを保存できませんでした: " + reportPath + L" (エラー " + std::to_wstring(::GetLastError()) + L")");
+        return 1;
+    };
     if (options.freeSpace)
-        return RunFreeSpaceCommand(FullPath(options.paths.front()), options.level,
-                                   [out](const std::wstring& line) { WriteLine(out, line); }, g_abortRequested);
+        return finish(RunFreeSpaceCommand(FullPath(options.paths.front()), options.level,
+                                          [out](const std::wstring& line) { WriteLine(out, line); }, g_abortRequested,
+                                          reportPath.empty() ? nullptr : &recorder));
 
     std::vector<RunFile> files;
     for (const auto& path : options.paths) {
@@ -187,20 +235,31 @@ int wmain(int argc, wchar_t** argv) {
     bool leftSomething = false;
     EraseRunNotes notes;
     int verified = 0;
+    const std::wstring level = LevelText(options.level);
     for (const auto& file : files) {
         if (g_abortRequested) {
+            // Not touched after a Ctrl+C; the report lists them as not reached.
             allErased = false;
-            break;
+            if (!reportPath.empty())
+                recorder.RecordFile(file.path, FileSizeByName(file.path), 0, level, FileResult::NotReached, L"", L"");
+            continue;
         }
         EraseOutcome outcome;
         if (file.addressable) outcome = EraseFile(file.path, options.level, nullptr, nullptr, options.verify);
         else outcome.logEnding = EraseLogEnding(outcome);
-        for (const std::wstring& note : notes.Before(outcome)) WriteLine(out, note);
+        for (const std::wstring& note : notes.Before(outcome)) {
+            WriteLine(out, note);
+            if (!reportPath.empty()) recorder.AddDriveNote(file.path, note);
+        }
         allErased = allErased && outcome.kind == EraseOutcome::Kind::Erased;
         leftSomething = leftSomething || outcome.LeftSomething();
         if (outcome.readBack == ReadBack::Matched) ++verified;
-        WriteLine(out, L"ファイル名:" + file.name + outcome.logEnding);
+        const std::wstring line = L"ファイル名:" + file.name + outcome.logEnding;
+        WriteLine(out, line);
+        if (!reportPath.empty())
+            recorder.RecordFile(file.path, outcome.size, outcome.bytesWritten, level,
+                                ReportResultOf(outcome, g_abortRequested), line, ReportVerifyText(outcome.readBack));
     }
     if (options.verify) WriteLine(out, L"確認数:" + std::to_wstring(verified) + L"ファイル");
-    return !allErased ? 1 : leftSomething ? 3 : 0;
+    return finish(!allErased ? 1 : leftSomething ? 3 : 0);
 }
