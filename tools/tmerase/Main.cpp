@@ -1,6 +1,7 @@
 // tmerase: the erase engine from a console.
 //   tmerase [--level speed|normal|high] [--recurse] PATH...
 //   tmerase --free-space [--level speed|normal|high] FOLDER
+//   tmerase --recycle-bin [--level speed|normal|high] [--yes] [DRIVE...]
 // Prints the run log's line for every file; exit status 0 when every file was erased,
 // 1 when any was not (or a path did not exist), 2 for a usage error.
 
@@ -16,6 +17,7 @@
 #include "common/Types.h"
 #include "engine/EraseFunc.h"
 #include "tools/tmerase/FreeSpaceCommand.h"
+#include "tools/tmerase/RecycleBinCommand.h"
 
 namespace {
 
@@ -54,12 +56,17 @@ const wchar_t kUsage[] =
     L"  --level    消去レベル (既定: speed)\r\n"
     L"  --recurse  フォルダのサブフォルダも処理する\r\n"
     L"使い方: tmerase --free-space [--level speed|normal|high] FOLDER\r\n"
-    L"  FOLDER のあるドライブの空き領域を上書きします (作業ファイルは FOLDER に作られ、最後に削除されます)。";
+    L"  FOLDER のあるドライブの空き領域を上書きします (作業ファイルは FOLDER に作られ、最後に削除されます)。\r\n"
+    L"使い方: tmerase --recycle-bin [--level speed|normal|high] [--yes] [DRIVE...]\r\n"
+    L"  ごみ箱の中身を抹消します (既定: すべての固定ドライブ)。\r\n"
+    L"  --yes      確認せずに抹消する";
 
 struct Options {
     EraseLevel level = EraseLevel::Speed;
     bool recurse = false;
     bool freeSpace = false;
+    bool recycleBin = false;
+    bool yes = false;
     std::vector<std::wstring> paths;
 };
 
@@ -77,6 +84,10 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
             options.recurse = true;
         } else if (!optionsEnded && arg == L"--free-space") {
             options.freeSpace = true;
+        } else if (!optionsEnded && arg == L"--recycle-bin") {
+            options.recycleBin = true;
+        } else if (!optionsEnded && arg == L"--yes") {
+            options.yes = true;
         } else if (!optionsEnded && (arg == L"--level" || arg.rfind(L"--level=", 0) == 0)) {
             std::wstring value;
             if (arg == L"--level") {
@@ -95,6 +106,8 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
             options.paths.push_back(arg);
         }
     }
+    if (options.recycleBin) return options.freeSpace || options.recurse ? ParseResult::Error : ParseResult::Ok;
+    if (options.yes) return ParseResult::Error;
     if (options.freeSpace && (options.paths.size() != 1 || options.recurse)) return ParseResult::Error;
     return options.paths.empty() ? ParseResult::Error : ParseResult::Ok;
 }
@@ -151,6 +164,10 @@ int wmain(int argc, wchar_t** argv) {
     if (options.freeSpace)
         return RunFreeSpaceCommand(FullPath(options.paths.front()), options.level,
                                    [out](const std::wstring& line) { WriteLine(out, line); });
+
+    if (options.recycleBin)
+        return RunRecycleBinCommand(options.paths, options.level, options.yes,
+                                    [out](const std::wstring& line) { WriteLine(out, line); });
 
     std::vector<RunFile> files;
     for (const auto& path : options.paths) {
