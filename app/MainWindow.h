@@ -35,6 +35,7 @@ class TSSTP;
 class TOsterlanActionImage;
 class TImageControl;
 class FreeSpaceJob;
+struct RecycleBinDrive;
 
 class TMainWindow : public ui::Window {
 public:
@@ -406,6 +407,7 @@ private:
     void ExportList();          // list transfer
     void RemoveSelected();      // file list
     void OpenFreeSpace();       // free-space panel
+    void EraseRecycleBin();     // the question, then a run over the Recycle Bin
     // The history tools panel: its controls, the tick handler and closing it.
     void BuildToolsPanel();
     void ListTraceKinds();  // Internet Explorer's four, then the installed browsers' and Explorer's
@@ -430,7 +432,9 @@ private:
     void FinishRun();
     void SaveLog();
     void AppendLogLine(const std::wstring& line);
-    void WriteLogHeader(int ticked);
+    void WriteLogHeader(int ticked, int total = -1);
+    // The run over the items of the Recycle Bin (MainWindowRecycleBin.cpp).
+    void RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives);
     void WriteLogFooter(int processed);
     // Shows an open dialog and adds the files chosen.
     void ChooseFilesToAdd();

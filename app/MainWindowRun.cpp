@@ -67,14 +67,14 @@ void TMainWindow::AppendLogLine(const std::wstring& line) {
 
 std::vector<std::wstring> TMainWindow::EraseLogLines() const { return SplitCrLf(ui::WindowText(EraseLog)); }
 
-void TMainWindow::WriteLogHeader(int ticked) {
+void TMainWindow::WriteLogHeader(int ticked, int total) {
     const std::wstring stars(20, L'*');
     AppendLogLine(stars + L" " + application_.Title() + L" " + stars);
     AppendLogLine(L"開始日時:" + NowForLog());
     TESysteminfo system(true);
     AppendLogLine(L"OS:" + system.OSDescription);
     AppendLogLine(L"CPU:" + system.CPUName + L" " + (system.CPUSpeed.empty() ? L"" : L"(" + system.CPUSpeed + L")"));
-    AppendLogLine(L"ファイル総数:" + std::to_wstring(FileList.RowCount()) + L" 選択数:" + std::to_wstring(ticked));
+    AppendLogLine(L"ファイル総数:" + std::to_wstring(total < 0 ? FileList.RowCount() : total) + L" 選択数:" + std::to_wstring(ticked));
     AppendLogLine(StatusBar.Text(0));
     AppendLogLine(L"これらの内容で処理を開始します。");
     AppendLogLine(L"");

@@ -1,0 +1,114 @@
+// "ごみ箱の抹消": the question over the current user's Recycle Bin on the fixed drives, then a
+// run over its items with the run display, log and result panel of a file run.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Application.h"
+#include "app/MainWindow.h"
+#include "common/Assertions.h"
+#include "common/Paths.h"
+#include "diagnostics/LogWindow.h"
+#include "diagnostics/SystemInfo.h"
+#include "dialogs/OsterlanActionImages.h"
+#include "engine/EraseFunc.h"
+#include "engine/RecycleBin.h"
+#include "notify/CompanionNotify.h"
+#include "settings/ConfigWindow.h"
+
+namespace {
+
+const wchar_t kCaption[] = L"確認";
+const wchar_t kNothingToErase[] = L"ごみ箱に抹消する項目はありません。";
+const wchar_t* const kCustomTags[] = {L"[S]", L"[N]", L"[H]"};
+
+std::wstring JoinForeignMessages(const std::vector<RecycleBinDrive>& drives) {
+    std::wstring text;
+    for (const auto& drive : drives)
+        if (drive.foreign) text += ForeignRecycleBinMessage(drive.root) + L"\r\n";
+    return text;
+}
+
+}  // namespace
+
+void TMainWindow::EraseRecycleBin() {
+    // Only over the list, with no job running.
+    if (Busy || visiblePanel_ != ContentPanel::List) return;
+    const std::vector<RecycleBinDrive> drives = FindRecycleBins();
+    if (RecycleItemCount(drives) == 0) {
+        const std::wstring text = JoinForeignMessages(drives) + kNothingToErase;
+        ::MessageBoxW(Handle(), text.c_str(), application_.Title().c_str(), MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (::MessageBoxW(Handle(), RecycleBinQuestion(drives).c_str(), kCaption, MB_YESNO | MB_ICONWARNING) != IDYES)
+        return;
+    RunRecycleBinErase(drives);
+}
+
+void TMainWindow::RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives) {
+    TConfigWindow* config = application_.Config();
+    const int count = static_cast<int>(RecycleItemCount(drives));
+    bool failed = false;
+    std::optional<WritingJob> writing;
+    try {
+        if (HWND report = ui::FindThreadWindow(TTIDEMARROW_LOG::kClassName, L"ErrorLog"))
+            ::SendMessageW(report, WM_CLOSE, 0, 0);
+        SaveWindowState();
+        AbortRequested = false;
+        Busy = true;
+        writing.emplace(*this);
+        const EraseMode mode = config ? config->CurrentEraseMode() : EraseMode::Speed;
+        LockUserInterface(true);
+        ShowContentPanel(ContentPanel::Running);
+        ::SetWindowTextW(EraseLog, L"");
+        if (busyAnimation_) busyAnimation_->Start();
+        WriteLogHeader(count, count);
+        for (const auto& drive : drives)
+            if (drive.foreign) AppendLogLine(ForeignRecycleBinMessage(drive.root));
+        ::SendMessageW(OverallProgress, PBM_SETRANGE32, 0, static_cast<LPARAM>(count));
+        ShowOverallProgress(0, count);
+
+        int processed = 0;
+        for (const auto& drive : drives) {
+            for (const auto& item : drive.items) {
+                if (AbortRequested) break;
+                const std::wstring name = item.LogName();
+                ::SetWindowTextW(CurrentFileLabel, name.c_str());
+                EraseLevel level = static_cast<EraseLevel>(mode);
+                if (mode == EraseMode::Custom) {
+                    // The level of the original name's extension (of the entry's name when unknown).
+                    const std::wstring& known = !item.originalPath.empty() ? item.originalPath
+                                                : !item.contentPath.empty() ? item.contentPath
+                                                                            : item.recordPath;
+                    level = config ? config->CustomLevelFor(ExtractFileExt(known)) : EraseLevel::Speed;
+                    const int index = static_cast<int>(level);
+                    StatusBar.SetText(0, std::wstring(L"モード:Custom") + (index >= 0 && index <= 2 ? kCustomTags[index] : L""));
+                }
+                const bool erased = EraseRecycleItem(item, level, FileProgress, PercentLabel);
+                ++processed;
+                ShowOverallProgress(processed, count);
+                AppendLogLine(L"ファイル名:" + name + (erased ? L"をディスクから抹消しました。" : L"を正しく処理出来ませんでした。"));
+            }
+        }
+        WriteLogFooter(processed);
+        RefreshRecycleBinIcon();
+    } catch (...) {
+        failed = true;
+    }
+
+    // The end steps, however the run ended.
+    writing.reset();
+    try {
+        ShowContentPanel(ContentPanel::Result);
+        if (notifier_) NotifyCompanion(*notifier_, config, CompanionNotice::RunEnd);
+        if (config) config->PlayCompletionSound();
+        if (busyAnimation_) busyAnimation_->Stop();
+    } catch (...) {
+        failed = true;
+    }
+    if (failed) RaiseAssertion(AssertSite::MainRunUnknown);
+}
