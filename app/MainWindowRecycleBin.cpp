@@ -16,6 +16,7 @@
 #include "diagnostics/SystemInfo.h"
 #include "dialogs/OsterlanActionImages.h"
 #include "engine/EraseFunc.h"
+#include "engine/FileHolders.h"
 #include "engine/RecycleBin.h"
 #include "notify/CompanionNotify.h"
 #include "settings/ConfigWindow.h"
@@ -91,7 +92,8 @@ void TMainWindow::RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives)
                 const bool erased = EraseRecycleItem(item, level, FileProgress, PercentLabel);
                 ++processed;
                 ShowOverallProgress(processed, count);
-                AppendLogLine(L"ファイル名:" + name + (erased ? L"をディスクから抹消しました。" : L"を正しく処理出来ませんでした。"));
+                AppendLogLine(L"ファイル名:" + name +
+                              (erased ? L"をディスクから抹消しました。" : NotErasedEnding(item.folder ? std::wstring() : item.contentPath)));
             }
         }
         WriteLogFooter(processed);

@@ -18,6 +18,7 @@
 #include "diagnostics/SystemInfo.h"
 #include "dialogs/OsterlanActionImages.h"
 #include "engine/EraseFunc.h"
+#include "engine/FileHolders.h"
 #include "notify/CompanionNotify.h"
 #include "settings/ConfigWindow.h"
 
@@ -30,7 +31,6 @@ constexpr DWORD kHideDelayMs = 500;
 
 const wchar_t kLogFileLead[] = L"ファイル名:";
 const wchar_t kLogErased[] = L"をディスクから抹消しました。";
-const wchar_t kLogFailed[] = L"を正しく処理出来ませんでした。";
 const wchar_t kLogCompleted[] = L"処理が終了しました。";
 const wchar_t kLogStopped[] = L"処理を中止しました。";
 
@@ -146,7 +146,8 @@ void TMainWindow::RunErase() {
                 const wchar_t* tag = index >= 0 && index <= 2 ? kCustomTags[index] : L"";
                 StatusBar.SetText(0, std::wstring(L"モード:Custom") + tag);
             }
-            line += EraseRowFile(path, level) ? kLogErased : kLogFailed;
+            // A file another program holds names the programs holding it.
+            line += EraseRowFile(path, level) ? kLogErased : NotErasedEnding(path);
             ++processed;
             ShowOverallProgress(processed, ticked);
             AppendLogLine(line);

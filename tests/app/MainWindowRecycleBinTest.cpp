@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/Handles.h"
+#include "engine/FileHolders.h"
 #include "engine/RecycleBin.h"
 #include "tests/app/WorkflowFixture.h"
 
@@ -57,6 +59,43 @@ TEST_F(WorkflowTest, RecycleBinCommandAsksThenErasesEveryItemWithItsOriginalPath
     EXPECT_EQ(EntriesOf(bin), std::vector<std::wstring>{L"desktop.ini"});
     EXPECT_EQ(refreshed, 1);
     SetRecycleBinSeams(previous);
+}
+
+// A file held open without sharing, and one whose range another handle locks, name the programs
+// the Restart Manager gives for them; a file the Restart Manager names nobody for, or that is
+// not held at all, gets today's line.
+TEST_F(WorkflowTest, FilesInUseNameTheProgramsHoldingThemInTheLog) {
+    const std::wstring open = File(L"open.txt", 600), locked = File(L"locked.txt", 600), nobody = File(L"nobody.txt", 600);
+    std::vector<std::wstring> asked;
+    const FileHolderSeams previous = SetFileHolderSeams({[&](const std::wstring& path, std::vector<std::wstring>& names) {
+        asked.push_back(path);
+        if (path == open) names = {L"Microsoft Word", L"メモ帳"};
+        if (path == locked) names = {L"Outlook"};
+        return true;
+    }});
+    Make();
+    for (const auto& path : {open, locked, nobody}) window->AddFileToList(path, false, false);
+    UniqueFileLock holder(open);
+    UniqueFile lockHolder(::CreateFileW(locked.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    OVERLAPPED at{};
+    ASSERT_TRUE(holder.Held() && ::LockFileEx(lockHolder.get(), LOCKFILE_FAIL_IMMEDIATELY, 0, 100, 0, &at));
+    {
+        UniqueFileLock nobodyHolder(nobody);
+        asked.clear();
+        DialogAnswerer yes(L"確認", IDYES);
+        SendCommand(Command::StartRun);
+        ASSERT_TRUE(yes.Wait());
+    }
+    SetFileHolderSeams(previous);
+    const std::vector<std::wstring> log = window->EraseLogLines();
+    for (const wchar_t* line : {L"ファイル名:open.txtは「Microsoft Word」、「メモ帳」が使用中のため処理出来ませんでした。",
+                                L"ファイル名:locked.txtは「Outlook」が使用中のため処理出来ませんでした。",
+                                L"ファイル名:nobody.txtを正しく処理出来ませんでした。"})
+        EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+    EXPECT_EQ(asked, (std::vector<std::wstring>{open, locked, nobody}));
+    EXPECT_EQ(ReadBytes(locked), std::string(600, 'x')) << "a locked file stays uncut";
+    // Without the seam (Wine's Restart Manager names nobody) the line is today's.
+    EXPECT_EQ(NotErasedEnding(open), L"を正しく処理出来ませんでした。");
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "common/TextCodec.h"
 #include "common/Types.h"
 #include "engine/EraseFunc.h"
+#include "engine/FileHolders.h"
 #include "tools/tmerase/FreeSpaceCommand.h"
 #include "tools/tmerase/RecycleBinCommand.h"
 
@@ -199,7 +200,8 @@ int wmain(int argc, wchar_t** argv) {
         const bool erased = file.addressable && OverwriteFile(file.path, options.level);
         allErased = allErased && erased;
         WriteLine(out, L"ファイル名:" + file.name +
-                           (erased ? L"をディスクから抹消しました。" : L"を正しく処理出来ませんでした。"));
+                           (erased ? L"をディスクから抹消しました。"
+                                   : file.addressable ? NotErasedEnding(file.path) : L"を正しく処理出来ませんでした。"));
     }
     return allErased ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/TextCodec.h"
+#include "engine/FileHolders.h"
 #include "engine/RecycleBin.h"
 
 namespace {
@@ -57,7 +58,7 @@ int RunRecycleBinCommand(const std::vector<std::wstring>& roots, EraseLevel leve
             const bool erased = EraseRecycleItem(item, level);
             allErased = allErased && erased;
             print(L"ファイル名:" + item.LogName() +
-                  (erased ? L"をディスクから抹消しました。" : L"を正しく処理出来ませんでした。"));
+                  (erased ? L"をディスクから抹消しました。" : NotErasedEnding(item.folder ? std::wstring() : item.contentPath)));
         }
     }
     RefreshRecycleBinIcon();
