@@ -532,7 +532,11 @@ void TMainWindow::DrawToolsHeader() {
     ToolsHeader->SetPicture(std::move(picture));
 }
 
-void TMainWindow::TakeCommandLineArgument() { AddCommandLinePaths(); }
+void TMainWindow::TakeCommandLineArgument() {
+    AddCommandLinePaths();
+    if (EraseRecycleBinAtStart)
+        ::PostMessageW(Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + Command::EraseRecycleBin, 0), 0);
+}
 
 void TMainWindow::FormShow() {
     if (shownOnce_) return;

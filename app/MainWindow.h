@@ -219,6 +219,10 @@ public:
     // Some of them came from Explorer's right-click menu: those wait while the profile is
     // being chosen, since the starts of one selection hand their items over meanwhile.
     bool HandOverWaitsForProfile = false;
+    // Started with /RecycleBin: the Recycle Bin's question opens once the start is over.
+    bool EraseRecycleBinAtStart = false;
+    // A later start's /RecycleBin: true when the question will open (the list shows, no job runs).
+    bool ReceiveRecycleBinHandOver();
     // Called once the window exists (before the profile is chosen), so that later starts
     // can find it from then on.
     std::function<void()> WindowMade;
@@ -435,6 +439,9 @@ private:
     void WriteLogHeader(int ticked, int total = -1);
     // The run over the items of the Recycle Bin (MainWindowRecycleBin.cpp).
     void RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives);
+    // The history tools' "ごみ箱" row: erases every item at `level` without display; gives a
+    // line for each item or drive left, for the completion message.
+    std::wstring EraseRecycleBinForTools(const std::vector<RecycleBinDrive>& drives, EraseLevel level);
     void WriteLogFooter(int processed);
     // Shows an open dialog and adds the files chosen.
     void ChooseFilesToAdd();

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include "app/Application.h"
+#include "app/HandOver.h"
 #include "app/MainWindow.h"
 #include "common/Assertions.h"
 #include "common/Types.h"
@@ -255,6 +256,8 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         FormDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_COPYDATA:
+        if (lParam && reinterpret_cast<const COPYDATASTRUCT*>(lParam)->dwData == kRecycleBinHandOverTag)
+            return ReceiveRecycleBinHandOver() ? TRUE : FALSE;
         return lParam && ReceiveHandOver(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)) ? TRUE : FALSE;
     case kHandOverMessage:
         AddHandedOverPaths();

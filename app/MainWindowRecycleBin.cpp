@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/Application.h"
+#include "app/HandOver.h"
 #include "app/MainWindow.h"
 #include "common/Assertions.h"
 #include "common/Paths.h"
@@ -35,6 +36,34 @@ std::wstring JoinForeignMessages(const std::vector<RecycleBinDrive>& drives) {
 }
 
 }  // namespace
+
+bool HandOverRecycleBin(HWND window) {
+    COPYDATASTRUCT data{};
+    data.dwData = kRecycleBinHandOverTag;
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 10000,
+                                 &result) != 0 &&
+           result != 0;
+}
+
+bool TMainWindow::ReceiveRecycleBinHandOver() {
+    if (Busy || visiblePanel_ != ContentPanel::List || !application_.Config() || application_.Terminated() ||
+        !::IsWindowEnabled(Handle()))
+        return false;
+    // Posted: the later start never waits on the question.
+    ::PostMessageW(Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + Command::EraseRecycleBin, 0), 0);
+    return true;
+}
+
+std::wstring TMainWindow::EraseRecycleBinForTools(const std::vector<RecycleBinDrive>& drives, EraseLevel level) {
+    std::wstring failures = JoinForeignMessages(drives);
+    for (const auto& drive : drives)
+        for (const auto& item : drive.items)
+            if (!EraseRecycleItem(item, level))
+                failures += L"ファイル名:" + item.LogName() + NotErasedEnding(item.folder ? std::wstring() : item.contentPath) + L"\r\n";
+    RefreshRecycleBinIcon();
+    return failures;
+}
 
 void TMainWindow::EraseRecycleBin() {
     // Only over the list, with no job running.

@@ -359,6 +359,11 @@ std::uint64_t RecycleItemBytes(const std::vector<RecycleBinDrive>& drives) {
     return bytes;
 }
 
+std::wstring RecycleBinSummary(const std::vector<RecycleBinDrive>& drives) {
+    return std::to_wstring(RecycleItemCount(drives)) + L" 個 (" +
+           FreeSpaceBytesText(static_cast<std::int64_t>(RecycleItemBytes(drives))) + L")";
+}
+
 std::wstring RecycleBinQuestion(const std::vector<RecycleBinDrive>& drives) {
     const std::size_t count = RecycleItemCount(drives);
     std::wstring text = L"ごみ箱の " + std::to_wstring(count) + L" 個の項目 (" +

@@ -68,6 +68,8 @@ std::wstring ForeignRecycleBinMessage(const std::wstring& root);
 
 // The question asked before the Recycle Bin is erased.
 std::wstring RecycleBinQuestion(const std::vector<RecycleBinDrive>& drives);
+// "N 個 (size)" for the history tools' question.
+std::wstring RecycleBinSummary(const std::vector<RecycleBinDrive>& drives);
 std::size_t RecycleItemCount(const std::vector<RecycleBinDrive>& drives);
 std::uint64_t RecycleItemBytes(const std::vector<RecycleBinDrive>& drives);
 

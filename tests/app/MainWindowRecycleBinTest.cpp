@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/HandOver.h"
 #include "common/Handles.h"
 #include "engine/FileHolders.h"
 #include "engine/RecycleBin.h"
@@ -58,6 +59,50 @@ TEST_F(WorkflowTest, RecycleBinCommandAsksThenErasesEveryItemWithItsOriginalPath
     EXPECT_NE(std::find(log.begin(), log.end(), L"ファイル名:$RFOLDER(元の名前不明)をディスクから抹消しました。"), log.end());
     EXPECT_EQ(EntriesOf(bin), std::vector<std::wstring>{L"desktop.ini"});
     EXPECT_EQ(refreshed, 1);
+    SetRecycleBinSeams(previous);
+}
+
+// A later start's /RecycleBin opens the question over the list, and is refused while a job runs.
+TEST_F(WorkflowTest, ALaterStartsRecycleBinSwitchAsksOnlyWhenNoJobRuns) {
+    const std::wstring bin = Data() + L"\\$Recycle.Bin\\" + CurrentUserSid();
+    ASSERT_TRUE(::CreateDirectoryW((Data() + L"\\$Recycle.Bin").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(bin.c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(bin + L"\\$RAB12CD.txt", "content"));
+    const RecycleBinSeams previous =
+        SetRecycleBinSeams({[this] { return std::vector<std::wstring>{Data() + L"\\"}; }, [] {}});
+    Make();
+    window->Busy = true;
+    EXPECT_FALSE(HandOverRecycleBin(window->Handle()));
+    window->Busy = false;
+    DialogAnswerer no(L"確認", IDNO);
+    EXPECT_TRUE(HandOverRecycleBin(window->Handle()));
+    ui::ProcessMessages();
+    ASSERT_TRUE(no.Wait());
+    EXPECT_NE(no.Text().find(L"・$RAB12CD.txt(元の名前不明)"), std::wstring::npos) << no.Text();
+    EXPECT_TRUE(FileExists(bin + L"\\$RAB12CD.txt"));
+    SetRecycleBinSeams(previous);
+}
+
+// The history tools' last row, unticked at opening, adds its line to the question and erases the
+// Recycle Bin with the rest.
+TEST_F(WorkflowTest, TheHistoryToolsRecycleBinRowAsksWithItsCountAndErases) {
+    const std::wstring bin = Data() + L"\\$Recycle.Bin\\" + CurrentUserSid();
+    ASSERT_TRUE(::CreateDirectoryW((Data() + L"\\$Recycle.Bin").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(bin.c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(bin + L"\\$RAB12CD.txt", "content"));
+    const RecycleBinSeams previous =
+        SetRecycleBinSeams({[this] { return std::vector<std::wstring>{Data() + L"\\"}; }, [] {}});
+    Make();
+    SendCommand(Command::OpenHistoryTools);
+    const int last = window->TraceList.RowCount() - 1;
+    EXPECT_EQ(window->TraceList.Text(last, 0), L"ごみ箱");
+    EXPECT_FALSE(window->TraceList.IsTicked(last));
+    window->TraceList.SetTicked(last, true);
+    DialogAnswerer ask(L"確認", IDYES), done(L"TIDEMARROW32 SE", IDOK);
+    ::SendMessageW(window->RunToolsButton, BM_CLICK, 0, 0);
+    ASSERT_TRUE(ask.Wait() && done.Wait());
+    EXPECT_NE(ask.Text().find(L"ごみ箱: 1 個 (7 バイト)"), std::wstring::npos) << ask.Text();
+    EXPECT_EQ(EntriesOf(bin), std::vector<std::wstring>{});
     SetRecycleBinSeams(previous);
 }
 
