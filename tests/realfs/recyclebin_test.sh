@@ -26,11 +26,11 @@ cleanup() {
 trap cleanup EXIT
 mkdir -p "$root"
 
-# Maps a free drive letter onto DIR and prints it.
+# Maps a free drive letter onto DIR and sets `letter` (in this shell, so that the cleanup sees it).
 map_letter() {
     for l in r s t u v w x y; do
         [ -e "$WINEPREFIX/dosdevices/$l:" ] || [ -L "$WINEPREFIX/dosdevices/$l:" ] && continue
-        ln -s "$1" "$WINEPREFIX/dosdevices/$l:" && letters+=("$l") && echo "${l^^}" && return 0
+        ln -s "$1" "$WINEPREFIX/dosdevices/$l:" && letters+=("$l") && letter=${l^^} && return 0
     done
     return 1
 }
@@ -77,7 +77,7 @@ command -v mkntfs >/dev/null && command -v ntfs-3g >/dev/null && kinds="ext4 ntf
 for kind in $kinds; do
     dir="$root/$kind"
     bash "$image" make "$dir" "$kind" 16 || { fail "$kind image"; continue; }
-    letter=$(map_letter "$dir") || { fail "$kind: no free drive letter"; continue; }
+    map_letter "$dir" || { fail "$kind: no free drive letter"; continue; }
     make_bin "$dir" "$kind"
     # No answer (no standard input) is No: the question, status 1, nothing touched.
     out=$(tmerase --recycle-bin "$letter:" </dev/null) && fail "$kind: erased without an answer"
@@ -115,7 +115,7 @@ done
 
 # A bin another account may have made: owned by another user, or reached through a link.
 dir="$root/foreign"
-if bash "$image" make "$dir" ext4 8 && letter=$(map_letter "$dir"); then
+if bash "$image" make "$dir" ext4 8 && map_letter "$dir"; then
     make_bin "$dir" foreign
     chown 4321 "$dir/\$Recycle.Bin/$sid"
     out=$(tmerase --recycle-bin --yes "$letter:") && fail "foreign owner: exit status 0"
