@@ -212,7 +212,7 @@ void TMainWindow::RunHistoryTools() {
 
         if (eraser) eraser->EraseTraces(ToolsProgress);
         // The Recycle Bin at the recent files' level; what stays is named in the message.
-        const std::wstring left = (targets & kRecycleBinTarget) ? EraseRecycleBinForTools(bins, levels[0]) : L"";
+        const std::wstring left = (targets & kRecycleBinTarget) ? EraseRecycleBinForTools(bins, levels[2]) : L"";
         writing.reset();  // the message that follows no longer holds the session
 
         ::SendMessageW(ToolsProgress, PBM_SETPOS, 100, 0);

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "app/HandOver.h"
 #include "common/Handles.h"
+#include "engine/EraseSeams.h"
 #include "engine/FileHolders.h"
 #include "engine/RecycleBin.h"
 #include "tests/app/WorkflowFixture.h"
@@ -92,6 +94,11 @@ TEST_F(WorkflowTest, TheHistoryToolsRecycleBinRowAsksWithItsCountAndErases) {
     ASSERT_TRUE(WriteBytes(bin + L"\\$RAB12CD.txt", "content"));
     const RecycleBinSeams previous =
         SetRecycleBinSeams({[this] { return std::vector<std::wstring>{Data() + L"\\"}; }, [] {}});
+    WriteConfig({L"#E_TOOLS_01=2"});  // the recent files' level: High
+    EraseSeams seams = SteppingClockSeams();
+    int passes = 0;
+    seams.observer = [&](const OverwriteEvent& event) { passes = std::max(passes, event.passesDone); };
+    SetEraseSeams(seams);
     Make();
     SendCommand(Command::OpenHistoryTools);
     const int last = window->TraceList.RowCount() - 1;
@@ -103,6 +110,7 @@ TEST_F(WorkflowTest, TheHistoryToolsRecycleBinRowAsksWithItsCountAndErases) {
     ASSERT_TRUE(ask.Wait() && done.Wait());
     EXPECT_NE(ask.Text().find(L"ごみ箱: 1 個 (7 バイト)"), std::wstring::npos) << ask.Text();
     EXPECT_EQ(EntriesOf(bin), std::vector<std::wstring>{});
+    EXPECT_EQ(passes, 3) << "at the recent files' level";
     SetRecycleBinSeams(previous);
 }
 
