@@ -294,6 +294,7 @@ std::vector<RecycleBinDrive> FindRecycleBins(const std::vector<std::wstring>& ro
             false);
         for (auto& [ending, item] : byEnding) {
             if (item.contentPath.empty() && item.recordPath.empty()) continue;
+            item.binFinal = final;
             if (!item.recordPath.empty() && !item.contentPath.empty()) {
                 if (const auto bytes = ReadSmallFile(item.recordPath, 4096)) {
                     if (const auto record = ParseRecycleRecord(*bytes)) {
@@ -323,6 +324,8 @@ std::vector<RecycleBinDrive> FindRecycleBins() {
 bool EraseRecycleItem(const RecycleItem& item, EraseLevel level, HWND progressBar, HWND percentLabel) {
     const std::wstring& any = item.contentPath.empty() ? item.recordPath : item.contentPath;
     const std::wstring parentFinal = FinalPathOfPath(ParentOf(any));
+    // The folder must still be the one checked (not replaced by a link since).
+    if (parentFinal.empty() || (!item.binFinal.empty() && !SameTextIgnoreCase(parentFinal, item.binFinal))) return false;
     if (!item.contentPath.empty() && !EraseEntry(item.contentPath, parentFinal, level, progressBar, percentLabel))
         return false;
     return item.recordPath.empty() || EraseEntry(item.recordPath, parentFinal, level, progressBar, percentLabel);

@@ -33,6 +33,7 @@ struct RecycleItem {
     std::wstring originalPath;  // from the record; empty when unknown
     std::uint64_t size = 0;     // from the record, else the content file's length
     bool folder = false;        // the content is a folder
+    std::wstring binFinal;      // the final path of the user's folder when it was checked
 
     // The name its log line shows: the original full path, or the entry's own name with
     // "(元の名前不明)".
