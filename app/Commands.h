@@ -29,5 +29,6 @@ struct Command {
         ExportList = 21,
         RemoveSelected = 22,
         OpenFreeSpace = 23,
+        EraseRecycleBin = 24,
     };
 };

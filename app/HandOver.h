@@ -17,6 +17,13 @@
 inline constexpr ULONG_PTR kHandOverTag = 0x32334D54;
 // The same from a start through Explorer's right-click menu ("TM3V").
 inline constexpr ULONG_PTR kVerbHandOverTag = 0x56334D54;
+// A start with /RecycleBin ("TM3B"): the running window asks the Recycle Bin's question.
+inline constexpr ULONG_PTR kRecycleBinHandOverTag = 0x42334D54;
+// Sends it; true when the window will ask, false when it refused (busy) or did not answer.
+bool HandOverRecycleBin(HWND window);
+// The later start's message when the running window refused.
+inline constexpr wchar_t kRecycleBinRefused[] =
+    L"処理中のため、ごみ箱を抹消できません。終わってから、もう一度実行して下さい。";
 // The most a hand-over carries, in characters (Windows command lines stop at 32,767).
 inline constexpr std::size_t kHandOverMaxChars = 64 * 1024;
 

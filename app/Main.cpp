@@ -22,6 +22,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // Explorer's right-click menu starts the program once per selected item, all at once: each
     // start in turn hands its item to the main window that runs, whatever its caption, or makes
     // it, and the others wait until it exists.
+    // The Recycle Bin's own right-click menu: a switch of its own, taken off before any path.
+    const bool recycleBin = !arguments.empty() && arguments.front() == kRecycleBinSwitch;
+    if (recycleBin) arguments.erase(arguments.begin());
     const bool fromVerb = !arguments.empty() && arguments.front() == kExplorerVerbSwitch;
     VerbStartLock verbLock(fromVerb);
     if (fromVerb) {
@@ -33,8 +36,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     } else {
         // One instance per desktop: a main window with exactly the product title means one
         // runs. It takes this start's files and comes to the front.
-        if (HWND running = ::FindWindowW(TMainWindow::kClassName, TMainWindow::kTitle))
+        if (HWND running = ::FindWindowW(TMainWindow::kClassName, TMainWindow::kTitle)) {
+            if (recycleBin && !HandOverRecycleBin(running)) {
+                ::MessageBoxW(nullptr, kRecycleBinRefused, kProductTitle, MB_OK | MB_ICONINFORMATION);
+                return 1;
+            }
             return HandOverToRunningWindow(running, arguments) ? 0 : 1;
+        }
     }
 
     // Failures are reported from the very start; before the settings exist they are shown.
@@ -50,6 +58,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     TMainWindow mainWindow(application, ProgramFolder(), arguments);
     mainWindow.WindowMade = [&verbLock] { verbLock.Release(); };
+    mainWindow.EraseRecycleBinAtStart = recycleBin;
     // Every erasure in this program keeps the windows alive and honours the Stop command.
     SetEraseEnvironment({&mainWindow.AbortRequested, ui::ProcessMessages, {}});
     if (!mainWindow.Create(application.Handle(), showCommand)) return 1;

@@ -64,6 +64,7 @@ std::vector<ui::ActionInfo> ActionTable() {
         {Command::ExportList, L"エクスポート(&E)", L"", 15},
         {Command::RemoveSelected, L"選択したファイルをリストから削除(&R)", L"", ui::kNoImage},
         {Command::OpenFreeSpace, L"空き領域の抹消(&F)...", L"ドライブの空き領域を上書きする追加機能", ui::kNoImage},
+        {Command::EraseRecycleBin, L"ごみ箱の抹消(&R)...", L"ごみ箱の中身を抹消する追加機能", ui::kNoImage},
     };
 }
 
@@ -76,7 +77,7 @@ std::vector<ui::MenuSpec> MenuBarTable() {
         {L"編集(&E)",
          {{C::TickAll}, {C::UntickAll}, Separator(), {C::ClearList}, Separator(), {C::RemoveUnticked},
           {C::RemoveTicked}}},
-        {L"追加機能(&T)", {{C::OpenHistoryTools}, {C::OpenFreeSpace}}},
+        {L"追加機能(&T)", {{C::OpenHistoryTools}, {C::OpenFreeSpace}, {C::EraseRecycleBin}}},
         {L"設定(&C)", {{C::OpenSettings}, Separator(), {C::ManageProfiles}}},
         {L"ヘルプ(&H)", {{C::ShowHelp}, {C::OpenWebSite}, Separator(), {C::ShowAbout}}},
     };
@@ -253,6 +254,7 @@ void TMainWindow::BuildActions() {
         {Command::ExportList, &TMainWindow::ExportList},
         {Command::RemoveSelected, &TMainWindow::RemoveSelected},
         {Command::OpenFreeSpace, &TMainWindow::OpenFreeSpace},
+        {Command::EraseRecycleBin, &TMainWindow::EraseRecycleBin},
     };
     for (const auto& [id, handler] : handlers) Actions[id].OnExecute = [this, handler] { (this->*handler)(); };
     // A build without a web address has no web page to show.
@@ -537,7 +539,11 @@ void TMainWindow::DrawToolsHeader() {
     ToolsHeader->SetPicture(std::move(picture));
 }
 
-void TMainWindow::TakeCommandLineArgument() { AddCommandLinePaths(); }
+void TMainWindow::TakeCommandLineArgument() {
+    AddCommandLinePaths();
+    if (EraseRecycleBinAtStart)
+        ::PostMessageW(Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + Command::EraseRecycleBin, 0), 0);
+}
 
 void TMainWindow::FormShow() {
     if (shownOnce_) return;

@@ -39,6 +39,7 @@ class TOsterlanActionImage;
 class TImageControl;
 class FreeSpaceJob;
 class ErasureRecorder;
+struct RecycleBinDrive;
 
 class TMainWindow : public ui::Window {
 public:
@@ -224,6 +225,10 @@ public:
     // Some of them came from Explorer's right-click menu: those wait while the profile is
     // being chosen, since the starts of one selection hand their items over meanwhile.
     bool HandOverWaitsForProfile = false;
+    // Started with /RecycleBin: the Recycle Bin's question opens once the start is over.
+    bool EraseRecycleBinAtStart = false;
+    // A later start's /RecycleBin: true when the question will open (the list shows, no job runs).
+    bool ReceiveRecycleBinHandOver();
     // Called once the window exists (before the profile is chosen), so that later starts
     // can find it from then on.
     std::function<void()> WindowMade;
@@ -414,6 +419,7 @@ private:
     void ExportList();          // list transfer
     void RemoveSelected();      // file list
     void OpenFreeSpace();       // free-space panel
+    void EraseRecycleBin();     // the question, then a run over the Recycle Bin
     // The history tools panel: its controls, the tick handler and closing it.
     void BuildToolsPanel();
     void ListTraceKinds();  // Internet Explorer's four, then the installed browsers' and Explorer's
@@ -447,9 +453,14 @@ private:
                        const std::wstring& logLine);
     // Adds a line to the run's log; it reaches the view with the run's display.
     void AppendLogLine(const std::wstring& line);
-    void WriteLogHeader(int ticked);
+    void WriteLogHeader(int ticked, int total = -1);
+    // The run over the items of the Recycle Bin (MainWindowRecycleBin.cpp).
+    void RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives);
+    // The history tools' "ごみ箱" row: erases every item at `level` without display; gives a
+    // line for each item or drive left, for the completion message.
+    std::wstring EraseRecycleBinForTools(const std::vector<RecycleBinDrive>& drives, EraseLevel level);
     // `verified`: the files whose read-back matched, when the run read back.
-    void WriteLogFooter(int processed, std::optional<int> verified);
+    void WriteLogFooter(int processed, std::optional<int> verified = std::nullopt);
     // Shows an open dialog and adds the files chosen.
     void ChooseFilesToAdd();
     // The list view's notifications; true when handled.

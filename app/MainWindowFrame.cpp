@@ -266,6 +266,8 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         FormDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_COPYDATA:
+        if (lParam && reinterpret_cast<const COPYDATASTRUCT*>(lParam)->dwData == kRecycleBinHandOverTag)
+            return ReceiveRecycleBinHandOver() ? TRUE : FALSE;
         return lParam ? ReceiveHandOver(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)) : kHandOverNotTaken;
     case kHandOverMessage:
         AddHandedOverPaths();

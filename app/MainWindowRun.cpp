@@ -21,6 +21,7 @@
 #include "diagnostics/SystemInfo.h"
 #include "dialogs/OsterlanActionImages.h"
 #include "engine/EraseFunc.h"
+#include "engine/FileHolders.h"
 #include "notify/CompanionNotify.h"
 #include "report/ErasureReport.h"
 #include "settings/ConfigWindow.h"
@@ -100,14 +101,14 @@ void TMainWindow::StartRunDisplayTimer(bool on) {
         ::KillTimer(Handle(), kRunDisplayTimer);
 }
 
-void TMainWindow::WriteLogHeader(int ticked) {
+void TMainWindow::WriteLogHeader(int ticked, int total) {
     const std::wstring stars(20, L'*');
     AppendLogLine(stars + L" " + application_.Title() + L" " + stars);
     AppendLogLine(L"開始日時:" + NowForLog());
     TESysteminfo system(true);
     AppendLogLine(L"OS:" + system.OSDescription);
     AppendLogLine(L"CPU:" + system.CPUName + L" " + (system.CPUSpeed.empty() ? L"" : L"(" + system.CPUSpeed + L")"));
-    AppendLogLine(L"ファイル総数:" + std::to_wstring(FileList.RowCount()) + L" 選択数:" + std::to_wstring(ticked));
+    AppendLogLine(L"ファイル総数:" + std::to_wstring(total < 0 ? FileList.RowCount() : total) + L" 選択数:" + std::to_wstring(ticked));
     AppendLogLine(StatusBar.Text(0));
     AppendLogLine(L"これらの内容で処理を開始します。");
     AppendLogLine(L"");
@@ -206,7 +207,10 @@ void TMainWindow::RunErase() {
             }
             std::wstring line = kLogFileLead + ExtractFileName(path);
             const EraseOutcome outcome = EraseRowFile(path, level, verify);
-            line += outcome.logEnding;
+            // A file another program holds names the programs holding it.
+            line += outcome.kind == EraseOutcome::Kind::NotErased && outcome.readBack == ReadBack::NotChecked
+                        ? NotErasedEnding(path)
+                        : outcome.logEnding;
             if (outcome.readBack == ReadBack::Matched) ++verified;
             ++processed;
             runDisplay_.done = processed;

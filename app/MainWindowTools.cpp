@@ -14,6 +14,7 @@
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "common/Assertions.h"
+#include "engine/RecycleBin.h"
 #include "history/IeErase.h"
 #include "settings/ConfigWindow.h"
 
@@ -27,6 +28,9 @@ const wchar_t kRunCaption[] = L"確認";
 const wchar_t kRunText[] = L"選択した作業を開始します。ファイル数が多いと時間が掛かる場合があります。\r\n"
                            L"処理を開始してよろしいですか？";
 const wchar_t kDoneText[] = L"処理が完了しました ";
+// The Recycle Bin's row: a bit of the row's own, never handed to the trace eraser.
+const wchar_t kRecycleBinText[] = L"ごみ箱";
+constexpr std::uint16_t kRecycleBinTarget = 0x8000;
 
 // The first items of the check list and the kind each one chooses.
 struct ToolItem {
@@ -142,6 +146,7 @@ void TMainWindow::ListTraceKinds() {
                 add(std::wstring(BrowserName(browser)) + L"\u3000" + BrowserTraceText(kind),
                     TIE_ERASE::BrowserTarget(browser, kind));
     add(kExplorerHistoryText, TIE_ERASE::ExplorerHistory);
+    add(kRecycleBinText, kRecycleBinTarget);
 }
 
 // --- the ticks ---
@@ -173,7 +178,17 @@ void TMainWindow::CloseHistoryTools() {
 // --- the run ---
 
 void TMainWindow::RunHistoryTools() {
-    if (::MessageBoxW(Handle(), kRunText, kRunCaption, MB_YESNO | MB_ICONQUESTION) != IDYES ||
+    std::uint16_t targets = 0;
+    for (int index = 0; index < TraceList.RowCount() && index < static_cast<int>(TraceTargets.size()); ++index)
+        if (TraceList.IsTicked(index)) targets |= TraceTargets[index];
+    // The Recycle Bin's row adds its count and size to the question.
+    std::vector<RecycleBinDrive> bins;
+    std::wstring question = kRunText;
+    if (targets & kRecycleBinTarget) {
+        bins = FindRecycleBins();
+        question.insert(question.find(L"\r\n") + 2, L"ごみ箱: " + RecycleBinSummary(bins) + L"\r\n");
+    }
+    if (::MessageBoxW(Handle(), question.c_str(), kRunCaption, MB_YESNO | MB_ICONQUESTION) != IDYES ||
         CountToolsTicked() == 0)
         return;
     bool failed = false;
@@ -184,10 +199,8 @@ void TMainWindow::RunHistoryTools() {
         const std::array<EraseLevel, 3> levels =
             config ? config->HistoryToolLevels()
                    : std::array<EraseLevel, 3>{EraseLevel::Speed, EraseLevel::Speed, EraseLevel::Speed};
-        std::uint16_t targets = 0;
-        for (int index = 0; index < TraceList.RowCount() && index < static_cast<int>(TraceTargets.size()); ++index)
-            if (TraceList.IsTicked(index)) targets |= TraceTargets[index];
-        eraser = std::make_unique<TIE_ERASE>(targets, levels[0], levels[1], levels[2], application_.Handle());
+        const std::uint16_t traces = targets & static_cast<std::uint16_t>(~kRecycleBinTarget);
+        if (traces) eraser = std::make_unique<TIE_ERASE>(traces, levels[0], levels[1], levels[2], application_.Handle());
 
         Busy = true;
         writing.emplace(*this);
@@ -197,12 +210,15 @@ void TMainWindow::RunHistoryTools() {
         ::ShowWindow(ToolsProgress, SW_SHOW);
         ::UpdateWindow(Toolspanel.Handle());
 
-        eraser->EraseTraces(ToolsProgress);
+        if (eraser) eraser->EraseTraces(ToolsProgress);
+        // The Recycle Bin at the recent files' level; what stays is named in the message.
+        const std::wstring left = (targets & kRecycleBinTarget) ? EraseRecycleBinForTools(bins, levels[2]) : L"";
         writing.reset();  // the message that follows no longer holds the session
 
         ::SendMessageW(ToolsProgress, PBM_SETPOS, 100, 0);
         if (config) config->PlayCompletionSound();
-        ::MessageBoxW(Handle(), kDoneText, application_.Title().c_str(), MB_OK | MB_ICONINFORMATION);
+        ::MessageBoxW(Handle(), (kDoneText + (left.empty() ? L"" : L"\r\n\r\n" + left)).c_str(),
+                      application_.Title().c_str(), MB_OK | MB_ICONINFORMATION);
     } catch (...) {
         failed = true;
     }

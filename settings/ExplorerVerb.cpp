@@ -32,18 +32,10 @@ UniqueKey CreateKey(const std::wstring& path) {
     return UniqueKey(key);
 }
 
-bool SameCommand(const std::wstring& a, const std::wstring& b) {
-    return !a.empty() && ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
-}
+std::wstring RecycleBinVerbKey() { return std::wstring(kRecycleBinClassKey) + L"\\shell\\" + kExplorerVerbKey; }
 
-}  // namespace
-
-std::wstring ExplorerVerbCommand(const std::wstring& program) {
-    return L"\"" + program + L"\" " + kExplorerVerbSwitch + L" \"%1\"";
-}
-
-std::wstring ExplorerVerbCommandOf(const wchar_t* itemClass) {
-    const std::wstring path = VerbKeyOf(itemClass) + L"\\command";
+std::wstring CommandAt(const std::wstring& verbKey) {
+    const std::wstring path = verbKey + L"\\command";
     DWORD bytes = 0;
     if (::RegGetValueW(HKEY_CURRENT_USER, path.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
                        nullptr, nullptr, &bytes) != ERROR_SUCCESS ||
@@ -58,11 +50,44 @@ std::wstring ExplorerVerbCommandOf(const wchar_t* itemClass) {
     return text;
 }
 
+// Deletes a key that holds no value and no sub-key; true when it is gone or was not empty.
+bool DeleteIfEmpty(const std::wstring& path) {
+    HKEY raw = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) return true;
+    UniqueKey key(raw);
+    DWORD subKeys = 0, values = 0;
+    if (::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
+                           nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    key.reset();
+    return subKeys != 0 || values != 0 || ::RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str()) == ERROR_SUCCESS;
+}
+
+bool SameCommand(const std::wstring& a, const std::wstring& b) {
+    return !a.empty() && ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+std::wstring ExplorerVerbCommand(const std::wstring& program) {
+    return L"\"" + program + L"\" " + kExplorerVerbSwitch + L" \"%1\"";
+}
+
+std::wstring RecycleBinVerbCommand(const std::wstring& program) {
+    return L"\"" + program + L"\" " + kRecycleBinSwitch;
+}
+
+std::wstring RecycleBinVerbCommandOf() { return CommandAt(RecycleBinVerbKey()); }
+
+std::wstring ExplorerVerbCommandOf(const wchar_t* itemClass) {
+    return CommandAt(VerbKeyOf(itemClass));
+}
+
 bool ExplorerVerbPointsAt(const std::wstring& program) {
     const std::wstring command = ExplorerVerbCommand(program);
     for (const wchar_t* itemClass : kItemClasses)
         if (!SameCommand(ExplorerVerbCommandOf(itemClass), command)) return false;
-    return true;
+    return SameCommand(RecycleBinVerbCommandOf(), RecycleBinVerbCommand(program));
 }
 
 bool RegisterExplorerVerb(const std::wstring& program) {
@@ -76,6 +101,11 @@ bool RegisterExplorerVerb(const std::wstring& program) {
              SetText(verb.get(), L"MultiSelectModel", L"Document") &&
              SetText(command.get(), nullptr, ExplorerVerbCommand(program)) && ok;
     }
+    UniqueKey bin = CreateKey(RecycleBinVerbKey());
+    UniqueKey binCommand = CreateKey(RecycleBinVerbKey() + L"\\command");
+    ok = bin && binCommand && SetText(bin.get(), nullptr, kExplorerVerbCaption) &&
+         SetText(bin.get(), L"Icon", L"\"" + program + L"\",0") &&
+         SetText(binCommand.get(), nullptr, RecycleBinVerbCommand(program)) && ok;
     return ok;
 }
 
@@ -85,6 +115,11 @@ bool RemoveExplorerVerb(const std::wstring& program) {
     for (const wchar_t* itemClass : kItemClasses) {
         if (!SameCommand(ExplorerVerbCommandOf(itemClass), command)) continue;
         ok = ::RegDeleteTreeW(HKEY_CURRENT_USER, VerbKeyOf(itemClass).c_str()) == ERROR_SUCCESS && ok;
+    }
+    // Only our key: the user's own settings of the Recycle Bin, and its name and icon, stay.
+    if (SameCommand(RecycleBinVerbCommandOf(), RecycleBinVerbCommand(program))) {
+        ok = ::RegDeleteTreeW(HKEY_CURRENT_USER, RecycleBinVerbKey().c_str()) == ERROR_SUCCESS && ok;
+        ok = DeleteIfEmpty(std::wstring(kRecycleBinClassKey) + L"\\shell") && DeleteIfEmpty(kRecycleBinClassKey) && ok;
     }
     return ok;
 }

@@ -327,7 +327,7 @@ TEST_F(MainWindowTest, MenusBarsAndPopupHoldTheirActions) {
     const std::vector<std::vector<int>> items = {
         {C::AddFiles, C::AddFolder, 0, C::ImportList, C::ExportList, 0, C::ExitProgram},
         {C::TickAll, C::UntickAll, 0, C::ClearList, 0, C::RemoveUnticked, C::RemoveTicked},
-        {C::OpenHistoryTools, C::OpenFreeSpace},
+        {C::OpenHistoryTools, C::OpenFreeSpace, C::EraseRecycleBin},
         {C::OpenSettings, 0, C::ManageProfiles},
         {C::ShowHelp, C::OpenWebSite, 0, C::ShowAbout}};
     for (int m = 0; m < 5; ++m) {

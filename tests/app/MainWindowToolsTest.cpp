@@ -311,7 +311,7 @@ TEST_F(BrowserToolsTest, InstalledBrowsersAreListedAndTheirCachesAndCookiesGoAtT
         L"Microsoft Edge\u3000キャッシュ", L"Microsoft Edge\u3000クッキー", L"Microsoft Edge\u3000履歴",
         L"Google Chrome\u3000キャッシュ",  L"Google Chrome\u3000クッキー",  L"Google Chrome\u3000履歴",
         L"Firefox\u3000キャッシュ",        L"Firefox\u3000クッキー",        L"Firefox\u3000履歴",
-        L"エクスプローラ\u3000履歴"};
+        L"エクスプローラ\u3000履歴", L"ごみ箱"};
     EXPECT_EQ(rows, expected);
     TickRows(L"キャッシュ");
     TickRows(L"クッキー");
@@ -336,7 +336,7 @@ TEST_F(BrowserToolsTest, HistoryGoesBookmarksStayAndARunningBrowserIsLeftAlone) 
     ASSERT_TRUE(PumpUntil([] { return BrowserRunning(Browser::Edge); }));
     Open();
     TickRows(L"\u3000履歴");
-    Tick(window->TraceList.RowCount() - 1, false);  // not Explorer's
+    Tick(window->TraceList.RowCount() - 2, false);  // not Explorer's
     const std::size_t answered = RunWith({{kAsk, IDYES}, {kAsk, IDOK}, {kAsk, IDOK}, {kTitle, IDOK}});
     ::TerminateProcess(edge.hProcess, 0);
     ::WaitForSingleObject(edge.hProcess, INFINITE);
@@ -379,7 +379,7 @@ TEST_F(BrowserToolsTest, ExplorerListsLoseTheirValuesAndTheQuickAccessPinsStay) 
                                             guard.Made(MakeFile(RecentFolder() + L"\\tm-report.txt.lnk"))};
     Open();
     Tick(0, true);
-    Tick(window->TraceList.RowCount() - 1, true);
+    Tick(window->TraceList.RowCount() - 2, true);
     ASSERT_EQ(RunWith({{kAsk, IDYES}, {kTitle, IDOK}}), 2u);
     EXPECT_EQ(ReadBytes(pins), "pins");
     for (const std::wstring& file : gone) EXPECT_FALSE(FileExists(file)) << file;

@@ -207,6 +207,12 @@ for verb_key in "${verb_keys[@]}"; do
     [ "$(reg_value "$verb_key\\command")" = "\"$inst_win\\TIDEMARROW32SE.exe\" /ExplorerVerb \"%1\"" ] \
         || fail "command of $verb_key"
 done
+bin_class='HKCU\Software\Classes\CLSID\{645FF040-5081-101B-9F08-00AA002F954E}'
+[ "$(reg_value "$bin_class\\shell\\TIDEMARROW32SE")" = 'TIDEMARROW32 SEで抹消' ] || fail "caption of the Recycle Bin's entry"
+[ "$(reg_value "$bin_class\\shell\\TIDEMARROW32SE\\command")" = "\"$inst_win\\TIDEMARROW32SE.exe\" /RecycleBin" ] \
+    || fail "command of the Recycle Bin's entry"
+# The user's own setting of the Recycle Bin, beside ours, stays after uninstall.
+wine reg add "$bin_class\\DefaultIcon" /v Full /d 'C:\full.ico' /f </dev/null >/dev/null 2>&1
 mkdir -p "$WINEPREFIX/drive_c/tm-data/folder"
 printf 'four' >"$WINEPREFIX/drive_c/tm-data/folder/four.txt"
 for item in 'C:\tm-data\one.txt' 'C:\tm-data\two file.txt' 'C:\tm-data\folder'; do
@@ -265,6 +271,9 @@ done
 ! wine reg query "${verb_keys[0]}" >/dev/null 2>&1 </dev/null || fail "the right-click menu's entry left"
 [ -n "$(reg_value "${verb_keys[1]}\\command")" ] || fail "uninstall removed another copy's entry"
 wine reg delete "${verb_keys[1]}" /f </dev/null >/dev/null 2>&1 || true
+! wine reg query "$bin_class\\shell" >/dev/null 2>&1 </dev/null || fail "the Recycle Bin's entry or its empty shell key left"
+[ "$(reg_value "$bin_class\\DefaultIcon" Full)" = 'C:\full.ico' ] || fail "uninstall removed the user's Recycle Bin setting"
+wine reg delete "$bin_class" /f </dev/null >/dev/null 2>&1 || true
 
 note "the portable program, unzipped"
 python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$WINEPREFIX/drive_c/portable"

@@ -413,6 +413,9 @@ TEST_F(SettingsWindow, ExplorerMenuSwitchAddsAndRemovesTheEntriesOfTheCopyThatRu
     const std::wstring key = L"Software\\Classes\\Directory\\shell\\TIDEMARROW32SE";
     W().SetExplorerVerbProgram(ours);
     ASSERT_TRUE(RegisterExplorerVerb(L"C:\\other\\TIDEMARROW32SE.exe"));
+    // The user's own setting of the Recycle Bin stays when our entry goes.
+    const std::wstring binClass = kRecycleBinClassKey, bin = binClass + L"\\shell\\TIDEMARROW32SE";
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, (binClass + L"\\DefaultIcon").c_str(), L"Full", REG_SZ, L"x", 4), ERROR_SUCCESS);
     ASSERT_TRUE(ShowWhile([&] {
         W().ShowPage(6);
         EXPECT_FALSE(Checked(IDC_CONFIG_EXPLORER_VERB)) << "the entries run another copy";
@@ -420,10 +423,19 @@ TEST_F(SettingsWindow, ExplorerMenuSwitchAddsAndRemovesTheEntriesOfTheCopyThatRu
         EXPECT_EQ(UserValue(key), L"TIDEMARROW32 SEで抹消");
         EXPECT_EQ(UserValue(key, L"Icon"), L"\"" + ours + L"\",0");
         EXPECT_EQ(UserValue(key + L"\\command"), L"\"" + ours + L"\" /ExplorerVerb \"%1\"");
+        EXPECT_EQ(UserValue(bin), L"TIDEMARROW32 SEで抹消");
+        EXPECT_EQ(UserValue(bin + L"\\command"), L"\"" + ours + L"\" /RecycleBin");
+        EXPECT_TRUE(Checked(IDC_CONFIG_EXPLORER_VERB));
         Click(IDC_CONFIG_EXPLORER_VERB);
     }));
     EXPECT_EQ(UserValue(key), L"-");
     EXPECT_EQ(UserValue(L"Software\\Classes\\*\\shell\\TIDEMARROW32SE"), L"-");
+    HKEY shell = nullptr;
+    EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, (binClass + L"\\shell").c_str(), 0, KEY_READ, &shell), ERROR_SUCCESS)
+        << "the emptied shell key goes";
+    if (shell) ::RegCloseKey(shell);
+    EXPECT_EQ(UserValue(binClass + L"\\DefaultIcon", L"Full"), L"x");
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, binClass.c_str());
 }
 
 TEST_F(SettingsWindow, ExplorerMenuSwitchTurnedOffLeavesTheEntryOfAnotherCopy) {

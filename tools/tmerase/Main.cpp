@@ -1,6 +1,7 @@
 // tmerase: the erase engine from a console.
 //   tmerase [--level speed|normal|high] [--recurse] [--verify] [--report REPORT] PATH...
 //   tmerase --free-space [--level speed|normal|high] [--report REPORT] FOLDER
+//   tmerase --recycle-bin [--level speed|normal|high] [--yes] [DRIVE...]
 // Prints the run log's line for every file (and the notes on a drive or a synchronised folder
 // before its first file; with --verify, then the count of files read back as written); exit
 // status 0 when every file was erased with nothing known left behind, 1 when any was not
@@ -21,7 +22,9 @@
 #include "common/Types.h"
 #include "engine/EraseFunc.h"
 #include "report/ErasureReport.h"
+#include "engine/FileHolders.h"
 #include "tools/tmerase/FreeSpaceCommand.h"
+#include "tools/tmerase/RecycleBinCommand.h"
 
 namespace {
 
@@ -63,6 +66,9 @@ const wchar_t kUsage[] =
     L"  --report   終了時に抹消レポートを REPORT に書く (拡張子 .html または .csv で形式を選ぶ)\r\n"
     L"使い方: tmerase --free-space [--level speed|normal|high] [--report REPORT] FOLDER\r\n"
     L"  FOLDER のあるドライブの空き領域を上書きします (作業ファイルは FOLDER に作られ、最後に削除されます)。\r\n"
+    L"使い方: tmerase --recycle-bin [--level speed|normal|high] [--yes] [DRIVE...]\r\n"
+    L"  ごみ箱の中身を抹消します (既定: すべての固定ドライブ)。\r\n"
+    L"  --yes      確認せずに抹消する\r\n"
     L"終了コード: 0 すべて抹消 / 1 処理できなかったファイルあり / 2 使い方の誤り /\r\n"
     L"  3 すべて抹消したが、元のデータの一部が空き領域に残っている (可能性がある) ファイルあり";
 
@@ -73,6 +79,8 @@ struct Options {
     bool verify = false;
     std::wstring report;  // empty: none
     ReportForm reportForm = ReportForm::Html;
+    bool recycleBin = false;
+    bool yes = false;
     std::vector<std::wstring> paths;
 };
 
@@ -100,6 +108,10 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
                 options.report = arg.substr(9);
             }
             if (!ReportFormOf(options.report, options.reportForm)) return ParseResult::Error;
+        } else if (!optionsEnded && arg == L"--recycle-bin") {
+            options.recycleBin = true;
+        } else if (!optionsEnded && arg == L"--yes") {
+            options.yes = true;
         } else if (!optionsEnded && (arg == L"--level" || arg.rfind(L"--level=", 0) == 0)) {
             std::wstring value;
             if (arg == L"--level") {
@@ -118,6 +130,12 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
             options.paths.push_back(arg);
         }
     }
+    // The Recycle Bin's run neither reads back nor writes a report yet: asking for either is refused
+    // rather than ignored.
+    if (options.recycleBin)
+        return options.freeSpace || options.recurse || options.verify || !options.report.empty() ? ParseResult::Error
+                                                                                                 : ParseResult::Ok;
+    if (options.yes) return ParseResult::Error;
     if (options.freeSpace && (options.paths.size() != 1 || options.recurse || options.verify)) return ParseResult::Error;
     return options.paths.empty() ? ParseResult::Error : ParseResult::Ok;
 }
@@ -209,6 +227,10 @@ int wmain(int argc, wchar_t** argv) {
                                           [out](const std::wstring& line) { WriteLine(out, line); }, g_abortRequested,
                                           reportPath.empty() ? nullptr : &recorder));
 
+    if (options.recycleBin)
+        return RunRecycleBinCommand(options.paths, options.level, options.yes,
+                                    [out](const std::wstring& line) { WriteLine(out, line); });
+
     std::vector<RunFile> files;
     for (const auto& path : options.paths) {
         const std::wstring full = FullPath(path);
@@ -254,7 +276,12 @@ int wmain(int argc, wchar_t** argv) {
         allErased = allErased && outcome.kind == EraseOutcome::Kind::Erased;
         leftSomething = leftSomething || outcome.LeftSomething();
         if (outcome.readBack == ReadBack::Matched) ++verified;
-        const std::wstring line = L"ファイル名:" + file.name + outcome.logEnding;
+        // A file another program holds names the programs holding it.
+        const std::wstring line =
+            L"ファイル名:" + file.name +
+            (file.addressable && outcome.kind == EraseOutcome::Kind::NotErased && outcome.readBack == ReadBack::NotChecked
+                 ? NotErasedEnding(file.path)
+                 : outcome.logEnding);
         WriteLine(out, line);
         if (!reportPath.empty())
             recorder.RecordFile(file.path, outcome.size, outcome.bytesWritten, level,

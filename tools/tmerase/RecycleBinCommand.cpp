@@ -1,0 +1,66 @@
+#include "tools/tmerase/RecycleBinCommand.h"
+
+#include <string>
+
+#include "common/TextCodec.h"
+#include "engine/FileHolders.h"
+#include "engine/RecycleBin.h"
+
+namespace {
+
+// One answer line from standard input (a console or a pipe); empty when there is none.
+std::wstring ReadAnswer() {
+    const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
+    if (in == nullptr || in == INVALID_HANDLE_VALUE) return {};
+    DWORD mode = 0;
+    if (::GetConsoleMode(in, &mode)) {
+        wchar_t buffer[64] = {};
+        DWORD read = 0;
+        if (!::ReadConsoleW(in, buffer, 63, &read, nullptr)) return {};
+        return std::wstring(buffer, read);
+    }
+    std::string bytes;
+    char c = 0;
+    DWORD read = 0;
+    while (bytes.size() < 64 && ::ReadFile(in, &c, 1, &read, nullptr) && read == 1 && c != '\n') bytes += c;
+    return DecodeCp932(bytes);
+}
+
+bool IsYes(const std::wstring& answer) {
+    const std::size_t start = answer.find_first_not_of(L" \t");
+    if (start == std::wstring::npos) return false;
+    const wchar_t c = answer[start];
+    return c == L'y' || c == L'Y' || answer.compare(start, 2, L"はい") == 0;
+}
+
+}  // namespace
+
+int RunRecycleBinCommand(const std::vector<std::wstring>& roots, EraseLevel level, bool yes,
+                         const std::function<void(const std::wstring&)>& print) {
+    const std::vector<RecycleBinDrive> drives = roots.empty() ? FindRecycleBins() : FindRecycleBins(roots);
+    bool allErased = true;
+    for (const auto& drive : drives) {
+        if (!drive.foreign) continue;
+        print(ForeignRecycleBinMessage(drive.root));
+        allErased = false;
+    }
+    if (RecycleItemCount(drives) == 0) {
+        print(L"ごみ箱に抹消する項目はありません。");
+        return allErased ? 0 : 1;
+    }
+    if (!yes) {
+        for (const auto& line : SplitCrLf(RecycleBinQuestion(drives))) print(line);
+        print(L"(y/n)");
+        if (!IsYes(ReadAnswer())) return 1;
+    }
+    for (const auto& drive : drives) {
+        for (const auto& item : drive.items) {
+            const bool erased = EraseRecycleItem(item, level);
+            allErased = allErased && erased;
+            print(L"ファイル名:" + item.LogName() +
+                  (erased ? L"をディスクから抹消しました。" : NotErasedEnding(item.folder ? std::wstring() : item.contentPath)));
+        }
+    }
+    RefreshRecycleBinIcon();
+    return allErased ? 0 : 1;
+}
