@@ -26,25 +26,10 @@ const wchar_t kCloseText[] = L"このウインドウを閉じる";
 const wchar_t kRunCaption[] = L"確認";
 const wchar_t kRunText[] = L"選択した作業を開始します。ファイル数が多いと時間が掛かる場合があります。\r\n"
                            L"処理を開始してよろしいですか？";
-const wchar_t kDoneText[] = L"処理が完了しました ";
 
-// The first items of the check list and the kind each one chooses.
-struct ToolItem {
-    const wchar_t* text;
-    std::uint16_t target;
-};
-constexpr ToolItem kToolItems[] = {
-    {L"最近使ったファイル", TIE_ERASE::RecentFiles},
-    {L"インターネットエクスプローラ\u3000クッキー", TIE_ERASE::Cookies},
-    {L"インターネットエクスプローラ\u3000キャッシュ", TIE_ERASE::Cache},
-    {L"インターネットエクスプローラ\u3000履歴", TIE_ERASE::History},
-};
-
-// What follows a browser's name, after an ideographic space, in its three items.
-const wchar_t* BrowserTraceText(BrowserTrace kind) {
-    return kind == BrowserTrace::Cache ? L"キャッシュ" : kind == BrowserTrace::Cookies ? L"クッキー" : L"履歴";
-}
-const wchar_t kExplorerHistoryText[] = L"エクスプローラ\u3000履歴";
+// The entries Internet Explorer's part lists first, in their order.
+constexpr std::uint16_t kFirstTargets[] = {TIE_ERASE::RecentFiles, TIE_ERASE::Cookies, TIE_ERASE::Cache,
+                                           TIE_ERASE::History};
 
 constexpr UINT_PTR kToolsPanelSubclass = 12;
 
@@ -130,18 +115,16 @@ LRESULT CALLBACK TMainWindow::ToolsPanelProc(HWND hwnd, UINT message, WPARAM wPa
 void TMainWindow::ListTraceKinds() {
     TraceList.Clear();
     TraceTargets.clear();
-    const auto add = [this](const std::wstring& text, std::uint16_t target) {
-        TraceList.AddRow({text}, false);
+    const auto add = [this](std::uint16_t target) {
+        TraceList.AddRow({TIE_ERASE::EntryName(target)}, false);
         TraceTargets.push_back(target);
     };
-    for (const ToolItem& item : kToolItems) add(item.text, item.target);
+    for (std::uint16_t target : kFirstTargets) add(target);
     // A browser is listed when its data folder exists for this user.
     for (Browser browser : kBrowsers)
         if (BrowserInstalled(browser))
-            for (BrowserTrace kind : kBrowserTraces)
-                add(std::wstring(BrowserName(browser)) + L"\u3000" + BrowserTraceText(kind),
-                    TIE_ERASE::BrowserTarget(browser, kind));
-    add(kExplorerHistoryText, TIE_ERASE::ExplorerHistory);
+            for (BrowserTrace kind : kBrowserTraces) add(TIE_ERASE::BrowserTarget(browser, kind));
+    add(TIE_ERASE::ExplorerHistory);
 }
 
 // --- the ticks ---
@@ -197,12 +180,15 @@ void TMainWindow::RunHistoryTools() {
         ::ShowWindow(ToolsProgress, SW_SHOW);
         ::UpdateWindow(Toolspanel.Handle());
 
-        eraser->EraseTraces(ToolsProgress);
-        writing.reset();  // the message that follows no longer holds the session
+        const TraceOutcome outcome = eraser->EraseTraces(ToolsProgress);
+        writing.reset();  // the messages that follow no longer hold the session
 
         ::SendMessageW(ToolsProgress, PBM_SETPOS, 100, 0);
         if (config) config->PlayCompletionSound();
-        ::MessageBoxW(Handle(), kDoneText, application_.Title().c_str(), MB_OK | MB_ICONINFORMATION);
+        for (const std::wstring& warning : WarningTexts(outcome))
+            ::MessageBoxW(Handle(), warning.c_str(), kRunCaption, MB_OK | MB_ICONWARNING);
+        ::MessageBoxW(Handle(), CompletionText(outcome).c_str(), application_.Title().c_str(),
+                      MB_OK | (outcome.left.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
     } catch (...) {
         failed = true;
     }

@@ -42,12 +42,18 @@ const wchar_t* const kChromiumCacheFolders[] = {L"Cache", L"Code Cache", L"GPUCa
 const wchar_t* const kChromiumSharedCacheFolders[] = {L"ShaderCache", L"GrShaderCache"};
 const wchar_t* const kChromiumCookieFiles[] = {L"Network\\Cookies", L"Network\\Cookies-journal", L"Cookies",
                                                L"Cookies-journal"};
-const wchar_t* const kChromiumHistoryFiles[] = {L"History",   L"History-journal",   L"Visited Links", L"Top Sites",
-                                                L"Top Sites-journal", L"Shortcuts", L"Shortcuts-journal"};
+// The history with the icons of visited pages and the tabs' back and forward lists (the
+// older single files of the sessions too).
+const wchar_t* const kChromiumHistoryFiles[] = {
+    L"History",   L"History-journal",  L"Visited Links",   L"Top Sites",     L"Top Sites-journal",
+    L"Shortcuts", L"Shortcuts-journal", L"Favicons",        L"Favicons-journal", L"Current Session",
+    L"Current Tabs", L"Last Session",   L"Last Tabs"};
 // A Firefox profile's, relative to its folder (the cache to its local folder).
 const wchar_t* const kFirefoxCookieFiles[] = {L"cookies.sqlite", L"cookies.sqlite-wal", L"cookies.sqlite-shm"};
 const wchar_t* const kFirefoxHistoryFiles[] = {L"formhistory.sqlite", L"formhistory.sqlite-wal",
-                                               L"formhistory.sqlite-shm", L"formhistory.sqlite-journal"};
+                                               L"formhistory.sqlite-shm", L"formhistory.sqlite-journal",
+                                               L"sessionstore.jsonlz4"};
+const wchar_t* const kFirefoxHistoryFolders[] = {L"sessionstore-backups"};
 
 std::wstring Special(int csidl) {
     wchar_t buffer[MAX_PATH + 1] = {};
@@ -213,8 +219,13 @@ TraceSet BrowserTraceSet(Browser browser, BrowserTrace kind) {
                     : AddBelow(set.files, profile.folder, kChromiumCookieFiles);
             break;
         case BrowserTrace::History:
-            firefox ? AddBelow(set.files, profile.folder, kFirefoxHistoryFiles)
-                    : AddBelow(set.files, profile.folder, kChromiumHistoryFiles);
+            if (firefox) {
+                AddBelow(set.files, profile.folder, kFirefoxHistoryFiles);
+                AddBelow(set.folders, profile.folder, kFirefoxHistoryFolders);
+            } else {
+                AddBelow(set.files, profile.folder, kChromiumHistoryFiles);
+                set.sessionFolders.push_back(profile.folder + L"\\Sessions");
+            }
             break;
         }
     }

@@ -49,6 +49,8 @@ std::vector<BrowserProfile> BrowserProfiles(Browser browser);
 struct TraceSet {
     std::vector<std::wstring> folders;
     std::vector<std::wstring> files;
+    // Chromium's "Sessions" folders, of which only the "Session_*" and "Tabs_*" files go.
+    std::vector<std::wstring> sessionFolders;
 };
 TraceSet BrowserTraceSet(Browser browser, BrowserTrace kind);
 
@@ -69,6 +71,14 @@ enum class PlacesOutcome : std::uint8_t {
 PlacesOutcome CleanFirefoxPlaces(const std::wstring& profileFolder, EraseLevel level);
 // The name of the copy beside the database (its log's copy adds "-wal").
 inline constexpr const wchar_t* kPlacesCopyName = L"places.sqlite.tidemarrow-copy";
+
+// Cleans the profile's "favicons.sqlite" by its just cleaned "places.sqlite" (attached): the
+// pages no kept place has, their links to icons, and the icons no kept page uses go (the root
+// icons of the kept places' sites stay), with the same copy, secure deletion, rebuild and
+// putting back as the history database. Call it only after `CleanFirefoxPlaces` answered
+// Cleaned: judged by a history that was not cleaned, every page would look kept.
+PlacesOutcome CleanFirefoxFavicons(const std::wstring& profileFolder, EraseLevel level);
+inline constexpr const wchar_t* kFaviconsCopyName = L"favicons.sqlite.tidemarrow-copy";
 
 // The keys under HKEY_CURRENT_USER whose values (and their sub-keys' values) are Explorer's
 // history: what was run, typed into the address bar and searched, and what the common file

@@ -1,5 +1,6 @@
 // Firefox's history database: the visits and the places no bookmark needs go, the bookmarks
-// stay, and the file is rebuilt so the deleted rows are not left in its bytes.
+// stay, and the file is rebuilt so the deleted rows are not left in its bytes. Its icon
+// database follows it: the pages and icons of places that went go too.
 
 #include <windows.h>
 
@@ -80,6 +81,15 @@ bool Checkpoint(sqlite3* database) {
     return rows[0][0] == "0" && rows[0][1] == rows[0][2];
 }
 
+// Folds the log in, rebuilds the file so no freed page keeps deleted rows, folds the rebuild's
+// log in, and checks the result.
+bool Rebuild(sqlite3* database) {
+    if (!Checkpoint(database) || !Execute(database, "VACUUM") || !Checkpoint(database)) return false;
+    std::vector<std::vector<std::string>> rows;
+    return Query(database, "PRAGMA integrity_check", rows) && rows.size() == 1 && rows[0].size() == 1 &&
+           rows[0][0] == "ok";
+}
+
 // Deletes the history rows in one transaction, then rebuilds the file. `changed` is set once
 // the database may differ from the copy.
 bool DeleteHistory(sqlite3* database, bool& changed) {
@@ -129,10 +139,57 @@ bool DeleteHistory(sqlite3* database, bool& changed) {
         return false;
     }
 
-    if (!Checkpoint(database) || !Execute(database, "VACUUM") || !Checkpoint(database)) return false;
-    std::vector<std::vector<std::string>> rows;
-    return Query(database, "PRAGMA integrity_check", rows) && rows.size() == 1 && rows[0].size() == 1 &&
-           rows[0][0] == "ok";
+    return Rebuild(database);
+}
+
+// The site part of an address ("https://example.com" of "https://example.com/a/b"); the whole
+// address when it has no "//".
+std::string Origin(const std::string& url) {
+    const std::size_t slashes = url.find("://");
+    if (slashes == std::string::npos) return url;
+    return url.substr(0, url.find('/', slashes + 3));
+}
+
+// Deletes the icons of pages the cleaned history no longer has, then rebuilds the file.
+// `places` is the cleaned history database, attached for the judging.
+bool DeleteIcons(sqlite3* database, const std::wstring& places, bool& changed) {
+    const std::set<std::string> tables = Names(database, "SELECT name FROM sqlite_master WHERE type = 'table'");
+    for (const char* needed : {"moz_icons", "moz_pages_w_icons", "moz_icons_to_pages"})
+        if (!tables.count(needed)) return false;
+    std::string literal = "'";
+    for (char c : EncodeUtf8(places)) literal += c == '\'' ? std::string("''") : std::string(1, c);
+    if (!Execute(database, "ATTACH DATABASE " + literal + "' AS places")) return false;
+    std::vector<std::vector<std::string>> keptUrls;
+    if (!Query(database, "SELECT url FROM places.moz_places WHERE url IS NOT NULL", keptUrls) ||
+        !Execute(database, "PRAGMA main.secure_delete = ON") || !Execute(database, "BEGIN IMMEDIATE"))
+        return false;
+    changed = true;
+
+    std::set<std::string> keptOrigins;
+    for (const auto& row : keptUrls) keptOrigins.insert(Origin(row[0]));
+    bool done = Execute(database, "DELETE FROM main.moz_pages_w_icons WHERE page_url NOT IN "
+                                  "(SELECT url FROM places.moz_places WHERE url IS NOT NULL)") &&
+                Execute(database, "DELETE FROM main.moz_icons_to_pages WHERE page_id NOT IN "
+                                  "(SELECT id FROM main.moz_pages_w_icons)");
+    // A site's root icon is used by no page row; it stays for the sites of kept places.
+    const bool roots = Columns(database, "moz_icons").count("root") != 0;
+    std::vector<std::vector<std::string>> unused;
+    done = done && Query(database,
+                         std::string("SELECT id, icon_url, ") + (roots ? "root" : "0") +
+                             " FROM main.moz_icons WHERE id NOT IN (SELECT icon_id FROM main.moz_icons_to_pages)",
+                         unused);
+    for (std::size_t index = 0; done && index < unused.size(); ++index) {
+        const auto& icon = unused[index];
+        if (icon[2] != "0" && keptOrigins.count(Origin(icon[1]))) continue;
+        const bool number = !icon[0].empty() && icon[0].find_first_not_of("-0123456789") == std::string::npos;
+        done = number && Execute(database, "DELETE FROM main.moz_icons WHERE id = " + icon[0]);
+    }
+    if (!done || !Execute(database, "COMMIT")) {
+        Execute(database, "ROLLBACK");
+        return false;
+    }
+    if (!Execute(database, "DETACH DATABASE places")) return false;
+    return Rebuild(database);
 }
 
 bool CopyOver(const std::wstring& from, const std::wstring& to) {
@@ -140,18 +197,19 @@ bool CopyOver(const std::wstring& from, const std::wstring& to) {
     return ::CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
 }
 
-}  // namespace
-
-PlacesOutcome CleanFirefoxPlaces(const std::wstring& profileFolder, EraseLevel level) {
-    const std::wstring places = profileFolder + L"\\places.sqlite";
-    const std::wstring wal = places + L"-wal", shm = places + L"-shm", journal = places + L"-journal";
-    const std::wstring copy = profileFolder + L"\\" + kPlacesCopyName, walCopy = copy + L"-wal";
-    if (!FileExists(places) || ReachedThroughLink(places) || (FileExists(wal) && ReachedThroughLink(wal)))
+// Cleans the database at `path` in place with `clean`: it and its "-wal" are copied to `copy`
+// first and put back when the cleaning fails after it may have changed anything; the copy and
+// the leftovers are destroyed at `level`.
+template <typename Clean>
+PlacesOutcome CleanInPlace(const std::wstring& path, const std::wstring& copy, EraseLevel level, Clean clean) {
+    const std::wstring wal = path + L"-wal", shm = path + L"-shm", journal = path + L"-journal";
+    const std::wstring walCopy = copy + L"-wal";
+    if (!FileExists(path) || ReachedThroughLink(path) || (FileExists(wal) && ReachedThroughLink(wal)))
         return PlacesOutcome::Missing;
 
-    // The copy: the database with the log that may hold its latest bookmarks.
+    // The copy: the database with the log that may hold its latest rows.
     const bool hadLog = FileExists(wal);
-    if (!CopyOver(places, copy) || (hadLog && !CopyOver(wal, walCopy))) {
+    if (!CopyOver(path, copy) || (hadLog && !CopyOver(wal, walCopy))) {
         DestroyTraceFile(copy, level);
         DestroyTraceFile(walCopy, level);
         return PlacesOutcome::Failed;
@@ -160,20 +218,21 @@ PlacesOutcome CleanFirefoxPlaces(const std::wstring& profileFolder, EraseLevel l
     bool changed = false, cleaned = false;
     {
         sqlite3* raw = nullptr;
-        const int opened = ::sqlite3_open_v2(EncodeUtf8(places).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+        const int opened = ::sqlite3_open_v2(EncodeUtf8(path).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
         UniqueDatabase database(raw);
         if (opened == SQLITE_OK) {
             // The log stays after the last close, so it is destroyed below rather than left to
             // the file system with the old frames in it.
             int persist = 1;
             ::sqlite3_file_control(database.get(), "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
-            cleaned = DeleteHistory(database.get(), changed);
+            // Nothing of the deleted rows in temporary files on the disk.
+            cleaned = Execute(database.get(), "PRAGMA temp_store = MEMORY") && clean(database.get(), changed);
         }
     }
 
     if (!cleaned && changed) {
         // Back as it was: the database, its log or none, and no stale index of the log.
-        const bool back = CopyOver(copy, places) &&
+        const bool back = CopyOver(copy, path) &&
                           (hadLog ? CopyOver(walCopy, wal) : !FileExists(wal) || OverwriteFile(wal, level));
         ::DeleteFileW(shm.c_str());
         if (!back) return PlacesOutcome::Stranded;
@@ -183,4 +242,21 @@ PlacesOutcome CleanFirefoxPlaces(const std::wstring& profileFolder, EraseLevel l
     if (!cleaned) return PlacesOutcome::Failed;
     for (const std::wstring& leftover : {wal, shm, journal}) DestroyTraceFile(leftover, level);
     return PlacesOutcome::Cleaned;
+}
+
+}  // namespace
+
+PlacesOutcome CleanFirefoxPlaces(const std::wstring& profileFolder, EraseLevel level) {
+    return CleanInPlace(profileFolder + L"\\places.sqlite", profileFolder + L"\\" + kPlacesCopyName, level,
+                        DeleteHistory);
+}
+
+PlacesOutcome CleanFirefoxFavicons(const std::wstring& profileFolder, EraseLevel level) {
+    const std::wstring places = profileFolder + L"\\places.sqlite";
+    const PlacesOutcome outcome =
+        CleanInPlace(profileFolder + L"\\favicons.sqlite", profileFolder + L"\\" + kFaviconsCopyName, level,
+                     [&places](sqlite3* database, bool& changed) { return DeleteIcons(database, places, changed); });
+    // The history database was opened again for the judging: no log of it stays.
+    for (const wchar_t* leftover : {L"-wal", L"-shm"}) DestroyTraceFile(places + leftover, level);
+    return outcome;
 }

@@ -10,6 +10,7 @@
 #include <urlhist.h>
 #include <wininet.h>
 
+#include <cwchar>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -64,6 +65,16 @@ HRESULT MakeInProcess(const CLSID& clsid, const IID& iid, void** object) {
 }
 
 UrlHistoryMaker g_makeUrlHistory = MakeInProcess;
+
+// Chromium's session folder keeps only these files of the tabs' back and forward lists.
+bool IsNotSessionFile(const std::wstring& path) {
+    const std::wstring name = ExtractFileName(path);
+    for (const wchar_t* prefix : {L"Session_", L"Tabs_"})
+        if (name.size() > std::wcslen(prefix) &&
+            ::CompareStringOrdinal(name.c_str(), static_cast<int>(std::wcslen(prefix)), prefix, -1, TRUE) == CSTR_EQUAL)
+            return false;
+    return true;
+}
 
 }  // namespace
 
@@ -124,19 +135,22 @@ std::vector<std::wstring> TIE_ERASE::TraceFolders(Target kind) const {
     return folders;
 }
 
-void TIE_ERASE::EraseTraceFolder(Target kind) {
+void TIE_ERASE::EraseTraceFolder(Target kind, TraceOutcome& outcome) {
     const EraseLevel level = kind == Cookies ? cookieLevel_ : kind == Cache ? cacheLevel_ : recentLevel_;
     const std::wstring pins = kind == RecentFiles ? SpecialFolder(CSIDL_RECENT) + L"\\" + kQuickAccessPins : L"";
     for (const std::wstring& folder : TraceFolders(kind)) {
         try {
             std::vector<std::wstring> files;
             CollectFolder(folder, L"\\*.*", files, true);
-            // A file that cannot be destroyed stays as the engine leaves it; the walk goes on.
+            // A file that cannot be destroyed stays as the engine leaves it and is named; the
+            // walk goes on.
             for (const std::wstring& path : files) {
                 const bool pinned = !pins.empty() && ::CompareStringOrdinal(path.c_str(), static_cast<int>(path.size()),
                                                                             pins.c_str(), static_cast<int>(pins.size()),
                                                                             TRUE) == CSTR_EQUAL;
-                if (!pinned && !IsKeptFile(path) && !ReachedThroughLink(path)) OverwriteFile(path, level);
+                if (!pinned && !IsKeptFile(path) && !ReachedThroughLink(path) && !OverwriteFile(path, level) &&
+                    FileExists(path))
+                    outcome.left.push_back({static_cast<std::uint16_t>(kind), path});
             }
         } catch (...) {
             RaiseAssertion(AssertSite::IeFolderErase);
@@ -146,25 +160,45 @@ void TIE_ERASE::EraseTraceFolder(Target kind) {
     if (kind == RecentFiles) ::SHAddToRecentDocs(SHARD_PIDL, nullptr);
 }
 
-void TIE_ERASE::EraseBrowserTraces(Browser browser, BrowserTrace kind, HWND boxOwner) {
+void TIE_ERASE::CleanFirefoxHistory(EraseLevel level, TraceOutcome& outcome) {
+    const std::uint16_t target = BrowserTarget(Browser::Firefox, BrowserTrace::History);
+    for (const BrowserProfile& profile : BrowserProfiles(Browser::Firefox)) {
+        const PlacesOutcome places = CleanFirefoxPlaces(profile.folder, level);
+        if (places == PlacesOutcome::Failed || places == PlacesOutcome::Stranded) {
+            outcome.places.push_back({places, profile.folder});
+            outcome.left.push_back({target, profile.folder + L"\\places.sqlite"});
+        }
+        // The icons' page addresses are judged by the cleaned history, and only by it.
+        const std::wstring favicons = profile.folder + L"\\favicons.sqlite";
+        const PlacesOutcome icons = places == PlacesOutcome::Cleaned ? CleanFirefoxFavicons(profile.folder, level)
+                                    : FileExists(favicons)           ? PlacesOutcome::Failed
+                                                                     : PlacesOutcome::Missing;
+        if (icons == PlacesOutcome::Failed) outcome.left.push_back({target, favicons});
+        if (icons == PlacesOutcome::Stranded)
+            outcome.left.push_back({target, profile.folder + L"\\" + kFaviconsCopyName});
+    }
+}
+
+void TIE_ERASE::EraseBrowserTraces(Browser browser, BrowserTrace kind, TraceOutcome& outcome) {
     const EraseLevel level = kind == BrowserTrace::Cache     ? cacheLevel_
                              : kind == BrowserTrace::Cookies ? cookieLevel_
                                                              : recentLevel_;
+    const std::uint16_t target = BrowserTarget(browser, kind);
     try {
-        if (browser == Browser::Firefox && kind == BrowserTrace::History)
-            for (const BrowserProfile& profile : BrowserProfiles(browser)) {
-                const PlacesOutcome outcome = CleanFirefoxPlaces(profile.folder, level);
-                if (outcome == PlacesOutcome::Failed || outcome == PlacesOutcome::Stranded)
-                    ::MessageBoxW(boxOwner,
-                                  (std::wstring(outcome == PlacesOutcome::Failed ? kPlacesFailedText
-                                                                                 : kPlacesStrandedText) +
-                                   L"\r\n" + profile.folder)
-                                      .c_str(),
-                                  kBrowserOpenCaption, MB_OK | MB_ICONWARNING);
-            }
+        if (browser == Browser::Firefox && kind == BrowserTrace::History) CleanFirefoxHistory(level, outcome);
         const TraceSet set = BrowserTraceSet(browser, kind);
-        for (const std::wstring& folder : set.folders) DestroyTraceFolder(folder, level);
-        for (const std::wstring& file : set.files) DestroyTraceFile(file, level);
+        std::vector<std::wstring> stayed;
+        for (const std::wstring& folder : set.folders) {
+            const std::vector<std::wstring> files = DestroyTraceFolder(folder, level);
+            stayed.insert(stayed.end(), files.begin(), files.end());
+        }
+        for (const std::wstring& folder : set.sessionFolders) {
+            const std::vector<std::wstring> files = DestroyTraceFolder(folder, level, IsNotSessionFile);
+            stayed.insert(stayed.end(), files.begin(), files.end());
+        }
+        for (const std::wstring& file : set.files)
+            if (!DestroyTraceFile(file, level)) stayed.push_back(file);
+        for (const std::wstring& file : stayed) outcome.left.push_back({target, file});
     } catch (...) {
         RaiseAssertion(AssertSite::IeFolderErase);
     }
@@ -218,12 +252,12 @@ void TIE_ERASE::CleanUrlCache(bool cache, bool cookies) {
     }
 }
 
-void TIE_ERASE::EraseTraces(HWND progressBar) {
-    HWND boxOwner = progressBar ? ::GetAncestor(progressBar, GA_ROOT) : owner_;
-    if (BrowserOpen()) {
-        ::MessageBoxW(boxOwner, kBrowserOpenText, kBrowserOpenCaption, MB_OK | MB_ICONWARNING);
-        return;
-    }
+TraceOutcome TIE_ERASE::EraseTraces(HWND progressBar) {
+    TraceOutcome outcome;
+    outcome.targets = targets_;
+    // Internet Explorer's entries wait for its window; the others go on.
+    const bool ieHeld = (targets_ & kIeEntries) != 0 && BrowserOpen();
+    outcome.ieWindowOpen = ieHeld;
 
     // The later kinds, in the order of their bits; the browsers that run keep theirs.
     struct Later {
@@ -240,13 +274,7 @@ void TIE_ERASE::EraseTraces(HWND progressBar) {
                 if (!running.count(browser) && BrowserRunning(browser)) running.insert(browser);
             }
     if (targets_ & ExplorerHistory) later.push_back({Browser::Edge, BrowserTrace::History, true});
-    if (!running.empty()) {
-        std::wstring text = kBrowsersRunningText;
-        text += L"\r\n";
-        for (Browser browser : running) text += std::wstring(L"\r\n\u30FB") + BrowserName(browser);
-        if (running.count(Browser::Edge)) text += std::wstring(L"\r\n\r\n") + kEdgeRunningText;
-        ::MessageBoxW(boxOwner, text.c_str(), kBrowserOpenCaption, MB_OK | MB_ICONWARNING);
-    }
+    outcome.running.assign(running.begin(), running.end());
 
     // Internet Explorer's part has the share of its chosen kinds and its cache walk.
     int ieWeight = 1;
@@ -256,31 +284,61 @@ void TIE_ERASE::EraseTraces(HWND progressBar) {
     const auto progress = [&](int position) { SetProgress(progressBar, position * ieEnd / 90); };
 
     progress(10);
-    if (targets_ & RecentFiles) EraseTraceFolder(RecentFiles);
+    if (targets_ & RecentFiles) EraseTraceFolder(RecentFiles, outcome);
     progress(30);
-    if (targets_ & Cookies) {
-        EraseTraceFolder(Cookies);
-        progress(50);
+    if (ieHeld) {
+        for (Target kind : {Cookies, Cache, History})
+            if (targets_ & kind) outcome.left.push_back({static_cast<std::uint16_t>(kind), kIeOpenReason});
+    } else {
+        if (targets_ & Cookies) {
+            EraseTraceFolder(Cookies, outcome);
+            progress(50);
+        }
+        if (targets_ & Cache) {
+            EraseTraceFolder(Cache, outcome);
+            progress(70);
+        }
+        CleanUrlCache((targets_ & Cache) != 0, (targets_ & Cookies) != 0);
+        progress(80);
+        if (targets_ & History) ClearBrowserHistory();
     }
-    if (targets_ & Cache) {
-        EraseTraceFolder(Cache);
-        progress(70);
-    }
-    CleanUrlCache((targets_ & Cache) != 0, (targets_ & Cookies) != 0);
-    progress(80);
-    if (targets_ & History) ClearBrowserHistory();
     progress(90);
 
     for (std::size_t index = 0; index < later.size(); ++index) {
         const Later& step = later[index];
-        if (step.explorer) {
+        if (step.explorer)
             ClearExplorerHistory();
-        } else if (!running.count(step.browser)) {
-            EraseBrowserTraces(step.browser, step.kind, boxOwner);
-        }
+        else if (running.count(step.browser))
+            outcome.left.push_back({BrowserTarget(step.browser, step.kind), kBrowserRunningReason});
+        else
+            EraseBrowserTraces(step.browser, step.kind, outcome);
         SetProgress(progressBar, ieEnd + (90 - ieEnd) * static_cast<int>(index + 1) / static_cast<int>(later.size()));
     }
     ::SHChangeNotify(kShellChangeEvents, kShellChangeFlags, nullptr, nullptr);
+    return outcome;
+}
+
+std::wstring TIE_ERASE::EntryName(std::uint16_t target) {
+    static constexpr struct {
+        std::uint16_t target;
+        const wchar_t* name;
+    } kOwnNames[] = {
+        {RecentFiles, L"最近使ったファイル"},
+        {Cookies, L"インターネットエクスプローラ\u3000クッキー"},
+        {Cache, L"インターネットエクスプローラ\u3000キャッシュ"},
+        {History, L"インターネットエクスプローラ\u3000履歴"},
+        {ExplorerHistory, L"エクスプローラ\u3000履歴"},
+    };
+    for (const auto& own : kOwnNames)
+        if (own.target == target) return own.name;
+    for (Browser browser : kBrowsers)
+        for (BrowserTrace kind : kBrowserTraces)
+            if (BrowserTarget(browser, kind) == target)
+                return std::wstring(BrowserName(browser)) + L"\u3000" +
+                       (kind == BrowserTrace::Cache     ? L"キャッシュ"
+                        : kind == BrowserTrace::Cookies ? L"クッキー"
+                                                        : L"履歴");
+    return {};
 }
 
 void ClearBrowserHistory() {

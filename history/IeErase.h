@@ -8,10 +8,11 @@
 //
 //   TIE_ERASE eraser(TIE_ERASE::Cookies | TIE_ERASE::BrowserTarget(Browser::Chrome, BrowserTrace::Cache),
 //                    cookieLevel, cacheLevel, recentLevel, Application().Handle());
-//   eraser.EraseTraces(progressBar);   // the bar may be null
+//   const TraceOutcome outcome = eraser.EraseTraces(progressBar);   // the bar may be null
 //
-// Nothing is erased while a window of the class "IEFrame" is open; a browser that still runs
-// in this session keeps its traces, and the user is told which to close.
+// Internet Explorer's entries wait while a window of the class "IEFrame" is open; a browser
+// that still runs in this session keeps its traces. The run shows nothing itself: what it
+// left, and why, is in the outcome it returns (`TraceOutcome.h`).
 
 #include <windows.h>
 
@@ -21,6 +22,7 @@
 
 #include "common/Types.h"
 #include "history/BrowserTraces.h"
+#include "history/TraceOutcome.h"
 
 class TIE_ERASE {
 public:
@@ -37,7 +39,10 @@ public:
         return static_cast<std::uint16_t>(0x10u << (3 * static_cast<unsigned>(browser) + static_cast<unsigned>(kind)));
     }
 
-    // The class of the browser's top-level window, whose presence blocks the whole run.
+    // Internet Explorer's own entries (not the recent files).
+    static constexpr std::uint16_t kIeEntries = Cookies | Cache | History;
+
+    // The class of the browser's top-level window, whose presence holds back its entries.
     static constexpr const wchar_t* kBrowserClass = L"IEFrame";
     static constexpr const wchar_t* kBrowserOpenText = L"インターネットエクスプローラーを終了させて下さい。";
     static constexpr const wchar_t* kBrowserOpenCaption = L"確認";
@@ -70,11 +75,16 @@ public:
     // null) to 10, 30, [50], [70], 80 and 90; the browsers' kinds and Explorer's lists follow
     // in the order of their bits, and with them chosen Internet Explorer's positions shrink in
     // proportion so that each later kind gets its share before 90. With an "IEFrame" window
-    // open it only shows the warning. A browser of a chosen kind that still runs is named in
-    // one warning before anything is erased and its kinds are passed over. A failure of the
-    // history step leaves through here (std::runtime_error); the other steps report their own
-    // failures and the run goes on.
-    void EraseTraces(HWND progressBar);
+    // open Internet Explorer's entries (and the URL cache walk) are passed over; a browser of
+    // a chosen kind that still runs has its kinds passed over; the rest goes on. A file that
+    // stays (held open elsewhere, say) is named in the outcome. A failure of the history step
+    // leaves through here (std::runtime_error); the other steps' failures are reported to the
+    // error handler and the run goes on.
+    TraceOutcome EraseTraces(HWND progressBar);
+
+    // The entry's name as the tools list it: "最近使ったファイル",
+    // "インターネットエクスプローラ　クッキー", …, "Google Chrome　履歴", "エクスプローラ　履歴".
+    static std::wstring EntryName(std::uint16_t target);
 
     std::uint16_t Targets() const { return targets_; }
 
@@ -88,9 +98,10 @@ public:
 private:
     void SetProgress(HWND progressBar, int position) const;
     std::wstring SpecialFolder(int csidl) const;
-    void EraseTraceFolder(Target kind);
+    void EraseTraceFolder(Target kind, TraceOutcome& outcome);
     void CleanUrlCache(bool cache, bool cookies);
-    void EraseBrowserTraces(Browser browser, BrowserTrace kind, HWND boxOwner);
+    void EraseBrowserTraces(Browser browser, BrowserTrace kind, TraceOutcome& outcome);
+    void CleanFirefoxHistory(EraseLevel level, TraceOutcome& outcome);
     static bool BrowserOpen();
 
     std::uint16_t targets_;
