@@ -341,6 +341,35 @@ std::wstring TIE_ERASE::EntryName(std::uint16_t target) {
     return {};
 }
 
+std::wstring TIE_ERASE::CommandName(std::uint16_t target) {
+    static constexpr struct {
+        std::uint16_t target;
+        const wchar_t* name;
+    } kOwnNames[] = {{RecentFiles, L"recent"},    {Cookies, L"ie-cookies"},
+                     {Cache, L"ie-cache"},         {History, L"ie-history"},
+                     {ExplorerHistory, L"explorer-history"}};
+    for (const auto& own : kOwnNames)
+        if (own.target == target) return own.name;
+    static constexpr const wchar_t* kBrowserWords[] = {L"edge-", L"chrome-", L"firefox-"};
+    static constexpr const wchar_t* kKindWords[] = {L"cache", L"cookies", L"history"};
+    for (Browser browser : kBrowsers)
+        for (BrowserTrace kind : kBrowserTraces)
+            if (BrowserTarget(browser, kind) == target)
+                return std::wstring(kBrowserWords[static_cast<int>(browser)]) + kKindWords[static_cast<int>(kind)];
+    return {};
+}
+
+std::uint16_t TIE_ERASE::TargetOfCommandName(const std::wstring& name) {
+    for (unsigned bit = 0; bit < 16; ++bit) {
+        const auto target = static_cast<std::uint16_t>(1u << bit);
+        const std::wstring known = CommandName(target);
+        if (!known.empty() && ::CompareStringOrdinal(known.c_str(), -1, name.c_str(), static_cast<int>(name.size()),
+                                                     TRUE) == CSTR_EQUAL)
+            return target;
+    }
+    return 0;
+}
+
 void ClearBrowserHistory() {
     IUrlHistoryStg2* raw = nullptr;
     const HRESULT made = g_makeUrlHistory(kUrlHistoryClass, kUrlHistoryStg2, reinterpret_cast<void**>(&raw));

@@ -85,6 +85,11 @@ public:
     // The entry's name as the tools list it: "最近使ったファイル",
     // "インターネットエクスプローラ　クッキー", …, "Google Chrome　履歴", "エクスプローラ　履歴".
     static std::wstring EntryName(std::uint16_t target);
+    // The entry's name on a command line: "recent", "ie-cookies", "ie-cache", "ie-history",
+    // "edge-cache", "edge-cookies", "edge-history", "chrome-…", "firefox-…", "explorer-history";
+    // and the entry of such a name (in any letter case), 0 for none.
+    static std::wstring CommandName(std::uint16_t target);
+    static std::uint16_t TargetOfCommandName(const std::wstring& name);
 
     std::uint16_t Targets() const { return targets_; }
 

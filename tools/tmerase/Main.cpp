@@ -1,12 +1,15 @@
 // tmerase: the erase engine from a console.
 //   tmerase [--level speed|normal|high] [--recurse] PATH...
 //   tmerase --free-space [--level speed|normal|high] FOLDER
+//   tmerase --traces ENTRY[,ENTRY...] [--profile NAME]
 // Prints the run log's line for every file; exit status 0 when every file was erased,
 // 1 when any was not (or a path did not exist), 2 for a usage error.
 
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,7 @@
 #include "common/Types.h"
 #include "engine/EraseFunc.h"
 #include "tools/tmerase/FreeSpaceCommand.h"
+#include "tools/tmerase/TracesCommand.h"
 
 namespace {
 
@@ -54,13 +58,21 @@ const wchar_t kUsage[] =
     L"  --level    消去レベル (既定: speed)\r\n"
     L"  --recurse  フォルダのサブフォルダも処理する\r\n"
     L"使い方: tmerase --free-space [--level speed|normal|high] FOLDER\r\n"
-    L"  FOLDER のあるドライブの空き領域を上書きします (作業ファイルは FOLDER に作られ、最後に削除されます)。";
+    L"  FOLDER のあるドライブの空き領域を上書きします (作業ファイルは FOLDER に作られ、最後に削除されます)。\r\n"
+    L"使い方: tmerase --traces ENTRY[,ENTRY...] [--profile NAME]\r\n"
+    L"  履歴抹消ツールの項目を、プロファイル NAME (既定: DefaultUser) の抹消レベルで抹消します。\r\n"
+    L"  ENTRY: recent, ie-cookies, ie-cache, ie-history, edge-cache, edge-cookies, edge-history,\r\n"
+    L"         chrome-cache, chrome-cookies, chrome-history, firefox-cache, firefox-cookies,\r\n"
+    L"         firefox-history, explorer-history";
 
 struct Options {
     EraseLevel level = EraseLevel::Speed;
     bool recurse = false;
     bool freeSpace = false;
     std::vector<std::wstring> paths;
+    std::optional<std::vector<std::uint16_t>> traces;  // --traces: the history tools' entries
+    std::wstring profile = L"DefaultUser";
+    bool levelGiven = false;
 };
 
 enum class ParseResult { Ok, Help, Error };
@@ -77,7 +89,15 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
             options.recurse = true;
         } else if (!optionsEnded && arg == L"--free-space") {
             options.freeSpace = true;
+        } else if (!optionsEnded && (arg == L"--traces" || arg == L"--profile")) {
+            if (++i >= argc) return ParseResult::Error;
+            if (arg == L"--profile") {
+                options.profile = argv[i];
+            } else if (!(options.traces = ParseTraceEntries(argv[i]))) {
+                return ParseResult::Error;
+            }
         } else if (!optionsEnded && (arg == L"--level" || arg.rfind(L"--level=", 0) == 0)) {
+            options.levelGiven = true;
             std::wstring value;
             if (arg == L"--level") {
                 if (++i >= argc) return ParseResult::Error;
@@ -96,6 +116,11 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
         }
     }
     if (options.freeSpace && (options.paths.size() != 1 || options.recurse)) return ParseResult::Error;
+    // The entries take their levels from the profile, and no path.
+    if (options.traces)
+        return options.paths.empty() && !options.freeSpace && !options.recurse && !options.levelGiven
+                   ? ParseResult::Ok
+                   : ParseResult::Error;
     return options.paths.empty() ? ParseResult::Error : ParseResult::Ok;
 }
 
@@ -148,6 +173,8 @@ int wmain(int argc, wchar_t** argv) {
         };
     }
     SetEraseEnvironment(environment);
+    if (options.traces)
+        return RunTracesCommand(*options.traces, options.profile, [out](const std::wstring& line) { WriteLine(out, line); });
     if (options.freeSpace)
         return RunFreeSpaceCommand(FullPath(options.paths.front()), options.level,
                                    [out](const std::wstring& line) { WriteLine(out, line); });
