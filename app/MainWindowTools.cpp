@@ -24,8 +24,8 @@ const wchar_t kProgressCaption[] = L"進歩状況:";
 const wchar_t kWaitText[] = L"処理を実行しています…しばらくお待ち下さい。";
 const wchar_t kCloseText[] = L"このウインドウを閉じる";
 const wchar_t kRunCaption[] = L"確認";
-const wchar_t kRunText[] = L"選択した作業を開始します。ファイル数が多いと時間が掛かる場合があります。\r\n"
-                           L"処理を開始してよろしいですか？";
+const wchar_t kRunText[] = L"選択した作業を開始します。ファイル数が多いと時間が掛かる場合があります。\r\n";
+const wchar_t kRunQuestion[] = L"処理を開始してよろしいですか？";
 
 // The entries Internet Explorer's part lists first, in their order.
 constexpr std::uint16_t kFirstTargets[] = {TIE_ERASE::RecentFiles, TIE_ERASE::Cookies, TIE_ERASE::Cache,
@@ -156,21 +156,28 @@ void TMainWindow::CloseHistoryTools() {
 // --- the run ---
 
 void TMainWindow::RunHistoryTools() {
-    if (::MessageBoxW(Handle(), kRunText, kRunCaption, MB_YESNO | MB_ICONQUESTION) != IDYES ||
+    std::uint16_t targets = 0;
+    for (int index = 0; index < TraceList.RowCount() && index < static_cast<int>(TraceTargets.size()); ++index)
+        if (TraceList.IsTicked(index)) targets |= TraceTargets[index];
+    // The question says how many sites keep their cookies.
+    TConfigWindow* config = application_.Config();
+    KeptCookieSites kept;
+    if (config) kept = ReadKeptCookieSites(config->DataFolder());
+    std::wstring question = kRunText;
+    if ((targets & TIE_ERASE::CookieEntries()) && !kept.sites.empty())
+        question += L"クッキーを残すサイト: " + std::to_wstring(kept.sites.size()) + L" 件\r\n";
+    if (::MessageBoxW(Handle(), (question + kRunQuestion).c_str(), kRunCaption, MB_YESNO | MB_ICONQUESTION) != IDYES ||
         CountToolsTicked() == 0)
         return;
     bool failed = false;
     std::unique_ptr<TIE_ERASE> eraser;
     std::optional<WritingJob> writing;
     try {
-        TConfigWindow* config = application_.Config();
         const std::array<EraseLevel, 3> levels =
             config ? config->HistoryToolLevels()
                    : std::array<EraseLevel, 3>{EraseLevel::Speed, EraseLevel::Speed, EraseLevel::Speed};
-        std::uint16_t targets = 0;
-        for (int index = 0; index < TraceList.RowCount() && index < static_cast<int>(TraceTargets.size()); ++index)
-            if (TraceList.IsTicked(index)) targets |= TraceTargets[index];
         eraser = std::make_unique<TIE_ERASE>(targets, levels[0], levels[1], levels[2], application_.Handle());
+        eraser->SetKeptCookieSites(std::move(kept));
 
         Busy = true;
         writing.emplace(*this);

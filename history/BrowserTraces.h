@@ -80,6 +80,15 @@ inline constexpr const wchar_t* kPlacesCopyName = L"places.sqlite.tidemarrow-cop
 PlacesOutcome CleanFirefoxFavicons(const std::wstring& profileFolder, EraseLevel level);
 inline constexpr const wchar_t* kFaviconsCopyName = L"favicons.sqlite.tidemarrow-copy";
 
+// Deletes, inside a cookie database, the cookies of every site but `keptSites`
+// (`KeepsCookieHost`), with the same copy, secure deletion, rebuild and putting back:
+// Chromium's "Network\Cookies" (its rollback journal kept for the cleaning and then destroyed
+// at `level`), or Firefox's "cookies.sqlite". The copy is the database's name followed by
+// `kCookieCopySuffix`.
+PlacesOutcome CleanCookieDatabase(const std::wstring& path, bool chromium, const std::vector<std::wstring>& keptSites,
+                                  EraseLevel level);
+inline constexpr const wchar_t* kCookieCopySuffix = L".tidemarrow-copy";
+
 // The keys under HKEY_CURRENT_USER whose values (and their sub-keys' values) are Explorer's
 // history: what was run, typed into the address bar and searched, and what the common file
 // dialogs opened and saved.

@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <memory>
 #include <set>
 #include <string>
@@ -15,6 +16,7 @@
 #include "common/TextCodec.h"
 #include "engine/EraseFunc.h"
 #include "history/BrowserTraces.h"
+#include "history/CookieKeep.h"
 #include "history/TraceFiles.h"
 
 namespace {
@@ -192,6 +194,38 @@ bool DeleteIcons(sqlite3* database, const std::wstring& places, bool& changed) {
     return Rebuild(database);
 }
 
+// Deletes the cookies of every site but the kept ones from `table`, judged by `hostColumn`,
+// then rebuilds the file. `persistJournal`: a rollback-journal database keeps its journal
+// (which receives the original pages) so that it is destroyed afterwards, not freed.
+bool DeleteCookies(sqlite3* database, const char* table, const char* hostColumn, bool persistJournal,
+                   const std::vector<std::wstring>& keptSites, bool& changed) {
+    if (!Columns(database, table).count(hostColumn)) return false;
+    if (persistJournal && !Execute(database, "PRAGMA journal_mode = PERSIST")) return false;
+    std::vector<std::vector<std::string>> rows;
+    if (!Query(database, "SELECT rowid, " + Quoted(hostColumn) + " FROM " + Quoted(table), rows) ||
+        !Execute(database, "PRAGMA secure_delete = ON"))
+        return false;
+    sqlite3_stmt* raw = nullptr;
+    if (::sqlite3_prepare_v2(database, ("DELETE FROM " + Quoted(table) + " WHERE rowid = ?").c_str(), -1, &raw,
+                             nullptr) != SQLITE_OK)
+        return false;
+    UniqueStatement remove(raw);
+    if (!Execute(database, "BEGIN IMMEDIATE")) return false;
+    changed = true;
+    bool done = true;
+    for (std::size_t index = 0; done && index < rows.size(); ++index) {
+        if (KeepsCookieHost(DecodeUtf8(rows[index][1]), keptSites)) continue;
+        ::sqlite3_bind_int64(remove.get(), 1, std::strtoll(rows[index][0].c_str(), nullptr, 10));
+        done = ::sqlite3_step(remove.get()) == SQLITE_DONE;
+        ::sqlite3_reset(remove.get());
+    }
+    if (!done || !Execute(database, "COMMIT")) {
+        Execute(database, "ROLLBACK");
+        return false;
+    }
+    return Rebuild(database);
+}
+
 bool CopyOver(const std::wstring& from, const std::wstring& to) {
     ::SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
     return ::CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
@@ -249,6 +283,14 @@ PlacesOutcome CleanInPlace(const std::wstring& path, const std::wstring& copy, E
 PlacesOutcome CleanFirefoxPlaces(const std::wstring& profileFolder, EraseLevel level) {
     return CleanInPlace(profileFolder + L"\\places.sqlite", profileFolder + L"\\" + kPlacesCopyName, level,
                         DeleteHistory);
+}
+
+PlacesOutcome CleanCookieDatabase(const std::wstring& path, bool chromium, const std::vector<std::wstring>& keptSites,
+                                  EraseLevel level) {
+    return CleanInPlace(path, path + kCookieCopySuffix, level, [&](sqlite3* database, bool& changed) {
+        return chromium ? DeleteCookies(database, "cookies", "host_key", true, keptSites, changed)
+                        : DeleteCookies(database, "moz_cookies", "host", false, keptSites, changed);
+    });
 }
 
 PlacesOutcome CleanFirefoxFavicons(const std::wstring& profileFolder, EraseLevel level) {

@@ -11,6 +11,7 @@
 #include <wininet.h>
 
 #include <cwchar>
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -148,7 +149,14 @@ void TIE_ERASE::EraseTraceFolder(Target kind, TraceOutcome& outcome) {
                 const bool pinned = !pins.empty() && ::CompareStringOrdinal(path.c_str(), static_cast<int>(path.size()),
                                                                             pins.c_str(), static_cast<int>(pins.size()),
                                                                             TRUE) == CSTR_EQUAL;
-                if (!pinned && !IsKeptFile(path) && !ReachedThroughLink(path) && !OverwriteFile(path, level) &&
+                const bool keptCookie =
+                    kind == Cookies && std::any_of(keptIeCookieFiles_.begin(), keptIeCookieFiles_.end(),
+                                                   [&path](const std::wstring& kept) {
+                                                       return ::CompareStringOrdinal(kept.c_str(), -1, path.c_str(), -1,
+                                                                                     TRUE) == CSTR_EQUAL;
+                                                   });
+                if (!pinned && !keptCookie && !IsKeptFile(path) && !ReachedThroughLink(path) &&
+                    !OverwriteFile(path, level) &&
                     FileExists(path))
                     outcome.left.push_back({static_cast<std::uint16_t>(kind), path});
             }
@@ -179,12 +187,35 @@ void TIE_ERASE::CleanFirefoxHistory(EraseLevel level, TraceOutcome& outcome) {
     }
 }
 
+// The cookies of the kept sites stay inside each profile's database; the others go from it.
+void TIE_ERASE::KeepCookieDatabases(Browser browser, TraceOutcome& outcome) {
+    const std::uint16_t target = BrowserTarget(browser, BrowserTrace::Cookies);
+    const bool chromium = browser != Browser::Firefox;
+    for (const BrowserProfile& profile : BrowserProfiles(browser))
+        for (const wchar_t* name : chromium ? std::vector<const wchar_t*>{L"\\Network\\Cookies", L"\\Cookies"}
+                                            : std::vector<const wchar_t*>{L"\\cookies.sqlite"}) {
+            const std::wstring database = profile.folder + name;
+            const PlacesOutcome cleaned = CleanCookieDatabase(database, chromium, keptCookies_.sites, cookieLevel_);
+            if (cleaned == PlacesOutcome::Failed) outcome.left.push_back({target, database});
+            if (cleaned == PlacesOutcome::Stranded) outcome.left.push_back({target, database + kCookieCopySuffix});
+            // Without its database a log or journal is only what it held.
+            if (cleaned == PlacesOutcome::Missing && !FileExists(database))
+                for (const wchar_t* log : {L"-journal", L"-wal", L"-shm"})
+                    if (!DestroyTraceFile(database + log, cookieLevel_))
+                        outcome.left.push_back({target, database + log});
+        }
+}
+
 void TIE_ERASE::EraseBrowserTraces(Browser browser, BrowserTrace kind, TraceOutcome& outcome) {
     const EraseLevel level = kind == BrowserTrace::Cache     ? cacheLevel_
                              : kind == BrowserTrace::Cookies ? cookieLevel_
                                                              : recentLevel_;
     const std::uint16_t target = BrowserTarget(browser, kind);
     try {
+        if (kind == BrowserTrace::Cookies && !keptCookies_.sites.empty()) {
+            KeepCookieDatabases(browser, outcome);
+            return;
+        }
         if (browser == Browser::Firefox && kind == BrowserTrace::History) CleanFirefoxHistory(level, outcome);
         const TraceSet set = BrowserTraceSet(browser, kind);
         std::vector<std::wstring> stayed;
@@ -205,13 +236,28 @@ void TIE_ERASE::EraseBrowserTraces(Browser browser, BrowserTrace kind, TraceOutc
 }
 
 void TIE_ERASE::CleanUrlCache(bool cache, bool cookies) {
+    WalkUrlCache([this, cache, cookies](const INTERNET_CACHE_ENTRY_INFOW& entry) {
+        const bool cookie = (entry.CacheEntryType & COOKIE_CACHE_ENTRY) != 0;
+        if ((cache && !cookie) || (cookies && cookie && !KeptIeCookie(entry)))
+            ::DeleteUrlCacheEntryW(entry.lpszSourceUrlName);
+    });
+}
+
+// A cookie entry of a kept site: "Cookie:user@host/path".
+bool TIE_ERASE::KeptIeCookie(const INTERNET_CACHE_ENTRY_INFOW& entry) const {
+    if (keptCookies_.sites.empty() || !(entry.CacheEntryType & COOKIE_CACHE_ENTRY)) return false;
+    std::wstring host = entry.lpszSourceUrlName;
+    const std::size_t at = host.find(L'@');
+    host = host.substr(at != std::wstring::npos ? at + 1 : std::min(host.find(L':') + 1, host.size()));
+    return KeepsCookieHost(host.substr(0, host.find(L'/')), keptCookies_.sites);
+}
+
+void TIE_ERASE::WalkUrlCache(const std::function<void(const INTERNET_CACHE_ENTRY_INFOW&)>& visit) {
     try {
-        const auto judge = [cache, cookies](const EntryBuffer& buffer) {
+        const auto judge = [&visit](const EntryBuffer& buffer) {
             if (buffer.size() < sizeof(INTERNET_CACHE_ENTRY_INFOW)) return;
             const INTERNET_CACHE_ENTRY_INFOW& entry = EntryOf(buffer);
-            if (!entry.lpszSourceUrlName) return;
-            const bool cookie = (entry.CacheEntryType & COOKIE_CACHE_ENTRY) != 0;
-            if ((cache && !cookie) || (cookies && cookie)) ::DeleteUrlCacheEntryW(entry.lpszSourceUrlName);
+            if (entry.lpszSourceUrlName) visit(entry);
         };
 
         // The first entry: its size, then the entry itself.
@@ -275,6 +321,9 @@ TraceOutcome TIE_ERASE::EraseTraces(HWND progressBar) {
             }
     if (targets_ & ExplorerHistory) later.push_back({Browser::Edge, BrowserTrace::History, true});
     outcome.running.assign(running.begin(), running.end());
+    // An unreadable list of kept sites never turns into erasing every cookie.
+    const std::uint16_t heldCookies = keptCookies_.readable ? 0 : (targets_ & CookieEntries());
+    outcome.keepListUnreadable = heldCookies != 0;
 
     // Internet Explorer's part has the share of its chosen kinds and its cache walk.
     int ieWeight = 1;
@@ -290,7 +339,17 @@ TraceOutcome TIE_ERASE::EraseTraces(HWND progressBar) {
         for (Target kind : {Cookies, Cache, History})
             if (targets_ & kind) outcome.left.push_back({static_cast<std::uint16_t>(kind), kIeOpenReason});
     } else {
-        if (targets_ & Cookies) {
+        if (heldCookies & Cookies) {
+            outcome.left.push_back({Cookies, kKeepCookieUnreadableText});
+        } else if ((targets_ & Cookies) && !keptCookies_.sites.empty()) {
+            // The files of kept sites' entries stay in the folder walk.
+            keptIeCookieFiles_.clear();
+            WalkUrlCache([this](const INTERNET_CACHE_ENTRY_INFOW& entry) {
+                if (KeptIeCookie(entry) && entry.lpszLocalFileName)
+                    keptIeCookieFiles_.push_back(entry.lpszLocalFileName);
+            });
+        }
+        if ((targets_ & Cookies) && !(heldCookies & Cookies)) {
             EraseTraceFolder(Cookies, outcome);
             progress(50);
         }
@@ -298,7 +357,7 @@ TraceOutcome TIE_ERASE::EraseTraces(HWND progressBar) {
             EraseTraceFolder(Cache, outcome);
             progress(70);
         }
-        CleanUrlCache((targets_ & Cache) != 0, (targets_ & Cookies) != 0);
+        CleanUrlCache((targets_ & Cache) != 0, (targets_ & Cookies) != 0 && !(heldCookies & Cookies));
         progress(80);
         if (targets_ & History) ClearBrowserHistory();
     }
@@ -310,6 +369,8 @@ TraceOutcome TIE_ERASE::EraseTraces(HWND progressBar) {
             ClearExplorerHistory();
         else if (running.count(step.browser))
             outcome.left.push_back({BrowserTarget(step.browser, step.kind), kBrowserRunningReason});
+        else if (heldCookies & BrowserTarget(step.browser, step.kind))
+            outcome.left.push_back({BrowserTarget(step.browser, step.kind), kKeepCookieUnreadableText});
         else
             EraseBrowserTraces(step.browser, step.kind, outcome);
         SetProgress(progressBar, ieEnd + (90 - ieEnd) * static_cast<int>(index + 1) / static_cast<int>(later.size()));

@@ -16,12 +16,16 @@
 
 #include <windows.h>
 
+#include <wininet.h>
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "common/Types.h"
 #include "history/BrowserTraces.h"
+#include "history/CookieKeep.h"
 #include "history/TraceOutcome.h"
 
 class TIE_ERASE {
@@ -93,6 +97,17 @@ public:
 
     std::uint16_t Targets() const { return targets_; }
 
+    // The sites whose cookies every cookie entry keeps (`CookieKeep.h`). An unreadable list
+    // keeps the cookie entries from running at all; an empty one lets them destroy every
+    // cookie file whole, as without a list.
+    void SetKeptCookieSites(KeptCookieSites kept) { keptCookies_ = std::move(kept); }
+    // Every cookie entry: Internet Explorer's and each browser's.
+    static std::uint16_t CookieEntries() {
+        std::uint16_t entries = Cookies;
+        for (Browser browser : kBrowsers) entries |= BrowserTarget(browser, BrowserTrace::Cookies);
+        return entries;
+    }
+
     // The folders whose files a kind destroys, in the order they are processed; only those
     // that exist. Empty for the history kinds.
     std::vector<std::wstring> TraceFolders(Target kind) const;
@@ -105,6 +120,9 @@ private:
     std::wstring SpecialFolder(int csidl) const;
     void EraseTraceFolder(Target kind, TraceOutcome& outcome);
     void CleanUrlCache(bool cache, bool cookies);
+    void WalkUrlCache(const std::function<void(const INTERNET_CACHE_ENTRY_INFOW&)>& visit);
+    bool KeptIeCookie(const INTERNET_CACHE_ENTRY_INFOW& entry) const;
+    void KeepCookieDatabases(Browser browser, TraceOutcome& outcome);
     void EraseBrowserTraces(Browser browser, BrowserTrace kind, TraceOutcome& outcome);
     void CleanFirefoxHistory(EraseLevel level, TraceOutcome& outcome);
     static bool BrowserOpen();
@@ -114,6 +132,8 @@ private:
     EraseLevel cookieLevel_;
     EraseLevel recentLevel_;
     HWND owner_;
+    KeptCookieSites keptCookies_;
+    std::vector<std::wstring> keptIeCookieFiles_;  // the local files of kept cookie entries
 };
 
 // Clears the URL history store and deletes every value of the typed-address key

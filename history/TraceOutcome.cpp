@@ -10,6 +10,10 @@ bool TraceOutcome::EntryLeft(std::uint16_t target) const {
     return std::any_of(left.begin(), left.end(), [target](const TraceLeft& item) { return item.target == target; });
 }
 
+bool IsLeftReason(const std::wstring& what) {
+    return what == kIeOpenReason || what == kBrowserRunningReason || what == kKeepCookieUnreadableText;
+}
+
 std::vector<std::wstring> LeftLines(const TraceOutcome& outcome) {
     std::vector<std::wstring> lines;
     for (const TraceLeft& item : outcome.left) lines.push_back(TIE_ERASE::EntryName(item.target) + L": " + item.what);
@@ -28,6 +32,7 @@ std::wstring CompletionText(const TraceOutcome& outcome) {
 
 std::vector<std::wstring> WarningTexts(const TraceOutcome& outcome) {
     std::vector<std::wstring> texts;
+    if (outcome.keepListUnreadable) texts.emplace_back(kKeepCookieUnreadableText);
     if (outcome.ieWindowOpen) texts.emplace_back(TIE_ERASE::kBrowserOpenText);
     if (!outcome.running.empty()) {
         std::wstring text = std::wstring(TIE_ERASE::kBrowsersRunningText) + L"\r\n";

@@ -29,6 +29,7 @@ struct PlacesFailure {
 struct TraceOutcome {
     std::uint16_t targets = 0;          // the entries chosen
     bool ieWindowOpen = false;          // Internet Explorer's entries waited for its window
+    bool keepListUnreadable = false;    // the cookie entries waited: the kept sites could not be read
     std::vector<Browser> running;       // browsers whose entries waited because they ran
     std::vector<PlacesFailure> places;  // history databases left as they were (or stranded)
     std::vector<TraceLeft> left;        // in the order of the entries
@@ -55,7 +56,11 @@ std::vector<std::wstring> LeftLines(const TraceOutcome& outcome);
 // up to 20 of the lines, each after "・", and "ほか N 件" for the rest; CR LF between lines.
 std::wstring CompletionText(const TraceOutcome& outcome);
 
-// The warnings to show before the completion message, in order: Internet Explorer's open
+// True for the `what` of an entry passed over as a whole (not a path).
+bool IsLeftReason(const std::wstring& what);
+
+// The warnings to show before the completion message, in order: the unreadable list of kept
+// sites, Internet Explorer's open
 // window, the browsers that ran (with how to end Edge fully), each history database left
 // as it was.
 std::vector<std::wstring> WarningTexts(const TraceOutcome& outcome);

@@ -183,6 +183,7 @@ TEST_F(ToolsPanelTest, OpeningShowsUntickedKindsLocksTheFrameAndClosingGivesTheW
 
 TEST_F(ToolsPanelTest, CookiesAndCacheGoWithTheirEntriesAndTheUserIsTold) {
     WriteConfig({L"#IE_TOOLS_02=2", L"#IE_TOOL_01=0", L"#E_TOOLS_01=0"});
+    MakeFile(Savedat() + L"\\keepcookie.txt", "kept.example\r\nalso-kept.example\r\n");
     Make();
     const std::wstring cookies = guard.Made(CookieFolder() + L"\\tm-panel");
     const std::wstring content = guard.Made(CacheFolder() + L"\\Content.IE5\\tm-panel");
@@ -223,7 +224,7 @@ TEST_F(ToolsPanelTest, CookiesAndCacheGoWithTheirEntriesAndTheUserIsTold) {
     EXPECT_EQ(passes[L"tester@site[2].txt"], 3) << "cookies at High";
     EXPECT_EQ(passes[L"logo.png"], 1) << "the cache at Speed";
     EXPECT_EQ(lastTexts[0], L"選択した作業を開始します。ファイル数が多いと時間が掛かる場合があります。\r\n"
-                            L"処理を開始してよろしいですか？");
+                            L"クッキーを残すサイト: 2 件\r\n処理を開始してよろしいですか？");
     EXPECT_EQ(lastTexts[1], L"処理が完了しました ");
     EXPECT_TRUE(lockedDuringRun);
 
@@ -347,8 +348,10 @@ TEST_F(BrowserToolsTest, HistoryGoesBookmarksStayAndARunningBrowserIsLeftAlone) 
     ExpectGone([](Browser browser, int kind) { return kind == 2 && browser != Browser::Edge; });
 
     // Both bookmarks stay, the one only in the log too; visits, visited places and their traces go.
-    EXPECT_FALSE(FileExists(layout.places + L"-wal") || FileExists(ExtractFilePath(layout.places) + kPlacesCopyName) ||
-                 FileExists(layout.favicons + L"-wal") || FileExists(ExtractFilePath(layout.places) + kFaviconsCopyName));
+    const std::wstring profile = ExtractFilePath(layout.places);
+    for (const std::wstring& gone : {layout.places + L"-wal", profile + kPlacesCopyName, layout.favicons + L"-wal",
+                                     profile + kFaviconsCopyName})
+        EXPECT_FALSE(FileExists(gone)) << gone;
     EXPECT_EQ(Answer(layout.places, "SELECT group_concat(url, ' ') FROM (SELECT url FROM moz_places ORDER BY id)"),
               std::string(kBookmarkUrl) + " " + kLogBookmarkUrl);
     EXPECT_EQ(Answer(layout.places, "SELECT (SELECT count(*) FROM moz_historyvisits) + (SELECT count(*) FROM moz_annos)"

@@ -174,7 +174,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     SetEraseEnvironment(environment);
     if (options.traces)
-        return RunTracesCommand(*options.traces, options.profile, [out](const std::wstring& line) { WriteLine(out, line); });
+        return RunTracesCommand(*options.traces, options.profile,
+                                [out](const std::wstring& line) { WriteLine(out, line); });
     if (options.freeSpace)
         return RunFreeSpaceCommand(FullPath(options.paths.front()), options.level,
                                    [out](const std::wstring& line) { WriteLine(out, line); });

@@ -52,8 +52,8 @@ std::vector<std::wstring> TraceReportLines(const std::vector<std::uint16_t>& ent
         if (!outcome.EntryLeft(entry)) lines.push_back(name + L"抹消しました");
         for (const TraceLeft& item : outcome.left) {
             if (item.target != entry) continue;
-            const bool reason = item.what == kIeOpenReason || item.what == kBrowserRunningReason;
-            lines.push_back(reason ? name + item.what : TIE_ERASE::EntryName(entry) + L": " + item.what);
+            lines.push_back(IsLeftReason(item.what) ? name + item.what
+                                                    : TIE_ERASE::EntryName(entry) + L": " + item.what);
         }
     }
     return lines;
@@ -74,7 +74,9 @@ int RunTracesCommand(const std::vector<std::uint16_t>& entries, const std::wstri
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     int status = 1;
     try {
-        const TraceOutcome outcome = TIE_ERASE(targets, levels[0], levels[1], levels[2]).EraseTraces(nullptr);
+        TIE_ERASE eraser(targets, levels[0], levels[1], levels[2]);
+        eraser.SetKeptCookieSites(ReadKeptCookieSites(folder + L"\\Savedat"));
+        const TraceOutcome outcome = eraser.EraseTraces(nullptr);
         for (const std::wstring& line : TraceReportLines(entries, outcome)) print(line);
         status = outcome.left.empty() ? 0 : 1;
     } catch (...) {
