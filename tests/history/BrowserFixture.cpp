@@ -113,11 +113,13 @@ StandInBrowser::StandInBrowser(Browser browser) : job_(::CreateJobObjectW(nullpt
     if (job_) ::SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits));
     const std::wstring program = bin_ / BrowserProcessName(browser);
     if (!::CopyFileW((ProgramFolder() + L"browser_stand_in.exe").c_str(), program.c_str(), FALSE)) return;
+    // None of the test's standard handles: the stand-in must not hold the test runner's pipe.
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
     PROCESS_INFORMATION started{};
-    if (!::CreateProcessW(program.c_str(), nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
-                          &startup, &started))
+    if (!::CreateProcessW(program.c_str(), nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW,
+                          nullptr, nullptr, &startup, &started))
         return;
     process_.reset(started.hProcess);
     if (job_) ::AssignProcessToJobObject(job_.get(), started.hProcess);
