@@ -153,8 +153,8 @@ void AddBelow(std::vector<std::wstring>& to, const std::wstring& folder, const w
     for (const wchar_t* name : names) to.push_back(folder + L"\\" + name);
 }
 
-// Deletes the values of the key and of every sub-key below it.
-void ClearValuesBelow(HKEY parent, const std::wstring& path) {
+// Deletes (or only counts, into `count`) the values of the key and of every sub-key below it.
+void ClearValuesBelow(HKEY parent, const std::wstring& path, std::size_t* count = nullptr) {
     HKEY opened = nullptr;
     if (::RegOpenKeyExW(parent, path.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS, &opened) !=
         ERROR_SUCCESS)
@@ -177,8 +177,11 @@ void ClearValuesBelow(HKEY parent, const std::wstring& path) {
             break;
         subkeys.emplace_back(name.data(), length);
     }
-    for (const std::wstring& value : names) ::RegDeleteValueW(key.get(), value.c_str());
-    for (const std::wstring& subkey : subkeys) ClearValuesBelow(key.get(), subkey);
+    if (count)
+        *count += names.size();
+    else
+        for (const std::wstring& value : names) ::RegDeleteValueW(key.get(), value.c_str());
+    for (const std::wstring& subkey : subkeys) ClearValuesBelow(key.get(), subkey, count);
 }
 
 }  // namespace
@@ -252,4 +255,10 @@ bool BrowserRunning(Browser browser) {
 
 void ClearExplorerHistory() {
     for (const wchar_t* key : kExplorerHistoryKeys) ClearValuesBelow(HKEY_CURRENT_USER, key);
+}
+
+std::size_t CountExplorerHistory() {
+    std::size_t count = 0;
+    for (const wchar_t* key : kExplorerHistoryKeys) ClearValuesBelow(HKEY_CURRENT_USER, key, &count);
+    return count;
 }

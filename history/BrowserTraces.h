@@ -89,6 +89,11 @@ PlacesOutcome CleanCookieDatabase(const std::wstring& path, bool chromium, const
                                   EraseLevel level);
 inline constexpr const wchar_t* kCookieCopySuffix = L".tidemarrow-copy";
 
+// What those cleanings would delete, counted on a copy in the temporary folder (the profile's
+// files are only read): the visits and the places that would go; the cookies of other sites.
+std::size_t CountPlacesRows(const std::wstring& profileFolder);
+std::size_t CountCookieRows(const std::wstring& path, bool chromium, const std::vector<std::wstring>& keptSites);
+
 // The keys under HKEY_CURRENT_USER whose values (and their sub-keys' values) are Explorer's
 // history: what was run, typed into the address bar and searched, and what the common file
 // dialogs opened and saved.
@@ -101,3 +106,5 @@ inline constexpr const wchar_t* kExplorerHistoryKeys[] = {
 };
 // Deletes every value of those keys and of all their sub-keys; the keys themselves stay.
 void ClearExplorerHistory();
+// How many values that would delete.
+std::size_t CountExplorerHistory();

@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <set>
@@ -92,6 +93,14 @@ bool Rebuild(sqlite3* database) {
            rows[0][0] == "ok";
 }
 
+// The query of the places that stay: those bookmarks and keywords name.
+std::string KeptPlaces(sqlite3* database, const std::set<std::string>& tables) {
+    std::string kept = "SELECT fk FROM moz_bookmarks WHERE fk IS NOT NULL";
+    if (tables.count("moz_keywords") && Columns(database, "moz_keywords").count("place_id"))
+        kept += " UNION SELECT place_id FROM moz_keywords WHERE place_id IS NOT NULL";
+    return kept;
+}
+
 // Deletes the history rows in one transaction, then rebuilds the file. `changed` is set once
 // the database may differ from the copy.
 bool DeleteHistory(sqlite3* database, bool& changed) {
@@ -106,10 +115,7 @@ bool DeleteHistory(sqlite3* database, bool& changed) {
          {"moz_inputhistory", "moz_places_metadata", "moz_places_metadata_search_queries", "moz_historyvisits_extra"})
         if (tables.count(visitsOnly)) statements.push_back("DELETE FROM " + Quoted(visitsOnly));
     // The places bookmarks (and their keywords) name stay, without their visit counts and dates.
-    std::string kept = "SELECT fk FROM moz_bookmarks WHERE fk IS NOT NULL";
-    if (tables.count("moz_keywords") && Columns(database, "moz_keywords").count("place_id"))
-        kept += " UNION SELECT place_id FROM moz_keywords WHERE place_id IS NOT NULL";
-    statements.push_back("DELETE FROM moz_places WHERE id NOT IN (" + kept + ")");
+    statements.push_back("DELETE FROM moz_places WHERE id NOT IN (" + KeptPlaces(database, tables) + ")");
     const std::set<std::string> placeColumns = Columns(database, "moz_places");
     for (const char* visitColumn : {"visit_count", "typed"})
         if (placeColumns.count(visitColumn))
@@ -278,7 +284,58 @@ PlacesOutcome CleanInPlace(const std::wstring& path, const std::wstring& copy, E
     return PlacesOutcome::Cleaned;
 }
 
+// Opens a copy of the database (and its log) in a folder of its own under the temporary
+// folder, read-only, hands it to `count`, and destroys the copy: the original and its log are
+// not opened at all. 0 when the database is missing or cannot be read.
+template <typename Count>
+std::size_t CountOnCopy(const std::wstring& path, Count count) {
+    if (!FileExists(path) || ReachedThroughLink(path)) return 0;
+    wchar_t temp[MAX_PATH + 1] = {};
+    if (!::GetTempPathW(MAX_PATH + 1, temp)) return 0;
+    const std::wstring folder = std::wstring(temp) + L"tidemarrow-preview-" + std::to_wstring(::GetCurrentProcessId()) +
+                                L"-" + std::to_wstring(::GetTickCount64());
+    if (!::CreateDirectoryW(folder.c_str(), nullptr)) return 0;
+    const std::wstring copy = folder + L"\\" + ExtractFileName(path);
+    std::size_t rows = 0;
+    if (CopyOver(path, copy) && (!FileExists(path + L"-wal") || CopyOver(path + L"-wal", copy + L"-wal"))) {
+        sqlite3* raw = nullptr;
+        const int opened = ::sqlite3_open_v2(EncodeUtf8(copy).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+        UniqueDatabase database(raw);
+        if (opened == SQLITE_OK) rows = count(database.get());
+    }
+    // The copy holds the history: destroyed, with whatever its opening made beside it.
+    for (const wchar_t* suffix : {L"", L"-wal", L"-shm", L"-journal"}) DestroyTraceFile(copy + suffix, EraseLevel::Speed);
+    ::RemoveDirectoryW(folder.c_str());
+    return rows;
+}
+
+std::size_t Number(sqlite3* database, const std::string& sql) {
+    std::vector<std::vector<std::string>> rows;
+    if (!Query(database, sql, rows) || rows.empty() || rows[0].empty()) return 0;
+    return static_cast<std::size_t>(std::strtoull(rows[0][0].c_str(), nullptr, 10));
+}
+
 }  // namespace
+
+std::size_t CountPlacesRows(const std::wstring& profileFolder) {
+    return CountOnCopy(profileFolder + L"\\places.sqlite", [](sqlite3* database) -> std::size_t {
+        const std::set<std::string> tables = Names(database, "SELECT name FROM sqlite_master WHERE type = 'table'");
+        for (const char* needed : {"moz_places", "moz_historyvisits", "moz_bookmarks"})
+            if (!tables.count(needed)) return 0;
+        return Number(database, "SELECT count(*) FROM moz_historyvisits") +
+               Number(database, "SELECT count(*) FROM moz_places WHERE id NOT IN (" + KeptPlaces(database, tables) + ")");
+    });
+}
+
+std::size_t CountCookieRows(const std::wstring& path, bool chromium, const std::vector<std::wstring>& keptSites) {
+    return CountOnCopy(path, [&](sqlite3* database) -> std::size_t {
+        std::vector<std::vector<std::string>> rows;
+        if (!Query(database, chromium ? "SELECT host_key FROM cookies" : "SELECT host FROM moz_cookies", rows)) return 0;
+        return static_cast<std::size_t>(std::count_if(rows.begin(), rows.end(), [&](const auto& row) {
+            return !KeepsCookieHost(DecodeUtf8(row[0]), keptSites);
+        }));
+    });
+}
 
 PlacesOutcome CleanFirefoxPlaces(const std::wstring& profileFolder, EraseLevel level) {
     return CleanInPlace(profileFolder + L"\\places.sqlite", profileFolder + L"\\" + kPlacesCopyName, level,

@@ -136,36 +136,50 @@ std::vector<std::wstring> TIE_ERASE::TraceFolders(Target kind) const {
     return folders;
 }
 
+std::vector<std::wstring> TIE_ERASE::FolderFilesToErase(Target kind) const {
+    const std::wstring pins = kind == RecentFiles ? SpecialFolder(CSIDL_RECENT) + L"\\" + kQuickAccessPins : L"";
+    std::vector<std::wstring> erased;
+    for (const std::wstring& folder : TraceFolders(kind)) {
+        std::vector<std::wstring> files;
+        CollectFolder(folder, L"\\*.*", files, true);
+        for (const std::wstring& path : files) {
+            const bool pinned = !pins.empty() && ::CompareStringOrdinal(path.c_str(), static_cast<int>(path.size()),
+                                                                        pins.c_str(), static_cast<int>(pins.size()),
+                                                                        TRUE) == CSTR_EQUAL;
+            const bool keptCookie = kind == Cookies && KeptIeCookieFile(path);
+            if (!pinned && !keptCookie && !IsKeptFile(path) && !ReachedThroughLink(path)) erased.push_back(path);
+        }
+    }
+    return erased;
+}
+
 void TIE_ERASE::EraseTraceFolder(Target kind, TraceOutcome& outcome) {
     const EraseLevel level = kind == Cookies ? cookieLevel_ : kind == Cache ? cacheLevel_ : recentLevel_;
-    const std::wstring pins = kind == RecentFiles ? SpecialFolder(CSIDL_RECENT) + L"\\" + kQuickAccessPins : L"";
-    for (const std::wstring& folder : TraceFolders(kind)) {
-        try {
-            std::vector<std::wstring> files;
-            CollectFolder(folder, L"\\*.*", files, true);
-            // A file that cannot be destroyed stays as the engine leaves it and is named; the
-            // walk goes on.
-            for (const std::wstring& path : files) {
-                const bool pinned = !pins.empty() && ::CompareStringOrdinal(path.c_str(), static_cast<int>(path.size()),
-                                                                            pins.c_str(), static_cast<int>(pins.size()),
-                                                                            TRUE) == CSTR_EQUAL;
-                const bool keptCookie =
-                    kind == Cookies && std::any_of(keptIeCookieFiles_.begin(), keptIeCookieFiles_.end(),
-                                                   [&path](const std::wstring& kept) {
-                                                       return ::CompareStringOrdinal(kept.c_str(), -1, path.c_str(), -1,
-                                                                                     TRUE) == CSTR_EQUAL;
-                                                   });
-                if (!pinned && !keptCookie && !IsKeptFile(path) && !ReachedThroughLink(path) &&
-                    !OverwriteFile(path, level) &&
-                    FileExists(path))
-                    outcome.left.push_back({static_cast<std::uint16_t>(kind), path});
-            }
-        } catch (...) {
-            RaiseAssertion(AssertSite::IeFolderErase);
-        }
+    try {
+        // A file that cannot be destroyed stays as the engine leaves it and is named; the walk
+        // goes on.
+        for (const std::wstring& path : FolderFilesToErase(kind))
+            if (!OverwriteFile(path, level) && FileExists(path))
+                outcome.left.push_back({static_cast<std::uint16_t>(kind), path});
+    } catch (...) {
+        RaiseAssertion(AssertSite::IeFolderErase);
     }
     // The shell's own list of recent documents goes with the folder's shortcuts.
     if (kind == RecentFiles) ::SHAddToRecentDocs(SHARD_PIDL, nullptr);
+}
+
+bool TIE_ERASE::KeptIeCookieFile(const std::wstring& path) const {
+    return std::any_of(keptIeCookieFiles_.begin(), keptIeCookieFiles_.end(), [&path](const std::wstring& kept) {
+        return ::CompareStringOrdinal(kept.c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL;
+    });
+}
+
+// The files of kept sites' cookie entries, which the folder walk leaves.
+void TIE_ERASE::FindKeptIeCookieFiles() {
+    keptIeCookieFiles_.clear();
+    WalkUrlCache([this](const INTERNET_CACHE_ENTRY_INFOW& entry) {
+        if (KeptIeCookie(entry) && entry.lpszLocalFileName) keptIeCookieFiles_.push_back(entry.lpszLocalFileName);
+    });
 }
 
 void TIE_ERASE::CleanFirefoxHistory(EraseLevel level, TraceOutcome& outcome) {
@@ -342,12 +356,7 @@ TraceOutcome TIE_ERASE::EraseTraces(HWND progressBar) {
         if (heldCookies & Cookies) {
             outcome.left.push_back({Cookies, kKeepCookieUnreadableText});
         } else if ((targets_ & Cookies) && !keptCookies_.sites.empty()) {
-            // The files of kept sites' entries stay in the folder walk.
-            keptIeCookieFiles_.clear();
-            WalkUrlCache([this](const INTERNET_CACHE_ENTRY_INFOW& entry) {
-                if (KeptIeCookie(entry) && entry.lpszLocalFileName)
-                    keptIeCookieFiles_.push_back(entry.lpszLocalFileName);
-            });
+            FindKeptIeCookieFiles();
         }
         if ((targets_ & Cookies) && !(heldCookies & Cookies)) {
             EraseTraceFolder(Cookies, outcome);
@@ -377,6 +386,95 @@ TraceOutcome TIE_ERASE::EraseTraces(HWND progressBar) {
     }
     ::SHChangeNotify(kShellChangeEvents, kShellChangeFlags, nullptr, nullptr);
     return outcome;
+}
+
+std::vector<EntryPreview> TIE_ERASE::Preview() {
+    const bool ieHeld = (targets_ & kIeEntries) != 0 && BrowserOpen();
+    if ((targets_ & Cookies) && keptCookies_.readable && !keptCookies_.sites.empty() && !ieHeld)
+        FindKeptIeCookieFiles();
+    const auto addFiles = [](EntryPreview& preview, const std::vector<std::wstring>& files) {
+        for (const std::wstring& path : files) {
+            WIN32_FILE_ATTRIBUTE_DATA data{};
+            if (ReachedThroughLink(path) || !::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+                (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                continue;
+            ++preview.files;
+            preview.bytes += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        }
+    };
+    const auto folderFiles = [](const std::wstring& folder, bool (*keep)(const std::wstring&)) {
+        std::vector<std::wstring> files;
+        if (DirectoryExists(folder)) CollectFolder(folder, L"\\*.*", files, true);
+        files.erase(std::remove_if(files.begin(), files.end(), [keep](const std::wstring& f) { return keep && keep(f); }),
+                    files.end());
+        return files;
+    };
+
+    std::vector<std::uint16_t> entries;
+    for (Target kind : {RecentFiles, Cookies, Cache, History})
+        if (targets_ & kind) entries.push_back(kind);
+    for (Browser browser : kBrowsers)
+        for (BrowserTrace kind : kBrowserTraces)
+            if (targets_ & BrowserTarget(browser, kind)) entries.push_back(BrowserTarget(browser, kind));
+    if (targets_ & ExplorerHistory) entries.push_back(ExplorerHistory);
+
+    std::vector<EntryPreview> previews;
+    for (std::uint16_t entry : entries) {
+        EntryPreview preview;
+        preview.target = entry;
+        const bool cookies = (entry & CookieEntries()) != 0;
+        if ((entry & kIeEntries) && ieHeld) {
+            preview.passedOver = kPreviewIeOpenText;
+        } else if (cookies && !keptCookies_.readable) {
+            preview.passedOver = kKeepCookieUnreadableText;
+        } else if (entry == History) {
+            preview.hasRows = true;
+            HKEY opened = nullptr;
+            if (::RegOpenKeyExW(HKEY_CURRENT_USER, kTypedUrlsKey, 0, KEY_QUERY_VALUE, &opened) == ERROR_SUCCESS) {
+                UniqueKey key(opened);
+                DWORD values = 0;
+                if (::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                                       nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+                    preview.rows = values;
+            }
+        } else if (entry == ExplorerHistory) {
+            preview.hasRows = true;
+            preview.rows = CountExplorerHistory();
+        } else if (entry & kIeEntries || entry == RecentFiles) {
+            addFiles(preview, FolderFilesToErase(static_cast<Target>(entry)));
+        } else {
+            for (Browser browser : kBrowsers)
+                for (BrowserTrace kind : kBrowserTraces) {
+                    if (BrowserTarget(browser, kind) != entry) continue;
+                    if (BrowserRunning(browser)) {
+                        preview.passedOver = kPreviewRunningText;
+                        continue;
+                    }
+                    const bool firefox = browser == Browser::Firefox;
+                    if (kind == BrowserTrace::Cookies && !keptCookies_.sites.empty()) {
+                        preview.hasRows = true;
+                        for (const BrowserProfile& profile : BrowserProfiles(browser))
+                            for (const wchar_t* name : firefox ? std::vector<const wchar_t*>{L"\\cookies.sqlite"}
+                                                               : std::vector<const wchar_t*>{L"\\Network\\Cookies",
+                                                                                             L"\\Cookies"})
+                                preview.rows += CountCookieRows(profile.folder + name, !firefox, keptCookies_.sites);
+                        continue;
+                    }
+                    const TraceSet set = BrowserTraceSet(browser, kind);
+                    addFiles(preview, set.files);
+                    for (const std::wstring& folder : set.folders) addFiles(preview, folderFiles(folder, nullptr));
+                    for (const std::wstring& folder : set.sessionFolders)
+                        addFiles(preview, folderFiles(folder, IsNotSessionFile));
+                    if (firefox && kind == BrowserTrace::History) {
+                        preview.hasRows = true;
+                        for (const BrowserProfile& profile : BrowserProfiles(browser))
+                            preview.rows += CountPlacesRows(profile.folder);
+                    }
+                }
+        }
+        previews.push_back(preview);
+    }
+    return previews;
 }
 
 std::wstring TIE_ERASE::EntryName(std::uint16_t target) {

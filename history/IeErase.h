@@ -86,6 +86,11 @@ public:
     // error handler and the run goes on.
     TraceOutcome EraseTraces(HWND progressBar);
 
+    // What each chosen entry would erase, in the order of the entries, without changing
+    // anything: the files (and their bytes) it would destroy, and the rows it would delete
+    // inside a database or the registry; an entry passed over says why instead.
+    std::vector<EntryPreview> Preview();
+
     // The entry's name as the tools list it: "最近使ったファイル",
     // "インターネットエクスプローラ　クッキー", …, "Google Chrome　履歴", "エクスプローラ　履歴".
     static std::wstring EntryName(std::uint16_t target);
@@ -122,6 +127,9 @@ private:
     void CleanUrlCache(bool cache, bool cookies);
     void WalkUrlCache(const std::function<void(const INTERNET_CACHE_ENTRY_INFOW&)>& visit);
     bool KeptIeCookie(const INTERNET_CACHE_ENTRY_INFOW& entry) const;
+    bool KeptIeCookieFile(const std::wstring& path) const;
+    void FindKeptIeCookieFiles();
+    std::vector<std::wstring> FolderFilesToErase(Target kind) const;
     void KeepCookieDatabases(Browser browser, TraceOutcome& outcome);
     void EraseBrowserTraces(Browser browser, BrowserTrace kind, TraceOutcome& outcome);
     void CleanFirefoxHistory(EraseLevel level, TraceOutcome& outcome);

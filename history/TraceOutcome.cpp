@@ -10,6 +10,19 @@ bool TraceOutcome::EntryLeft(std::uint16_t target) const {
     return std::any_of(left.begin(), left.end(), [target](const TraceLeft& item) { return item.target == target; });
 }
 
+std::wstring PreviewText(const EntryPreview& preview) {
+    if (!preview.passedOver.empty()) return preview.passedOver;
+    std::wstring text;
+    if (preview.files > 0 || !preview.hasRows) {
+        // Megabytes with one decimal, rounded.
+        const std::uint64_t tenths = (preview.bytes * 10 + 524288) / 1048576;
+        text = std::to_wstring(preview.files) + L" ファイル, " + std::to_wstring(tenths / 10) + L"." +
+               std::to_wstring(tenths % 10) + L" MB";
+    }
+    if (preview.hasRows) text += (text.empty() ? L"" : L", ") + std::to_wstring(preview.rows) + L" 行";
+    return text;
+}
+
 bool IsLeftReason(const std::wstring& what) {
     return what == kIeOpenReason || what == kBrowserRunningReason || what == kKeepCookieUnreadableText;
 }

@@ -56,6 +56,20 @@ std::vector<std::wstring> LeftLines(const TraceOutcome& outcome);
 // up to 20 of the lines, each after "・", and "ほか N 件" for the rest; CR LF between lines.
 std::wstring CompletionText(const TraceOutcome& outcome);
 
+// What one entry would erase (`TIE_ERASE::Preview`).
+struct EntryPreview {
+    std::uint16_t target = 0;
+    std::wstring passedOver;      // why the entry would not run; empty when it would
+    std::size_t files = 0;        // files it would destroy
+    std::uint64_t bytes = 0;      // their size
+    std::size_t rows = 0;         // rows it would delete inside a database or the registry
+    bool hasRows = false;         // the entry works on rows
+};
+// "12 ファイル, 3.4 MB", "250 行", both joined by ", ", or "ブラウザー動作中のため対象外" and the like.
+std::wstring PreviewText(const EntryPreview& preview);
+inline constexpr const wchar_t* kPreviewRunningText = L"ブラウザー動作中のため対象外";
+inline constexpr const wchar_t* kPreviewIeOpenText = L"インターネットエクスプローラー動作中のため対象外";
+
 // True for the `what` of an entry passed over as a whole (not a path).
 bool IsLeftReason(const std::wstring& what);
 

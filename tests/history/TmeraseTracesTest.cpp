@@ -32,6 +32,16 @@ TEST(TmeraseTraces, EntriesRunWithTheProfileAndTheLinesSayWhatEachLeft) {
     UniqueFile holder(::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder);
 
+    // The look before changes nothing and counts what the run then erases.
+    const std::string places = ReadBytes(layout.places), log = ReadBytes(layout.places + L"-wal");
+    const TmeraseOutcome look = RunTmerase(L"--traces chrome-history,edge-history,firefox-history --profile tm "
+                                           L"--preview", tmerase);
+    EXPECT_EQ(look.exitCode, 0u);
+    const std::wstring chromeFiles = std::to_wstring(layout.files[static_cast<int>(Browser::Chrome)][2].size());
+    EXPECT_EQ(look.out, EncodeCp932(L"chrome-history: " + chromeFiles + L" ファイル, 0.0 MB\r\nedge-history: "
+                                    L"ブラウザー動作中のため対象外\r\nfirefox-history: 6 ファイル, 0.0 MB, 3 行\r\n"));
+    EXPECT_TRUE(ReadBytes(layout.places) == places && ReadBytes(layout.places + L"-wal") == log);
+
     const TmeraseOutcome run =
         RunTmerase(L"--traces chrome-history,EDGE-history,firefox-cookies --profile tm", tmerase);
     EXPECT_EQ(run.exitCode, 1u) << "something was left";
@@ -83,6 +93,9 @@ TEST(TmeraseTraces, CookiesOfKeptSitesStayInEveryBrowserAndAnUnreadableListKeeps
                                                           : "SELECT count(*) FROM moz_cookies"), "4");
         EXPECT_TRUE(HasEntry(other) && FileExists(otherFile));
     }
+    // Each Chromium profile's own row and the two others of the first; two a Firefox profile.
+    EXPECT_EQ(RunTmerase(run + L" --preview", tmerase).out.rfind(EncodeCp932(L"chrome-cookies: 5 行\r\n"
+                                                                             L"firefox-cookies: 4 行\r\n"), 0), 0u);
     EXPECT_EQ(RunTmerase(run, tmerase).exitCode, 0u);
     for (const std::wstring& database : databases) {
         EXPECT_EQ(Answer(database, std::string("SELECT group_concat(value) FROM ") +

@@ -1,7 +1,7 @@
 // tmerase: the erase engine from a console.
 //   tmerase [--level speed|normal|high] [--recurse] PATH...
 //   tmerase --free-space [--level speed|normal|high] FOLDER
-//   tmerase --traces ENTRY[,ENTRY...] [--profile NAME]
+//   tmerase --traces ENTRY[,ENTRY...] [--profile NAME] [--preview]
 // Prints the run log's line for every file; exit status 0 when every file was erased,
 // 1 when any was not (or a path did not exist), 2 for a usage error.
 
@@ -59,8 +59,9 @@ const wchar_t kUsage[] =
     L"  --recurse  フォルダのサブフォルダも処理する\r\n"
     L"使い方: tmerase --free-space [--level speed|normal|high] FOLDER\r\n"
     L"  FOLDER のあるドライブの空き領域を上書きします (作業ファイルは FOLDER に作られ、最後に削除されます)。\r\n"
-    L"使い方: tmerase --traces ENTRY[,ENTRY...] [--profile NAME]\r\n"
+    L"使い方: tmerase --traces ENTRY[,ENTRY...] [--profile NAME] [--preview]\r\n"
     L"  履歴抹消ツールの項目を、プロファイル NAME (既定: DefaultUser) の抹消レベルで抹消します。\r\n"
+    L"  --preview  抹消せずに、項目ごとに抹消する内容を表示する\r\n"
     L"  ENTRY: recent, ie-cookies, ie-cache, ie-history, edge-cache, edge-cookies, edge-history,\r\n"
     L"         chrome-cache, chrome-cookies, chrome-history, firefox-cache, firefox-cookies,\r\n"
     L"         firefox-history, explorer-history";
@@ -73,6 +74,7 @@ struct Options {
     std::optional<std::vector<std::uint16_t>> traces;  // --traces: the history tools' entries
     std::wstring profile = L"DefaultUser";
     bool levelGiven = false;
+    bool preview = false;
 };
 
 enum class ParseResult { Ok, Help, Error };
@@ -87,6 +89,8 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
             return ParseResult::Help;
         } else if (!optionsEnded && arg == L"--recurse") {
             options.recurse = true;
+        } else if (!optionsEnded && arg == L"--preview") {
+            options.preview = true;
         } else if (!optionsEnded && arg == L"--free-space") {
             options.freeSpace = true;
         } else if (!optionsEnded && (arg == L"--traces" || arg == L"--profile")) {
@@ -116,6 +120,7 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
         }
     }
     if (options.freeSpace && (options.paths.size() != 1 || options.recurse)) return ParseResult::Error;
+    if (options.preview && !options.traces) return ParseResult::Error;
     // The entries take their levels from the profile, and no path.
     if (options.traces)
         return options.paths.empty() && !options.freeSpace && !options.recurse && !options.levelGiven
@@ -174,7 +179,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     SetEraseEnvironment(environment);
     if (options.traces)
-        return RunTracesCommand(*options.traces, options.profile,
+        return RunTracesCommand(*options.traces, options.profile, options.preview,
                                 [out](const std::wstring& line) { WriteLine(out, line); });
     if (options.freeSpace)
         return RunFreeSpaceCommand(FullPath(options.paths.front()), options.level,

@@ -59,7 +59,7 @@ std::vector<std::wstring> TraceReportLines(const std::vector<std::uint16_t>& ent
     return lines;
 }
 
-int RunTracesCommand(const std::vector<std::uint16_t>& entries, const std::wstring& profile,
+int RunTracesCommand(const std::vector<std::uint16_t>& entries, const std::wstring& profile, bool preview,
                      const std::function<void(const std::wstring&)>& print) {
     const std::wstring folder = ProgramFolder() + L"User\\" + profile;
     if (!IsOneFolderName(profile) || !DirectoryExists(folder)) {
@@ -76,9 +76,17 @@ int RunTracesCommand(const std::vector<std::uint16_t>& entries, const std::wstri
     try {
         TIE_ERASE eraser(targets, levels[0], levels[1], levels[2]);
         eraser.SetKeptCookieSites(ReadKeptCookieSites(folder + L"\\Savedat"));
-        const TraceOutcome outcome = eraser.EraseTraces(nullptr);
-        for (const std::wstring& line : TraceReportLines(entries, outcome)) print(line);
-        status = outcome.left.empty() ? 0 : 1;
+        if (preview) {
+            const std::vector<EntryPreview> previews = eraser.Preview();
+            for (std::uint16_t entry : entries)
+                for (const EntryPreview& item : previews)
+                    if (item.target == entry) print(TIE_ERASE::CommandName(entry) + L": " + PreviewText(item));
+            status = 0;
+        } else {
+            const TraceOutcome outcome = eraser.EraseTraces(nullptr);
+            for (const std::wstring& line : TraceReportLines(entries, outcome)) print(line);
+            status = outcome.left.empty() ? 0 : 1;
+        }
     } catch (...) {
         // The history step of Internet Explorer leaves through here when its object is missing.
         print((targets & TIE_ERASE::History) ? TIE_ERASE::CommandName(TIE_ERASE::History) + L": 抹消できませんでした"
