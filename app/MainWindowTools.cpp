@@ -25,30 +25,15 @@ const wchar_t kProgressCaption[] = L"進歩状況:";
 const wchar_t kWaitText[] = L"処理を実行しています…しばらくお待ち下さい。";
 const wchar_t kCloseText[] = L"このウインドウを閉じる";
 const wchar_t kRunCaption[] = L"確認";
-const wchar_t kRunText[] = L"選択した作業を開始します。ファイル数が多いと時間が掛かる場合があります。\r\n"
-                           L"処理を開始してよろしいですか？";
-const wchar_t kDoneText[] = L"処理が完了しました ";
+const wchar_t kRunText[] = L"選択した作業を開始します。ファイル数が多いと時間が掛かる場合があります。\r\n";
+const wchar_t kRunQuestion[] = L"処理を開始してよろしいですか？";
 // The Recycle Bin's row: a bit of the row's own, never handed to the trace eraser.
 const wchar_t kRecycleBinText[] = L"ごみ箱";
 constexpr std::uint16_t kRecycleBinTarget = 0x8000;
 
-// The first items of the check list and the kind each one chooses.
-struct ToolItem {
-    const wchar_t* text;
-    std::uint16_t target;
-};
-constexpr ToolItem kToolItems[] = {
-    {L"最近使ったファイル", TIE_ERASE::RecentFiles},
-    {L"インターネットエクスプローラ\u3000クッキー", TIE_ERASE::Cookies},
-    {L"インターネットエクスプローラ\u3000キャッシュ", TIE_ERASE::Cache},
-    {L"インターネットエクスプローラ\u3000履歴", TIE_ERASE::History},
-};
-
-// What follows a browser's name, after an ideographic space, in its three items.
-const wchar_t* BrowserTraceText(BrowserTrace kind) {
-    return kind == BrowserTrace::Cache ? L"キャッシュ" : kind == BrowserTrace::Cookies ? L"クッキー" : L"履歴";
-}
-const wchar_t kExplorerHistoryText[] = L"エクスプローラ\u3000履歴";
+// The entries Internet Explorer's part lists first, in their order.
+constexpr std::uint16_t kFirstTargets[] = {TIE_ERASE::RecentFiles, TIE_ERASE::Cookies, TIE_ERASE::Cache,
+                                           TIE_ERASE::History};
 
 constexpr UINT_PTR kToolsPanelSubclass = 12;
 
@@ -134,19 +119,18 @@ LRESULT CALLBACK TMainWindow::ToolsPanelProc(HWND hwnd, UINT message, WPARAM wPa
 void TMainWindow::ListTraceKinds() {
     TraceList.Clear();
     TraceTargets.clear();
-    const auto add = [this](const std::wstring& text, std::uint16_t target) {
-        TraceList.AddRow({text}, false);
+    const auto add = [this](std::uint16_t target) {
+        TraceList.AddRow({TIE_ERASE::EntryName(target)}, false);
         TraceTargets.push_back(target);
     };
-    for (const ToolItem& item : kToolItems) add(item.text, item.target);
+    for (std::uint16_t target : kFirstTargets) add(target);
     // A browser is listed when its data folder exists for this user.
     for (Browser browser : kBrowsers)
         if (BrowserInstalled(browser))
-            for (BrowserTrace kind : kBrowserTraces)
-                add(std::wstring(BrowserName(browser)) + L"\u3000" + BrowserTraceText(kind),
-                    TIE_ERASE::BrowserTarget(browser, kind));
-    add(kExplorerHistoryText, TIE_ERASE::ExplorerHistory);
-    add(kRecycleBinText, kRecycleBinTarget);
+            for (BrowserTrace kind : kBrowserTraces) add(TIE_ERASE::BrowserTarget(browser, kind));
+    add(TIE_ERASE::ExplorerHistory);
+    TraceList.AddRow({kRecycleBinText}, false);
+    TraceTargets.push_back(kRecycleBinTarget);
 }
 
 // --- the ticks ---
@@ -181,26 +165,31 @@ void TMainWindow::RunHistoryTools() {
     std::uint16_t targets = 0;
     for (int index = 0; index < TraceList.RowCount() && index < static_cast<int>(TraceTargets.size()); ++index)
         if (TraceList.IsTicked(index)) targets |= TraceTargets[index];
-    // The Recycle Bin's row adds its count and size to the question.
-    std::vector<RecycleBinDrive> bins;
+    // The question says how many sites keep their cookies, and what the Recycle Bin holds.
+    TConfigWindow* config = application_.Config();
+    KeptCookieSites kept;
+    if (config) kept = ReadKeptCookieSites(config->DataFolder());
     std::wstring question = kRunText;
+    std::vector<RecycleBinDrive> bins;
     if (targets & kRecycleBinTarget) {
         bins = FindRecycleBins();
-        question.insert(question.find(L"\r\n") + 2, L"ごみ箱: " + RecycleBinSummary(bins) + L"\r\n");
+        question += L"ごみ箱: " + RecycleBinSummary(bins) + L"\r\n";
     }
-    if (::MessageBoxW(Handle(), question.c_str(), kRunCaption, MB_YESNO | MB_ICONQUESTION) != IDYES ||
+    if ((targets & TIE_ERASE::CookieEntries()) && !kept.sites.empty())
+        question += L"クッキーを残すサイト: " + std::to_wstring(kept.sites.size()) + L" 件\r\n";
+    if (::MessageBoxW(Handle(), (question + kRunQuestion).c_str(), kRunCaption, MB_YESNO | MB_ICONQUESTION) != IDYES ||
         CountToolsTicked() == 0)
         return;
     bool failed = false;
     std::unique_ptr<TIE_ERASE> eraser;
     std::optional<WritingJob> writing;
     try {
-        TConfigWindow* config = application_.Config();
         const std::array<EraseLevel, 3> levels =
             config ? config->HistoryToolLevels()
                    : std::array<EraseLevel, 3>{EraseLevel::Speed, EraseLevel::Speed, EraseLevel::Speed};
         const std::uint16_t traces = targets & static_cast<std::uint16_t>(~kRecycleBinTarget);
-        if (traces) eraser = std::make_unique<TIE_ERASE>(traces, levels[0], levels[1], levels[2], application_.Handle());
+        eraser = std::make_unique<TIE_ERASE>(traces, levels[0], levels[1], levels[2], application_.Handle());
+        eraser->SetKeptCookieSites(std::move(kept));
 
         Busy = true;
         writing.emplace(*this);
@@ -210,15 +199,24 @@ void TMainWindow::RunHistoryTools() {
         ::ShowWindow(ToolsProgress, SW_SHOW);
         ::UpdateWindow(Toolspanel.Handle());
 
-        if (eraser) eraser->EraseTraces(ToolsProgress);
-        // The Recycle Bin at the recent files' level; what stays is named in the message.
-        const std::wstring left = (targets & kRecycleBinTarget) ? EraseRecycleBinForTools(bins, levels[2]) : L"";
-        writing.reset();  // the message that follows no longer holds the session
+        TraceOutcome outcome;
+        if (traces) outcome = eraser->EraseTraces(ToolsProgress);
+        // The Recycle Bin at the recent files' level; what stays joins the completion message.
+        std::wstring binLeft = (targets & kRecycleBinTarget) ? EraseRecycleBinForTools(bins, levels[2]) : L"";
+        writing.reset();  // the messages that follow no longer hold the session
 
         ::SendMessageW(ToolsProgress, PBM_SETPOS, 100, 0);
         if (config) config->PlayCompletionSound();
-        ::MessageBoxW(Handle(), (kDoneText + (left.empty() ? L"" : L"\r\n\r\n" + left)).c_str(),
-                      application_.Title().c_str(), MB_OK | MB_ICONINFORMATION);
+        for (const std::wstring& warning : WarningTexts(outcome))
+            ::MessageBoxW(Handle(), warning.c_str(), kRunCaption, MB_OK | MB_ICONWARNING);
+        std::vector<std::wstring> lines = LeftLines(outcome);
+        for (std::size_t at = 0; at < binLeft.size();) {
+            const std::size_t end = std::min(binLeft.find(L"\r\n", at), binLeft.size());
+            if (end > at) lines.push_back(std::wstring(kRecycleBinText) + L": " + binLeft.substr(at, end - at));
+            at = end + 2;
+        }
+        ::MessageBoxW(Handle(), CompletionText(lines).c_str(), application_.Title().c_str(),
+                      MB_OK | (lines.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
     } catch (...) {
         failed = true;
     }

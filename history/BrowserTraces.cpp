@@ -42,12 +42,18 @@ const wchar_t* const kChromiumCacheFolders[] = {L"Cache", L"Code Cache", L"GPUCa
 const wchar_t* const kChromiumSharedCacheFolders[] = {L"ShaderCache", L"GrShaderCache"};
 const wchar_t* const kChromiumCookieFiles[] = {L"Network\\Cookies", L"Network\\Cookies-journal", L"Cookies",
                                                L"Cookies-journal"};
-const wchar_t* const kChromiumHistoryFiles[] = {L"History",   L"History-journal",   L"Visited Links", L"Top Sites",
-                                                L"Top Sites-journal", L"Shortcuts", L"Shortcuts-journal"};
+// The history with the icons of visited pages and the tabs' back and forward lists (the
+// older single files of the sessions too).
+const wchar_t* const kChromiumHistoryFiles[] = {
+    L"History",   L"History-journal",  L"Visited Links",   L"Top Sites",     L"Top Sites-journal",
+    L"Shortcuts", L"Shortcuts-journal", L"Favicons",        L"Favicons-journal", L"Current Session",
+    L"Current Tabs", L"Last Session",   L"Last Tabs"};
 // A Firefox profile's, relative to its folder (the cache to its local folder).
 const wchar_t* const kFirefoxCookieFiles[] = {L"cookies.sqlite", L"cookies.sqlite-wal", L"cookies.sqlite-shm"};
 const wchar_t* const kFirefoxHistoryFiles[] = {L"formhistory.sqlite", L"formhistory.sqlite-wal",
-                                               L"formhistory.sqlite-shm", L"formhistory.sqlite-journal"};
+                                               L"formhistory.sqlite-shm", L"formhistory.sqlite-journal",
+                                               L"sessionstore.jsonlz4"};
+const wchar_t* const kFirefoxHistoryFolders[] = {L"sessionstore-backups"};
 
 std::wstring Special(int csidl) {
     wchar_t buffer[MAX_PATH + 1] = {};
@@ -147,8 +153,8 @@ void AddBelow(std::vector<std::wstring>& to, const std::wstring& folder, const w
     for (const wchar_t* name : names) to.push_back(folder + L"\\" + name);
 }
 
-// Deletes the values of the key and of every sub-key below it.
-void ClearValuesBelow(HKEY parent, const std::wstring& path) {
+// Deletes (or only counts, into `count`) the values of the key and of every sub-key below it.
+void ClearValuesBelow(HKEY parent, const std::wstring& path, std::size_t* count = nullptr) {
     HKEY opened = nullptr;
     if (::RegOpenKeyExW(parent, path.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS, &opened) !=
         ERROR_SUCCESS)
@@ -171,8 +177,11 @@ void ClearValuesBelow(HKEY parent, const std::wstring& path) {
             break;
         subkeys.emplace_back(name.data(), length);
     }
-    for (const std::wstring& value : names) ::RegDeleteValueW(key.get(), value.c_str());
-    for (const std::wstring& subkey : subkeys) ClearValuesBelow(key.get(), subkey);
+    if (count)
+        *count += names.size();
+    else
+        for (const std::wstring& value : names) ::RegDeleteValueW(key.get(), value.c_str());
+    for (const std::wstring& subkey : subkeys) ClearValuesBelow(key.get(), subkey, count);
 }
 
 }  // namespace
@@ -213,8 +222,13 @@ TraceSet BrowserTraceSet(Browser browser, BrowserTrace kind) {
                     : AddBelow(set.files, profile.folder, kChromiumCookieFiles);
             break;
         case BrowserTrace::History:
-            firefox ? AddBelow(set.files, profile.folder, kFirefoxHistoryFiles)
-                    : AddBelow(set.files, profile.folder, kChromiumHistoryFiles);
+            if (firefox) {
+                AddBelow(set.files, profile.folder, kFirefoxHistoryFiles);
+                AddBelow(set.folders, profile.folder, kFirefoxHistoryFolders);
+            } else {
+                AddBelow(set.files, profile.folder, kChromiumHistoryFiles);
+                set.sessionFolders.push_back(profile.folder + L"\\Sessions");
+            }
             break;
         }
     }
@@ -241,4 +255,10 @@ bool BrowserRunning(Browser browser) {
 
 void ClearExplorerHistory() {
     for (const wchar_t* key : kExplorerHistoryKeys) ClearValuesBelow(HKEY_CURRENT_USER, key);
+}
+
+std::size_t CountExplorerHistory() {
+    std::size_t count = 0;
+    for (const wchar_t* key : kExplorerHistoryKeys) ClearValuesBelow(HKEY_CURRENT_USER, key, &count);
+    return count;
 }

@@ -49,6 +49,8 @@ std::vector<BrowserProfile> BrowserProfiles(Browser browser);
 struct TraceSet {
     std::vector<std::wstring> folders;
     std::vector<std::wstring> files;
+    // Chromium's "Sessions" folders, of which only the "Session_*" and "Tabs_*" files go.
+    std::vector<std::wstring> sessionFolders;
 };
 TraceSet BrowserTraceSet(Browser browser, BrowserTrace kind);
 
@@ -70,6 +72,28 @@ PlacesOutcome CleanFirefoxPlaces(const std::wstring& profileFolder, EraseLevel l
 // The name of the copy beside the database (its log's copy adds "-wal").
 inline constexpr const wchar_t* kPlacesCopyName = L"places.sqlite.tidemarrow-copy";
 
+// Cleans the profile's "favicons.sqlite" by its just cleaned "places.sqlite" (attached): the
+// pages no kept place has, their links to icons, and the icons no kept page uses go (the root
+// icons of the kept places' sites stay), with the same copy, secure deletion, rebuild and
+// putting back as the history database. Call it only after `CleanFirefoxPlaces` answered
+// Cleaned: judged by a history that was not cleaned, every page would look kept.
+PlacesOutcome CleanFirefoxFavicons(const std::wstring& profileFolder, EraseLevel level);
+inline constexpr const wchar_t* kFaviconsCopyName = L"favicons.sqlite.tidemarrow-copy";
+
+// Deletes, inside a cookie database, the cookies of every site but `keptSites`
+// (`KeepsCookieHost`), with the same copy, secure deletion, rebuild and putting back:
+// Chromium's "Network\Cookies" (its rollback journal kept for the cleaning and then destroyed
+// at `level`), or Firefox's "cookies.sqlite". The copy is the database's name followed by
+// `kCookieCopySuffix`.
+PlacesOutcome CleanCookieDatabase(const std::wstring& path, bool chromium, const std::vector<std::wstring>& keptSites,
+                                  EraseLevel level);
+inline constexpr const wchar_t* kCookieCopySuffix = L".tidemarrow-copy";
+
+// What those cleanings would delete, counted on a copy in the temporary folder (the profile's
+// files are only read): the visits and the places that would go; the cookies of other sites.
+std::size_t CountPlacesRows(const std::wstring& profileFolder);
+std::size_t CountCookieRows(const std::wstring& path, bool chromium, const std::vector<std::wstring>& keptSites);
+
 // The keys under HKEY_CURRENT_USER whose values (and their sub-keys' values) are Explorer's
 // history: what was run, typed into the address bar and searched, and what the common file
 // dialogs opened and saved.
@@ -82,3 +106,5 @@ inline constexpr const wchar_t* kExplorerHistoryKeys[] = {
 };
 // Deletes every value of those keys and of all their sub-keys; the keys themselves stay.
 void ClearExplorerHistory();
+// How many values that would delete.
+std::size_t CountExplorerHistory();

@@ -1,10 +1,13 @@
 // Firefox's history database: the visits and the places no bookmark needs go, the bookmarks
-// stay, and the file is rebuilt so the deleted rows are not left in its bytes.
+// stay, and the file is rebuilt so the deleted rows are not left in its bytes. Its icon
+// database follows it: the pages and icons of places that went go too.
 
 #include <windows.h>
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <set>
 #include <string>
@@ -14,6 +17,7 @@
 #include "common/TextCodec.h"
 #include "engine/EraseFunc.h"
 #include "history/BrowserTraces.h"
+#include "history/CookieKeep.h"
 #include "history/TraceFiles.h"
 
 namespace {
@@ -80,6 +84,23 @@ bool Checkpoint(sqlite3* database) {
     return rows[0][0] == "0" && rows[0][1] == rows[0][2];
 }
 
+// Folds the log in, rebuilds the file so no freed page keeps deleted rows, folds the rebuild's
+// log in, and checks the result.
+bool Rebuild(sqlite3* database) {
+    if (!Checkpoint(database) || !Execute(database, "VACUUM") || !Checkpoint(database)) return false;
+    std::vector<std::vector<std::string>> rows;
+    return Query(database, "PRAGMA integrity_check", rows) && rows.size() == 1 && rows[0].size() == 1 &&
+           rows[0][0] == "ok";
+}
+
+// The query of the places that stay: those bookmarks and keywords name.
+std::string KeptPlaces(sqlite3* database, const std::set<std::string>& tables) {
+    std::string kept = "SELECT fk FROM moz_bookmarks WHERE fk IS NOT NULL";
+    if (tables.count("moz_keywords") && Columns(database, "moz_keywords").count("place_id"))
+        kept += " UNION SELECT place_id FROM moz_keywords WHERE place_id IS NOT NULL";
+    return kept;
+}
+
 // Deletes the history rows in one transaction, then rebuilds the file. `changed` is set once
 // the database may differ from the copy.
 bool DeleteHistory(sqlite3* database, bool& changed) {
@@ -94,10 +115,7 @@ bool DeleteHistory(sqlite3* database, bool& changed) {
          {"moz_inputhistory", "moz_places_metadata", "moz_places_metadata_search_queries", "moz_historyvisits_extra"})
         if (tables.count(visitsOnly)) statements.push_back("DELETE FROM " + Quoted(visitsOnly));
     // The places bookmarks (and their keywords) name stay, without their visit counts and dates.
-    std::string kept = "SELECT fk FROM moz_bookmarks WHERE fk IS NOT NULL";
-    if (tables.count("moz_keywords") && Columns(database, "moz_keywords").count("place_id"))
-        kept += " UNION SELECT place_id FROM moz_keywords WHERE place_id IS NOT NULL";
-    statements.push_back("DELETE FROM moz_places WHERE id NOT IN (" + kept + ")");
+    statements.push_back("DELETE FROM moz_places WHERE id NOT IN (" + KeptPlaces(database, tables) + ")");
     const std::set<std::string> placeColumns = Columns(database, "moz_places");
     for (const char* visitColumn : {"visit_count", "typed"})
         if (placeColumns.count(visitColumn))
@@ -129,10 +147,89 @@ bool DeleteHistory(sqlite3* database, bool& changed) {
         return false;
     }
 
-    if (!Checkpoint(database) || !Execute(database, "VACUUM") || !Checkpoint(database)) return false;
+    return Rebuild(database);
+}
+
+// The site part of an address ("https://example.com" of "https://example.com/a/b"); the whole
+// address when it has no "//".
+std::string Origin(const std::string& url) {
+    const std::size_t slashes = url.find("://");
+    if (slashes == std::string::npos) return url;
+    return url.substr(0, url.find('/', slashes + 3));
+}
+
+// Deletes the icons of pages the cleaned history no longer has, then rebuilds the file.
+// `places` is the cleaned history database, attached for the judging.
+bool DeleteIcons(sqlite3* database, const std::wstring& places, bool& changed) {
+    const std::set<std::string> tables = Names(database, "SELECT name FROM sqlite_master WHERE type = 'table'");
+    for (const char* needed : {"moz_icons", "moz_pages_w_icons", "moz_icons_to_pages"})
+        if (!tables.count(needed)) return false;
+    std::string literal = "'";
+    for (char c : EncodeUtf8(places)) literal += c == '\'' ? std::string("''") : std::string(1, c);
+    if (!Execute(database, "ATTACH DATABASE " + literal + "' AS places")) return false;
+    std::vector<std::vector<std::string>> keptUrls;
+    if (!Query(database, "SELECT url FROM places.moz_places WHERE url IS NOT NULL", keptUrls) ||
+        !Execute(database, "PRAGMA main.secure_delete = ON") || !Execute(database, "BEGIN IMMEDIATE"))
+        return false;
+    changed = true;
+
+    std::set<std::string> keptOrigins;
+    for (const auto& row : keptUrls) keptOrigins.insert(Origin(row[0]));
+    bool done = Execute(database, "DELETE FROM main.moz_pages_w_icons WHERE page_url NOT IN "
+                                  "(SELECT url FROM places.moz_places WHERE url IS NOT NULL)") &&
+                Execute(database, "DELETE FROM main.moz_icons_to_pages WHERE page_id NOT IN "
+                                  "(SELECT id FROM main.moz_pages_w_icons)");
+    // A site's root icon is used by no page row; it stays for the sites of kept places.
+    const bool roots = Columns(database, "moz_icons").count("root") != 0;
+    std::vector<std::vector<std::string>> unused;
+    done = done && Query(database,
+                         std::string("SELECT id, icon_url, ") + (roots ? "root" : "0") +
+                             " FROM main.moz_icons WHERE id NOT IN (SELECT icon_id FROM main.moz_icons_to_pages)",
+                         unused);
+    for (std::size_t index = 0; done && index < unused.size(); ++index) {
+        const auto& icon = unused[index];
+        if (icon[2] != "0" && keptOrigins.count(Origin(icon[1]))) continue;
+        const bool number = !icon[0].empty() && icon[0].find_first_not_of("-0123456789") == std::string::npos;
+        done = number && Execute(database, "DELETE FROM main.moz_icons WHERE id = " + icon[0]);
+    }
+    if (!done || !Execute(database, "COMMIT")) {
+        Execute(database, "ROLLBACK");
+        return false;
+    }
+    if (!Execute(database, "DETACH DATABASE places")) return false;
+    return Rebuild(database);
+}
+
+// Deletes the cookies of every site but the kept ones from `table`, judged by `hostColumn`,
+// then rebuilds the file. `persistJournal`: a rollback-journal database keeps its journal
+// (which receives the original pages) so that it is destroyed afterwards, not freed.
+bool DeleteCookies(sqlite3* database, const char* table, const char* hostColumn, bool persistJournal,
+                   const std::vector<std::wstring>& keptSites, bool& changed) {
+    if (!Columns(database, table).count(hostColumn)) return false;
+    if (persistJournal && !Execute(database, "PRAGMA journal_mode = PERSIST")) return false;
     std::vector<std::vector<std::string>> rows;
-    return Query(database, "PRAGMA integrity_check", rows) && rows.size() == 1 && rows[0].size() == 1 &&
-           rows[0][0] == "ok";
+    if (!Query(database, "SELECT rowid, " + Quoted(hostColumn) + " FROM " + Quoted(table), rows) ||
+        !Execute(database, "PRAGMA secure_delete = ON"))
+        return false;
+    sqlite3_stmt* raw = nullptr;
+    if (::sqlite3_prepare_v2(database, ("DELETE FROM " + Quoted(table) + " WHERE rowid = ?").c_str(), -1, &raw,
+                             nullptr) != SQLITE_OK)
+        return false;
+    UniqueStatement remove(raw);
+    if (!Execute(database, "BEGIN IMMEDIATE")) return false;
+    changed = true;
+    bool done = true;
+    for (std::size_t index = 0; done && index < rows.size(); ++index) {
+        if (KeepsCookieHost(DecodeUtf8(rows[index][1]), keptSites)) continue;
+        ::sqlite3_bind_int64(remove.get(), 1, std::strtoll(rows[index][0].c_str(), nullptr, 10));
+        done = ::sqlite3_step(remove.get()) == SQLITE_DONE;
+        ::sqlite3_reset(remove.get());
+    }
+    if (!done || !Execute(database, "COMMIT")) {
+        Execute(database, "ROLLBACK");
+        return false;
+    }
+    return Rebuild(database);
 }
 
 bool CopyOver(const std::wstring& from, const std::wstring& to) {
@@ -140,18 +237,19 @@ bool CopyOver(const std::wstring& from, const std::wstring& to) {
     return ::CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
 }
 
-}  // namespace
-
-PlacesOutcome CleanFirefoxPlaces(const std::wstring& profileFolder, EraseLevel level) {
-    const std::wstring places = profileFolder + L"\\places.sqlite";
-    const std::wstring wal = places + L"-wal", shm = places + L"-shm", journal = places + L"-journal";
-    const std::wstring copy = profileFolder + L"\\" + kPlacesCopyName, walCopy = copy + L"-wal";
-    if (!FileExists(places) || ReachedThroughLink(places) || (FileExists(wal) && ReachedThroughLink(wal)))
+// Cleans the database at `path` in place with `clean`: it and its "-wal" are copied to `copy`
+// first and put back when the cleaning fails after it may have changed anything; the copy and
+// the leftovers are destroyed at `level`.
+template <typename Clean>
+PlacesOutcome CleanInPlace(const std::wstring& path, const std::wstring& copy, EraseLevel level, Clean clean) {
+    const std::wstring wal = path + L"-wal", shm = path + L"-shm", journal = path + L"-journal";
+    const std::wstring walCopy = copy + L"-wal";
+    if (!FileExists(path) || ReachedThroughLink(path) || (FileExists(wal) && ReachedThroughLink(wal)))
         return PlacesOutcome::Missing;
 
-    // The copy: the database with the log that may hold its latest bookmarks.
+    // The copy: the database with the log that may hold its latest rows.
     const bool hadLog = FileExists(wal);
-    if (!CopyOver(places, copy) || (hadLog && !CopyOver(wal, walCopy))) {
+    if (!CopyOver(path, copy) || (hadLog && !CopyOver(wal, walCopy))) {
         DestroyTraceFile(copy, level);
         DestroyTraceFile(walCopy, level);
         return PlacesOutcome::Failed;
@@ -160,20 +258,21 @@ PlacesOutcome CleanFirefoxPlaces(const std::wstring& profileFolder, EraseLevel l
     bool changed = false, cleaned = false;
     {
         sqlite3* raw = nullptr;
-        const int opened = ::sqlite3_open_v2(EncodeUtf8(places).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+        const int opened = ::sqlite3_open_v2(EncodeUtf8(path).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
         UniqueDatabase database(raw);
         if (opened == SQLITE_OK) {
             // The log stays after the last close, so it is destroyed below rather than left to
             // the file system with the old frames in it.
             int persist = 1;
             ::sqlite3_file_control(database.get(), "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
-            cleaned = DeleteHistory(database.get(), changed);
+            // Nothing of the deleted rows in temporary files on the disk.
+            cleaned = Execute(database.get(), "PRAGMA temp_store = MEMORY") && clean(database.get(), changed);
         }
     }
 
     if (!cleaned && changed) {
         // Back as it was: the database, its log or none, and no stale index of the log.
-        const bool back = CopyOver(copy, places) &&
+        const bool back = CopyOver(copy, path) &&
                           (hadLog ? CopyOver(walCopy, wal) : !FileExists(wal) || OverwriteFile(wal, level));
         ::DeleteFileW(shm.c_str());
         if (!back) return PlacesOutcome::Stranded;
@@ -183,4 +282,80 @@ PlacesOutcome CleanFirefoxPlaces(const std::wstring& profileFolder, EraseLevel l
     if (!cleaned) return PlacesOutcome::Failed;
     for (const std::wstring& leftover : {wal, shm, journal}) DestroyTraceFile(leftover, level);
     return PlacesOutcome::Cleaned;
+}
+
+// Opens a copy of the database (and its log) in a folder of its own under the temporary
+// folder, read-only, hands it to `count`, and destroys the copy: the original and its log are
+// not opened at all. 0 when the database is missing or cannot be read.
+template <typename Count>
+std::size_t CountOnCopy(const std::wstring& path, Count count) {
+    if (!FileExists(path) || ReachedThroughLink(path)) return 0;
+    wchar_t temp[MAX_PATH + 1] = {};
+    if (!::GetTempPathW(MAX_PATH + 1, temp)) return 0;
+    const std::wstring folder = std::wstring(temp) + L"tidemarrow-preview-" + std::to_wstring(::GetCurrentProcessId()) +
+                                L"-" + std::to_wstring(::GetTickCount64());
+    if (!::CreateDirectoryW(folder.c_str(), nullptr)) return 0;
+    const std::wstring copy = folder + L"\\" + ExtractFileName(path);
+    std::size_t rows = 0;
+    if (CopyOver(path, copy) && (!FileExists(path + L"-wal") || CopyOver(path + L"-wal", copy + L"-wal"))) {
+        sqlite3* raw = nullptr;
+        const int opened = ::sqlite3_open_v2(EncodeUtf8(copy).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+        UniqueDatabase database(raw);
+        if (opened == SQLITE_OK) rows = count(database.get());
+    }
+    // The copy holds the history: destroyed, with whatever its opening made beside it.
+    for (const wchar_t* suffix : {L"", L"-wal", L"-shm", L"-journal"}) DestroyTraceFile(copy + suffix, EraseLevel::Speed);
+    ::RemoveDirectoryW(folder.c_str());
+    return rows;
+}
+
+std::size_t Number(sqlite3* database, const std::string& sql) {
+    std::vector<std::vector<std::string>> rows;
+    if (!Query(database, sql, rows) || rows.empty() || rows[0].empty()) return 0;
+    return static_cast<std::size_t>(std::strtoull(rows[0][0].c_str(), nullptr, 10));
+}
+
+}  // namespace
+
+std::size_t CountPlacesRows(const std::wstring& profileFolder) {
+    return CountOnCopy(profileFolder + L"\\places.sqlite", [](sqlite3* database) -> std::size_t {
+        const std::set<std::string> tables = Names(database, "SELECT name FROM sqlite_master WHERE type = 'table'");
+        for (const char* needed : {"moz_places", "moz_historyvisits", "moz_bookmarks"})
+            if (!tables.count(needed)) return 0;
+        return Number(database, "SELECT count(*) FROM moz_historyvisits") +
+               Number(database, "SELECT count(*) FROM moz_places WHERE id NOT IN (" + KeptPlaces(database, tables) + ")");
+    });
+}
+
+std::size_t CountCookieRows(const std::wstring& path, bool chromium, const std::vector<std::wstring>& keptSites) {
+    return CountOnCopy(path, [&](sqlite3* database) -> std::size_t {
+        std::vector<std::vector<std::string>> rows;
+        if (!Query(database, chromium ? "SELECT host_key FROM cookies" : "SELECT host FROM moz_cookies", rows)) return 0;
+        return static_cast<std::size_t>(std::count_if(rows.begin(), rows.end(), [&](const auto& row) {
+            return !KeepsCookieHost(DecodeUtf8(row[0]), keptSites);
+        }));
+    });
+}
+
+PlacesOutcome CleanFirefoxPlaces(const std::wstring& profileFolder, EraseLevel level) {
+    return CleanInPlace(profileFolder + L"\\places.sqlite", profileFolder + L"\\" + kPlacesCopyName, level,
+                        DeleteHistory);
+}
+
+PlacesOutcome CleanCookieDatabase(const std::wstring& path, bool chromium, const std::vector<std::wstring>& keptSites,
+                                  EraseLevel level) {
+    return CleanInPlace(path, path + kCookieCopySuffix, level, [&](sqlite3* database, bool& changed) {
+        return chromium ? DeleteCookies(database, "cookies", "host_key", true, keptSites, changed)
+                        : DeleteCookies(database, "moz_cookies", "host", false, keptSites, changed);
+    });
+}
+
+PlacesOutcome CleanFirefoxFavicons(const std::wstring& profileFolder, EraseLevel level) {
+    const std::wstring places = profileFolder + L"\\places.sqlite";
+    const PlacesOutcome outcome =
+        CleanInPlace(profileFolder + L"\\favicons.sqlite", profileFolder + L"\\" + kFaviconsCopyName, level,
+                     [&places](sqlite3* database, bool& changed) { return DeleteIcons(database, places, changed); });
+    // The history database was opened again for the judging: no log of it stays.
+    for (const wchar_t* leftover : {L"-wal", L"-shm"}) DestroyTraceFile(places + leftover, level);
+    return outcome;
 }

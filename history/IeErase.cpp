@@ -10,6 +10,8 @@
 #include <urlhist.h>
 #include <wininet.h>
 
+#include <cwchar>
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -64,6 +66,16 @@ HRESULT MakeInProcess(const CLSID& clsid, const IID& iid, void** object) {
 }
 
 UrlHistoryMaker g_makeUrlHistory = MakeInProcess;
+
+// Chromium's session folder keeps only these files of the tabs' back and forward lists.
+bool IsNotSessionFile(const std::wstring& path) {
+    const std::wstring name = ExtractFileName(path);
+    for (const wchar_t* prefix : {L"Session_", L"Tabs_"})
+        if (name.size() > std::wcslen(prefix) &&
+            ::CompareStringOrdinal(name.c_str(), static_cast<int>(std::wcslen(prefix)), prefix, -1, TRUE) == CSTR_EQUAL)
+            return false;
+    return true;
+}
 
 }  // namespace
 
@@ -124,60 +136,142 @@ std::vector<std::wstring> TIE_ERASE::TraceFolders(Target kind) const {
     return folders;
 }
 
-void TIE_ERASE::EraseTraceFolder(Target kind) {
-    const EraseLevel level = kind == Cookies ? cookieLevel_ : kind == Cache ? cacheLevel_ : recentLevel_;
+std::vector<std::wstring> TIE_ERASE::FolderFilesToErase(Target kind) const {
     const std::wstring pins = kind == RecentFiles ? SpecialFolder(CSIDL_RECENT) + L"\\" + kQuickAccessPins : L"";
+    std::vector<std::wstring> erased;
     for (const std::wstring& folder : TraceFolders(kind)) {
-        try {
-            std::vector<std::wstring> files;
-            CollectFolder(folder, L"\\*.*", files, true);
-            // A file that cannot be destroyed stays as the engine leaves it; the walk goes on.
-            for (const std::wstring& path : files) {
-                const bool pinned = !pins.empty() && ::CompareStringOrdinal(path.c_str(), static_cast<int>(path.size()),
-                                                                            pins.c_str(), static_cast<int>(pins.size()),
-                                                                            TRUE) == CSTR_EQUAL;
-                if (!pinned && !IsKeptFile(path) && !ReachedThroughLink(path)) OverwriteFile(path, level);
-            }
-        } catch (...) {
-            RaiseAssertion(AssertSite::IeFolderErase);
+        std::vector<std::wstring> files;
+        CollectFolder(folder, L"\\*.*", files, true);
+        for (const std::wstring& path : files) {
+            const bool pinned = !pins.empty() && ::CompareStringOrdinal(path.c_str(), static_cast<int>(path.size()),
+                                                                        pins.c_str(), static_cast<int>(pins.size()),
+                                                                        TRUE) == CSTR_EQUAL;
+            const bool keptCookie = kind == Cookies && KeptIeCookieFile(path);
+            if (!pinned && !keptCookie && !IsKeptFile(path) && !ReachedThroughLink(path)) erased.push_back(path);
         }
+    }
+    return erased;
+}
+
+void TIE_ERASE::EraseTraceFolder(Target kind, TraceOutcome& outcome) {
+    const EraseLevel level = kind == Cookies ? cookieLevel_ : kind == Cache ? cacheLevel_ : recentLevel_;
+    try {
+        // A file that cannot be destroyed stays as the engine leaves it and is named; the walk
+        // goes on.
+        for (const std::wstring& path : FolderFilesToErase(kind))
+            if (!OverwriteFile(path, level) && FileExists(path))
+                outcome.left.push_back({static_cast<std::uint16_t>(kind), path});
+    } catch (...) {
+        RaiseAssertion(AssertSite::IeFolderErase);
     }
     // The shell's own list of recent documents goes with the folder's shortcuts.
     if (kind == RecentFiles) ::SHAddToRecentDocs(SHARD_PIDL, nullptr);
 }
 
-void TIE_ERASE::EraseBrowserTraces(Browser browser, BrowserTrace kind, HWND boxOwner) {
+bool TIE_ERASE::KeptIeCookieFile(const std::wstring& path) const {
+    return std::any_of(keptIeCookieFiles_.begin(), keptIeCookieFiles_.end(), [&path](const std::wstring& kept) {
+        return ::CompareStringOrdinal(kept.c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL;
+    });
+}
+
+// The files of kept sites' cookie entries, which the folder walk leaves.
+void TIE_ERASE::FindKeptIeCookieFiles() {
+    keptIeCookieFiles_.clear();
+    WalkUrlCache([this](const INTERNET_CACHE_ENTRY_INFOW& entry) {
+        if (KeptIeCookie(entry) && entry.lpszLocalFileName) keptIeCookieFiles_.push_back(entry.lpszLocalFileName);
+    });
+}
+
+void TIE_ERASE::CleanFirefoxHistory(EraseLevel level, TraceOutcome& outcome) {
+    const std::uint16_t target = BrowserTarget(Browser::Firefox, BrowserTrace::History);
+    for (const BrowserProfile& profile : BrowserProfiles(Browser::Firefox)) {
+        const PlacesOutcome places = CleanFirefoxPlaces(profile.folder, level);
+        if (places == PlacesOutcome::Failed || places == PlacesOutcome::Stranded) {
+            outcome.places.push_back({places, profile.folder});
+            outcome.left.push_back({target, profile.folder + L"\\places.sqlite"});
+        }
+        // The icons' page addresses are judged by the cleaned history, and only by it.
+        const std::wstring favicons = profile.folder + L"\\favicons.sqlite";
+        const PlacesOutcome icons = places == PlacesOutcome::Cleaned ? CleanFirefoxFavicons(profile.folder, level)
+                                    : FileExists(favicons)           ? PlacesOutcome::Failed
+                                                                     : PlacesOutcome::Missing;
+        if (icons == PlacesOutcome::Failed) outcome.left.push_back({target, favicons});
+        if (icons == PlacesOutcome::Stranded)
+            outcome.left.push_back({target, profile.folder + L"\\" + kFaviconsCopyName});
+    }
+}
+
+// The cookies of the kept sites stay inside each profile's database; the others go from it.
+void TIE_ERASE::KeepCookieDatabases(Browser browser, TraceOutcome& outcome) {
+    const std::uint16_t target = BrowserTarget(browser, BrowserTrace::Cookies);
+    const bool chromium = browser != Browser::Firefox;
+    for (const BrowserProfile& profile : BrowserProfiles(browser))
+        for (const wchar_t* name : chromium ? std::vector<const wchar_t*>{L"\\Network\\Cookies", L"\\Cookies"}
+                                            : std::vector<const wchar_t*>{L"\\cookies.sqlite"}) {
+            const std::wstring database = profile.folder + name;
+            const PlacesOutcome cleaned = CleanCookieDatabase(database, chromium, keptCookies_.sites, cookieLevel_);
+            if (cleaned == PlacesOutcome::Failed) outcome.left.push_back({target, database});
+            if (cleaned == PlacesOutcome::Stranded) outcome.left.push_back({target, database + kCookieCopySuffix});
+            // Without its database a log or journal is only what it held.
+            if (cleaned == PlacesOutcome::Missing && !FileExists(database))
+                for (const wchar_t* log : {L"-journal", L"-wal", L"-shm"})
+                    if (!DestroyTraceFile(database + log, cookieLevel_))
+                        outcome.left.push_back({target, database + log});
+        }
+}
+
+void TIE_ERASE::EraseBrowserTraces(Browser browser, BrowserTrace kind, TraceOutcome& outcome) {
     const EraseLevel level = kind == BrowserTrace::Cache     ? cacheLevel_
                              : kind == BrowserTrace::Cookies ? cookieLevel_
                                                              : recentLevel_;
+    const std::uint16_t target = BrowserTarget(browser, kind);
     try {
-        if (browser == Browser::Firefox && kind == BrowserTrace::History)
-            for (const BrowserProfile& profile : BrowserProfiles(browser)) {
-                const PlacesOutcome outcome = CleanFirefoxPlaces(profile.folder, level);
-                if (outcome == PlacesOutcome::Failed || outcome == PlacesOutcome::Stranded)
-                    ::MessageBoxW(boxOwner,
-                                  (std::wstring(outcome == PlacesOutcome::Failed ? kPlacesFailedText
-                                                                                 : kPlacesStrandedText) +
-                                   L"\r\n" + profile.folder)
-                                      .c_str(),
-                                  kBrowserOpenCaption, MB_OK | MB_ICONWARNING);
-            }
+        if (kind == BrowserTrace::Cookies && !keptCookies_.sites.empty()) {
+            KeepCookieDatabases(browser, outcome);
+            return;
+        }
+        if (browser == Browser::Firefox && kind == BrowserTrace::History) CleanFirefoxHistory(level, outcome);
         const TraceSet set = BrowserTraceSet(browser, kind);
-        for (const std::wstring& folder : set.folders) DestroyTraceFolder(folder, level);
-        for (const std::wstring& file : set.files) DestroyTraceFile(file, level);
+        std::vector<std::wstring> stayed;
+        for (const std::wstring& folder : set.folders) {
+            const std::vector<std::wstring> files = DestroyTraceFolder(folder, level);
+            stayed.insert(stayed.end(), files.begin(), files.end());
+        }
+        for (const std::wstring& folder : set.sessionFolders) {
+            const std::vector<std::wstring> files = DestroyTraceFolder(folder, level, IsNotSessionFile);
+            stayed.insert(stayed.end(), files.begin(), files.end());
+        }
+        for (const std::wstring& file : set.files)
+            if (!DestroyTraceFile(file, level)) stayed.push_back(file);
+        for (const std::wstring& file : stayed) outcome.left.push_back({target, file});
     } catch (...) {
         RaiseAssertion(AssertSite::IeFolderErase);
     }
 }
 
 void TIE_ERASE::CleanUrlCache(bool cache, bool cookies) {
+    WalkUrlCache([this, cache, cookies](const INTERNET_CACHE_ENTRY_INFOW& entry) {
+        const bool cookie = (entry.CacheEntryType & COOKIE_CACHE_ENTRY) != 0;
+        if ((cache && !cookie) || (cookies && cookie && !KeptIeCookie(entry)))
+            ::DeleteUrlCacheEntryW(entry.lpszSourceUrlName);
+    });
+}
+
+// A cookie entry of a kept site: "Cookie:user@host/path".
+bool TIE_ERASE::KeptIeCookie(const INTERNET_CACHE_ENTRY_INFOW& entry) const {
+    if (keptCookies_.sites.empty() || !(entry.CacheEntryType & COOKIE_CACHE_ENTRY)) return false;
+    std::wstring host = entry.lpszSourceUrlName;
+    const std::size_t at = host.find(L'@');
+    host = host.substr(at != std::wstring::npos ? at + 1 : std::min(host.find(L':') + 1, host.size()));
+    return KeepsCookieHost(host.substr(0, host.find(L'/')), keptCookies_.sites);
+}
+
+void TIE_ERASE::WalkUrlCache(const std::function<void(const INTERNET_CACHE_ENTRY_INFOW&)>& visit) {
     try {
-        const auto judge = [cache, cookies](const EntryBuffer& buffer) {
+        const auto judge = [&visit](const EntryBuffer& buffer) {
             if (buffer.size() < sizeof(INTERNET_CACHE_ENTRY_INFOW)) return;
             const INTERNET_CACHE_ENTRY_INFOW& entry = EntryOf(buffer);
-            if (!entry.lpszSourceUrlName) return;
-            const bool cookie = (entry.CacheEntryType & COOKIE_CACHE_ENTRY) != 0;
-            if ((cache && !cookie) || (cookies && cookie)) ::DeleteUrlCacheEntryW(entry.lpszSourceUrlName);
+            if (entry.lpszSourceUrlName) visit(entry);
         };
 
         // The first entry: its size, then the entry itself.
@@ -218,12 +312,12 @@ void TIE_ERASE::CleanUrlCache(bool cache, bool cookies) {
     }
 }
 
-void TIE_ERASE::EraseTraces(HWND progressBar) {
-    HWND boxOwner = progressBar ? ::GetAncestor(progressBar, GA_ROOT) : owner_;
-    if (BrowserOpen()) {
-        ::MessageBoxW(boxOwner, kBrowserOpenText, kBrowserOpenCaption, MB_OK | MB_ICONWARNING);
-        return;
-    }
+TraceOutcome TIE_ERASE::EraseTraces(HWND progressBar) {
+    TraceOutcome outcome;
+    outcome.targets = targets_;
+    // Internet Explorer's entries wait for its window; the others go on.
+    const bool ieHeld = (targets_ & kIeEntries) != 0 && BrowserOpen();
+    outcome.ieWindowOpen = ieHeld;
 
     // The later kinds, in the order of their bits; the browsers that run keep theirs.
     struct Later {
@@ -240,13 +334,10 @@ void TIE_ERASE::EraseTraces(HWND progressBar) {
                 if (!running.count(browser) && BrowserRunning(browser)) running.insert(browser);
             }
     if (targets_ & ExplorerHistory) later.push_back({Browser::Edge, BrowserTrace::History, true});
-    if (!running.empty()) {
-        std::wstring text = kBrowsersRunningText;
-        text += L"\r\n";
-        for (Browser browser : running) text += std::wstring(L"\r\n\u30FB") + BrowserName(browser);
-        if (running.count(Browser::Edge)) text += std::wstring(L"\r\n\r\n") + kEdgeRunningText;
-        ::MessageBoxW(boxOwner, text.c_str(), kBrowserOpenCaption, MB_OK | MB_ICONWARNING);
-    }
+    outcome.running.assign(running.begin(), running.end());
+    // An unreadable list of kept sites never turns into erasing every cookie.
+    const std::uint16_t heldCookies = keptCookies_.readable ? 0 : (targets_ & CookieEntries());
+    outcome.keepListUnreadable = heldCookies != 0;
 
     // Internet Explorer's part has the share of its chosen kinds and its cache walk.
     int ieWeight = 1;
@@ -256,31 +347,186 @@ void TIE_ERASE::EraseTraces(HWND progressBar) {
     const auto progress = [&](int position) { SetProgress(progressBar, position * ieEnd / 90); };
 
     progress(10);
-    if (targets_ & RecentFiles) EraseTraceFolder(RecentFiles);
+    if (targets_ & RecentFiles) EraseTraceFolder(RecentFiles, outcome);
     progress(30);
-    if (targets_ & Cookies) {
-        EraseTraceFolder(Cookies);
-        progress(50);
+    if (ieHeld) {
+        for (Target kind : {Cookies, Cache, History})
+            if (targets_ & kind) outcome.left.push_back({static_cast<std::uint16_t>(kind), kIeOpenReason});
+    } else {
+        if (heldCookies & Cookies) {
+            outcome.left.push_back({Cookies, kKeepCookieUnreadableText});
+        } else if ((targets_ & Cookies) && !keptCookies_.sites.empty()) {
+            FindKeptIeCookieFiles();
+        }
+        if ((targets_ & Cookies) && !(heldCookies & Cookies)) {
+            EraseTraceFolder(Cookies, outcome);
+            progress(50);
+        }
+        if (targets_ & Cache) {
+            EraseTraceFolder(Cache, outcome);
+            progress(70);
+        }
+        CleanUrlCache((targets_ & Cache) != 0, (targets_ & Cookies) != 0 && !(heldCookies & Cookies));
+        progress(80);
+        if (targets_ & History) ClearBrowserHistory();
     }
-    if (targets_ & Cache) {
-        EraseTraceFolder(Cache);
-        progress(70);
-    }
-    CleanUrlCache((targets_ & Cache) != 0, (targets_ & Cookies) != 0);
-    progress(80);
-    if (targets_ & History) ClearBrowserHistory();
     progress(90);
 
     for (std::size_t index = 0; index < later.size(); ++index) {
         const Later& step = later[index];
-        if (step.explorer) {
+        if (step.explorer)
             ClearExplorerHistory();
-        } else if (!running.count(step.browser)) {
-            EraseBrowserTraces(step.browser, step.kind, boxOwner);
-        }
+        else if (running.count(step.browser))
+            outcome.left.push_back({BrowserTarget(step.browser, step.kind), kBrowserRunningReason});
+        else if (heldCookies & BrowserTarget(step.browser, step.kind))
+            outcome.left.push_back({BrowserTarget(step.browser, step.kind), kKeepCookieUnreadableText});
+        else
+            EraseBrowserTraces(step.browser, step.kind, outcome);
         SetProgress(progressBar, ieEnd + (90 - ieEnd) * static_cast<int>(index + 1) / static_cast<int>(later.size()));
     }
     ::SHChangeNotify(kShellChangeEvents, kShellChangeFlags, nullptr, nullptr);
+    return outcome;
+}
+
+std::vector<EntryPreview> TIE_ERASE::Preview() {
+    const bool ieHeld = (targets_ & kIeEntries) != 0 && BrowserOpen();
+    if ((targets_ & Cookies) && keptCookies_.readable && !keptCookies_.sites.empty() && !ieHeld)
+        FindKeptIeCookieFiles();
+    const auto addFiles = [](EntryPreview& preview, const std::vector<std::wstring>& files) {
+        for (const std::wstring& path : files) {
+            WIN32_FILE_ATTRIBUTE_DATA data{};
+            if (ReachedThroughLink(path) || !::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+                (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                continue;
+            ++preview.files;
+            preview.bytes += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        }
+    };
+    const auto folderFiles = [](const std::wstring& folder, bool (*keep)(const std::wstring&)) {
+        std::vector<std::wstring> files;
+        if (DirectoryExists(folder)) CollectFolder(folder, L"\\*.*", files, true);
+        files.erase(std::remove_if(files.begin(), files.end(), [keep](const std::wstring& f) { return keep && keep(f); }),
+                    files.end());
+        return files;
+    };
+
+    std::vector<std::uint16_t> entries;
+    for (Target kind : {RecentFiles, Cookies, Cache, History})
+        if (targets_ & kind) entries.push_back(kind);
+    for (Browser browser : kBrowsers)
+        for (BrowserTrace kind : kBrowserTraces)
+            if (targets_ & BrowserTarget(browser, kind)) entries.push_back(BrowserTarget(browser, kind));
+    if (targets_ & ExplorerHistory) entries.push_back(ExplorerHistory);
+
+    std::vector<EntryPreview> previews;
+    for (std::uint16_t entry : entries) {
+        EntryPreview preview;
+        preview.target = entry;
+        const bool cookies = (entry & CookieEntries()) != 0;
+        if ((entry & kIeEntries) && ieHeld) {
+            preview.passedOver = kPreviewIeOpenText;
+        } else if (cookies && !keptCookies_.readable) {
+            preview.passedOver = kKeepCookieUnreadableText;
+        } else if (entry == History) {
+            preview.hasRows = true;
+            HKEY opened = nullptr;
+            if (::RegOpenKeyExW(HKEY_CURRENT_USER, kTypedUrlsKey, 0, KEY_QUERY_VALUE, &opened) == ERROR_SUCCESS) {
+                UniqueKey key(opened);
+                DWORD values = 0;
+                if (::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                                       nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+                    preview.rows = values;
+            }
+        } else if (entry == ExplorerHistory) {
+            preview.hasRows = true;
+            preview.rows = CountExplorerHistory();
+        } else if (entry & kIeEntries || entry == RecentFiles) {
+            addFiles(preview, FolderFilesToErase(static_cast<Target>(entry)));
+        } else {
+            for (Browser browser : kBrowsers)
+                for (BrowserTrace kind : kBrowserTraces) {
+                    if (BrowserTarget(browser, kind) != entry) continue;
+                    if (BrowserRunning(browser)) {
+                        preview.passedOver = kPreviewRunningText;
+                        continue;
+                    }
+                    const bool firefox = browser == Browser::Firefox;
+                    if (kind == BrowserTrace::Cookies && !keptCookies_.sites.empty()) {
+                        preview.hasRows = true;
+                        for (const BrowserProfile& profile : BrowserProfiles(browser))
+                            for (const wchar_t* name : firefox ? std::vector<const wchar_t*>{L"\\cookies.sqlite"}
+                                                               : std::vector<const wchar_t*>{L"\\Network\\Cookies",
+                                                                                             L"\\Cookies"})
+                                preview.rows += CountCookieRows(profile.folder + name, !firefox, keptCookies_.sites);
+                        continue;
+                    }
+                    const TraceSet set = BrowserTraceSet(browser, kind);
+                    addFiles(preview, set.files);
+                    for (const std::wstring& folder : set.folders) addFiles(preview, folderFiles(folder, nullptr));
+                    for (const std::wstring& folder : set.sessionFolders)
+                        addFiles(preview, folderFiles(folder, IsNotSessionFile));
+                    if (firefox && kind == BrowserTrace::History) {
+                        preview.hasRows = true;
+                        for (const BrowserProfile& profile : BrowserProfiles(browser))
+                            preview.rows += CountPlacesRows(profile.folder);
+                    }
+                }
+        }
+        previews.push_back(preview);
+    }
+    return previews;
+}
+
+std::wstring TIE_ERASE::EntryName(std::uint16_t target) {
+    static constexpr struct {
+        std::uint16_t target;
+        const wchar_t* name;
+    } kOwnNames[] = {
+        {RecentFiles, L"最近使ったファイル"},
+        {Cookies, L"インターネットエクスプローラ\u3000クッキー"},
+        {Cache, L"インターネットエクスプローラ\u3000キャッシュ"},
+        {History, L"インターネットエクスプローラ\u3000履歴"},
+        {ExplorerHistory, L"エクスプローラ\u3000履歴"},
+    };
+    for (const auto& own : kOwnNames)
+        if (own.target == target) return own.name;
+    for (Browser browser : kBrowsers)
+        for (BrowserTrace kind : kBrowserTraces)
+            if (BrowserTarget(browser, kind) == target)
+                return std::wstring(BrowserName(browser)) + L"\u3000" +
+                       (kind == BrowserTrace::Cache     ? L"キャッシュ"
+                        : kind == BrowserTrace::Cookies ? L"クッキー"
+                                                        : L"履歴");
+    return {};
+}
+
+std::wstring TIE_ERASE::CommandName(std::uint16_t target) {
+    static constexpr struct {
+        std::uint16_t target;
+        const wchar_t* name;
+    } kOwnNames[] = {{RecentFiles, L"recent"},    {Cookies, L"ie-cookies"},
+                     {Cache, L"ie-cache"},         {History, L"ie-history"},
+                     {ExplorerHistory, L"explorer-history"}};
+    for (const auto& own : kOwnNames)
+        if (own.target == target) return own.name;
+    static constexpr const wchar_t* kBrowserWords[] = {L"edge-", L"chrome-", L"firefox-"};
+    static constexpr const wchar_t* kKindWords[] = {L"cache", L"cookies", L"history"};
+    for (Browser browser : kBrowsers)
+        for (BrowserTrace kind : kBrowserTraces)
+            if (BrowserTarget(browser, kind) == target)
+                return std::wstring(kBrowserWords[static_cast<int>(browser)]) + kKindWords[static_cast<int>(kind)];
+    return {};
+}
+
+std::uint16_t TIE_ERASE::TargetOfCommandName(const std::wstring& name) {
+    for (unsigned bit = 0; bit < 16; ++bit) {
+        const auto target = static_cast<std::uint16_t>(1u << bit);
+        const std::wstring known = CommandName(target);
+        if (!known.empty() && ::CompareStringOrdinal(known.c_str(), -1, name.c_str(), static_cast<int>(name.size()),
+                                                     TRUE) == CSTR_EQUAL)
+            return target;
+    }
+    return 0;
 }
 
 void ClearBrowserHistory() {

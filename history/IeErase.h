@@ -8,19 +8,25 @@
 //
 //   TIE_ERASE eraser(TIE_ERASE::Cookies | TIE_ERASE::BrowserTarget(Browser::Chrome, BrowserTrace::Cache),
 //                    cookieLevel, cacheLevel, recentLevel, Application().Handle());
-//   eraser.EraseTraces(progressBar);   // the bar may be null
+//   const TraceOutcome outcome = eraser.EraseTraces(progressBar);   // the bar may be null
 //
-// Nothing is erased while a window of the class "IEFrame" is open; a browser that still runs
-// in this session keeps its traces, and the user is told which to close.
+// Internet Explorer's entries wait while a window of the class "IEFrame" is open; a browser
+// that still runs in this session keeps its traces. The run shows nothing itself: what it
+// left, and why, is in the outcome it returns (`TraceOutcome.h`).
 
 #include <windows.h>
 
+#include <wininet.h>
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "common/Types.h"
 #include "history/BrowserTraces.h"
+#include "history/CookieKeep.h"
+#include "history/TraceOutcome.h"
 
 class TIE_ERASE {
 public:
@@ -37,7 +43,10 @@ public:
         return static_cast<std::uint16_t>(0x10u << (3 * static_cast<unsigned>(browser) + static_cast<unsigned>(kind)));
     }
 
-    // The class of the browser's top-level window, whose presence blocks the whole run.
+    // Internet Explorer's own entries (not the recent files).
+    static constexpr std::uint16_t kIeEntries = Cookies | Cache | History;
+
+    // The class of the browser's top-level window, whose presence holds back its entries.
     static constexpr const wchar_t* kBrowserClass = L"IEFrame";
     static constexpr const wchar_t* kBrowserOpenText = L"インターネットエクスプローラーを終了させて下さい。";
     static constexpr const wchar_t* kBrowserOpenCaption = L"確認";
@@ -70,13 +79,39 @@ public:
     // null) to 10, 30, [50], [70], 80 and 90; the browsers' kinds and Explorer's lists follow
     // in the order of their bits, and with them chosen Internet Explorer's positions shrink in
     // proportion so that each later kind gets its share before 90. With an "IEFrame" window
-    // open it only shows the warning. A browser of a chosen kind that still runs is named in
-    // one warning before anything is erased and its kinds are passed over. A failure of the
-    // history step leaves through here (std::runtime_error); the other steps report their own
-    // failures and the run goes on.
-    void EraseTraces(HWND progressBar);
+    // open Internet Explorer's entries (and the URL cache walk) are passed over; a browser of
+    // a chosen kind that still runs has its kinds passed over; the rest goes on. A file that
+    // stays (held open elsewhere, say) is named in the outcome. A failure of the history step
+    // leaves through here (std::runtime_error); the other steps' failures are reported to the
+    // error handler and the run goes on.
+    TraceOutcome EraseTraces(HWND progressBar);
+
+    // What each chosen entry would erase, in the order of the entries, without changing
+    // anything: the files (and their bytes) it would destroy, and the rows it would delete
+    // inside a database or the registry; an entry passed over says why instead.
+    std::vector<EntryPreview> Preview();
+
+    // The entry's name as the tools list it: "最近使ったファイル",
+    // "インターネットエクスプローラ　クッキー", …, "Google Chrome　履歴", "エクスプローラ　履歴".
+    static std::wstring EntryName(std::uint16_t target);
+    // The entry's name on a command line: "recent", "ie-cookies", "ie-cache", "ie-history",
+    // "edge-cache", "edge-cookies", "edge-history", "chrome-…", "firefox-…", "explorer-history";
+    // and the entry of such a name (in any letter case), 0 for none.
+    static std::wstring CommandName(std::uint16_t target);
+    static std::uint16_t TargetOfCommandName(const std::wstring& name);
 
     std::uint16_t Targets() const { return targets_; }
+
+    // The sites whose cookies every cookie entry keeps (`CookieKeep.h`). An unreadable list
+    // keeps the cookie entries from running at all; an empty one lets them destroy every
+    // cookie file whole, as without a list.
+    void SetKeptCookieSites(KeptCookieSites kept) { keptCookies_ = std::move(kept); }
+    // Every cookie entry: Internet Explorer's and each browser's.
+    static std::uint16_t CookieEntries() {
+        std::uint16_t entries = Cookies;
+        for (Browser browser : kBrowsers) entries |= BrowserTarget(browser, BrowserTrace::Cookies);
+        return entries;
+    }
 
     // The folders whose files a kind destroys, in the order they are processed; only those
     // that exist. Empty for the history kinds.
@@ -88,9 +123,16 @@ public:
 private:
     void SetProgress(HWND progressBar, int position) const;
     std::wstring SpecialFolder(int csidl) const;
-    void EraseTraceFolder(Target kind);
+    void EraseTraceFolder(Target kind, TraceOutcome& outcome);
     void CleanUrlCache(bool cache, bool cookies);
-    void EraseBrowserTraces(Browser browser, BrowserTrace kind, HWND boxOwner);
+    void WalkUrlCache(const std::function<void(const INTERNET_CACHE_ENTRY_INFOW&)>& visit);
+    bool KeptIeCookie(const INTERNET_CACHE_ENTRY_INFOW& entry) const;
+    bool KeptIeCookieFile(const std::wstring& path) const;
+    void FindKeptIeCookieFiles();
+    std::vector<std::wstring> FolderFilesToErase(Target kind) const;
+    void KeepCookieDatabases(Browser browser, TraceOutcome& outcome);
+    void EraseBrowserTraces(Browser browser, BrowserTrace kind, TraceOutcome& outcome);
+    void CleanFirefoxHistory(EraseLevel level, TraceOutcome& outcome);
     static bool BrowserOpen();
 
     std::uint16_t targets_;
@@ -98,6 +140,8 @@ private:
     EraseLevel cookieLevel_;
     EraseLevel recentLevel_;
     HWND owner_;
+    KeptCookieSites keptCookies_;
+    std::vector<std::wstring> keptIeCookieFiles_;  // the local files of kept cookie entries
 };
 
 // Clears the URL history store and deletes every value of the typed-address key

@@ -47,15 +47,18 @@ bool ReachedThroughLink(const std::wstring& path) {
 }
 
 bool DestroyTraceFile(const std::wstring& path, EraseLevel level) {
-    if (!FileExists(path) || ReachedThroughLink(path)) return false;
-    return OverwriteFile(path, level);
+    if (!FileExists(path) || ReachedThroughLink(path)) return true;
+    return OverwriteFile(path, level) || !FileExists(path);
 }
 
-void DestroyTraceFolder(const std::wstring& folder, EraseLevel level, bool (*keep)(const std::wstring& path)) {
-    if (folder.empty() || !DirectoryExists(folder)) return;
+std::vector<std::wstring> DestroyTraceFolder(const std::wstring& folder, EraseLevel level,
+                                             bool (*keep)(const std::wstring& path)) {
+    std::vector<std::wstring> stayed;
+    if (folder.empty() || !DirectoryExists(folder)) return stayed;
     std::vector<std::wstring> files;
     CollectFolder(folder, L"\\*.*", files, true);
     // A file that cannot be destroyed stays as the engine leaves it; the walk goes on.
     for (const std::wstring& path : files)
-        if (!(keep && keep(path)) && !ReachedThroughLink(path)) OverwriteFile(path, level);
+        if (!(keep && keep(path)) && !DestroyTraceFile(path, level)) stayed.push_back(path);
+    return stayed;
 }

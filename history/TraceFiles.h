@@ -5,6 +5,7 @@
 // erase engine.
 
 #include <string>
+#include <vector>
 
 #include "common/Types.h"
 
@@ -14,10 +15,12 @@
 // own arrangement and are allowed: the file must resolve into its own folder as resolved.
 bool ReachedThroughLink(const std::wstring& path);
 
-// Destroys the file at `level` when it exists and is not reached through a link; the engine's
-// answer (false for a file held open elsewhere, say).
+// Destroys the file at `level` when it exists and is not reached through a link; false only
+// when the file was there and stays (held open elsewhere, say). A missing file or a link is
+// no trace to destroy.
 bool DestroyTraceFile(const std::wstring& path, EraseLevel level);
 
 // Destroys every file below `folder` (the folder itself and its sub-folders stay) but those
-// for which `keep` holds; a missing folder does nothing.
-void DestroyTraceFolder(const std::wstring& folder, EraseLevel level, bool (*keep)(const std::wstring& path) = nullptr);
+// for which `keep` holds; a missing folder does nothing. The files that stayed.
+std::vector<std::wstring> DestroyTraceFolder(const std::wstring& folder, EraseLevel level,
+                                             bool (*keep)(const std::wstring& path) = nullptr);

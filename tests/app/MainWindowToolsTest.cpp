@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/Handles.h"
 #include "common/TextCodec.h"
 #include "engine/EraseSeams.h"
 #include "history/HistorySeams.h"
@@ -182,6 +183,7 @@ TEST_F(ToolsPanelTest, OpeningShowsUntickedKindsLocksTheFrameAndClosingGivesTheW
 
 TEST_F(ToolsPanelTest, CookiesAndCacheGoWithTheirEntriesAndTheUserIsTold) {
     WriteConfig({L"#IE_TOOLS_02=2", L"#IE_TOOL_01=0", L"#E_TOOLS_01=0"});
+    MakeFile(Savedat() + L"\\keepcookie.txt", "kept.example\r\nalso-kept.example\r\n");
     Make();
     const std::wstring cookies = guard.Made(CookieFolder() + L"\\tm-panel");
     const std::wstring content = guard.Made(CacheFolder() + L"\\Content.IE5\\tm-panel");
@@ -222,7 +224,7 @@ TEST_F(ToolsPanelTest, CookiesAndCacheGoWithTheirEntriesAndTheUserIsTold) {
     EXPECT_EQ(passes[L"tester@site[2].txt"], 3) << "cookies at High";
     EXPECT_EQ(passes[L"logo.png"], 1) << "the cache at Speed";
     EXPECT_EQ(lastTexts[0], L"選択した作業を開始します。ファイル数が多いと時間が掛かる場合があります。\r\n"
-                            L"処理を開始してよろしいですか？");
+                            L"クッキーを残すサイト: 2 件\r\n処理を開始してよろしいですか？");
     EXPECT_EQ(lastTexts[1], L"処理が完了しました ");
     EXPECT_TRUE(lockedDuringRun);
 
@@ -235,7 +237,7 @@ TEST_F(ToolsPanelTest, CookiesAndCacheGoWithTheirEntriesAndTheUserIsTold) {
     EXPECT_TRUE(RecordedAssertions().empty());
 }
 
-TEST_F(ToolsPanelTest, AnOpenBrowserErasesNothingAndBothMessagesShow) {
+TEST_F(ToolsPanelTest, AnOpenInternetExplorerHoldsBackOnlyItsOwnEntriesAndTheResultNamesThem) {
     Make();
     const std::wstring recent = guard.Made(MakeFile(RecentFolder() + L"\\tm-browser-panel.lnk"));
     WriteTypedUrls({{L"url1", L"http://example.com/"}});
@@ -246,8 +248,11 @@ TEST_F(ToolsPanelTest, AnOpenBrowserErasesNothingAndBothMessagesShow) {
     for (int i = 0; i < 4; ++i) Tick(i, true);
     ASSERT_EQ(RunWith({{kAsk, IDYES}, {kAsk, IDOK}, {kTitle, IDOK}}), 3u);
     EXPECT_EQ(lastTexts[1], L"インターネットエクスプローラーを終了させて下さい。");
-    EXPECT_EQ(lastTexts[2], L"処理が完了しました ");
-    EXPECT_TRUE(FileExists(recent));
+    std::wstring left = L"一部を抹消できませんでした。";
+    for (const wchar_t* kind : {L"クッキー", L"キャッシュ", L"履歴"})
+        left += std::wstring(L"\r\n\u30FBインターネットエクスプローラ\u3000") + kind + L": " + kIeOpenReason;
+    EXPECT_EQ(lastTexts[2], left);
+    EXPECT_FALSE(FileExists(recent)) << "the recent files are not Internet Explorer's";
     EXPECT_EQ(ReadTypedUrls().values.size(), 1u);
     EXPECT_TRUE(Settled());
 }
@@ -325,22 +330,17 @@ TEST_F(BrowserToolsTest, InstalledBrowsersAreListedAndTheirCachesAndCookiesGoAtT
 
 TEST_F(BrowserToolsTest, HistoryGoesBookmarksStayAndARunningBrowserIsLeftAlone) {
     Make();
-    // Edge still runs in this session.
-    TempFolder bin;
-    ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"browser_stand_in.exe").c_str(), (bin / L"msedge.exe").c_str(), 0));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION edge{};
-    ASSERT_TRUE(::CreateProcessW((bin / L"msedge.exe").c_str(), nullptr, nullptr, nullptr, 0, 0, nullptr, nullptr,
-                                 &startup, &edge));
+    // Edge still runs in this session; another program holds one of Chrome's session files.
+    StandInBrowser edge(Browser::Edge);
+    ASSERT_TRUE(edge.Started());
     ASSERT_TRUE(PumpUntil([] { return BrowserRunning(Browser::Edge); }));
+    const std::wstring held = MakeFile(BrowserDataFolder(Browser::Chrome) + L"\\Default\\Current Session");
+    UniqueFile holder(::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
     Open();
     TickRows(L"\u3000履歴");
     Tick(window->TraceList.RowCount() - 2, false);  // not Explorer's
-    const std::size_t answered = RunWith({{kAsk, IDYES}, {kAsk, IDOK}, {kAsk, IDOK}, {kTitle, IDOK}});
-    ::TerminateProcess(edge.hProcess, 0);
-    ::WaitForSingleObject(edge.hProcess, INFINITE);
-    ASSERT_EQ(answered, 4u);
+    ASSERT_EQ(RunWith({{kAsk, IDYES}, {kAsk, IDOK}, {kAsk, IDOK}, {kTitle, IDOK}}), 4u);
     EXPECT_NE(lastTexts[1].find(L"\u30FBMicrosoft Edge"), std::wstring::npos);
     EXPECT_NE(lastTexts[1].find(L"スタートアップ ブースト"), std::wstring::npos) << "how to end Edge fully";
     EXPECT_EQ(lastTexts[1].find(L"Chrome"), std::wstring::npos);
@@ -348,17 +348,48 @@ TEST_F(BrowserToolsTest, HistoryGoesBookmarksStayAndARunningBrowserIsLeftAlone) 
     ExpectGone([](Browser browser, int kind) { return kind == 2 && browser != Browser::Edge; });
 
     // Both bookmarks stay, the one only in the log too; visits, visited places and their traces go.
-    EXPECT_FALSE(FileExists(layout.places + L"-wal") || FileExists(ExtractFilePath(layout.places) + kPlacesCopyName));
+    const std::wstring profile = ExtractFilePath(layout.places);
+    for (const std::wstring& gone : {layout.places + L"-wal", profile + kPlacesCopyName, layout.favicons + L"-wal",
+                                     profile + kFaviconsCopyName})
+        EXPECT_FALSE(FileExists(gone)) << gone;
     EXPECT_EQ(Answer(layout.places, "SELECT group_concat(url, ' ') FROM (SELECT url FROM moz_places ORDER BY id)"),
               std::string(kBookmarkUrl) + " " + kLogBookmarkUrl);
     EXPECT_EQ(Answer(layout.places, "SELECT (SELECT count(*) FROM moz_historyvisits) + (SELECT count(*) FROM moz_annos)"
                                     " + (SELECT count(*) FROM moz_inputhistory) + sum(visit_count) FROM moz_places"),
               "0");
     EXPECT_EQ(Answer(layout.places, "SELECT group_concat(host) || count(*) FROM moz_origins"), "tm-bookmark.example1");
-    const std::string bytes = ReadBytes(layout.places);
-    for (const char* secret : {"tm-visited.example", "secret note", "tm-vis"})
-        EXPECT_EQ(bytes.find(secret), std::string::npos) << secret;
+    for (const std::wstring& file : {layout.places, layout.favicons})
+        for (const char* secret : {"tm-visited.example", "secret note", "tm-vis"})
+            EXPECT_EQ(ReadBytes(file).find(secret), std::string::npos) << secret;
+    // The icons of the bookmark's page and site stay.
+    EXPECT_EQ(Answer(layout.favicons, "SELECT group_concat(id) FROM moz_icons"), "3,4");
+    EXPECT_EQ(Answer(layout.favicons, "SELECT group_concat(page_url) FROM moz_pages_w_icons"), kBookmarkUrl);
+    EXPECT_EQ(lastTexts[3], L"一部を抹消できませんでした。\r\n\u30FBMicrosoft Edge\u3000履歴: " +
+                                std::wstring(kBrowserRunningReason) + L"\r\n\u30FBGoogle Chrome\u3000履歴: " + held +
+                                L"\r\n\u30FBFirefox\u3000履歴: " + BrowserDataFolder(Browser::Firefox) +
+                                L"\\Elsewhere\\tm2\\places.sqlite");
     EXPECT_TRUE(Settled());
+}
+
+TEST_F(BrowserToolsTest, AFirefoxCleaningThatFailsMidwayPutsTheDatabaseBackAndLeavesTheIcons) {
+    Make();
+    // A row the cleaning must delete refuses, after the visits and places went.
+    ASSERT_TRUE(Sql(layout.places, "CREATE TRIGGER tm_refuse BEFORE DELETE ON moz_annos BEGIN "
+                                   "SELECT RAISE(ABORT, 'refused'); END;", true));
+    const std::wstring profile = ExtractFilePath(layout.places);
+    std::map<std::wstring, std::string> before;
+    for (const std::wstring& file : {layout.places, layout.places + L"-wal", layout.favicons})
+        before[file] = ReadBytes(file);
+    Open();
+    TickRows(L"Firefox\u3000履歴");
+    ASSERT_EQ(RunWith({{kAsk, IDYES}, {kAsk, IDOK}, {kAsk, IDOK}, {kTitle, IDOK}}), 4u);
+    EXPECT_EQ(lastTexts[1], std::wstring(TIE_ERASE::kPlacesFailedText) + L"\r\n" +
+                                profile.substr(0, profile.size() - 1));
+    for (const auto& [file, bytes] : before) EXPECT_EQ(ReadBytes(file), bytes) << file;
+    EXPECT_FALSE(FileExists(profile + kPlacesCopyName));
+    EXPECT_EQ(lastTexts[3], L"一部を抹消できませんでした。\r\n\u30FBFirefox\u3000履歴: " + layout.places +
+                                L"\r\n\u30FBFirefox\u3000履歴: " + layout.favicons + L"\r\n\u30FBFirefox\u3000履歴: " +
+                                BrowserDataFolder(Browser::Firefox) + L"\\Elsewhere\\tm2\\places.sqlite");
 }
 
 TEST_F(BrowserToolsTest, ExplorerListsLoseTheirValuesAndTheQuickAccessPinsStay) {

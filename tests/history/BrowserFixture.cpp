@@ -49,9 +49,12 @@ BrowserLayout::BrowserLayout() {
             Sql(folder + L"\\Network\\Cookies", "CREATE TABLE cookies(host_key); INSERT INTO cookies VALUES('tm');");
             Sql(folder + L"\\History", "CREATE TABLE urls(url); INSERT INTO urls VALUES('https://tm.example/');");
             own[1].insert(own[1].end(), {folder + L"\\Network\\Cookies", MakeFile(folder + L"\\Cookies-journal")});
-            own[2].insert(own[2].end(), {folder + L"\\History", MakeFile(folder + L"\\Visited Links"),
-                                         MakeFile(folder + L"\\Top Sites"), MakeFile(folder + L"\\Shortcuts-journal")});
-            for (const wchar_t* name : {L"\\Bookmarks", L"\\Login Data", L"\\Preferences", L"\\Favicons"})
+            own[2].push_back(folder + L"\\History");
+            for (const wchar_t* name : {L"\\Visited Links", L"\\Top Sites", L"\\Shortcuts-journal", L"\\Favicons",
+                                        L"\\Favicons-journal", L"\\Last Session", L"\\Last Tabs",
+                                        L"\\Sessions\\Session_13", L"\\Sessions\\Tabs_13"})
+                own[2].push_back(MakeFile(folder + name));
+            for (const wchar_t* name : {L"\\Bookmarks", L"\\Login Data", L"\\Preferences", L"\\Sessions\\notes"})
                 kept[MakeFile(folder + name)] = "";
         }
     }
@@ -68,6 +71,8 @@ BrowserLayout::BrowserLayout() {
     for (const std::wstring& profile : {firefox + L"\\Profiles\\tm1", second}) {
         Sql(profile + L"\\cookies.sqlite", "PRAGMA journal_mode=WAL; CREATE TABLE c(v); INSERT INTO c VALUES(1)", 1);
         own[1].insert(own[1].end(), {profile + L"\\cookies.sqlite", profile + L"\\cookies.sqlite-wal"});
+        own[2].insert(own[2].end(), {MakeFile(profile + L"\\sessionstore.jsonlz4"),
+                                     MakeFile(profile + L"\\sessionstore-backups\\recovery.jsonlz4")});
         own[2].push_back(profile + L"\\formhistory.sqlite");
         Sql(own[2].back(), "CREATE TABLE moz_formhistory(value TEXT); INSERT INTO moz_formhistory VALUES('tm');");
         for (const wchar_t* name : {L"\\logins.json", L"\\prefs.js", L"\\key4.db"}) kept[MakeFile(profile + name)] = "";
@@ -87,8 +92,46 @@ BrowserLayout::BrowserLayout() {
     // A bookmark made just before the browser closed, still only in the log.
     Sql(places, std::string("INSERT INTO moz_places VALUES(3, '") + kLogBookmarkUrl + "', 'Log', 0, NULL, 0, NULL);"
                 "INSERT INTO moz_bookmarks VALUES(2, 3, 'Log');", true);
+    // The icons of both places: their pages, and each site's root icon.
+    favicons = firefox + L"\\Profiles\\tm1\\favicons.sqlite";
+    Sql(favicons, std::string("PRAGMA journal_mode=WAL; CREATE TABLE moz_icons(id INTEGER PRIMARY KEY, icon_url,"
+                              " root, data); CREATE TABLE moz_pages_w_icons(id INTEGER PRIMARY KEY, page_url);"
+                              "CREATE TABLE moz_icons_to_pages(page_id, icon_id);"
+                              "INSERT INTO moz_pages_w_icons VALUES(1, 'https://tm-visited.example/a'), (2, '") +
+                      kBookmarkUrl + "');"
+                      "INSERT INTO moz_icons VALUES(1, 'https://tm-visited.example/i.png', 0, 'v'),"
+                      "(2, 'https://tm-visited.example/favicon.ico', 1, 'v'), (3, 'https://tm-bookmark.example/b.png',"
+                      " 0, 'b'), (4, 'https://tm-bookmark.example/favicon.ico', 1, 'b');"
+                      "INSERT INTO moz_icons_to_pages VALUES(1, 1), (2, 3);");
     kept[MakeFile(second + L"\\places.sqlite", std::string(4096, 'n'))] = "";  // no database: stays as it is
     for (auto& [path, bytes] : kept) bytes = ReadBytes(path);
+}
+
+StandInBrowser::StandInBrowser(Browser browser) : job_(::CreateJobObjectW(nullptr, nullptr)) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job_) ::SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+    const std::wstring program = bin_ / BrowserProcessName(browser);
+    if (!::CopyFileW((ProgramFolder() + L"browser_stand_in.exe").c_str(), program.c_str(), FALSE)) return;
+    // None of the test's standard handles: the stand-in must not hold the test runner's pipe.
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(program.c_str(), nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW,
+                          nullptr, nullptr, &startup, &started))
+        return;
+    process_.reset(started.hProcess);
+    if (job_) ::AssignProcessToJobObject(job_.get(), started.hProcess);
+    ::ResumeThread(started.hThread);
+    ::CloseHandle(started.hThread);
+}
+
+StandInBrowser::~StandInBrowser() {
+    if (!process_) return;
+    if (job_) ::TerminateJobObject(job_.get(), 0);
+    ::TerminateProcess(process_.get(), 0);
+    ::WaitForSingleObject(process_.get(), 10000);
 }
 
 BrowserLayout::~BrowserLayout() {

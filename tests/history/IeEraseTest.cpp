@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
         ClearRecordedAssertions();
+        // A fresh prefix makes its cache folders when the URL cache is first asked.
+        DWORD size = 0;
+        if (HANDLE find = ::FindFirstUrlCacheEntryW(nullptr, nullptr, &size)) ::FindCloseUrlCache(find);
         ASSERT_TRUE(DirectoryExists(CacheFolder() + L"\\Content.IE5")) << "the prefix's cache";
     }
     void TearDown() override { ::CoUninitialize(); }
@@ -45,11 +49,12 @@ protected:
         ProgressWindow window;
         Positions positions;
         ::SetWindowSubclass(window.Bar(), RecordPosition, 1, reinterpret_cast<DWORD_PTR>(&positions));
-        TIE_ERASE(targets, cookie, cache, recent).EraseTraces(window.Bar());
+        outcome = TIE_ERASE(targets, cookie, cache, recent).EraseTraces(window.Bar());
         ::RemoveWindowSubclass(window.Bar(), RecordPosition, 1);
         return positions;
     }
 
+    TraceOutcome outcome;  // of the last run
     TempFolder elsewhere;  // outlives what the guard removes, so links never dangle
     TraceGuard guard;
 };
@@ -151,7 +156,7 @@ TEST_F(TraceEraseTest, HistoryEmptiesTheTypedAddressesAndTouchesNoFile) {
     Run(TIE_ERASE::Cache);
 }
 
-TEST_F(TraceEraseTest, AnOpenBrowserWindowBlocksEverything) {
+TEST_F(TraceEraseTest, AnOpenBrowserWindowHoldsBackOnlyItsOwnEntries) {
     const std::wstring recent = guard.Made(MakeFile(RecentFolder() + L"\\tm-browser.lnk"));
     const std::wstring page = L"http://tm-browser.example/";
     ASSERT_FALSE(CommitEntry(page, NORMAL_CACHE_ENTRY, L"htm").empty());
@@ -159,16 +164,29 @@ TEST_F(TraceEraseTest, AnOpenBrowserWindowBlocksEverything) {
     {
         BrowserWindow browser;
         ASSERT_NE(browser.Handle(), nullptr);
-        DialogAnswerer ok(TIE_ERASE::kBrowserOpenCaption, IDOK);
-        EXPECT_TRUE(Run(0xFF).empty()) << "the bar is not moved";
-        ASSERT_TRUE(ok.Wait());
-        EXPECT_NE(ok.Text().find(TIE_ERASE::kBrowserOpenText), std::wstring::npos);
-        EXPECT_TRUE(FileExists(recent));
+        Run(TIE_ERASE::RecentFiles | TIE_ERASE::Cache | TIE_ERASE::History);
+        EXPECT_TRUE(outcome.ieWindowOpen);
+        EXPECT_EQ(LeftLines(outcome), (std::vector<std::wstring>{
+                                          TIE_ERASE::EntryName(TIE_ERASE::Cache) + L": " + kIeOpenReason,
+                                          TIE_ERASE::EntryName(TIE_ERASE::History) + L": " + kIeOpenReason}));
+        EXPECT_FALSE(FileExists(recent)) << "not Internet Explorer's";
         EXPECT_TRUE(HasEntry(page));
         EXPECT_EQ(ReadTypedUrls().values.size(), 1u);
     }
     EXPECT_EQ(Run(TIE_ERASE::Cache), (Positions{10, 30, 70, 80, 90})) << "closed, it blocks no more";
     EXPECT_FALSE(HasEntry(page));
+    EXPECT_EQ(CompletionText(outcome), L"処理が完了しました ");
+}
+
+TEST(TraceOutcomeTexts, TheCompletionMessageShowsTwentyLinesAndCountsTheRest) {
+    TraceOutcome outcome;
+    for (int index = 0; index < 22; ++index)
+        outcome.left.push_back({TIE_ERASE::Cookies, L"C:\\c\\" + std::to_wstring(index) + L".txt"});
+    const std::wstring text = CompletionText(outcome);
+    EXPECT_EQ(text.substr(0, text.find(L"\r\n\u30FB")), L"一部を抹消できませんでした。");
+    EXPECT_NE(text.find(L"\r\n\u30FBインターネットエクスプローラ\u3000クッキー: C:\\c\\19.txt\r\nほか 2 件"),
+              std::wstring::npos);
+    EXPECT_EQ(std::count(text.begin(), text.end(), L'\u30FB'), 20);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ std::string Drain(HANDLE pipe) {
 }  // namespace
 
 // Runs tmerase.exe (beside this test) with the arguments, its output going to pipes.
-TmeraseOutcome RunTmerase(const std::wstring& arguments) {
+TmeraseOutcome RunTmerase(const std::wstring& arguments, const std::wstring& program) {
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
     ::CreatePipe(&outRead, &outWrite, &inherit, 0);
@@ -34,7 +34,8 @@ TmeraseOutcome RunTmerase(const std::wstring& arguments) {
     startup.hStdInput = nullptr;
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
-    std::wstring commandLine = L"\"" + ProgramFolder() + L"tmerase.exe\" " + arguments;
+    std::wstring commandLine =
+        L"\"" + (program.empty() ? ProgramFolder() + L"tmerase.exe" : program) + L"\" " + arguments;
     PROCESS_INFORMATION process{};
     const BOOL started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                                           nullptr, nullptr, &startup, &process);

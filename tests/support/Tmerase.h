@@ -11,8 +11,8 @@ struct TmeraseOutcome {
     std::string err;
 };
 
-// Runs tmerase.exe with the arguments, its output going to pipes.
-TmeraseOutcome RunTmerase(const std::wstring& arguments);
+// Runs tmerase.exe (or the copy at `program`) with the arguments, its output going to pipes.
+TmeraseOutcome RunTmerase(const std::wstring& arguments, const std::wstring& program = {});
 
 std::wstring Quoted(const std::wstring& path);
 // The run log's lines for one file, in code page 932 with CR LF.

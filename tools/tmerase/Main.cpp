@@ -2,6 +2,7 @@
 //   tmerase [--level speed|normal|high] [--recurse] [--verify] [--report REPORT] PATH...
 //   tmerase --free-space [--level speed|normal|high] [--report REPORT] FOLDER
 //   tmerase --recycle-bin [--level speed|normal|high] [--yes] [DRIVE...]
+//   tmerase --traces ENTRY[,ENTRY...] [--profile NAME] [--preview]
 // Prints the run log's line for every file (and the notes on a drive or a synchronised folder
 // before its first file; with --verify, then the count of files read back as written); exit
 // status 0 when every file was erased with nothing known left behind, 1 when any was not
@@ -13,6 +14,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +28,7 @@
 #include "engine/FileHolders.h"
 #include "tools/tmerase/FreeSpaceCommand.h"
 #include "tools/tmerase/RecycleBinCommand.h"
+#include "tools/tmerase/TracesCommand.h"
 
 namespace {
 
@@ -69,6 +73,12 @@ const wchar_t kUsage[] =
     L"使い方: tmerase --recycle-bin [--level speed|normal|high] [--yes] [DRIVE...]\r\n"
     L"  ごみ箱の中身を抹消します (既定: すべての固定ドライブ)。\r\n"
     L"  --yes      確認せずに抹消する\r\n"
+    L"使い方: tmerase --traces ENTRY[,ENTRY...] [--profile NAME] [--preview]\r\n"
+    L"  履歴抹消ツールの項目を、プロファイル NAME (既定: DefaultUser) の抹消レベルで抹消します。\r\n"
+    L"  --preview  抹消せずに、項目ごとに抹消する内容を表示する\r\n"
+    L"  ENTRY: recent, ie-cookies, ie-cache, ie-history, edge-cache, edge-cookies, edge-history,\r\n"
+    L"         chrome-cache, chrome-cookies, chrome-history, firefox-cache, firefox-cookies,\r\n"
+    L"         firefox-history, explorer-history\r\n"
     L"終了コード: 0 すべて抹消 / 1 処理できなかったファイルあり / 2 使い方の誤り /\r\n"
     L"  3 すべて抹消したが、元のデータの一部が空き領域に残っている (可能性がある) ファイルあり";
 
@@ -82,6 +92,10 @@ struct Options {
     bool recycleBin = false;
     bool yes = false;
     std::vector<std::wstring> paths;
+    std::optional<std::vector<std::uint16_t>> traces;  // --traces: the history tools' entries
+    std::wstring profile = L"DefaultUser";
+    bool levelGiven = false;
+    bool preview = false;
 };
 
 enum class ParseResult { Ok, Help, Error };
@@ -112,7 +126,17 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
             options.recycleBin = true;
         } else if (!optionsEnded && arg == L"--yes") {
             options.yes = true;
+        } else if (!optionsEnded && arg == L"--preview") {
+            options.preview = true;
+        } else if (!optionsEnded && (arg == L"--traces" || arg == L"--profile")) {
+            if (++i >= argc) return ParseResult::Error;
+            if (arg == L"--profile") {
+                options.profile = argv[i];
+            } else if (!(options.traces = ParseTraceEntries(argv[i]))) {
+                return ParseResult::Error;
+            }
         } else if (!optionsEnded && (arg == L"--level" || arg.rfind(L"--level=", 0) == 0)) {
+            options.levelGiven = true;
             std::wstring value;
             if (arg == L"--level") {
                 if (++i >= argc) return ParseResult::Error;
@@ -130,6 +154,13 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
             options.paths.push_back(arg);
         }
     }
+    if (options.preview && !options.traces) return ParseResult::Error;
+    // The entries take their levels from the profile, and no path.
+    if (options.traces)
+        return options.paths.empty() && !options.freeSpace && !options.recurse && !options.levelGiven &&
+                       !options.verify && options.report.empty() && !options.recycleBin && !options.yes
+                   ? ParseResult::Ok
+                   : ParseResult::Error;
     // The Recycle Bin's run neither reads back nor writes a report yet: asking for either is refused
     // rather than ignored.
     if (options.recycleBin)
@@ -203,6 +234,9 @@ int wmain(int argc, wchar_t** argv) {
         };
     }
     SetEraseEnvironment(environment);
+    if (options.traces)
+        return RunTracesCommand(*options.traces, options.profile, options.preview,
+                                [out](const std::wstring& line) { WriteLine(out, line); });
 
     ErasureRecorder recorder;
     const std::wstring reportPath = options.report.empty() ? std::wstring() : FullPath(options.report);
