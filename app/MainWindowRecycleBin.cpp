@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "engine/FileHolders.h"
 #include "engine/RecycleBin.h"
 #include "notify/CompanionNotify.h"
+#include "report/ErasureReport.h"
 #include "settings/ConfigWindow.h"
 
 namespace {
@@ -94,20 +96,34 @@ void TMainWindow::RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives)
         const EraseMode mode = config ? config->CurrentEraseMode() : EraseMode::Speed;
         LockUserInterface(true);
         ShowContentPanel(ContentPanel::Running);
-        ::SetWindowTextW(EraseLog, L"");
+        runDisplay_ = RunDisplay{};
+        EraseLog.Clear();
         if (busyAnimation_) busyAnimation_->Start();
         WriteLogHeader(count, count);
+        const bool verify = config && config->Verify();
+        static const wchar_t* const kModeNames[] = {L"Speed", L"Normal", L"High", L"Custom"};
+        const int modeIndex = static_cast<int>(mode);
+        runReport_ = std::make_unique<ErasureRecorder>();
+        runReport_->Begin(modeIndex >= 0 && modeIndex <= 3 ? kModeNames[modeIndex] : L"", ProfileName, verify);
         for (const auto& drive : drives)
             if (drive.foreign) AppendLogLine(ForeignRecycleBinMessage(drive.root));
         ::SendMessageW(OverallProgress, PBM_SETRANGE32, 0, static_cast<LPARAM>(count));
+        runDisplay_.total = count;
         ShowOverallProgress(0, count);
 
         int processed = 0;
+        int verified = 0;
         for (const auto& drive : drives) {
             for (const auto& item : drive.items) {
-                if (AbortRequested) break;
                 const std::wstring name = item.LogName();
-                ::SetWindowTextW(CurrentFileLabel, name.c_str());
+                const std::wstring& reportPath = item.originalPath.empty() ? name : item.originalPath;
+                if (AbortRequested) {
+                    // Items after a Stop are not touched; the report lists them as not reached.
+                    runReport_->RecordFile(reportPath, static_cast<std::int64_t>(item.size), 0, L"",
+                                           FileResult::NotReached, L"", L"");
+                    continue;
+                }
+                runDisplay_.currentFile = name;
                 EraseLevel level = static_cast<EraseLevel>(mode);
                 if (mode == EraseMode::Custom) {
                     // The level of the original name's extension (of the entry's name when unknown).
@@ -116,16 +132,28 @@ void TMainWindow::RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives)
                                                                             : item.recordPath;
                     level = config ? config->CustomLevelFor(ExtractFileExt(known)) : EraseLevel::Speed;
                     const int index = static_cast<int>(level);
-                    StatusBar.SetText(0, std::wstring(L"モード:Custom") + (index >= 0 && index <= 2 ? kCustomTags[index] : L""));
+                    runDisplay_.mode = std::wstring(L"モード:Custom") + (index >= 0 && index <= 2 ? kCustomTags[index] : L"");
                 }
-                const bool erased = EraseRecycleItem(item, level, FileProgress, PercentLabel);
+                if (RunDisplayDue()) ShowRunDisplay();
+                ReadBack readBack = ReadBack::NotChecked;
+                const bool erased = EraseRecycleItem(item, level, FileProgress, PercentLabel, verify ? &readBack : nullptr);
+                if (erased && readBack == ReadBack::Matched) ++verified;
                 ++processed;
-                ShowOverallProgress(processed, count);
-                AppendLogLine(L"ファイル名:" + name +
-                              (erased ? L"をディスクから抹消しました。" : NotErasedEnding(item.folder ? std::wstring() : item.contentPath)));
+                runDisplay_.done = processed;
+                const std::wstring line = L"ファイル名:" + name + RecycleItemLogEnding(item, erased, readBack);
+                AppendLogLine(line);
+                FileResult result = erased ? FileResult::Erased
+                                    : (readBack == ReadBack::Differed || readBack == ReadBack::Unreadable)
+                                        ? FileResult::CheckFailed
+                                    : AbortRequested ? FileResult::Stopped
+                                                     : FileResult::NotProcessed;
+                // What the passes wrote is known per file, not per item: the report leaves it open.
+                runReport_->RecordFile(reportPath, static_cast<std::int64_t>(item.size), -1, LevelText(level), result,
+                                       line, ReportVerifyText(readBack));
             }
         }
-        WriteLogFooter(processed);
+        WriteLogFooter(processed, verify ? std::optional<int>(verified) : std::nullopt);
+        ShowRunDisplay();
         RefreshRecycleBinIcon();
     } catch (...) {
         failed = true;
@@ -134,6 +162,7 @@ void TMainWindow::RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives)
     // The end steps, however the run ended.
     writing.reset();
     try {
+        if (runReport_) runReport_->End(AbortRequested);
         ShowContentPanel(ContentPanel::Result);
         if (notifier_) NotifyCompanion(*notifier_, config, CompanionNotice::RunEnd);
         if (config) config->PlayCompletionSound();

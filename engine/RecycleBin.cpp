@@ -16,6 +16,7 @@
 #include "common/Handles.h"
 #include "common/TextCompare.h"
 #include "engine/EraseFunc.h"
+#include "engine/FileHolders.h"
 #include "engine/FreeSpace.h"
 
 namespace {
@@ -147,10 +148,11 @@ bool RemoveFolder(const std::wstring& path) {
     return ::RemoveDirectoryW(system.c_str()) != FALSE;
 }
 
-bool EraseEntry(const std::wstring& path, const std::wstring& parentFinal, EraseLevel level, HWND bar, HWND label);
+bool EraseEntry(const std::wstring& path, const std::wstring& parentFinal, EraseLevel level, HWND bar, HWND label,
+                ReadBack* readBack);
 
 // Destroys what a folder holds, depth first, never following a link; true when it is empty.
-bool EraseFolderContents(const std::wstring& folder, EraseLevel level, HWND bar, HWND label) {
+bool EraseFolderContents(const std::wstring& folder, EraseLevel level, HWND bar, HWND label, ReadBack* readBack) {
     std::vector<FolderEntry> entries;
     CollectFolderEntries(folder, std::wstring(), [&](const FolderEntry& entry) { entries.push_back(entry); }, false);
     const std::wstring final = FinalPathOfPath(folder);
@@ -164,12 +166,13 @@ bool EraseFolderContents(const std::wstring& folder, EraseLevel level, HWND bar,
             all = RemoveLink(entry.path, final) && all;
             continue;
         }
-        all = EraseEntry(entry.path, final, level, bar, label) && all;
+        all = EraseEntry(entry.path, final, level, bar, label, readBack) && all;
     }
     return all;
 }
 
-bool EraseEntry(const std::wstring& path, const std::wstring& parentFinal, EraseLevel level, HWND bar, HWND label) {
+bool EraseEntry(const std::wstring& path, const std::wstring& parentFinal, EraseLevel level, HWND bar, HWND label,
+                ReadBack* readBack) {
     switch (InspectEntry(path, parentFinal)) {
         case EntryKind::Unopenable:
             return false;
@@ -177,9 +180,14 @@ bool EraseEntry(const std::wstring& path, const std::wstring& parentFinal, Erase
         case EntryKind::FolderLink:
             return RemoveLink(path, parentFinal);
         case EntryKind::Folder:
-            return EraseFolderContents(path, level, bar, label) && RemoveFolder(path);
-        case EntryKind::File:
-            return OverwriteFile(path, level, bar, label);
+            return EraseFolderContents(path, level, bar, label, readBack) && RemoveFolder(path);
+        case EntryKind::File: {
+            // With a read-back, the item's result is its first file that was not read back as written.
+            ReadBack found = ReadBack::NotChecked;
+            const bool erased = OverwriteFile(path, level, bar, label, readBack ? &found : nullptr);
+            if (readBack && (*readBack == ReadBack::NotChecked || *readBack == ReadBack::Matched)) *readBack = found;
+            return erased;
+        }
     }
     return false;
 }
@@ -321,14 +329,26 @@ std::vector<RecycleBinDrive> FindRecycleBins() {
     return FindRecycleBins(Seams().fixedDrives ? Seams().fixedDrives() : SystemFixedDrives());
 }
 
-bool EraseRecycleItem(const RecycleItem& item, EraseLevel level, HWND progressBar, HWND percentLabel) {
+bool EraseRecycleItem(const RecycleItem& item, EraseLevel level, HWND progressBar, HWND percentLabel,
+                      ReadBack* readBack) {
     const std::wstring& any = item.contentPath.empty() ? item.recordPath : item.contentPath;
     const std::wstring parentFinal = FinalPathOfPath(ParentOf(any));
     // The folder must still be the one checked (not replaced by a link since).
     if (parentFinal.empty() || (!item.binFinal.empty() && !SameTextIgnoreCase(parentFinal, item.binFinal))) return false;
-    if (!item.contentPath.empty() && !EraseEntry(item.contentPath, parentFinal, level, progressBar, percentLabel))
+    if (!item.contentPath.empty() &&
+        !EraseEntry(item.contentPath, parentFinal, level, progressBar, percentLabel, readBack))
         return false;
-    return item.recordPath.empty() || EraseEntry(item.recordPath, parentFinal, level, progressBar, percentLabel);
+    return item.recordPath.empty() ||
+           EraseEntry(item.recordPath, parentFinal, level, progressBar, percentLabel, readBack);
+}
+
+std::wstring RecycleItemLogEnding(const RecycleItem& item, bool erased, ReadBack readBack) {
+    if (erased) return L"をディスクから抹消しました。";
+    if (readBack == ReadBack::Differed)
+        return L"は読み戻した内容が書き込んだ内容と一致しなかったため、削除しませんでした。";
+    if (readBack == ReadBack::Unreadable) return L"は書き込んだ内容を読み戻せなかったため、削除しませんでした。";
+    // A file another program holds names the programs holding it.
+    return NotErasedEnding(item.folder ? std::wstring() : item.contentPath);
 }
 
 void RefreshRecycleBinIcon() {

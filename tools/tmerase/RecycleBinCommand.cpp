@@ -5,6 +5,7 @@
 #include "common/TextCodec.h"
 #include "engine/FileHolders.h"
 #include "engine/RecycleBin.h"
+#include "report/ErasureReport.h"
 
 namespace {
 
@@ -35,8 +36,8 @@ bool IsYes(const std::wstring& answer) {
 
 }  // namespace
 
-int RunRecycleBinCommand(const std::vector<std::wstring>& roots, EraseLevel level, bool yes,
-                         const std::function<void(const std::wstring&)>& print) {
+int RunRecycleBinCommand(const std::vector<std::wstring>& roots, EraseLevel level, bool yes, bool verify,
+                         const std::function<void(const std::wstring&)>& print, ErasureRecorder* report) {
     const std::vector<RecycleBinDrive> drives = roots.empty() ? FindRecycleBins() : FindRecycleBins(roots);
     bool allErased = true;
     for (const auto& drive : drives) {
@@ -53,14 +54,26 @@ int RunRecycleBinCommand(const std::vector<std::wstring>& roots, EraseLevel leve
         print(L"(y/n)");
         if (!IsYes(ReadAnswer())) return 1;
     }
+    int verified = 0;
     for (const auto& drive : drives) {
         for (const auto& item : drive.items) {
-            const bool erased = EraseRecycleItem(item, level);
+            ReadBack readBack = ReadBack::NotChecked;
+            const bool erased = EraseRecycleItem(item, level, nullptr, nullptr, verify ? &readBack : nullptr);
             allErased = allErased && erased;
-            print(L"ファイル名:" + item.LogName() +
-                  (erased ? L"をディスクから抹消しました。" : NotErasedEnding(item.folder ? std::wstring() : item.contentPath)));
+            if (erased && readBack == ReadBack::Matched) ++verified;
+            const std::wstring line = L"ファイル名:" + item.LogName() + RecycleItemLogEnding(item, erased, readBack);
+            print(line);
+            if (!report) continue;
+            const FileResult result = erased ? FileResult::Erased
+                                      : (readBack == ReadBack::Differed || readBack == ReadBack::Unreadable)
+                                          ? FileResult::CheckFailed
+                                          : FileResult::NotProcessed;
+            report->RecordFile(item.originalPath.empty() ? item.LogName() : item.originalPath,
+                               static_cast<std::int64_t>(item.size), -1, LevelText(level), result, line,
+                               ReportVerifyText(readBack));
         }
     }
+    if (verify) print(L"確認数:" + std::to_wstring(verified) + L"ファイル");
     RefreshRecycleBinIcon();
     return allErased ? 0 : 1;
 }
