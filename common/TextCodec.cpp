@@ -330,14 +330,17 @@ bool WriteTextFile(const std::wstring& path, const std::vector<std::wstring>& li
     return true;
 }
 
-bool ReplaceTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* unicode) {
+namespace {
+
+// Writes the bytes to a file beside `path` that then takes its place; on failure the old file
+// is unchanged, nothing new is left behind, and the last error tells why.
+bool ReplaceFileBytes(const std::wstring& path, const std::string& bytes) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
         ::SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
     const std::wstring fresh = path + L".new";
-    const std::string bytes = EncodeTextFile(lines, unicode);
     bool written = false;
     {
         UniqueFile file(::CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -360,6 +363,12 @@ bool ReplaceTextFile(const std::wstring& path, const std::vector<std::wstring>& 
     ::DeleteFileW(fresh.c_str());
     ::SetLastError(error);
     return false;
+}
+
+}  // namespace
+
+bool ReplaceTextFile(const std::wstring& path, const std::vector<std::wstring>& lines, bool* unicode) {
+    return ReplaceFileBytes(path, EncodeTextFile(lines, unicode));
 }
 
 namespace {
@@ -409,42 +418,6 @@ bool ReadUtf8TextFile(const std::wstring& path, std::vector<std::wstring>& lines
     return true;
 }
 
-namespace {
-
-// Writes the bytes to a file beside `path` that then takes its place; on failure the old file
-// is unchanged, nothing new is left behind, and the last error tells why.
-bool ReplaceFileBytes(const std::wstring& path, const std::string& bytes) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
-        ::SetLastError(ERROR_ACCESS_DENIED);
-        return false;
-    }
-    const std::wstring fresh = path + L".new";
-    bool written = false;
-    {
-        UniqueFile file(::CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return false;
-        std::size_t offset = 0;
-        written = true;
-        while (written && offset < bytes.size()) {
-            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - offset, 1u << 20));
-            DWORD done = 0;
-            written = ::WriteFile(file.get(), bytes.data() + offset, chunk, &done, nullptr) && done == chunk;
-            offset += chunk;
-        }
-        written = written && ::FlushFileBuffers(file.get());
-    }
-    if (written &&
-        ::MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    const DWORD error = ::GetLastError();
-    ::DeleteFileW(fresh.c_str());
-    ::SetLastError(error);
-    return false;
-}
-
-}  // namespace
 
 bool ReplaceUtf8File(const std::wstring& path, const std::wstring& text) {
     const std::string body = EncodeUtf8(text);
