@@ -27,6 +27,8 @@ WORD MachineOf(const std::wstring& path) {
 // Resource RT_MANIFEST 1 of a program, read as data (the program may be of the other width).
 std::string ManifestOf(const std::wstring& path) {
     HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    // 32-bit Wine maps a 64-bit program only as a plain data file.
+    if (!module) module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (!module) return {};
     std::string text;
     if (HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST))
