@@ -447,6 +447,8 @@ private:
     void SaveReport();
     // Places the result panel's visible buttons in one row from the right.
     void LayOutResultButtons();
+    // A new report for the run that starts, with the mode's name and whether it reads back.
+    void BeginRunReport(EraseMode mode, bool verify);
     // One file of the run into its report, as far as the run knows it.
     // (`outcome` null: the run was stopped before it came to the file.)
     void RecordRunFile(const std::wstring& path, EraseLevel level, const EraseOutcome* outcome,

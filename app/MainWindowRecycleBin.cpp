@@ -101,10 +101,7 @@ void TMainWindow::RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives)
         if (busyAnimation_) busyAnimation_->Start();
         WriteLogHeader(count, count);
         const bool verify = config && config->Verify();
-        static const wchar_t* const kModeNames[] = {L"Speed", L"Normal", L"High", L"Custom"};
-        const int modeIndex = static_cast<int>(mode);
-        runReport_ = std::make_unique<ErasureRecorder>();
-        runReport_->Begin(modeIndex >= 0 && modeIndex <= 3 ? kModeNames[modeIndex] : L"", ProfileName, verify);
+        BeginRunReport(mode, verify);
         for (const auto& drive : drives)
             if (drive.foreign) AppendLogLine(ForeignRecycleBinMessage(drive.root));
         ::SendMessageW(OverallProgress, PBM_SETRANGE32, 0, static_cast<LPARAM>(count));
@@ -142,14 +139,10 @@ void TMainWindow::RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives)
                 runDisplay_.done = processed;
                 const std::wstring line = L"ファイル名:" + name + RecycleItemLogEnding(item, erased, readBack);
                 AppendLogLine(line);
-                FileResult result = erased ? FileResult::Erased
-                                    : (readBack == ReadBack::Differed || readBack == ReadBack::Unreadable)
-                                        ? FileResult::CheckFailed
-                                    : AbortRequested ? FileResult::Stopped
-                                                     : FileResult::NotProcessed;
                 // What the passes wrote is known per file, not per item: the report leaves it open.
-                runReport_->RecordFile(reportPath, static_cast<std::int64_t>(item.size), -1, LevelText(level), result,
-                                       line, ReportVerifyText(readBack));
+                runReport_->RecordFile(reportPath, static_cast<std::int64_t>(item.size), -1, LevelText(level),
+                                       ReportResultOf(erased, readBack, AbortRequested), line,
+                                       ReportVerifyText(readBack));
             }
         }
         WriteLogFooter(processed, verify ? std::optional<int>(verified) : std::nullopt);

@@ -160,9 +160,7 @@ void TMainWindow::RunErase() {
         EraseLog.Clear();
         if (busyAnimation_) busyAnimation_->Start();
         WriteLogHeader(ticked);
-        runReport_ = std::make_unique<ErasureRecorder>();
-        const int modeIndex = static_cast<int>(mode);
-        runReport_->Begin(modeIndex >= 0 && modeIndex <= 3 ? kModeNames[modeIndex] : L"", ProfileName, verify);
+        BeginRunReport(mode, verify);
 
         ::SendMessageW(OverallProgress, PBM_SETRANGE32, 0, static_cast<LPARAM>(ticked));
         ::SendMessageW(OverallProgress, PBM_SETPOS, 0, 0);
@@ -278,6 +276,12 @@ void TMainWindow::SaveLog() {
 }
 
 // --- the erasure report ---
+
+void TMainWindow::BeginRunReport(EraseMode mode, bool verify) {
+    const int modeIndex = static_cast<int>(mode);
+    runReport_ = std::make_unique<ErasureRecorder>();
+    runReport_->Begin(modeIndex >= 0 && modeIndex <= 3 ? kModeNames[modeIndex] : L"", ProfileName, verify);
+}
 
 void TMainWindow::RecordRunFile(const std::wstring& path, EraseLevel level, const EraseOutcome* outcome,
                                 const std::wstring& logLine) {

@@ -38,18 +38,17 @@ std::int64_t BytesWrittenAtLevel(std::int64_t size, EraseLevel level) {
     return passes * (size + size % 2);
 }
 
-FileResult ReportResultOf(const EraseOutcome& outcome, bool stopped) {
-    switch (outcome.kind) {
-        case EraseOutcome::Kind::Erased:
-            return outcome.LeftSomething() ? FileResult::ErasedClustersLeft : FileResult::Erased;
-        case EraseOutcome::Kind::CloudOnly:
-            return FileResult::NotProcessed;
-        case EraseOutcome::Kind::NotErased:
-            break;
-    }
-    if (outcome.readBack == ReadBack::Differed || outcome.readBack == ReadBack::Unreadable)
-        return FileResult::CheckFailed;
+FileResult ReportResultOf(bool erased, ReadBack readBack, bool stopped) {
+    if (erased) return FileResult::Erased;
+    if (readBack == ReadBack::Differed || readBack == ReadBack::Unreadable) return FileResult::CheckFailed;
     return stopped ? FileResult::Stopped : FileResult::NotProcessed;
+}
+
+FileResult ReportResultOf(const EraseOutcome& outcome, bool stopped) {
+    if (outcome.kind == EraseOutcome::Kind::Erased)
+        return outcome.LeftSomething() ? FileResult::ErasedClustersLeft : FileResult::Erased;
+    if (outcome.kind == EraseOutcome::Kind::CloudOnly) return FileResult::NotProcessed;
+    return ReportResultOf(false, outcome.readBack, stopped);
 }
 
 std::wstring ReportVerifyText(ReadBack readBack) {

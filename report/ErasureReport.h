@@ -93,6 +93,8 @@ std::int64_t BytesWrittenAtLevel(std::int64_t size, EraseLevel level);
 // The result of a file the run reached, from the engine's outcome (`stopped`: the run's Stop
 // came during it).
 FileResult ReportResultOf(const EraseOutcome& outcome, bool stopped);
+// The same from a plain answer (an item of several files): erased, or what the read-back found.
+FileResult ReportResultOf(bool erased, ReadBack readBack, bool stopped);
 // What the read-back found, in the report's words; empty when it did not run.
 std::wstring ReportVerifyText(ReadBack readBack);
 // A local time with its offset from UTC in minutes: "2026-01-31T14:05:09+09:00".

@@ -64,13 +64,9 @@ int RunRecycleBinCommand(const std::vector<std::wstring>& roots, EraseLevel leve
             const std::wstring line = L"ファイル名:" + item.LogName() + RecycleItemLogEnding(item, erased, readBack);
             print(line);
             if (!report) continue;
-            const FileResult result = erased ? FileResult::Erased
-                                      : (readBack == ReadBack::Differed || readBack == ReadBack::Unreadable)
-                                          ? FileResult::CheckFailed
-                                          : FileResult::NotProcessed;
             report->RecordFile(item.originalPath.empty() ? item.LogName() : item.originalPath,
-                               static_cast<std::int64_t>(item.size), -1, LevelText(level), result, line,
-                               ReportVerifyText(readBack));
+                               static_cast<std::int64_t>(item.size), -1, LevelText(level),
+                               ReportResultOf(erased, readBack, false), line, ReportVerifyText(readBack));
         }
     }
     if (verify) print(L"確認数:" + std::to_wstring(verified) + L"ファイル");
