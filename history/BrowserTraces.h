@@ -93,6 +93,10 @@ inline constexpr const wchar_t* kCookieCopySuffix = L".tidemarrow-copy";
 // files are only read): the visits and the places that would go; the cookies of other sites.
 std::size_t CountPlacesRows(const std::wstring& profileFolder);
 std::size_t CountCookieRows(const std::wstring& path, bool chromium, const std::vector<std::wstring>& keptSites);
+// Appends the hosts of a cookie database's cookies (Chromium's "host_key", Firefox's "host";
+// never their values), read from such a copy. False when the database is there but could not
+// be read (held locked by its browser, say); a missing one has no hosts.
+bool ReadCookieHosts(const std::wstring& path, bool chromium, std::vector<std::wstring>& hosts);
 
 // The keys under HKEY_CURRENT_USER whose values (and their sub-keys' values) are Explorer's
 // history: what was run, typed into the address bar and searched, and what the common file

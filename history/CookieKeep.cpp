@@ -47,3 +47,22 @@ bool KeepsCookieHost(const std::wstring& host, const std::vector<std::wstring>& 
     }
     return false;
 }
+
+std::wstring CookieSiteName(const std::wstring& text) {
+    std::wstring site = text;
+    const std::size_t first = site.find_first_not_of(L" \t\u3000");
+    if (first == std::wstring::npos) return {};
+    site = site.substr(first, site.find_last_not_of(L" \t\u3000") - first + 1);
+    if (!site.empty()) ::CharLowerBuffW(site.data(), static_cast<DWORD>(site.size()));
+    while (!site.empty() && site.front() == L'.') site.erase(0, 1);
+    if (site.rfind(L"www.", 0) == 0) site.erase(0, 4);
+    for (wchar_t c : site) {
+        const bool ascii = c < 0x80;
+        if (ascii && !((c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') || c == L'-' || c == L'_' || c == L'.'))
+            return {};
+        // Blanks and full-width punctuation of the other ranges are no part of a host name either.
+        if (!ascii && (c == L'\u3000' || (c >= 0xFF00 && c <= 0xFF20) || c < 0xA0)) return {};
+    }
+    if (site.find(L"..") != std::wstring::npos || (!site.empty() && site.back() == L'.')) return {};
+    return site;
+}

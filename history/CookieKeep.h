@@ -22,3 +22,19 @@ KeptCookieSites ReadKeptCookieSites(const std::wstring& dataFolder);
 
 // True when a cookie of `host` stays (letter case aside).
 bool KeepsCookieHost(const std::wstring& host, const std::vector<std::wstring>& sites);
+
+// The site name a text stands for, as the list keeps it: blanks trimmed, in lower case, without
+// a leading "." and a leading "www.". Empty when nothing is left, or when the text is no host
+// name (a blank, "/", ":" or another character no host name holds, or an empty label).
+std::wstring CookieSiteName(const std::wstring& text);
+
+// The sites found in the cookies of every browser the history tools know: Internet Explorer's
+// cookie entries of the URL cache, and the cookie databases of every profile of Edge, Chrome and
+// Firefox, each read from a copy (`ReadCookieHosts`). Hosts only, never values; each as
+// `CookieSiteName` gives it, once, sorted.
+struct CookieSiteList {
+    std::vector<std::wstring> sites;
+    // The browsers ("Google Chrome", …) a database of which could not be read (held locked).
+    std::vector<std::wstring> unreadable;
+};
+CookieSiteList CookieSites();

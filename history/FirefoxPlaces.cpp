@@ -285,27 +285,39 @@ PlacesOutcome CleanInPlace(const std::wstring& path, const std::wstring& copy, E
 }
 
 // Opens a copy of the database (and its log) in a folder of its own under the temporary
-// folder, read-only, hands it to `count`, and destroys the copy: the original and its log are
-// not opened at all. 0 when the database is missing or cannot be read.
-template <typename Count>
-std::size_t CountOnCopy(const std::wstring& path, Count count) {
-    if (!FileExists(path) || ReachedThroughLink(path)) return 0;
+// folder, read-only, hands it to `read`, and destroys the copy: the original and its log are
+// not opened at all. False when the database is there but could not be copied or read (another
+// program holds it locked, say); a missing database is read as empty.
+template <typename Read>
+bool ReadOnCopy(const std::wstring& path, Read read) {
+    if (!FileExists(path) || ReachedThroughLink(path)) return true;
     wchar_t temp[MAX_PATH + 1] = {};
-    if (!::GetTempPathW(MAX_PATH + 1, temp)) return 0;
+    if (!::GetTempPathW(MAX_PATH + 1, temp)) return false;
     const std::wstring folder = std::wstring(temp) + L"tidemarrow-preview-" + std::to_wstring(::GetCurrentProcessId()) +
                                 L"-" + std::to_wstring(::GetTickCount64());
-    if (!::CreateDirectoryW(folder.c_str(), nullptr)) return 0;
+    if (!::CreateDirectoryW(folder.c_str(), nullptr)) return false;
     const std::wstring copy = folder + L"\\" + ExtractFileName(path);
-    std::size_t rows = 0;
+    bool done = false;
     if (CopyOver(path, copy) && (!FileExists(path + L"-wal") || CopyOver(path + L"-wal", copy + L"-wal"))) {
         sqlite3* raw = nullptr;
-        const int opened = ::sqlite3_open_v2(EncodeUtf8(copy).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+        const int opened = ::sqlite3_open_v2(EncodeUtf8(copy).c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
         UniqueDatabase database(raw);
-        if (opened == SQLITE_OK) rows = count(database.get());
+        done = opened == SQLITE_OK && read(database.get());
     }
     // The copy holds the history: destroyed, with whatever its opening made beside it.
     for (const wchar_t* suffix : {L"", L"-wal", L"-shm", L"-journal"}) DestroyTraceFile(copy + suffix, EraseLevel::Speed);
     ::RemoveDirectoryW(folder.c_str());
+    return done;
+}
+
+// The rows `count` counts on such a copy; 0 when the database is missing or cannot be read.
+template <typename Count>
+std::size_t CountOnCopy(const std::wstring& path, Count count) {
+    std::size_t rows = 0;
+    ReadOnCopy(path, [&](sqlite3* database) {
+        rows = count(database);
+        return true;
+    });
     return rows;
 }
 
@@ -334,6 +346,23 @@ std::size_t CountCookieRows(const std::wstring& path, bool chromium, const std::
         return static_cast<std::size_t>(std::count_if(rows.begin(), rows.end(), [&](const auto& row) {
             return !KeepsCookieHost(DecodeUtf8(row[0]), keptSites);
         }));
+    });
+}
+
+bool ReadCookieHosts(const std::wstring& path, bool chromium, std::vector<std::wstring>& hosts) {
+    return ReadOnCopy(path, [&](sqlite3* database) {
+        std::vector<std::vector<std::string>> rows;
+        // A database without the browser's table holds no cookies; one that cannot be asked is unread.
+        if (!Query(database, "SELECT name FROM sqlite_master WHERE type = 'table'", rows)) return false;
+        const char* table = chromium ? "cookies" : "moz_cookies";
+        if (std::none_of(rows.begin(), rows.end(), [table](const auto& row) { return !row.empty() && row[0] == table; }))
+            return true;
+        if (!Query(database, chromium ? "SELECT DISTINCT host_key FROM cookies" : "SELECT DISTINCT host FROM moz_cookies",
+                   rows))
+            return false;
+        for (const auto& row : rows)
+            if (!row.empty()) hosts.push_back(DecodeUtf8(row[0]));
+        return true;
     });
 }
 

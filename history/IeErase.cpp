@@ -260,10 +260,14 @@ void TIE_ERASE::CleanUrlCache(bool cache, bool cookies) {
 // A cookie entry of a kept site: "Cookie:user@host/path".
 bool TIE_ERASE::KeptIeCookie(const INTERNET_CACHE_ENTRY_INFOW& entry) const {
     if (keptCookies_.sites.empty() || !(entry.CacheEntryType & COOKIE_CACHE_ENTRY)) return false;
-    std::wstring host = entry.lpszSourceUrlName;
-    const std::size_t at = host.find(L'@');
-    host = host.substr(at != std::wstring::npos ? at + 1 : std::min(host.find(L':') + 1, host.size()));
-    return KeepsCookieHost(host.substr(0, host.find(L'/')), keptCookies_.sites);
+    return KeepsCookieHost(CookieEntryHost(entry.lpszSourceUrlName), keptCookies_.sites);
+}
+
+std::wstring TIE_ERASE::CookieEntryHost(const std::wstring& sourceUrl) {
+    const std::size_t at = sourceUrl.find(L'@');
+    const std::wstring host =
+        sourceUrl.substr(at != std::wstring::npos ? at + 1 : std::min(sourceUrl.find(L':') + 1, sourceUrl.size()));
+    return host.substr(0, host.find(L'/'));
 }
 
 void TIE_ERASE::WalkUrlCache(const std::function<void(const INTERNET_CACHE_ENTRY_INFOW&)>& visit) {

@@ -120,12 +120,16 @@ public:
     // True for the names that are left alone ("index.dat", "desktop.ini", in any case).
     static bool IsKeptFile(const std::wstring& path);
 
+    // Hands every entry of the URL cache to `visit` (a failure is reported and ends the walk).
+    static void WalkUrlCache(const std::function<void(const INTERNET_CACHE_ENTRY_INFOW&)>& visit);
+    // The host of a cookie entry's name "Cookie:user@host/path".
+    static std::wstring CookieEntryHost(const std::wstring& sourceUrl);
+
 private:
     void SetProgress(HWND progressBar, int position) const;
     std::wstring SpecialFolder(int csidl) const;
     void EraseTraceFolder(Target kind, TraceOutcome& outcome);
     void CleanUrlCache(bool cache, bool cookies);
-    void WalkUrlCache(const std::function<void(const INTERNET_CACHE_ENTRY_INFOW&)>& visit);
     bool KeptIeCookie(const INTERNET_CACHE_ENTRY_INFOW& entry) const;
     bool KeptIeCookieFile(const std::wstring& path) const;
     void FindKeptIeCookieFiles();
