@@ -140,6 +140,7 @@ void TConfigWindow::SaveSettings() {
             // The lists are not written after it; they too stay as this session has them.
             unsaved_.insert(L"remove.txt");
             unsaved_.insert(L"customerase.txt");
+            unsaved_.insert(L"keepcookie.txt");
             return;
         }
         unsaved_.erase(kConfigName);

@@ -137,6 +137,14 @@ public:
     // Texts of the extension boxes of the exclusion and custom pages.
     const std::wstring& EntryBoxText(ExtensionList list) const;
 
+    // --- the sites whose cookies stay ("Savedat\keepcookie.txt", saved with the lists) ---
+    const std::vector<std::wstring>& KeptCookieSites() const { return keptCookieSites_; }
+    // Adds the site as the list keeps it (`CookieSiteName`), in sorted place; false when it is no
+    // site name or already listed.
+    bool AddKeptCookieSite(const std::wstring& text);
+    // Removes the rows at these indexes of the list.
+    void RemoveKeptCookieSites(std::vector<int> rows);
+
     // The window that owns message boxes (the settings window once it is shown).
     void SetOwnerWindow(HWND owner) { owner_ = owner; }
 
@@ -165,7 +173,7 @@ public:
     const std::wstring& ExplorerVerbProgram();
     void SetExplorerVerbProgram(std::wstring program) { explorerVerbProgram_ = std::move(program); }
 
-    // True for a settings file ("Config.ini", "remove.txt", "customerase.txt") that a load of
+    // True for a settings file ("Config.ini", "remove.txt", "customerase.txt", "keepcookie.txt") that a load of
     // this session could not read and no load has read since: no save writes it.
     bool Unreadable(const std::wstring& name) const { return unreadable_.count(name) != 0; }
 
@@ -196,6 +204,14 @@ private:
     void CreateModePage(HWND page);
     void CreateCustomPage(HWND page);
     void CreateToolsPage(HWND page);
+    // The group "クッキーを残すサイト" of page 追加機能の設定 (ConfigWindowKeptSites.cpp).
+    void CreateKeptSitesGroup(HWND page);
+    void ShowKeptCookieSites();
+    void KeptSiteAddClick();
+    void KeptSiteRemoveClick();
+    void KeptSitePickClick();
+    bool HandleKeptSitesCommand(int id, int code);
+    void LoadKeptCookieSites(const std::wstring& folder);
     void CreateSoundPage(HWND page);
     void CreateDetailsPage(HWND page);
     // The switch of Explorer's right-click menu (ConfigWindowExplorerVerb.cpp).
@@ -264,6 +280,8 @@ private:
     HWND detailsControl_ = nullptr;
     HWND bannerControl_ = nullptr;
     HWND explorerVerbCheck_ = nullptr;
+    HWND keptSitesList_ = nullptr;
+    HWND keptSitesProblem_ = nullptr;
     std::wstring explorerVerbProgram_;
     ui::Bitmap modePicture_;
     ui::Bitmap detailsPicture_;
@@ -285,6 +303,7 @@ private:
     std::vector<std::wstring> exclusionList_;
     std::vector<std::wstring> customTable_;
     std::vector<CustomViewRow> customView_;
+    std::vector<std::wstring> keptCookieSites_;
     int exclusionSelected_ = -1;
     int customSelected_ = -1;
     std::wstring exclusionBox_;

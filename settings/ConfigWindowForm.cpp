@@ -221,6 +221,7 @@ bool TConfigWindow::HandleCommand(WPARAM wParam, LPARAM lParam) {
         if (code == BN_CLICKED) BasicCheckClick(id - IDC_CONFIG_BASIC_FIRST);
         return true;
     }
+    if (HandleKeptSitesCommand(id, code)) return true;
     switch (id) {
     case IDOK:
     case IDCANCEL:

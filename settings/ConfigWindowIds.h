@@ -55,6 +55,13 @@
 #define IDC_CONFIG_HISTORY_LABEL 3381
 #define IDC_CONFIG_HISTORY_LEVEL 3382
 #define IDC_CONFIG_BROWSERS_NOTE 3383
+// Page 4: the sites whose cookies stay (3333..3338).
+#define IDC_CONFIG_KEPT_SITES_GROUP 3333
+#define IDC_CONFIG_KEPT_SITES 3334
+#define IDC_CONFIG_KEPT_SITE_ADD 3335
+#define IDC_CONFIG_KEPT_SITE_REMOVE 3336
+#define IDC_CONFIG_KEPT_SITE_PICK 3337
+#define IDC_CONFIG_KEPT_SITES_PROBLEM 3338
 
 // Page 5: sound.
 #define IDC_CONFIG_SOUND_ICON 3385
@@ -68,3 +75,9 @@
 #define IDC_CONFIG_DETAILS 3395
 #define IDC_CONFIG_BANNER 3396
 #define IDC_CONFIG_EXPLORER_VERB 3399
+
+// The small windows of the kept sites: the input of a site and the choice among those in use.
+#define IDC_COOKIE_SITE_LABEL 3391
+#define IDC_COOKIE_SITE_BOX 3392
+#define IDC_COOKIE_SITE_NOTE 3393
+#define IDC_COOKIE_SITE_PICKS 3394

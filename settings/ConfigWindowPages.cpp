@@ -163,18 +163,19 @@ void TConfigWindow::CreateCustomPage(HWND page) {
 }
 
 void TConfigWindow::CreateToolsPage(HWND page) {
-    AddChild(page, L"BUTTON", L"IEツール", BS_GROUPBOX, 8, 6, 556, 96, IDC_CONFIG_IE_GROUP);
-    AddChild(page, L"STATIC", L"キャッシュ抹消精度:", SS_LEFT, 24, 34, 150, 14, IDC_CONFIG_CACHE_LABEL);
-    cacheLevelChoice_.Create(page, IDC_CONFIG_CACHE_LEVEL, 180, 30, 130, kChoiceDropHeight);
-    AddChild(page, L"STATIC", L"クッキー抹消精度:", SS_LEFT, 24, 68, 150, 14, IDC_CONFIG_COOKIE_LABEL);
-    cookieLevelChoice_.Create(page, IDC_CONFIG_COOKIE_LEVEL, 180, 64, 130, kChoiceDropHeight);
-    AddChild(page, L"BUTTON", L"エクスプローラー", BS_GROUPBOX, 8, 112, 556, 62, IDC_CONFIG_EXPLORER_GROUP);
-    AddChild(page, L"STATIC", L"ファイル履歴抹消精度:", SS_LEFT, 24, 140, 150, 14, IDC_CONFIG_HISTORY_LABEL);
-    historyLevelChoice_.Create(page, IDC_CONFIG_HISTORY_LEVEL, 180, 136, 130, kChoiceDropHeight);
+    AddChild(page, L"BUTTON", L"IEツール", BS_GROUPBOX, 8, 6, 300, 96, IDC_CONFIG_IE_GROUP);
+    AddChild(page, L"STATIC", L"キャッシュ抹消精度:", SS_LEFT, 24, 34, 140, 14, IDC_CONFIG_CACHE_LABEL);
+    cacheLevelChoice_.Create(page, IDC_CONFIG_CACHE_LEVEL, 166, 30, 130, kChoiceDropHeight);
+    AddChild(page, L"STATIC", L"クッキー抹消精度:", SS_LEFT, 24, 68, 140, 14, IDC_CONFIG_COOKIE_LABEL);
+    cookieLevelChoice_.Create(page, IDC_CONFIG_COOKIE_LEVEL, 166, 64, 130, kChoiceDropHeight);
+    AddChild(page, L"BUTTON", L"エクスプローラー", BS_GROUPBOX, 8, 112, 300, 62, IDC_CONFIG_EXPLORER_GROUP);
+    AddChild(page, L"STATIC", L"ファイル履歴抹消精度:", SS_LEFT, 24, 140, 140, 14, IDC_CONFIG_HISTORY_LABEL);
+    historyLevelChoice_.Create(page, IDC_CONFIG_HISTORY_LEVEL, 166, 136, 130, kChoiceDropHeight);
+    CreateKeptSitesGroup(page);
     AddChild(page, L"STATIC",
              L"キャッシュとクッキーの精度は Microsoft Edge、Google Chrome、Firefox のキャッシュとクッキーにも、"
              L"ファイル履歴の精度はそれらのブラウザーの履歴のファイルにも使われます。",
-             SS_LEFT | SS_NOPREFIX, 16, 186, 540, 32, IDC_CONFIG_BROWSERS_NOTE);
+             SS_LEFT | SS_NOPREFIX, 16, 226, 540, 32, IDC_CONFIG_BROWSERS_NOTE);
 }
 
 void TConfigWindow::CreateSoundPage(HWND page) {
@@ -262,6 +263,7 @@ void TConfigWindow::ShowValues() {
     SetTextIfChanged(soundPathBox_, v.SoundFile);
     ShowExclusionList();
     ShowCustomView();
+    ShowKeptCookieSites();
     UpdateSoundControls();
     showingValues_ = false;
 }

@@ -7,6 +7,7 @@
 #include "common/Paths.h"
 #include "common/TextCodec.h"
 #include "common/TextCompare.h"
+#include "history/CookieKeep.h"
 #include "settings/ConfigWindow.h"
 
 namespace {
@@ -141,6 +142,7 @@ void TConfigWindow::LoadLists() {
     try {
         load(kRemoveFile, exclusionList_);
         load(kCustomFile, customTable_);
+        LoadKeptCookieSites(folder);
         RebuildCustomView();
     } catch (...) {
         RaiseAssertion(AssertSite::ConfigListFiles);
@@ -154,10 +156,13 @@ void TConfigWindow::SaveLists() {
     // only by a complete new one. A file that could not be read when the profile was loaded is
     // left alone. The first file that cannot be written stops the save: it and the lists after
     // it keep this session's entries.
-    const std::pair<const wchar_t*, const std::vector<std::wstring>*> files[] = {{kRemoveFile, &exclusionList_},
-                                                                                 {kCustomFile, &customTable_}};
+    std::vector<std::pair<const wchar_t*, const std::vector<std::wstring>*>> files = {{kRemoveFile, &exclusionList_},
+                                                                                      {kCustomFile, &customTable_}};
+    // The kept sites only once there are any or were: a profile that never had them gets no file.
+    if (!keptCookieSites_.empty() || FileExists(folder + L"\\" + kKeepCookieFile))
+        files.push_back({kKeepCookieFile, &keptCookieSites_});
     try {
-        for (std::size_t i = 0; i < std::size(files); ++i) {
+        for (std::size_t i = 0; i < files.size(); ++i) {
             const auto& [name, list] = files[i];
             if (Unreadable(name)) continue;
             const std::wstring path = folder + L"\\" + name;
@@ -167,7 +172,7 @@ void TConfigWindow::SaveLists() {
             }
             RaiseAssertion(AssertSite::ConfigListFiles,
                            saveFailureNotice_ == SaveFailureNotice::ReportWithPath ? L" " + path : L"");
-            for (std::size_t rest = i + 1; rest < std::size(files); ++rest) unsaved_.insert(files[rest].first);
+            for (std::size_t rest = i + 1; rest < files.size(); ++rest) unsaved_.insert(files[rest].first);
             MarkUnsaved(name, path);
             break;
         }
