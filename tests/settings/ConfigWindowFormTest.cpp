@@ -1,13 +1,18 @@
 #include <windows.h>
 #include <commctrl.h>
+#include <wininet.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "resources/ProductInfo.h"
 #include "resources/ResourceIds.h"
 #include "settings/ConfigWindowIds.h"
+#include "settings/CookieSiteDialogs.h"
 #include "settings/ExplorerVerb.h"
+#include "tests/history/BrowserFixture.h"
+#include "tests/history/TraceFixture.h"
 #include "tests/profiles/ModalScript.h"
 #include "tests/settings/SettingsFixture.h"
 #include "tests/support/Gui.h"
@@ -510,6 +515,118 @@ TEST_F(SettingsWindow, UnreadableConfigKeepsTheInitialValuesAndIsNotWrittenOver)
     W().SaveSettings();
     EXPECT_EQ(ReadBytes(ConfigPath()), text);
     EXPECT_TRUE(RecordedAssertions().empty()) << "nothing failed: the file was left alone";
+}
+
+// The kept sites through the page's buttons, the input window and the choice among the sites of
+// the browsers' cookies (fixture profiles in the prefix, one database held shut).
+TEST_F(SettingsWindow, KeptSitesAreAddedPickedRemovedAndSavedWhole) {
+    using namespace traces;
+    TraceGuard guard;
+    BrowserLayout browsers;
+    CommitEntry(L"Cookie:tester@www.tm-ie.example/", NORMAL_CACHE_ENTRY | COOKIE_CACHE_ENTRY, L"txt");
+    ASSERT_TRUE(Sql(BrowserDataFolder(Browser::Chrome) + L"\\Default\\Network\\Cookies",
+                    "DROP TABLE cookies; CREATE TABLE cookies(host_key, name, value); INSERT INTO cookies VALUES"
+                    "('.www.tm-pick.example', 'sid', 'tm-secret'), ('tm-pick.example', 'a', 'b'),"
+                    "('.login.TM-pick.example', 'c', 'd')"));
+    const std::wstring firefox = BrowserDataFolder(Browser::Firefox);
+    ASSERT_TRUE(Sql(firefox + L"\\Elsewhere\\tm2\\cookies.sqlite",
+                    "CREATE TABLE moz_cookies(host, value); INSERT INTO moz_cookies VALUES('.tm-fox.example', 'v')"));
+    UniqueFileLock held(firefox + L"\\Profiles\\tm1\\cookies.sqlite");
+    ASSERT_TRUE(held.Held());
+    Make();
+    const auto form = [](const wchar_t* className) { return FindOwnWindow(className, nullptr); };
+    const auto post = [this](int id) { ::PostMessageW(C(id), BM_CLICK, 0, 0); };
+    const auto enter = [&](const std::wstring& text) {
+        HWND input = form(TCookieSiteInput::kClassName);
+        ::SetWindowTextW(::GetDlgItem(input, IDC_COOKIE_SITE_BOX), text.c_str());
+        ::SendMessageW(::GetDlgItem(input, IDOK), BM_CLICK, 0, 0);
+    };
+    const auto shown = [&](const wchar_t* className) { return [&form, className] { return form(className) != nullptr; }; };
+    Texts picks, refusal;
+    std::wstring note;
+    ModalScript script(30000);
+    script.Until([this] { return ::IsWindowVisible(W().Handle()) != FALSE; }).Do([this] { W().ShowPage(4); });
+    script.Do([&] { post(IDC_CONFIG_KEPT_SITE_ADD); }).Until(shown(TCookieSiteInput::kClassName));
+    script.Do([&] { enter(L"  WWW.Example.CO.JP "); }).Until([&] { return !form(TCookieSiteInput::kClassName); });
+    script.Do([&] { post(IDC_CONFIG_KEPT_SITE_ADD); }).Until(shown(TCookieSiteInput::kClassName)).Do([&] {
+        DialogAnswerer box(L"エラー", IDOK);
+        enter(L"bad site/x");
+        EXPECT_TRUE(box.Wait());
+        refusal.push_back(box.Text());
+        enter(L".example.co.jp");  // already listed
+    });
+    script.Do([&] { post(IDC_CONFIG_KEPT_SITE_PICK); }).Until(shown(TCookieSitePicker::kClassName)).Do([&] {
+        HWND picker = form(TCookieSitePicker::kClassName), list = ::GetDlgItem(picker, IDC_COOKIE_SITE_PICKS);
+        note = ui::WindowText(::GetDlgItem(picker, IDC_COOKIE_SITE_NOTE));
+        for (int row = 0; row < ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); ++row) {
+            wchar_t text[256] = {};
+            LVITEMW item{};
+            item.pszText = text;
+            item.cchTextMax = 256;
+            ::SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+            picks.push_back(text);
+            if (picks.back() == L"tm-pick.example" || picks.back() == L"tm-fox.example") {
+                item.stateMask = LVIS_STATEIMAGEMASK;
+                item.state = INDEXTOSTATEIMAGEMASK(2);
+                ::SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+            }
+        }
+        ::SendMessageW(::GetDlgItem(picker, IDOK), BM_CLICK, 0, 0);
+    });
+    script.Until([&] { return !form(TCookieSitePicker::kClassName); }).Do([&] {
+        EXPECT_EQ(W().KeptCookieSites(), (Texts{L"example.co.jp", L"tm-fox.example", L"tm-pick.example"}));
+        ::SendMessageW(C(IDC_CONFIG_KEPT_SITES), LB_SETSEL, TRUE, 1);
+        Click(IDC_CONFIG_KEPT_SITE_REMOVE);
+        for (int id : {IDC_CONFIG_PAGE_DEFAULTS, IDC_CONFIG_ALL_DEFAULTS}) {
+            DialogAnswerer yes(L"確認", IDYES);
+            Click(id);
+            EXPECT_TRUE(yes.Wait());
+        }
+        EXPECT_EQ(::SendMessageW(C(IDC_CONFIG_KEPT_SITES), LB_GETCOUNT, 0, 0), 2) << "the defaults leave the list";
+        Click(IDC_CONFIG_CLOSE);
+    });
+    ASSERT_TRUE(script.Run(W().Handle(), [this] { W().ShowSettings(); }));
+
+    ASSERT_EQ(refusal.size(), 1u);
+    EXPECT_NE(refusal[0].find(L"「bad site/x」はサイト名として使えません。"), std::wstring::npos) << refusal[0];
+    EXPECT_EQ(note, L"Firefox: 使用中のため読めませんでした\r\n") << "the held database is named, not waited for";
+    for (const wchar_t* site : {L"tm-pick.example", L"login.tm-pick.example", L"tm-fox.example", L"tm-ie.example"})
+        EXPECT_NE(std::find(picks.begin(), picks.end(), site), picks.end()) << site;
+    EXPECT_TRUE(std::is_sorted(picks.begin(), picks.end()));
+    EXPECT_EQ(std::adjacent_find(picks.begin(), picks.end()), picks.end()) << "each once";
+    for (const std::wstring& pick : picks)
+        EXPECT_TRUE(pick.front() != L'.' && pick.rfind(L"www.", 0) != 0 && pick.find(L"secret") == std::wstring::npos)
+            << pick;
+    W().SaveSettings();
+    EXPECT_EQ(ReadBytes(DataPath(L"keepcookie.txt")), "example.co.jp\r\ntm-pick.example\r\n");
+    // Emptied, the list stays empty: the file is written without entries, not removed.
+    W().RemoveKeptCookieSites({0, 1});
+    W().SaveSettings();
+    W().LoadSettings();
+    EXPECT_TRUE(FileExists(DataPath(L"keepcookie.txt")));
+    EXPECT_EQ(ReadBytes(DataPath(L"keepcookie.txt")), "");
+    EXPECT_TRUE(W().KeptCookieSites().empty());
+}
+
+TEST_F(SettingsWindow, AnUnreadableKeptSitesFileIsShownAndNeverWrittenOver) {
+    WriteConfig("[TIDEMARROW]\r\n");
+    MakeDataFolder();
+    ASSERT_TRUE(WriteBytes(DataPath(L"keepcookie.txt"), "mine.example\r\n"));
+    {
+        UniqueFileLock lock(DataPath(L"keepcookie.txt"));
+        DialogAnswerer box(L"エラー", IDOK);
+        Make();
+        ASSERT_TRUE(box.Wait());
+    }
+    ASSERT_TRUE(ShowWhile([&] {
+        W().ShowPage(4);
+        EXPECT_NE(ui::WindowText(C(IDC_CONFIG_KEPT_SITES_PROBLEM)).find(L"keepcookie.txt を読めなかった"), std::wstring::npos);
+        EXPECT_FALSE(Enabled(IDC_CONFIG_KEPT_SITE_ADD));
+        EXPECT_FALSE(Enabled(IDC_CONFIG_KEPT_SITE_PICK));
+    }));
+    EXPECT_FALSE(W().AddKeptCookieSite(L"other.example"));
+    W().SaveSettings();
+    EXPECT_EQ(ReadBytes(DataPath(L"keepcookie.txt")), "mine.example\r\n");
 }
 
 }  // namespace
