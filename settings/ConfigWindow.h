@@ -139,7 +139,7 @@ public:
 
     // --- the sites whose cookies stay ("Savedat\keepcookie.txt", saved with the lists) ---
     const std::vector<std::wstring>& KeptCookieSites() const { return keptCookieSites_; }
-    // Adds the site as the list keeps it (`CookieSiteName`), in sorted place; false when it is no
+    // Adds the site as the list keeps it (`CookieSiteName`) and sorts the list; false when it is no
     // site name or already listed.
     bool AddKeptCookieSite(const std::wstring& text);
     // Removes the rows at these indexes of the list.

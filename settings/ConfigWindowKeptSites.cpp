@@ -52,9 +52,9 @@ void TConfigWindow::LoadKeptCookieSites(const std::wstring& folder) {
 bool TConfigWindow::AddKeptCookieSite(const std::wstring& text) {
     const std::wstring site = CookieSiteName(text);
     if (site.empty() || Unreadable(kKeepCookieFile)) return false;
-    const auto at = std::lower_bound(keptCookieSites_.begin(), keptCookieSites_.end(), site);
     if (std::find(keptCookieSites_.begin(), keptCookieSites_.end(), site) != keptCookieSites_.end()) return false;
-    keptCookieSites_.insert(at, site);
+    keptCookieSites_.push_back(site);
+    std::sort(keptCookieSites_.begin(), keptCookieSites_.end());
     return true;
 }
 

@@ -31,7 +31,7 @@ bool TCookieSiteInput::Create(HWND owner) {
     AddControl(L"BUTTON", L"キャンセル", kButtonStyle, 238, 64, 80, 25, IDCANCEL);
     if (!siteBox_) return false;
     ::SendMessageW(siteBox_, EM_SETLIMITTEXT, 253, 0);
-    ::SetFocus(siteBox_);
+    focus_.SetFallback(siteBox_);
     return true;
 }
 
@@ -60,6 +60,10 @@ LRESULT TCookieSiteInput::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
         break;
     case DM_GETDEFID:
         return MAKELRESULT(IDOK, DC_HASDEFID);
+    case WM_ACTIVATE:
+        focus_.Activate(Handle(), wParam);
+        if (LOWORD(wParam) != WA_INACTIVE) return 0;
+        break;
     default:
         break;
     }
@@ -85,6 +89,7 @@ bool TCookieSitePicker::Create(HWND owner) {
     if (!list_.Create(Handle(), IDC_COOKIE_SITE_PICKS, 12, 74, 336, 220, WS_GROUP | LVS_NOSORTHEADER)) return false;
     list_.AddColumn(L"サイト", 310);
     for (const std::wstring& site : found_.sites) list_.AddRow({site}, false);
+    focus_.SetFallback(list_.Handle());
     AddControl(L"BUTTON", L"追加", kButtonStyle | WS_GROUP | BS_DEFPUSHBUTTON, 178, 304, 80, 25, IDOK);
     AddControl(L"BUTTON", L"キャンセル", kButtonStyle, 268, 304, 80, 25, IDCANCEL);
     return true;
@@ -104,6 +109,10 @@ LRESULT TCookieSitePicker::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
         break;
     case DM_GETDEFID:
         return MAKELRESULT(IDOK, DC_HASDEFID);
+    case WM_ACTIVATE:
+        focus_.Activate(Handle(), wParam);
+        if (LOWORD(wParam) != WA_INACTIVE) return 0;
+        break;
     default:
         break;
     }

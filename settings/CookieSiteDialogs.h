@@ -17,6 +17,7 @@
 #include "history/CookieKeep.h"
 #include "ui/Controls.h"
 #include "ui/Form.h"
+#include "ui/Window.h"
 
 // Asks for one site. "OK" takes it only as a site name (`CookieSiteName`); an empty or malformed
 // text is refused with a message and the window stays.
@@ -43,6 +44,7 @@ private:
 
     HWND siteBox_ = nullptr;
     std::wstring site_;
+    ui::FocusKeeper focus_;
 };
 
 // Lists the sites found, each with a tick box; "追加" hands back the ticked ones. A browser whose
@@ -69,4 +71,5 @@ private:
     CookieSiteList found_;
     ui::CheckListView list_;
     std::vector<std::wstring> chosen_;
+    ui::FocusKeeper focus_;
 };
