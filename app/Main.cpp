@@ -20,9 +20,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // The command-line arguments after the program's own name.
     std::vector<std::wstring> arguments = CommandLineArguments();
 
-    // Explorer's right-click menu starts the program once per selected item, all at once: each
-    // start in turn hands its item to the main window that runs, whatever its caption, or makes
-    // it, and the others wait until it exists.
     // The start at logon that erases a profile's pending files: "/Pending" and the profile's
     // name, nothing else. It never joins a window that runs (the list waits for the next one)
     // and never shows the chooser.
@@ -37,6 +34,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // The Recycle Bin's own right-click menu: a switch of its own, taken off before any path.
     const bool recycleBin = !arguments.empty() && arguments.front() == kRecycleBinSwitch;
     if (recycleBin) arguments.erase(arguments.begin());
+    // Explorer's right-click menu starts the program once per selected item, all at once: each
+    // start in turn hands its item to the main window that runs, whatever its caption, or makes
+    // it, and the others wait until it exists.
     const bool fromVerb = !arguments.empty() && arguments.front() == kExplorerVerbSwitch;
     VerbStartLock verbLock(fromVerb);
     if (fromVerb) {
