@@ -241,6 +241,7 @@ hold() {
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 wine reg add "$run_key" /v TIDEMARROW32SE /d "\"$inst_win\\TIDEMARROW32SE.exe\" /Pending DefaultUser" /f </dev/null >/dev/null 2>&1 \
     || fail "could not write the start entry"
+[ -n "$(reg_value "$run_key" TIDEMARROW32SE)" ] || fail "the start entry cannot be read back"
 note "uninstalling silently while tmerase.exe stays in use"
 hold "$inst/tmerase.exe"
 # Run in place, as a tool that waits for it runs it (a plain start hands over to a copy of itself
