@@ -80,7 +80,7 @@ case "$cmd" in
                 export TM_EDITION=$edition
                 . "$top/tools/wine-session.sh"
                 start_wine_session
-                trap stop_wine_session EXIT
+                trap 'stop_wine_session || exit 1' EXIT
                 cd "$(build_dir "$edition")" && ctest --output-on-failure "$@"
             ) 2>&1 | tee "$log" || status=1
             summary=$(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$log" | tail -n 1)

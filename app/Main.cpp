@@ -6,6 +6,7 @@
 #include "app/Application.h"
 #include "app/HandOver.h"
 #include "app/MainWindow.h"
+#include "app/PendingList.h"
 #include "diagnostics/ErrorFunc.h"
 #include "diagnostics/LogWindow.h"
 #include "engine/EraseFunc.h"
@@ -19,12 +20,23 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // The command-line arguments after the program's own name.
     std::vector<std::wstring> arguments = CommandLineArguments();
 
-    // Explorer's right-click menu starts the program once per selected item, all at once: each
-    // start in turn hands its item to the main window that runs, whatever its caption, or makes
-    // it, and the others wait until it exists.
+    // The start at logon that erases a profile's pending files: "/Pending" and the profile's
+    // name, nothing else. It never joins a window that runs (the list waits for the next one)
+    // and never shows the chooser.
+    std::wstring pendingProfile;
+    if (!arguments.empty() && arguments.front() == kPendingSwitch) {
+        pendingProfile = arguments.size() > 1 ? arguments[1] : std::wstring();
+        arguments.clear();
+        if (FindMainWindowForVerb() || ::FindWindowW(TMainWindow::kClassName, TMainWindow::kTitle)) return 0;
+        if (!PendingStartWanted(ProgramFolder(), pendingProfile)) return 0;
+        showCommand = SW_SHOWMINNOACTIVE;
+    }
     // The Recycle Bin's own right-click menu: a switch of its own, taken off before any path.
     const bool recycleBin = !arguments.empty() && arguments.front() == kRecycleBinSwitch;
     if (recycleBin) arguments.erase(arguments.begin());
+    // Explorer's right-click menu starts the program once per selected item, all at once: each
+    // start in turn hands its item to the main window that runs, whatever its caption, or makes
+    // it, and the others wait until it exists.
     const bool fromVerb = !arguments.empty() && arguments.front() == kExplorerVerbSwitch;
     VerbStartLock verbLock(fromVerb);
     if (fromVerb) {
@@ -59,6 +71,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     TMainWindow mainWindow(application, ProgramFolder(), arguments);
     mainWindow.WindowMade = [&verbLock] { verbLock.Release(); };
     mainWindow.EraseRecycleBinAtStart = recycleBin;
+    mainWindow.PendingStartProfile = pendingProfile;
     // Every erasure in this program keeps the windows alive and honours the Stop command.
     SetEraseEnvironment({&mainWindow.AbortRequested, ui::ProcessMessages, {}});
     if (!mainWindow.Create(application.Handle(), showCommand)) return 1;

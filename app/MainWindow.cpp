@@ -395,6 +395,9 @@ void TMainWindow::BuildPanels() {
     ::SendMessageW(SaveReportButton.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
     FinishButton = AddChild(result, L"BUTTON", L">> 終了", WS_TABSTOP | BS_PUSHBUTTON, w - 124 - 4, h - 34, 120, 28,
                             IDC_FINISH_RUN);
+    EraseAtNextStartButton = AddChild(result, L"BUTTON", L"次回起動時に抹消する", WS_TABSTOP | BS_PUSHBUTTON, 0, h - 34,
+                                      120, 28, IDC_ERASE_AT_NEXT_START);
+    ::ShowWindow(EraseAtNextStartButton, SW_HIDE);
     LayOutResultButtons();
 
     // The history tools; the tools themselves are placed by their own part.
@@ -479,7 +482,8 @@ void TMainWindow::FormCreate() {
     // 12. An empty list.
     ClearFileList();
     // 13. The profile.
-    ProfileName = ChooseProfile();
+    // A /Pending start takes its profile as it is: it was checked before the window was made.
+    ProfileName = PendingStartProfile.empty() ? ChooseProfile() : PendingStartProfile;
     if (ProfileName.empty()) {
         // Without a profile there is nothing to load and nothing may be saved: the program
         // ends as soon as its loop starts.
@@ -504,7 +508,8 @@ void TMainWindow::FormCreate() {
         // 17. Start-up notification.
         NotifyCompanion(*notifier_, config, CompanionNotice::Start);
         // 18. The list left at the last close.
-        if (arguments_.empty() && config->AutoIn()) ImportLeftList();
+        // (A /Pending start leaves it for the next ordinary start.)
+        if (arguments_.empty() && PendingStartProfile.empty() && config->AutoIn()) ImportLeftList();
         // 19. The files and folders named on the command line.
         TakeCommandLineArgument();
         // 20. What a free-space erase cut short left behind.
@@ -543,6 +548,7 @@ void TMainWindow::TakeCommandLineArgument() {
     AddCommandLinePaths();
     if (EraseRecycleBinAtStart)
         ::PostMessageW(Handle(), WM_COMMAND, MAKEWPARAM(ui::kFirstActionCommand + Command::EraseRecycleBin, 0), 0);
+    PostPendingWork();
 }
 
 void TMainWindow::FormShow() {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/Commands.h"
+#include "app/PendingList.h"
 #include "common/Paths.h"
 #include "common/Types.h"
 #include "engine/EraseFunc.h"
@@ -78,6 +79,7 @@ public:
         IDC_PERCENT,
         IDC_TOOLS_TITLE,
         IDC_SAVE_REPORT,
+        IDC_ERASE_AT_NEXT_START,
     };
 
     // The controls of the history tools panel.
@@ -229,6 +231,15 @@ public:
     bool EraseRecycleBinAtStart = false;
     // A later start's /RecycleBin: true when the question will open (the list shows, no job runs).
     bool ReceiveRecycleBinHandOver();
+    // --- files erased at the next start (MainWindowPending.cpp) ---
+    // Posted to itself at the end of the start when the profile's pending list is not empty:
+    // wParam 1 erases them at once (a /Pending start), 0 asks first.
+    static constexpr UINT kPendingMessage = WM_APP + 0x161;
+    // Started with /Pending: the profile taken without the chooser, whose pending files are
+    // erased at once; empty for any other start.
+    std::wstring PendingStartProfile;
+    // The profile's list of files to erase at the next start; empty without settings.
+    std::wstring PendingListPath() const;
     // Called once the window exists (before the profile is chosen), so that later starts
     // can find it from then on.
     std::function<void()> WindowMade;
@@ -318,6 +329,7 @@ public:
     ui::BitmapButton SaveLogButton;
     ui::BitmapButton SaveReportButton;
     HWND FinishButton = nullptr;
+    HWND EraseAtNextStartButton = nullptr;  // shown after a run that met files in use
 
     ui::Panel Toolspanel;
     std::unique_ptr<TImageControl> ToolsHeader;
@@ -445,6 +457,15 @@ private:
     void SaveLog();
     // Asks where, then writes the last run's erasure report (HTML or CSV).
     void SaveReport();
+    // Files erased at the next start: the result panel's button after a run that met files in
+    // use, what it does, the question at an ordinary start and the pending erase itself.
+    void OfferEraseAtNextStart();
+    void MarkFilesForNextStart();
+    void PostPendingWork();
+    void ErasePendingFiles(bool atPendingStart);
+    // Erases the entries with read-back, keeps those still held; writes the list, the log and
+    // the report; false when something failed (then the result panel shows the log).
+    bool RunPendingErase(const std::vector<PendingEntry>& entries);
     // Places the result panel's visible buttons in one row from the right.
     void LayOutResultButtons();
     // A new report for the run that starts, with the mode's name and whether it reads back.
@@ -520,6 +541,8 @@ private:
     void StartRunDisplayTimer(bool on);
     RunDisplay runDisplay_;
 
+    // The files of the last run that failed because another program held them, at their level.
+    std::vector<PendingEntry> filesInUse_;
     std::unique_ptr<FreeSpaceJob> freeSpaceJob_;
     // The record of the last run, for its erasure report.
     std::unique_ptr<ErasureRecorder> runReport_;

@@ -206,6 +206,10 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 SaveReport();
                 return 0;
             }
+            if (source == EraseAtNextStartButton) {
+                MarkFilesForNextStart();
+                return 0;
+            }
         }
         break;
     case WM_NOTIFY: {
@@ -271,6 +275,9 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return lParam ? ReceiveHandOver(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)) : kHandOverNotTaken;
     case kHandOverMessage:
         AddHandedOverPaths();
+        return 0;
+    case kPendingMessage:
+        ErasePendingFiles(wParam != 0);
         return 0;
     case WM_CLOSE:
         // A run or a tools job uses the window and the settings until it ends; a modal window

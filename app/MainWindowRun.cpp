@@ -158,6 +158,7 @@ void TMainWindow::RunErase() {
         const int ticked = CountTicked();
         runDisplay_ = RunDisplay{};
         EraseLog.Clear();
+        filesInUse_.clear();
         if (busyAnimation_) busyAnimation_->Start();
         WriteLogHeader(ticked);
         BeginRunReport(mode, verify);
@@ -205,10 +206,11 @@ void TMainWindow::RunErase() {
             }
             std::wstring line = kLogFileLead + ExtractFileName(path);
             const EraseOutcome outcome = EraseRowFile(path, level, verify);
-            // A file another program holds names the programs holding it.
-            line += outcome.kind == EraseOutcome::Kind::NotErased && outcome.readBack == ReadBack::NotChecked
-                        ? NotErasedEnding(path)
-                        : outcome.logEnding;
+            // A file another program holds names the programs holding it, and may be erased at
+            // the next start.
+            const bool refused = outcome.kind == EraseOutcome::Kind::NotErased && outcome.readBack == ReadBack::NotChecked;
+            line += refused ? NotErasedEnding(path) : outcome.logEnding;
+            if (refused && FileInUse(path)) filesInUse_.push_back({level, {}, path});
             if (outcome.readBack == ReadBack::Matched) ++verified;
             ++processed;
             runDisplay_.done = processed;
@@ -239,6 +241,7 @@ void TMainWindow::RunErase() {
         if (runReport_) runReport_->End(AbortRequested);
         // A run that raised the priority class never leaves the process there.
         if (priorityRaised) TESysteminfo(false).SetPriority(NORMAL_PRIORITY_CLASS);
+        OfferEraseAtNextStart();
         ShowContentPanel(ContentPanel::Result);
         if (notifier_) NotifyCompanion(*notifier_, config, CompanionNotice::RunEnd);
         if (config) config->PlayCompletionSound();
@@ -261,6 +264,8 @@ void TMainWindow::FinishRun() {
     AbortRequested = false;
     Busy = false;
     LockUserInterface(false);
+    filesInUse_.clear();
+    OfferEraseAtNextStart();
     ShowContentPanel(ContentPanel::List);
     // The mode shows again as the profile has it (a Custom run showed each file's level).
     ShowEraseMode(false, true);
@@ -297,7 +302,7 @@ void TMainWindow::RecordRunFile(const std::wstring& path, EraseLevel level, cons
 void TMainWindow::LayOutResultButtons() {
     // Right to left, about 124 pixels each: Finish, Save log, Save report, then any later
     // button of the panel that shows.
-    const HWND buttons[] = {FinishButton, SaveLogButton.Handle(), SaveReportButton.Handle()};
+    const HWND buttons[] = {FinishButton, SaveLogButton.Handle(), SaveReportButton.Handle(), EraseAtNextStartButton};
     RECT panel{};
     ::GetClientRect(ResultPanel.Handle(), &panel);
     int right = panel.right - 4;

@@ -1,5 +1,6 @@
 # Sourced by scripts that run several Windows programs: one Xvfb display and one persistent
-# wineserver for the whole session, both stopped by stop_wine_session (also on failure).
+# wineserver for the whole session, both stopped by stop_wine_session (also on failure), which
+# fails (status 1) when a test left the program's Run value behind: trap 'stop_wine_session || exit 1' EXIT.
 . "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
 _session_xvfb_pid=""
@@ -43,12 +44,33 @@ start_wine_session() {
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 </dev/null || true
 }
 
+# The program's start entry for pending files ("TIDEMARROW32SE" under HKCU\...\Run) must never
+# outlive a session: Wine starts every Run value at each start of the prefix. Read from the
+# prefix's user.reg once the wineserver has written it; a value left is removed and fails the
+# session loudly.
+_session_run_value_left() {
+    local reg="$WINEPREFIX/user.reg" run='^\[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run\]'
+    [ -f "$reg" ] || return 1
+    RUN_KEY="$run" awk '/^\[/ { inside = ($0 ~ ENVIRON["RUN_KEY"]) } inside && /^"TIDEMARROW32SE"=/ { found = 1 }
+                       END { exit found ? 0 : 1 }' "$reg" || return 1
+    RUN_KEY="$run" awk '/^\[/ { inside = ($0 ~ ENVIRON["RUN_KEY"]) } !(inside && /^"TIDEMARROW32SE"=/)' "$reg" >"$reg.tmp" &&
+        mv "$reg.tmp" "$reg"
+    return 0
+}
+
 stop_wine_session() {
+    local status=0
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true
+    if _session_run_value_left; then
+        echo "wine-session: FAILED: a test left the value TIDEMARROW32SE under" \
+            "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run (removed now)" >&2
+        status=1
+    fi
     if [ -n "$_session_xvfb_pid" ]; then
         kill "$_session_xvfb_pid" 2>/dev/null || true
         wait "$_session_xvfb_pid" 2>/dev/null || true
         _session_xvfb_pid=""
     fi
+    return $status
 }

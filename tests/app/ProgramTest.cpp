@@ -14,6 +14,7 @@
 #include "common/Paths.h"
 #include "common/TextCodec.h"
 #include "settings/ExplorerVerb.h"
+#include "tests/app/WorkflowFixture.h"
 #include "tests/support/Gui.h"
 #include "tests/support/TempFolder.h"
 #include "ui/Action.h"
@@ -310,6 +311,79 @@ TEST(Program, TheRunningWindowListsThePathsExpected) {
     // In any order: the starts of one selection from Explorer's menu race.
     EXPECT_TRUE(PumpUntil([&] { return Sorted(ListedPaths(main)) == Sorted(expected); }, 20000));
     EXPECT_EQ(Sorted(ListedPaths(main)), Sorted(expected));
+}
+
+bool HasLineStarting(const std::vector<std::wstring>& lines, const std::wstring& start) {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::wstring& line) { return line.rfind(start, 0) == 0; });
+}
+
+// Files held during a run are marked with the result panel's button; the start entry then starts
+// the real program, which erases the freed file, drops the changed and the missing one, keeps
+// the held one and shows its log; the next start erases that one too, shows nothing and removes
+// the entry. The only test that writes the user's real Run key (the guard removes it again).
+TEST_F(WorkflowTest, FilesInUseMarkedForTheNextStartAreErasedByThePendingStart) {
+    const std::wstring exe = folder / L"TIDEMARROW32SE.exe";
+    ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"TIDEMARROW32SE.exe").c_str(), exe.c_str(), FALSE));
+    PendingRunKeyForTest runKey(exe);
+    const std::wstring freed = File(L"freed.txt", 600), changed = File(L"changed.txt", 600),
+                       gone = File(L"gone.txt", 600), held = File(L"held.txt", 600);
+    const std::wstring list = Savedat() + L"\\Pending.txt", log = Savedat() + L"\\PendingLog.txt";
+    Make();
+    for (const auto& path : {freed, changed, gone, held}) Add(path);
+    auto heldLock = std::make_unique<UniqueFileLock>(held);
+    {
+        UniqueFileLock a(freed), b(changed), c(gone);
+        DialogAnswerer yes(L"確認", IDYES);
+        SendCommand(Command::StartRun);
+        ASSERT_TRUE(yes.Wait());
+        ASSERT_TRUE(::IsWindowVisible(window->EraseAtNextStartButton));
+        Click(window->EraseAtNextStartButton);
+    }
+    EXPECT_FALSE(::IsWindowEnabled(window->EraseAtNextStartButton));
+    EXPECT_EQ(window->EraseLogLines().back(), L"4個のファイルを次回起動時に抹消します。");
+    std::vector<PendingEntry> entries;
+    ASSERT_TRUE(ReadPendingList(list, entries));
+    ASSERT_EQ(entries.size(), 4u);
+    FileIdentity now;
+    EXPECT_TRUE(ReadFileIdentity(held, now) && entries[3].identity == now && entries[3].path == held);
+    EXPECT_EQ(PendingRunValue(), L"\"" + exe + L"\" /Pending DefaultUser");
+    SetEraseEnvironment({});
+    window.reset();
+    ASSERT_TRUE(WriteBytes(changed, std::string(601, 'y')));
+    ASSERT_TRUE(::DeleteFileW(gone.c_str()));
+
+    SetPendingRunSeams({kUserRunKey, exe});
+    ASSERT_TRUE(WritePendingRunValue(L"DefaultUser"));
+    {  // Something is left: the result panel shows, restored from minimized.
+        Program start(Program::CommandLine{PendingRunValue()});
+        ASSERT_TRUE(start.Started());
+        EXPECT_TRUE(PumpUntil([] {
+            HWND main = FindMainWindow();
+            return main && ::IsWindowVisible(main) && !::IsIconic(main);
+        }, 60000));
+    }
+    std::vector<std::wstring> lines;
+    ASSERT_TRUE(ReadTextFile(log, lines));
+    EXPECT_FALSE(FileExists(freed));
+    EXPECT_TRUE(HasLineStarting(lines, L"ファイル名:freed.txt"));
+    EXPECT_TRUE(HasLineStarting(lines, L"ファイル名:changed.txtは指定後に変更されたため抹消しませんでした。"));
+    EXPECT_TRUE(HasLineStarting(lines, L"ファイル名:held.txtを正しく処理出来ませんでした。"));
+    EXPECT_FALSE(HasLineStarting(lines, L"ファイル名:gone.txt"));
+    EXPECT_EQ(ReadBytes(changed), std::string(601, 'y'));
+    ASSERT_TRUE(ReadPendingList(list, entries));
+    EXPECT_EQ(entries.size(), 1u);
+    EXPECT_FALSE(PendingRunValue().empty());
+
+    heldLock.reset();
+    ASSERT_TRUE(PumpUntil([] { return !FindMainWindow(); }, 10000));
+    Program again(Program::CommandLine{PendingRunValue()});
+    EXPECT_EQ(again.WaitForExit(60000), 0u);
+    EXPECT_FALSE(FileExists(held));
+    EXPECT_FALSE(FileExists(list));
+    EXPECT_EQ(PendingRunValue(), L"");
+    ASSERT_TRUE(ReadTextFile(log, lines));
+    EXPECT_TRUE(HasLineStarting(lines, L"ファイル名:held.txt"));
+    EXPECT_NE(ReadBytes(Savedat() + L"\\PendingReport.html").find("held.txt"), std::string::npos);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "app/Application.h"
 #include "app/MainWindow.h"
+#include "app/PendingList.h"
 #include "common/Assertions.h"
 #include "common/Paths.h"
 #include "common/TextCodec.h"
@@ -23,6 +24,26 @@
 #include "tests/support/SteppingClock.h"
 #include "tests/support/TempFolder.h"
 #include "ui/MessagePump.h"
+
+// Points the start entry of pending files at a key of the tests' own (under HKCU\Software) and
+// at `program`; at the end, also on failure, removes that key and the value under the user's
+// real Run key when it names `program`.
+class PendingRunKeyForTest {
+public:
+    static constexpr wchar_t kKey[] = L"Software\\TIDEMARROW32SE-tests\\Run";
+    explicit PendingRunKeyForTest(const std::wstring& program = L"") : previous_(SetPendingRunSeams({kKey, program})) {}
+    ~PendingRunKeyForTest() {
+        SetPendingRunSeams({kUserRunKey, PendingRunProgram()});
+        RemovePendingRunValue(L"DefaultUser");
+        SetPendingRunSeams(previous_);
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TIDEMARROW32SE-tests");
+    }
+    PendingRunKeyForTest(const PendingRunKeyForTest&) = delete;
+    PendingRunKeyForTest& operator=(const PendingRunKeyForTest&) = delete;
+
+private:
+    PendingRunSeams previous_;
+};
 
 class WorkflowTest : public testing::Test {
 protected:

@@ -237,6 +237,11 @@ hold() {
     for _ in $(seq 1 600); do [ -f "$scratch/held" ] && return; sleep 0.1; done
     fail "could not hold $1"
 }
+# The program's start entry for files pending at the next logon goes with the program.
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+wine reg add "$run_key" /v TIDEMARROW32SE /d "\"$inst_win\\TIDEMARROW32SE.exe\" /Pending DefaultUser" /f </dev/null >/dev/null 2>&1 \
+    || fail "could not write the start entry"
+[ -n "$(reg_value "$run_key" TIDEMARROW32SE)" ] || fail "the start entry cannot be read back"
 note "uninstalling silently while tmerase.exe stays in use"
 hold "$inst/tmerase.exe"
 # Run in place, as a tool that waits for it runs it (a plain start hands over to a copy of itself
@@ -267,6 +272,7 @@ for link in "${links[@]}"; do
 done
 [ ! -d "$roaming/Microsoft/Windows/Start Menu/Programs/TIDEMARROW32 SE" ] || fail "Start menu folder left"
 ! wine reg query "$key" >/dev/null 2>&1 </dev/null || fail "uninstall entry left"
+[ -z "$(reg_value "$run_key" TIDEMARROW32SE)" ] || fail "the start entry of pending files left"
 # --- Explorer's right-click menu after uninstall: another copy's entry stays.
 ! wine reg query "${verb_keys[0]}" >/dev/null 2>&1 </dev/null || fail "the right-click menu's entry left"
 [ -n "$(reg_value "${verb_keys[1]}\\command")" ] || fail "uninstall removed another copy's entry"

@@ -241,6 +241,26 @@ Section "un.!${PRODUCT_TITLE}" SectionUninstallProgram
     ${EndIf}
 SectionEnd
 
+; The start entry that erases a profile's pending files at the next logon (written by the
+; program while a list of them is not empty): removed only when it starts the installed
+; program, whatever the profile; another copy's entry stays.
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define PENDING_RUN_VALUE "TIDEMARROW32SE"
+!define PENDING_RUN_START '"$INSTDIR\${PROGRAM_EXE}" /Pending '
+Section "-un.PendingStart"
+    Push $0
+    Push $1
+    ReadRegStr $0 HKCU "${RUN_KEY}" "${PENDING_RUN_VALUE}"
+    StrLen $1 '${PENDING_RUN_START}'
+    StrCpy $0 $0 $1
+    ; StrCmp compares without regard to letter case, as paths are compared on Windows.
+    ${If} $0 == '${PENDING_RUN_START}'
+        DeleteRegValue HKCU "${RUN_KEY}" "${PENDING_RUN_VALUE}"
+    ${EndIf}
+    Pop $1
+    Pop $0
+SectionEnd
+
 ; Unticked unless the user ticks it; a silent uninstall never removes the profiles.
 Section /o "un.ユーザープロファイル（設定とリスト）も削除する" SectionUninstallProfiles
     RMDir /r "$INSTDIR\User"
