@@ -395,6 +395,9 @@ void TMainWindow::BuildPanels() {
     ::SendMessageW(SaveReportButton.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
     FinishButton = AddChild(result, L"BUTTON", L">> 終了", WS_TABSTOP | BS_PUSHBUTTON, w - 124 - 4, h - 34, 120, 28,
                             IDC_FINISH_RUN);
+    OfferFreeSpaceButton = AddChild(result, L"BUTTON", L"空き領域の抹消(&F)...", WS_TABSTOP | BS_PUSHBUTTON, 0,
+                                    h - 34, 120, 28, IDC_OFFER_FREESPACE);
+    ::ShowWindow(OfferFreeSpaceButton, SW_HIDE);
     LayOutResultButtons();
 
     // The history tools; the tools themselves are placed by their own part.

@@ -206,6 +206,10 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 SaveReport();
                 return 0;
             }
+            if (source == OfferFreeSpaceButton) {
+                TakeFreeSpaceOffer();
+                return 0;
+            }
         }
         break;
     case WM_NOTIFY: {

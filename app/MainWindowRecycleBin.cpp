@@ -97,6 +97,7 @@ void TMainWindow::RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives)
         LockUserInterface(true);
         ShowContentPanel(ContentPanel::Running);
         runDisplay_ = RunDisplay{};
+        freeSpaceOffer_ = FreeSpaceOffer{};
         EraseLog.Clear();
         if (busyAnimation_) busyAnimation_->Start();
         WriteLogHeader(count, count);
@@ -133,7 +134,10 @@ void TMainWindow::RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives)
                 }
                 if (RunDisplayDue()) ShowRunDisplay();
                 ReadBack readBack = ReadBack::NotChecked;
-                const bool erased = EraseRecycleItem(item, level, FileProgress, PercentLabel, verify ? &readBack : nullptr);
+                bool leftSomething = false;
+                const bool erased = EraseRecycleItem(item, level, FileProgress, PercentLabel,
+                                                     verify ? &readBack : nullptr, &leftSomething);
+                NoteFreeSpaceOffer(level, leftSomething, drive.root);
                 if (erased && readBack == ReadBack::Matched) ++verified;
                 ++processed;
                 runDisplay_.done = processed;
@@ -156,6 +160,7 @@ void TMainWindow::RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives)
     writing.reset();
     try {
         if (runReport_) runReport_->End(AbortRequested);
+        ShowFreeSpaceOffer(false);  // no power-off follows this run
         ShowContentPanel(ContentPanel::Result);
         if (notifier_) NotifyCompanion(*notifier_, config, CompanionNotice::RunEnd);
         if (config) config->PlayCompletionSound();
