@@ -449,6 +449,10 @@ private:
                                                DWORD_PTR self);
     // The erase run after its confirmation; the finish and save-log buttons of its result.
     void RunErase();
+    // The start shared by the runs of the list and of the Recycle Bin: the error report window
+    // closes, the window state is kept, the Stop flag clears, `Busy` and `writing` are taken,
+    // the frame locks and the run panel shows with an empty log and display.
+    void BeginRun(std::optional<WritingJob>& writing);
     void FinishRun();
     void SaveLog();
     // Asks where, then writes the last run's erasure report (HTML or CSV).

@@ -14,7 +14,6 @@
 #include "app/MainWindow.h"
 #include "common/Assertions.h"
 #include "common/Paths.h"
-#include "diagnostics/LogWindow.h"
 #include "diagnostics/SystemInfo.h"
 #include "dialogs/OsterlanActionImages.h"
 #include "engine/EraseFunc.h"
@@ -87,19 +86,8 @@ void TMainWindow::RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives)
     bool failed = false;
     std::optional<WritingJob> writing;
     try {
-        if (HWND report = ui::FindThreadWindow(TTIDEMARROW_LOG::kClassName, L"ErrorLog"))
-            ::SendMessageW(report, WM_CLOSE, 0, 0);
-        SaveWindowState();
-        AbortRequested = false;
-        Busy = true;
-        writing.emplace(*this);
+        BeginRun(writing);
         const EraseMode mode = config ? config->CurrentEraseMode() : EraseMode::Speed;
-        LockUserInterface(true);
-        ShowContentPanel(ContentPanel::Running);
-        runDisplay_ = RunDisplay{};
-        freeSpaceOffer_ = FreeSpaceOffer{};
-        EraseLog.Clear();
-        if (busyAnimation_) busyAnimation_->Start();
         WriteLogHeader(count, count);
         const bool verify = config && config->Verify();
         BeginRunReport(mode, verify);

@@ -133,6 +133,21 @@ void TMainWindow::StartRun() {
     RunErase();
 }
 
+void TMainWindow::BeginRun(std::optional<WritingJob>& writing) {
+    if (HWND report = ui::FindThreadWindow(TTIDEMARROW_LOG::kClassName, L"ErrorLog"))
+        ::SendMessageW(report, WM_CLOSE, 0, 0);
+    SaveWindowState();
+    AbortRequested = false;
+    Busy = true;
+    writing.emplace(*this);
+    LockUserInterface(true);
+    ShowContentPanel(ContentPanel::Running);
+    runDisplay_ = RunDisplay{};
+    freeSpaceOffer_ = FreeSpaceOffer{};
+    EraseLog.Clear();
+    if (busyAnimation_) busyAnimation_->Start();
+}
+
 EraseOutcome TMainWindow::EraseRowFile(const std::wstring& path, EraseLevel level, bool verify) {
     return EraseFile(path, level, FileProgress, PercentLabel, verify);
 }
@@ -145,23 +160,10 @@ void TMainWindow::RunErase() {
     try {
         application_.ShowTaskbarButton(false);
         ::Sleep(kHideDelayMs);
-        if (HWND report = ui::FindThreadWindow(TTIDEMARROW_LOG::kClassName, L"ErrorLog"))
-            ::SendMessageW(report, WM_CLOSE, 0, 0);
-        SaveWindowState();
-
-        AbortRequested = false;
-        Busy = true;
-        writing.emplace(*this);
+        BeginRun(writing);
         const EraseMode mode = config ? config->CurrentEraseMode() : EraseMode::Speed;
         const bool verify = config && config->Verify();
-        LockUserInterface(true);
-
-        ShowContentPanel(ContentPanel::Running);
         const int ticked = CountTicked();
-        runDisplay_ = RunDisplay{};
-        freeSpaceOffer_ = FreeSpaceOffer{};
-        EraseLog.Clear();
-        if (busyAnimation_) busyAnimation_->Start();
         WriteLogHeader(ticked);
         BeginRunReport(mode, verify);
 
