@@ -398,6 +398,9 @@ void TMainWindow::BuildPanels() {
     EraseAtNextStartButton = AddChild(result, L"BUTTON", L"次回起動時に抹消する", WS_TABSTOP | BS_PUSHBUTTON, 0, h - 34,
                                       120, 28, IDC_ERASE_AT_NEXT_START);
     ::ShowWindow(EraseAtNextStartButton, SW_HIDE);
+    OfferFreeSpaceButton = AddChild(result, L"BUTTON", L"空き領域の抹消(&F)...", WS_TABSTOP | BS_PUSHBUTTON, 0,
+                                    h - 34, 120, 28, IDC_OFFER_FREESPACE);
+    ::ShowWindow(OfferFreeSpaceButton, SW_HIDE);
     LayOutResultButtons();
 
     // The history tools; the tools themselves are placed by their own part.

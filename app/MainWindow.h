@@ -80,6 +80,7 @@ public:
         IDC_TOOLS_TITLE,
         IDC_SAVE_REPORT,
         IDC_ERASE_AT_NEXT_START,
+        IDC_OFFER_FREESPACE,
     };
 
     // The controls of the history tools panel.
@@ -330,6 +331,9 @@ public:
     ui::BitmapButton SaveReportButton;
     HWND FinishButton = nullptr;
     HWND EraseAtNextStartButton = nullptr;  // shown after a run that met files in use
+    // Shown when the run's files left old data in free clusters (and no power-off follows):
+    // ends the result and opens the free-space panel for those drives.
+    HWND OfferFreeSpaceButton = nullptr;
 
     ui::Panel Toolspanel;
     std::unique_ptr<TImageControl> ToolsHeader;
@@ -360,10 +364,14 @@ public:
     HWND StartFreeSpaceButton = nullptr;
     HWND StopFreeSpaceButton = nullptr;
     HWND CloseFreeSpaceButton = nullptr;
-    // The folder the run works in: the folder chosen, else the selected drive's root.
-    std::wstring FreeSpaceTarget() const;
+    // The folders the run works in, one after another: the drives the result panel's offer
+    // chose, else the folder chosen, else the selected drive's root; empty when none is chosen.
+    std::vector<std::wstring> FreeSpaceTargets() const;
     // Takes a folder instead of a drive (what the folder button does after asking).
     void SetFreeSpaceFolder(const std::wstring& folder);
+    // Opens the panel with `drives` chosen, to be filled one after another at `level` (what the
+    // result panel's offer does after Finish).
+    void OpenFreeSpaceFor(const std::vector<std::wstring>& drives, EraseLevel level);
     // A free-space erase is writing or cleaning up (the end of the session is refused then).
     bool FreeSpaceRunning() const;
     // Ends a free-space erase at once and deletes what it made, before returning (for the end
@@ -453,6 +461,10 @@ private:
                                                DWORD_PTR self);
     // The erase run after its confirmation; the finish and save-log buttons of its result.
     void RunErase();
+    // The start shared by the runs of the list and of the Recycle Bin: the error report window
+    // closes, the window state is kept, the Stop flag clears, `Busy` and `writing` are taken,
+    // the frame locks and the run panel shows with an empty log and display.
+    void BeginRun(std::optional<WritingJob>& writing);
     void FinishRun();
     void SaveLog();
     // Asks where, then writes the last run's erasure report (HTML or CSV).
@@ -468,6 +480,11 @@ private:
     bool RunPendingErase(const std::vector<PendingEntry>& entries);
     // Places the result panel's visible buttons in one row from the right.
     void LayOutResultButtons();
+    // The free-space offer of the result panel: what a file of the run left on its drive, the
+    // button shown (not when the power-off follows) and pressed.
+    void NoteFreeSpaceOffer(EraseLevel level, bool leftSomething, const std::wstring& driveRoot);
+    void ShowFreeSpaceOffer(bool powerOffFollows);
+    void TakeFreeSpaceOffer();
     // A new report for the run that starts, with the mode's name and whether it reads back.
     void BeginRunReport(EraseMode mode, bool verify);
     // One file of the run into its report, as far as the run knows it.
@@ -547,6 +564,13 @@ private:
     // The record of the last run, for its erasure report.
     std::unique_ptr<ErasureRecorder> runReport_;
     std::wstring freeSpaceFolder_;  // chosen with the folder button; empty: the selected drive
+    std::vector<std::wstring> freeSpaceQueue_;  // chosen by the offer; empty: the folder or drive
+    // The drives whose free clusters the last run's files left old data in, and the highest
+    // level the run used.
+    struct FreeSpaceOffer {
+        std::vector<std::wstring> drives;
+        EraseLevel level = EraseLevel::Speed;
+    } freeSpaceOffer_;
     std::unique_ptr<TSSTP> notifier_;
     std::unique_ptr<TOsterlanActionImage> busyAnimation_;
     ui::Font windowFont_;

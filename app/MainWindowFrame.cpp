@@ -210,6 +210,10 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 MarkFilesForNextStart();
                 return 0;
             }
+            if (source == OfferFreeSpaceButton) {
+                TakeFreeSpaceOffer();
+                return 0;
+            }
         }
         break;
     case WM_NOTIFY: {

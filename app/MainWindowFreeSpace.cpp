@@ -1,6 +1,7 @@
 // The free-space erase panel: the fixed drives with their free space (or a folder of the
-// user's choice), the level, the note on what the run does, the run with its progress, Stop
-// and the result line; and the check for what an earlier run left behind.
+// user's choice, or the drives a run's result offered, filled one after another), the level,
+// the note on what the run does, the run with its progress, Stop and the result line; and the
+// check for what an earlier run left behind.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -10,6 +11,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "app/Application.h"
 #include "app/MainWindow.h"
@@ -37,6 +39,29 @@ const wchar_t kCloseText[] = L"このウインドウを閉じる";
 const wchar_t kConfirmCaption[] = L"確認";
 const wchar_t kConfirmText[] = L"の空き領域を上書きします。\r\n処理を開始してよろしいですか？";
 const wchar_t kLeftoverCaption[] = L"空き領域の抹消";
+const wchar_t kTargetSeparator[] = L"、";
+
+std::wstring JoinTargets(const std::vector<std::wstring>& targets) {
+    std::wstring text;
+    for (const std::wstring& target : targets) text += (text.empty() ? L"" : kTargetSeparator) + target;
+    return text;
+}
+
+// What became of one run, as the result line says it.
+std::wstring FreeSpaceResultLine(const FreeSpaceResult& result, bool failed) {
+    std::wstring line;
+    if (result.overwritten)
+        line = L"空き領域 " + FreeSpaceBytesText(result.filled) + L" を上書きしました。" +
+               (result.recordStepRan ? L"ファイルレコード " + std::to_wstring(result.recordFiles) + L" 個も上書きしました (" +
+                                            std::to_wstring(result.recordBytes) + L" バイトずつ)。"
+                                     : std::wstring(L"ファイルレコードの上書きは行われませんでした。"));
+    else if (result.stopped)
+        line = L"中止しました。";
+    else
+        line = L"空き領域を上書きできませんでした。" + result.message;
+    if (!result.cleanedUp && !failed) line += L" 作業ファイルが残っています: " + result.leftover;
+    return line;
+}
 
 constexpr UINT_PTR kFreeSpacePanelSubclass = 13;
 
@@ -128,7 +153,10 @@ LRESULT CALLBACK TMainWindow::FreeSpacePanelProc(HWND hwnd, UINT message, WPARAM
             }
             if (header.hwndFrom == window->FreeSpaceDrives && header.code == LVN_ITEMCHANGED) {
                 const auto& change = *reinterpret_cast<const NMLISTVIEW*>(lParam);
-                if ((change.uChanged & LVIF_STATE) && (change.uNewState & LVIS_SELECTED)) window->freeSpaceFolder_.clear();
+                if ((change.uChanged & LVIF_STATE) && (change.uNewState & LVIS_SELECTED)) {
+                    window->freeSpaceFolder_.clear();
+                    window->freeSpaceQueue_.clear();
+                }
                 window->ShowFreeSpaceTarget();
                 return 0;
             }
@@ -172,25 +200,27 @@ void TMainWindow::ListFreeSpaceDrives() {
     }
 }
 
-std::wstring TMainWindow::FreeSpaceTarget() const {
-    if (!freeSpaceFolder_.empty()) return freeSpaceFolder_;
+std::vector<std::wstring> TMainWindow::FreeSpaceTargets() const {
+    if (!freeSpaceQueue_.empty()) return freeSpaceQueue_;
+    if (!freeSpaceFolder_.empty()) return {freeSpaceFolder_};
     const int row = ListView_GetNextItem(FreeSpaceDrives, -1, LVNI_SELECTED);
     if (row < 0) return {};
     wchar_t drive[MAX_PATH] = {};
     ListView_GetItemText(FreeSpaceDrives, row, 0, drive, MAX_PATH);
-    return drive;
+    return {drive};
 }
 
 void TMainWindow::SetFreeSpaceFolder(const std::wstring& folder) {
     ListView_SetItemState(FreeSpaceDrives, -1, 0, LVIS_SELECTED);
+    freeSpaceQueue_.clear();
     freeSpaceFolder_ = folder;
     ShowFreeSpaceTarget();
 }
 
 void TMainWindow::ShowFreeSpaceTarget() {
-    const std::wstring target = FreeSpaceTarget();
-    ::SetWindowTextW(FreeSpaceFolderLabel, target.empty() ? L"" : (L"作業フォルダの場所: " + target).c_str());
-    ::EnableWindow(StartFreeSpaceButton, !target.empty() && !FreeSpaceRunning());
+    const std::wstring targets = JoinTargets(FreeSpaceTargets());
+    ::SetWindowTextW(FreeSpaceFolderLabel, targets.empty() ? L"" : (L"作業フォルダの場所: " + targets).c_str());
+    ::EnableWindow(StartFreeSpaceButton, !targets.empty() && !FreeSpaceRunning());
 }
 
 void TMainWindow::ChooseFreeSpaceFolder() {
@@ -213,12 +243,21 @@ void TMainWindow::OpenFreeSpace() {
     ShowContentPanel(ContentPanel::FreeSpace);
     LockUserInterface(true);
     freeSpaceFolder_.clear();
+    freeSpaceQueue_.clear();
     ListFreeSpaceDrives();
     ::SetWindowTextW(FreeSpaceStatus, L"");
     ::SetWindowTextW(FreeSpaceResultLabel, L"");
     ::SendMessageW(FreeSpaceProgress, PBM_SETPOS, 0, 0);
     ShowFreeSpaceTarget();
     ::SetFocus(FreeSpaceDrives);
+}
+
+void TMainWindow::OpenFreeSpaceFor(const std::vector<std::wstring>& drives, EraseLevel level) {
+    OpenFreeSpace();
+    freeSpaceQueue_ = drives;
+    ::SendMessageW(FreeSpaceLevel, CB_SETCURSEL, static_cast<WPARAM>(level), 0);
+    ShowFreeSpaceTarget();
+    ::SetFocus(StartFreeSpaceButton);
 }
 
 void TMainWindow::CloseFreeSpace() {
@@ -238,21 +277,28 @@ bool TMainWindow::FreeSpaceRunning() const { return freeSpaceJob_ && freeSpaceJo
 void TMainWindow::StopFreeSpace() { AbortRequested = true; }
 
 void TMainWindow::StopFreeSpaceAndCleanUp() {
-    if (FreeSpaceRunning()) freeSpaceJob_->StopAndCleanUpNow();
+    if (!FreeSpaceRunning()) return;
+    AbortRequested = true;  // no later target of a queue is begun
+    freeSpaceJob_->StopAndCleanUpNow();
 }
 
 // The record shared with every profile and with tmerase.
 std::wstring TMainWindow::FreeSpaceRecordFile() const { return ConsoleFreeSpaceRecord(); }
 
 void TMainWindow::StartFreeSpace() {
-    const std::wstring target = FreeSpaceTarget();
-    if (target.empty() || FreeSpaceRunning() || Busy) return;
-    if (::MessageBoxW(Handle(), (target + kConfirmText).c_str(), kConfirmCaption, MB_YESNO | MB_ICONWARNING) != IDYES)
+    const std::vector<std::wstring> targets = FreeSpaceTargets();
+    if (targets.empty() || FreeSpaceRunning() || Busy) return;
+    if (::MessageBoxW(Handle(), (JoinTargets(targets) + kConfirmText).c_str(), kConfirmCaption,
+                      MB_YESNO | MB_ICONWARNING) != IDYES)
         return;
     const auto level = static_cast<EraseLevel>(
         std::max<LRESULT>(0, ::SendMessageW(FreeSpaceLevel, CB_GETCURSEL, 0, 0)));
+    // Several targets go one after another; each line then begins with its target.
+    const bool queue = targets.size() > 1;
     bool failed = false;
-    FreeSpaceResult result;
+    bool overwritten = false;
+    std::vector<std::wstring> lines;  // of the targets finished
+    FreeSpaceResult result;           // of the target under way
     // The disk is full while the run works: the session may not end under it.
     std::optional<WritingJob> writing;
     try {
@@ -264,53 +310,62 @@ void TMainWindow::StartFreeSpace() {
             ::EnableWindow(control, FALSE);
         ::EnableWindow(StopFreeSpaceButton, TRUE);
         ::SetWindowTextW(FreeSpaceResultLabel, L"");
-        ::SendMessageW(FreeSpaceProgress, PBM_SETPOS, 0, 0);
-        freeSpaceJob_ = std::make_unique<FreeSpaceJob>(target, level, FreeSpaceRecordFile());
-        const ULONGLONG start = ::GetTickCount64();
-        std::wstring shown;
-        freeSpaceJob_->progress = [&](const ::FreeSpaceProgress& progress) {
-            std::wstring text;
-            if (progress.stage == ::FreeSpaceProgress::CleaningUp) {
-                const std::int64_t total = std::max<std::int64_t>(progress.toClean, 1);
-                ::SendMessageW(FreeSpaceProgress, PBM_SETPOS,
-                               static_cast<WPARAM>(std::min<std::int64_t>(1000, progress.cleaned * 1000 / total)), 0);
-                text = L"作業ファイルを削除しています: " + std::to_wstring(progress.cleaned) + L" / " +
-                       std::to_wstring(progress.toClean) + L" 個";
-            } else if (progress.stage == ::FreeSpaceProgress::Records) {
-                text = L"ファイルレコードを上書きしています: " + std::to_wstring(progress.recordFiles) + L" 個";
-            } else {
-                const std::int64_t total = std::max<std::int64_t>(progress.total, 1);
-                const auto permille = std::min<std::int64_t>(1000, progress.written * 1000 / total);
-                ::SendMessageW(FreeSpaceProgress, PBM_SETPOS, static_cast<WPARAM>(permille), 0);
-                text = FreeSpaceBytesText(progress.written) + L" / " + FreeSpaceBytesText(progress.total) + L" 書き込み済み";
-                const ULONGLONG elapsed = ::GetTickCount64() - start;
-                if (progress.written > 0 && progress.written < progress.total && elapsed >= 2000)
-                    text += L"　残り約 " + FreeSpaceTimeText(static_cast<ULONGLONG>(
-                                               static_cast<double>(elapsed) / 1000.0 *
-                                               static_cast<double>(progress.total - progress.written) /
-                                               static_cast<double>(progress.written)));
+        for (const std::wstring& target : targets) {
+            result = FreeSpaceResult{};
+            if (AbortRequested) {
+                // A Stop ends the whole queue: the targets after it are not begun.
+                result.stopped = result.cleanedUp = true;
+                lines.push_back(FreeSpaceResultLine(result, false));
+                continue;
             }
-            if (text != shown) ::SetWindowTextW(FreeSpaceStatus, (shown = text).c_str());
-        };
-        result = freeSpaceJob_->Run();
+            const std::wstring lead =
+                queue ? target + L" (" + std::to_wstring(lines.size() + 1) + L"/" + std::to_wstring(targets.size()) + L"): "
+                      : std::wstring();
+            ::SendMessageW(FreeSpaceProgress, PBM_SETPOS, 0, 0);
+            freeSpaceJob_ = std::make_unique<FreeSpaceJob>(target, level, FreeSpaceRecordFile());
+            const ULONGLONG start = ::GetTickCount64();
+            std::wstring shown;
+            freeSpaceJob_->progress = [&](const ::FreeSpaceProgress& progress) {
+                std::wstring text = lead;
+                if (progress.stage == ::FreeSpaceProgress::CleaningUp) {
+                    const std::int64_t total = std::max<std::int64_t>(progress.toClean, 1);
+                    ::SendMessageW(FreeSpaceProgress, PBM_SETPOS,
+                                   static_cast<WPARAM>(std::min<std::int64_t>(1000, progress.cleaned * 1000 / total)), 0);
+                    text += L"作業ファイルを削除しています: " + std::to_wstring(progress.cleaned) + L" / " +
+                            std::to_wstring(progress.toClean) + L" 個";
+                } else if (progress.stage == ::FreeSpaceProgress::Records) {
+                    text += L"ファイルレコードを上書きしています: " + std::to_wstring(progress.recordFiles) + L" 個";
+                } else {
+                    const std::int64_t total = std::max<std::int64_t>(progress.total, 1);
+                    const auto permille = std::min<std::int64_t>(1000, progress.written * 1000 / total);
+                    ::SendMessageW(FreeSpaceProgress, PBM_SETPOS, static_cast<WPARAM>(permille), 0);
+                    text += FreeSpaceBytesText(progress.written) + L" / " + FreeSpaceBytesText(progress.total) +
+                            L" 書き込み済み";
+                    const ULONGLONG elapsed = ::GetTickCount64() - start;
+                    if (progress.written > 0 && progress.written < progress.total && elapsed >= 2000)
+                        text += L"　残り約 " + FreeSpaceTimeText(static_cast<ULONGLONG>(
+                                                   static_cast<double>(elapsed) / 1000.0 *
+                                                   static_cast<double>(progress.total - progress.written) /
+                                                   static_cast<double>(progress.written)));
+                }
+                if (text != shown) ::SetWindowTextW(FreeSpaceStatus, (shown = text).c_str());
+            };
+            result = freeSpaceJob_->Run();
+            freeSpaceJob_.reset();
+            overwritten = overwritten || result.overwritten;
+            lines.push_back(FreeSpaceResultLine(result, false));
+        }
     } catch (...) {
         failed = true;
     }
 
     // However the run ended.
     try {
-        std::wstring line;
-        if (result.overwritten)
-            line = L"空き領域 " + FreeSpaceBytesText(result.filled) + L" を上書きしました。" +
-                   (result.recordStepRan ? L"ファイルレコード " + std::to_wstring(result.recordFiles) + L" 個も上書きしました (" +
-                                                std::to_wstring(result.recordBytes) + L" バイトずつ)。"
-                                         : std::wstring(L"ファイルレコードの上書きは行われませんでした。"));
-        else if (result.stopped)
-            line = L"中止しました。";
-        else
-            line = L"空き領域を上書きできませんでした。" + result.message;
-        if (!result.cleanedUp && !failed) line += L" 作業ファイルが残っています: " + result.leftover;
-        ::SetWindowTextW(FreeSpaceResultLabel, line.c_str());
+        if (lines.size() < targets.size()) lines.push_back(FreeSpaceResultLine(result, failed));
+        std::wstring text;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            text += queue ? (i ? L"\r\n" : L"") + targets[i] + L": " + lines[i] : lines[i];
+        ::SetWindowTextW(FreeSpaceResultLabel, text.c_str());
         if (result.overwritten) ::SendMessageW(FreeSpaceProgress, PBM_SETPOS, 1000, 0);
         ::EnableWindow(StopFreeSpaceButton, FALSE);
         for (HWND control : {CloseFreeSpaceButton, ChooseFreeSpaceFolderButton, FreeSpaceDrives, FreeSpaceLevel})
@@ -319,7 +374,7 @@ void TMainWindow::StartFreeSpace() {
         writing.reset();  // the fill is gone: the session may end again
         ListFreeSpaceDrives();
         ShowFreeSpaceTarget();
-        if (result.overwritten)
+        if (overwritten)
             if (TConfigWindow* config = application_.Config()) config->PlayCompletionSound();
     } catch (...) {
         failed = true;

@@ -122,15 +122,8 @@ bool TMainWindow::RunPendingErase(const std::vector<PendingEntry>& entries) {
     std::vector<PendingEntry> kept;
     std::optional<WritingJob> writing;
     try {
-        AbortRequested = false;
-        Busy = true;
-        writing.emplace(*this);
-        LockUserInterface(true);
-        filesInUse_.clear();
+        BeginRun(writing);
         OfferEraseAtNextStart();
-        ShowContentPanel(ContentPanel::Running);
-        runDisplay_ = RunDisplay{};
-        EraseLog.Clear();
         WriteLogHeader(count, count);
         // Every file is read back: nothing shows unless something failed.
         BeginRunReport(ModeOf(entries), true);
@@ -163,6 +156,7 @@ bool TMainWindow::RunPendingErase(const std::vector<PendingEntry>& entries) {
                 continue;
             }
             const EraseOutcome outcome = EraseRowFile(entry.path, entry.level, true);
+            NoteFreeSpaceOffer(entry.level, outcome.LeftSomething(), outcome.driveRoot);
             const bool refused = outcome.kind == EraseOutcome::Kind::NotErased && outcome.readBack == ReadBack::NotChecked;
             const std::wstring line = lead + (refused ? NotErasedEnding(entry.path) : outcome.logEnding);
             if (refused && FileInUse(entry.path)) kept.push_back(entry);
@@ -185,7 +179,9 @@ bool TMainWindow::RunPendingErase(const std::vector<PendingEntry>& entries) {
     // The end steps, however the run ended: the log and the report of this erase replace the last ones.
     writing.reset();
     try {
+        if (busyAnimation_) busyAnimation_->Stop();
         if (runReport_) runReport_->End(AbortRequested);
+        ShowFreeSpaceOffer(false);
         if (config) {
             const std::wstring folder = config->ProfileFolder() + L"\\Savedat\\";
             if (!WriteTextFile(folder + kPendingLogFile, EraseLogLines())) problem = true;

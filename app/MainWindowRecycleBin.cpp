@@ -14,7 +14,6 @@
 #include "app/MainWindow.h"
 #include "common/Assertions.h"
 #include "common/Paths.h"
-#include "diagnostics/LogWindow.h"
 #include "diagnostics/SystemInfo.h"
 #include "dialogs/OsterlanActionImages.h"
 #include "engine/EraseFunc.h"
@@ -87,18 +86,8 @@ void TMainWindow::RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives)
     bool failed = false;
     std::optional<WritingJob> writing;
     try {
-        if (HWND report = ui::FindThreadWindow(TTIDEMARROW_LOG::kClassName, L"ErrorLog"))
-            ::SendMessageW(report, WM_CLOSE, 0, 0);
-        SaveWindowState();
-        AbortRequested = false;
-        Busy = true;
-        writing.emplace(*this);
+        BeginRun(writing);
         const EraseMode mode = config ? config->CurrentEraseMode() : EraseMode::Speed;
-        LockUserInterface(true);
-        ShowContentPanel(ContentPanel::Running);
-        runDisplay_ = RunDisplay{};
-        EraseLog.Clear();
-        if (busyAnimation_) busyAnimation_->Start();
         WriteLogHeader(count, count);
         const bool verify = config && config->Verify();
         BeginRunReport(mode, verify);
@@ -133,7 +122,10 @@ void TMainWindow::RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives)
                 }
                 if (RunDisplayDue()) ShowRunDisplay();
                 ReadBack readBack = ReadBack::NotChecked;
-                const bool erased = EraseRecycleItem(item, level, FileProgress, PercentLabel, verify ? &readBack : nullptr);
+                bool leftSomething = false;
+                const bool erased = EraseRecycleItem(item, level, FileProgress, PercentLabel,
+                                                     verify ? &readBack : nullptr, &leftSomething);
+                NoteFreeSpaceOffer(level, leftSomething, drive.root);
                 if (erased && readBack == ReadBack::Matched) ++verified;
                 ++processed;
                 runDisplay_.done = processed;
@@ -156,6 +148,7 @@ void TMainWindow::RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives)
     writing.reset();
     try {
         if (runReport_) runReport_->End(AbortRequested);
+        ShowFreeSpaceOffer(false);  // no power-off follows this run
         ShowContentPanel(ContentPanel::Result);
         if (notifier_) NotifyCompanion(*notifier_, config, CompanionNotice::RunEnd);
         if (config) config->PlayCompletionSound();

@@ -1,5 +1,6 @@
 // The erase run: the confirmation, the walk over the ticked rows with its progress, the run
-// log, the completion actions, and the result panel's Finish, Save log and Save report.
+// log, the completion actions, and the result panel's Finish, Save log, Save report and the
+// offer of a free-space erase.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -16,6 +17,7 @@
 #include "app/MainWindow.h"
 #include "common/Assertions.h"
 #include "common/Paths.h"
+#include "common/TextCompare.h"
 #include "common/TextCodec.h"
 #include "diagnostics/LogWindow.h"
 #include "diagnostics/SystemInfo.h"
@@ -131,6 +133,22 @@ void TMainWindow::StartRun() {
     RunErase();
 }
 
+void TMainWindow::BeginRun(std::optional<WritingJob>& writing) {
+    if (HWND report = ui::FindThreadWindow(TTIDEMARROW_LOG::kClassName, L"ErrorLog"))
+        ::SendMessageW(report, WM_CLOSE, 0, 0);
+    SaveWindowState();
+    AbortRequested = false;
+    Busy = true;
+    writing.emplace(*this);
+    LockUserInterface(true);
+    ShowContentPanel(ContentPanel::Running);
+    runDisplay_ = RunDisplay{};
+    freeSpaceOffer_ = FreeSpaceOffer{};
+    filesInUse_.clear();
+    EraseLog.Clear();
+    if (busyAnimation_) busyAnimation_->Start();
+}
+
 EraseOutcome TMainWindow::EraseRowFile(const std::wstring& path, EraseLevel level, bool verify) {
     return EraseFile(path, level, FileProgress, PercentLabel, verify);
 }
@@ -143,23 +161,10 @@ void TMainWindow::RunErase() {
     try {
         application_.ShowTaskbarButton(false);
         ::Sleep(kHideDelayMs);
-        if (HWND report = ui::FindThreadWindow(TTIDEMARROW_LOG::kClassName, L"ErrorLog"))
-            ::SendMessageW(report, WM_CLOSE, 0, 0);
-        SaveWindowState();
-
-        AbortRequested = false;
-        Busy = true;
-        writing.emplace(*this);
+        BeginRun(writing);
         const EraseMode mode = config ? config->CurrentEraseMode() : EraseMode::Speed;
         const bool verify = config && config->Verify();
-        LockUserInterface(true);
-
-        ShowContentPanel(ContentPanel::Running);
         const int ticked = CountTicked();
-        runDisplay_ = RunDisplay{};
-        EraseLog.Clear();
-        filesInUse_.clear();
-        if (busyAnimation_) busyAnimation_->Start();
         WriteLogHeader(ticked);
         BeginRunReport(mode, verify);
 
@@ -206,6 +211,7 @@ void TMainWindow::RunErase() {
             }
             std::wstring line = kLogFileLead + ExtractFileName(path);
             const EraseOutcome outcome = EraseRowFile(path, level, verify);
+            NoteFreeSpaceOffer(level, outcome.LeftSomething(), outcome.driveRoot);
             // A file another program holds names the programs holding it, and may be erased at
             // the next start.
             const bool refused = outcome.kind == EraseOutcome::Kind::NotErased && outcome.readBack == ReadBack::NotChecked;
@@ -242,11 +248,13 @@ void TMainWindow::RunErase() {
         // A run that raised the priority class never leaves the process there.
         if (priorityRaised) TESysteminfo(false).SetPriority(NORMAL_PRIORITY_CLASS);
         OfferEraseAtNextStart();
+        const bool powerOff = config && config->PowerOffAfterRun();
+        ShowFreeSpaceOffer(powerOff);
         ShowContentPanel(ContentPanel::Result);
         if (notifier_) NotifyCompanion(*notifier_, config, CompanionNotice::RunEnd);
         if (config) config->PlayCompletionSound();
         if (busyAnimation_) busyAnimation_->Stop();
-        if (config && config->PowerOffAfterRun()) {
+        if (powerOff) {
             FinishRun();
             PowerOffComputer();
         }
@@ -300,9 +308,10 @@ void TMainWindow::RecordRunFile(const std::wstring& path, EraseLevel level, cons
 }
 
 void TMainWindow::LayOutResultButtons() {
-    // Right to left, about 124 pixels each: Finish, Save log, Save report, then any later
-    // button of the panel that shows.
-    const HWND buttons[] = {FinishButton, SaveLogButton.Handle(), SaveReportButton.Handle(), EraseAtNextStartButton};
+    // Right to left, about 124 pixels each: Finish, Save log, Save report, the free-space
+    // offer, then any later button of the panel that shows.
+    const HWND buttons[] = {FinishButton, SaveLogButton.Handle(), SaveReportButton.Handle(), OfferFreeSpaceButton,
+                            EraseAtNextStartButton};
     RECT panel{};
     ::GetClientRect(ResultPanel.Handle(), &panel);
     int right = panel.right - 4;
@@ -311,6 +320,30 @@ void TMainWindow::LayOutResultButtons() {
         ::SetWindowPos(button, nullptr, right - 120, panel.bottom - 34, 120, 28, SWP_NOZORDER | SWP_NOACTIVATE);
         right -= 124;
     }
+}
+
+// --- the free-space offer ---
+
+void TMainWindow::NoteFreeSpaceOffer(EraseLevel level, bool leftSomething, const std::wstring& driveRoot) {
+    freeSpaceOffer_.level = std::max(freeSpaceOffer_.level, level);
+    if (!leftSomething || driveRoot.empty()) return;
+    for (const std::wstring& drive : freeSpaceOffer_.drives)
+        if (SameTextIgnoreCase(drive, driveRoot)) return;
+    freeSpaceOffer_.drives.push_back(driveRoot);
+}
+
+void TMainWindow::ShowFreeSpaceOffer(bool powerOffFollows) {
+    // The computer goes off after such a run: its log lines say what is left.
+    const bool offered = !freeSpaceOffer_.drives.empty() && !powerOffFollows;
+    ::ShowWindow(OfferFreeSpaceButton, offered ? SW_SHOWNA : SW_HIDE);
+    LayOutResultButtons();
+}
+
+void TMainWindow::TakeFreeSpaceOffer() {
+    if (visiblePanel_ != ContentPanel::Result || freeSpaceOffer_.drives.empty()) return;
+    const FreeSpaceOffer offer = freeSpaceOffer_;
+    FinishRun();
+    OpenFreeSpaceFor(offer.drives, offer.level);
 }
 
 namespace {

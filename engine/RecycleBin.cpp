@@ -149,10 +149,11 @@ bool RemoveFolder(const std::wstring& path) {
 }
 
 bool EraseEntry(const std::wstring& path, const std::wstring& parentFinal, EraseLevel level, HWND bar, HWND label,
-                ReadBack* readBack);
+                ReadBack* readBack, bool* leftSomething);
 
 // Destroys what a folder holds, depth first, never following a link; true when it is empty.
-bool EraseFolderContents(const std::wstring& folder, EraseLevel level, HWND bar, HWND label, ReadBack* readBack) {
+bool EraseFolderContents(const std::wstring& folder, EraseLevel level, HWND bar, HWND label, ReadBack* readBack,
+                         bool* leftSomething) {
     std::vector<FolderEntry> entries;
     CollectFolderEntries(folder, std::wstring(), [&](const FolderEntry& entry) { entries.push_back(entry); }, false);
     const std::wstring final = FinalPathOfPath(folder);
@@ -166,13 +167,13 @@ bool EraseFolderContents(const std::wstring& folder, EraseLevel level, HWND bar,
             all = RemoveLink(entry.path, final) && all;
             continue;
         }
-        all = EraseEntry(entry.path, final, level, bar, label, readBack) && all;
+        all = EraseEntry(entry.path, final, level, bar, label, readBack, leftSomething) && all;
     }
     return all;
 }
 
 bool EraseEntry(const std::wstring& path, const std::wstring& parentFinal, EraseLevel level, HWND bar, HWND label,
-                ReadBack* readBack) {
+                ReadBack* readBack, bool* leftSomething) {
     switch (InspectEntry(path, parentFinal)) {
         case EntryKind::Unopenable:
             return false;
@@ -180,13 +181,14 @@ bool EraseEntry(const std::wstring& path, const std::wstring& parentFinal, Erase
         case EntryKind::FolderLink:
             return RemoveLink(path, parentFinal);
         case EntryKind::Folder:
-            return EraseFolderContents(path, level, bar, label, readBack) && RemoveFolder(path);
+            return EraseFolderContents(path, level, bar, label, readBack, leftSomething) && RemoveFolder(path);
         case EntryKind::File: {
             // With a read-back, the item's result is its first file that was not read back as written.
-            ReadBack found = ReadBack::NotChecked;
-            const bool erased = OverwriteFile(path, level, bar, label, readBack ? &found : nullptr);
-            if (readBack && (*readBack == ReadBack::NotChecked || *readBack == ReadBack::Matched)) *readBack = found;
-            return erased;
+            const EraseOutcome outcome = EraseFile(path, level, bar, label, readBack != nullptr);
+            if (readBack && (*readBack == ReadBack::NotChecked || *readBack == ReadBack::Matched))
+                *readBack = outcome.readBack;
+            if (leftSomething && outcome.LeftSomething()) *leftSomething = true;
+            return outcome.kind == EraseOutcome::Kind::Erased;
         }
     }
     return false;
@@ -330,16 +332,16 @@ std::vector<RecycleBinDrive> FindRecycleBins() {
 }
 
 bool EraseRecycleItem(const RecycleItem& item, EraseLevel level, HWND progressBar, HWND percentLabel,
-                      ReadBack* readBack) {
+                      ReadBack* readBack, bool* leftSomething) {
     const std::wstring& any = item.contentPath.empty() ? item.recordPath : item.contentPath;
     const std::wstring parentFinal = FinalPathOfPath(ParentOf(any));
     // The folder must still be the one checked (not replaced by a link since).
     if (parentFinal.empty() || (!item.binFinal.empty() && !SameTextIgnoreCase(parentFinal, item.binFinal))) return false;
     if (!item.contentPath.empty() &&
-        !EraseEntry(item.contentPath, parentFinal, level, progressBar, percentLabel, readBack))
+        !EraseEntry(item.contentPath, parentFinal, level, progressBar, percentLabel, readBack, leftSomething))
         return false;
     return item.recordPath.empty() ||
-           EraseEntry(item.recordPath, parentFinal, level, progressBar, percentLabel, readBack);
+           EraseEntry(item.recordPath, parentFinal, level, progressBar, percentLabel, readBack, leftSomething);
 }
 
 std::wstring RecycleItemLogEnding(const RecycleItem& item, bool erased, ReadBack readBack) {

@@ -60,8 +60,10 @@ std::vector<RecycleBinDrive> FindRecycleBins();
 // its emptied folders removed; a link removed as a link), then its record. True when both are
 // gone; content that stays keeps its record. With `readBack` given, every file is read back
 // after its last pass, and what the first one not read back as written found is stored there.
+// With `leftSomething` given, it is set when an erased file left old data in free clusters of
+// its drive (`EraseOutcome::LeftSomething`).
 bool EraseRecycleItem(const RecycleItem& item, EraseLevel level, HWND progressBar = nullptr,
-                      HWND percentLabel = nullptr, ReadBack* readBack = nullptr);
+                      HWND percentLabel = nullptr, ReadBack* readBack = nullptr, bool* leftSomething = nullptr);
 
 // How the item's log line ends after its name.
 std::wstring RecycleItemLogEnding(const RecycleItem& item, bool erased, ReadBack readBack);

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <thread>
 
+#include "common/FileSystem.h"
+#include "engine/EraseSeams.h"
 #include "engine/FreeSpace.h"
 #include "tests/app/WorkflowFixture.h"
 
@@ -103,4 +105,68 @@ TEST_F(WorkflowTest, FreeSpaceRunKeepsTheWindowMovableStopsCleanlyAndOverwritesT
     EXPECT_LE(std::abs(FreeBytes(loop) - before), 64 * 1024);
     Click(window->CloseFreeSpaceButton);
     EXPECT_EQ(window->VisibleContentPanel(), TMainWindow::ContentPanel::List);
+}
+
+TEST_F(WorkflowTest, ARunThatLeavesOldDataOffersTheFreeSpaceOfItsDriveAtItsHighestLevel) {
+    ::CreateDirectoryW(Savedat().c_str(), nullptr);
+    ASSERT_TRUE(WriteTextFile(Savedat() + L"\\customerase.txt", {L"dat [High]", L"txt [Speed]"}));
+    WriteConfig({L"#Erase=3"});
+    // Every file is encrypted as the engine is told: its plain copy may lie in free clusters.
+    FileQuestions questions;
+    questions.openFile = [](HANDLE, FileFacts& facts) { facts.attributes |= FILE_ATTRIBUTE_ENCRYPTED; };
+    const FileQuestions previous = SetFileQuestions(questions);
+    Make();
+    const auto run = [&](const std::vector<std::wstring>& names) {
+        for (const std::wstring& name : names) Add(File(name, 900));
+        DialogAnswerer yes(L"確認", IDYES);
+        SendCommand(Command::StartRun);
+        EXPECT_TRUE(yes.Wait());
+    };
+    run({L"a.dat", L"b.txt"});
+    const HWND offer = window->OfferFreeSpaceButton;
+    EXPECT_TRUE(::IsWindowVisible(offer));
+    Click(offer);
+    ASSERT_EQ(window->VisibleContentPanel(), TMainWindow::ContentPanel::FreeSpace);
+    EXPECT_EQ(ui::WindowText(window->FreeSpaceFolderLabel), L"作業フォルダの場所: " + DriveRootOf(Data()));
+    EXPECT_EQ(::SendMessageW(window->FreeSpaceLevel, CB_GETCURSEL, 0, 0), 2) << "High, the run's highest";
+    Click(window->CloseFreeSpaceButton);
+
+    // With the power-off after the run (its call faked) nothing is offered.
+    static int exits = 0;
+    PowerOffCalls calls{};
+    calls.platformId = [] { return static_cast<DWORD>(VER_PLATFORM_WIN32_WINDOWS); };
+    calls.exitWindowsEx = [](UINT, DWORD) { return ++exits, TRUE; };
+    const PowerOffCalls previousCalls = SetPowerOffCalls(calls);
+    Config().EditValues().PowerOffAfterRun = true;
+    run({L"c.txt"});
+    SetPowerOffCalls(previousCalls);
+    SetFileQuestions(previous);
+    EXPECT_EQ(exits, 1);
+    EXPECT_EQ(::GetWindowLongPtrW(offer, GWL_STYLE) & WS_VISIBLE, 0);
+}
+
+TEST_F(WorkflowTest, TheOfferedDrivesAreFilledOneAfterAnotherAndAStopEndsThem) {
+    Make();
+    const std::wstring gone = Data() + L"\\gone", alsoGone = Data() + L"\\also gone", loop = LoopFolder();
+    const auto start = [&](const std::vector<std::wstring>& targets) {
+        window->OpenFreeSpaceFor(targets, EraseLevel::Speed);
+        DialogAnswerer yes(L"確認", IDYES);
+        Click(window->StartFreeSpaceButton);
+        EXPECT_TRUE(yes.Wait());
+        return yes.Text();
+    };
+    EXPECT_EQ(start({gone, alsoGone}), gone + L"、" + alsoGone + L"の空き領域を上書きします。\r\n処理を開始してよろしいですか？");
+    EXPECT_EQ(ui::WindowText(window->FreeSpaceResultLabel),
+              gone + L": 空き領域を上書きできませんでした。フォルダが見つかりません: " + gone + L"\r\n" + alsoGone +
+                  L": 空き領域を上書きできませんでした。フォルダが見つかりません: " + alsoGone);
+    if (!loop.empty()) {
+        // A Stop during the first drive leaves the next one unbegun.
+        std::thread user([&] {
+            Polled([&] { return FileBytes(loop + L"\\" + kFreeSpaceFolderName + L"\\fill00000.tmf") > (4 << 20); });
+            ::PostMessageW(window->StopFreeSpaceButton, BM_CLICK, 0, 0);
+        });
+        start({loop, gone});
+        user.join();
+        EXPECT_EQ(ui::WindowText(window->FreeSpaceResultLabel), loop + L": 中止しました。\r\n" + gone + L": 中止しました。");
+    }
 }
