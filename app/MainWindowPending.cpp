@@ -15,6 +15,7 @@
 #include "common/Assertions.h"
 #include "common/Paths.h"
 #include "common/TextCodec.h"
+#include "dialogs/OsterlanActionImages.h"
 #include "diagnostics/LogWindow.h"
 #include "engine/EraseFunc.h"
 #include "engine/FileHolders.h"

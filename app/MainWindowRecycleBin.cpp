@@ -122,14 +122,14 @@ void TMainWindow::RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives)
                 }
                 if (RunDisplayDue()) ShowRunDisplay();
                 ReadBack readBack = ReadBack::NotChecked;
-                bool leftSomething = false;
+                Leftover leftover = Leftover::None;
                 const bool erased = EraseRecycleItem(item, level, FileProgress, PercentLabel,
-                                                     verify ? &readBack : nullptr, &leftSomething);
-                NoteFreeSpaceOffer(level, leftSomething, drive.root);
+                                                     verify ? &readBack : nullptr, &leftover);
+                NoteFreeSpaceOffer(level, leftover != Leftover::None, drive.root);
                 if (erased && readBack == ReadBack::Matched) ++verified;
                 ++processed;
                 runDisplay_.done = processed;
-                const std::wstring line = L"ファイル名:" + name + RecycleItemLogEnding(item, erased, readBack);
+                const std::wstring line = L"ファイル名:" + name + RecycleItemLogEnding(item, erased, readBack, leftover);
                 AppendLogLine(line);
                 // What the passes wrote is known per file, not per item: the report leaves it open.
                 runReport_->RecordFile(reportPath, static_cast<std::int64_t>(item.size), -1, LevelText(level),

@@ -149,11 +149,11 @@ bool RemoveFolder(const std::wstring& path) {
 }
 
 bool EraseEntry(const std::wstring& path, const std::wstring& parentFinal, EraseLevel level, HWND bar, HWND label,
-                ReadBack* readBack, bool* leftSomething);
+                ReadBack* readBack, Leftover* leftover);
 
 // Destroys what a folder holds, depth first, never following a link; true when it is empty.
 bool EraseFolderContents(const std::wstring& folder, EraseLevel level, HWND bar, HWND label, ReadBack* readBack,
-                         bool* leftSomething) {
+                         Leftover* leftover) {
     std::vector<FolderEntry> entries;
     CollectFolderEntries(folder, std::wstring(), [&](const FolderEntry& entry) { entries.push_back(entry); }, false);
     const std::wstring final = FinalPathOfPath(folder);
@@ -167,13 +167,13 @@ bool EraseFolderContents(const std::wstring& folder, EraseLevel level, HWND bar,
             all = RemoveLink(entry.path, final) && all;
             continue;
         }
-        all = EraseEntry(entry.path, final, level, bar, label, readBack, leftSomething) && all;
+        all = EraseEntry(entry.path, final, level, bar, label, readBack, leftover) && all;
     }
     return all;
 }
 
 bool EraseEntry(const std::wstring& path, const std::wstring& parentFinal, EraseLevel level, HWND bar, HWND label,
-                ReadBack* readBack, bool* leftSomething) {
+                ReadBack* readBack, Leftover* leftover) {
     switch (InspectEntry(path, parentFinal)) {
         case EntryKind::Unopenable:
             return false;
@@ -181,13 +181,14 @@ bool EraseEntry(const std::wstring& path, const std::wstring& parentFinal, Erase
         case EntryKind::FolderLink:
             return RemoveLink(path, parentFinal);
         case EntryKind::Folder:
-            return EraseFolderContents(path, level, bar, label, readBack, leftSomething) && RemoveFolder(path);
+            return EraseFolderContents(path, level, bar, label, readBack, leftover) && RemoveFolder(path);
         case EntryKind::File: {
             // With a read-back, the item's result is its first file that was not read back as written.
             const EraseOutcome outcome = EraseFile(path, level, bar, label, readBack != nullptr);
             if (readBack && (*readBack == ReadBack::NotChecked || *readBack == ReadBack::Matched))
                 *readBack = outcome.readBack;
-            if (leftSomething && outcome.LeftSomething()) *leftSomething = true;
+            if (leftover && outcome.leftoverClustersSeen > 0) *leftover = Leftover::Seen;
+            else if (leftover && outcome.LeftSomething() && *leftover == Leftover::None) *leftover = Leftover::Possible;
             return outcome.kind == EraseOutcome::Kind::Erased;
         }
     }
@@ -332,20 +333,26 @@ std::vector<RecycleBinDrive> FindRecycleBins() {
 }
 
 bool EraseRecycleItem(const RecycleItem& item, EraseLevel level, HWND progressBar, HWND percentLabel,
-                      ReadBack* readBack, bool* leftSomething) {
+                      ReadBack* readBack, Leftover* leftover) {
     const std::wstring& any = item.contentPath.empty() ? item.recordPath : item.contentPath;
     const std::wstring parentFinal = FinalPathOfPath(ParentOf(any));
     // The folder must still be the one checked (not replaced by a link since).
     if (parentFinal.empty() || (!item.binFinal.empty() && !SameTextIgnoreCase(parentFinal, item.binFinal))) return false;
     if (!item.contentPath.empty() &&
-        !EraseEntry(item.contentPath, parentFinal, level, progressBar, percentLabel, readBack, leftSomething))
+        !EraseEntry(item.contentPath, parentFinal, level, progressBar, percentLabel, readBack, leftover))
         return false;
     return item.recordPath.empty() ||
-           EraseEntry(item.recordPath, parentFinal, level, progressBar, percentLabel, readBack, leftSomething);
+           EraseEntry(item.recordPath, parentFinal, level, progressBar, percentLabel, readBack, leftover);
 }
 
-std::wstring RecycleItemLogEnding(const RecycleItem& item, bool erased, ReadBack readBack) {
-    if (erased) return L"をディスクから抹消しました。";
+std::wstring RecycleItemLogEnding(const RecycleItem& item, bool erased, ReadBack readBack, Leftover leftover) {
+    if (erased) {
+        EraseOutcome outcome;
+        outcome.kind = EraseOutcome::Kind::Erased;
+        outcome.leftoverClustersSeen = leftover == Leftover::Seen ? 1 : 0;
+        outcome.leftoverPossible = leftover == Leftover::Possible;
+        return EraseLogEnding(outcome);
+    }
     if (readBack == ReadBack::Differed)
         return L"は読み戻した内容が書き込んだ内容と一致しなかったため、削除しませんでした。";
     if (readBack == ReadBack::Unreadable) return L"は書き込んだ内容を読み戻せなかったため、削除しませんでした。";

@@ -60,13 +60,17 @@ std::vector<RecycleBinDrive> FindRecycleBins();
 // its emptied folders removed; a link removed as a link), then its record. True when both are
 // gone; content that stays keeps its record. With `readBack` given, every file is read back
 // after its last pass, and what the first one not read back as written found is stored there.
-// With `leftSomething` given, it is set when an erased file left old data in free clusters of
-// its drive (`EraseOutcome::LeftSomething`).
+// With `leftover` given, it says whether an erased file of the item left old data in free
+// clusters of its drive: seen freed, or only possible by its attributes
+// (`EraseOutcome::LeftSomething`).
+enum class Leftover { None, Possible, Seen };
 bool EraseRecycleItem(const RecycleItem& item, EraseLevel level, HWND progressBar = nullptr,
-                      HWND percentLabel = nullptr, ReadBack* readBack = nullptr, bool* leftSomething = nullptr);
+                      HWND percentLabel = nullptr, ReadBack* readBack = nullptr, Leftover* leftover = nullptr);
 
-// How the item's log line ends after its name.
-std::wstring RecycleItemLogEnding(const RecycleItem& item, bool erased, ReadBack readBack);
+// How the item's log line ends after its name: an erased item that left old data says so as a
+// listed file does.
+std::wstring RecycleItemLogEnding(const RecycleItem& item, bool erased, ReadBack readBack,
+                                  Leftover leftover = Leftover::None);
 
 // Tells the shell the Recycle Bin changed, so its icon shows it empty.
 void RefreshRecycleBinIcon();

@@ -55,13 +55,16 @@ int RunRecycleBinCommand(const std::vector<std::wstring>& roots, EraseLevel leve
         if (!IsYes(ReadAnswer())) return 1;
     }
     int verified = 0;
+    bool leftSomething = false;
     for (const auto& drive : drives) {
         for (const auto& item : drive.items) {
             ReadBack readBack = ReadBack::NotChecked;
-            const bool erased = EraseRecycleItem(item, level, nullptr, nullptr, verify ? &readBack : nullptr);
+            Leftover leftover = Leftover::None;
+            const bool erased = EraseRecycleItem(item, level, nullptr, nullptr, verify ? &readBack : nullptr, &leftover);
             allErased = allErased && erased;
+            leftSomething = leftSomething || (erased && leftover != Leftover::None);
             if (erased && readBack == ReadBack::Matched) ++verified;
-            const std::wstring line = L"ファイル名:" + item.LogName() + RecycleItemLogEnding(item, erased, readBack);
+            const std::wstring line = L"ファイル名:" + item.LogName() + RecycleItemLogEnding(item, erased, readBack, leftover);
             print(line);
             if (!report) continue;
             report->RecordFile(item.originalPath.empty() ? item.LogName() : item.originalPath,
@@ -71,5 +74,6 @@ int RunRecycleBinCommand(const std::vector<std::wstring>& roots, EraseLevel leve
     }
     if (verify) print(L"確認数:" + std::to_wstring(verified) + L"ファイル");
     RefreshRecycleBinIcon();
-    return allErased ? 0 : 1;
+    // As for listed files: 3 when the items are gone but old data stays in free clusters.
+    return !allErased ? 1 : leftSomething ? 3 : 0;
 }
