@@ -506,6 +506,7 @@ private:
     // The handed-over paths are being added (or refused with a message box showing).
     bool handingOver_ = false;
     int writingJobs_ = 0;
+    HWND toolsFocus_ = nullptr;  // the tools panel's control with the focus when its job began
     bool sessionEnded_ = false;
     int contentTop_ = kControlBarHeight;
     int contentHeight_ = 0;

@@ -193,6 +193,8 @@ void TMainWindow::TraceTicksChanged(int row) {
 }
 
 void TMainWindow::SetToolsBusy(bool busy) {
+    // Disabling the control with the focus leaves the focus nowhere: it comes back afterwards.
+    if (busy) toolsFocus_ = ::GetFocus();
     Busy = busy;
     for (HWND control : {RunToolsButton, CloseToolsButton, TraceList.Handle(), PreviewTracesButton,
                          ScheduleTracesButton})
@@ -201,6 +203,8 @@ void TMainWindow::SetToolsBusy(bool busy) {
         // The run and look buttons follow the ticks.
         ::EnableWindow(RunToolsButton, Actions[Command::RunHistoryTools].Enabled());
         ::EnableWindow(PreviewTracesButton, CountToolsTicked() > 0);
+        const HWND focus = ::GetFocus();
+        if (toolsFocus_ && ::IsWindowEnabled(toolsFocus_) && (!focus || focus == Handle())) ::SetFocus(toolsFocus_);
     }
     ::ShowWindow(ToolsWaitLabel, busy ? SW_SHOW : SW_HIDE);
 }

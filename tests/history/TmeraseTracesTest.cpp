@@ -108,40 +108,29 @@ TEST(TmeraseTraces, CookiesOfKeptSitesStayInEveryBrowserAndAnUnreadableListKeeps
     EXPECT_FALSE(HasEntry(other) || FileExists(otherFile));
 }
 
-// The Recycle Bin's entry in a child sees the real fixed drives: the user's folder is made on the
-// prefix's drive C: (and the test stands aside when one is there already). Its count and size
-// first; an item held open is named as the other entries name their files; then all goes.
+// The entry "recycle-bin" in a child sees the real fixed drives: the user's folder is made on the
+// prefix's drive C: unless one is there. Its count first; an item held open is named; then all goes.
 TEST(TmeraseTraces, TheRecycleBinEntryCountsThenErasesTheUsersBin) {
     const std::wstring root = L"C:\\$Recycle.Bin", bin = root + L"\\" + CurrentUserSid();
     if (DirectoryExists(bin)) GTEST_SKIP() << "the prefix's drive C: holds a Recycle Bin already";
-    struct MadeBin {
-        std::wstring root, bin;
-        bool madeRoot;
-        ~MadeBin() {
-            RemoveTree(bin);
-            if (madeRoot) ::RemoveDirectoryW(root.c_str());
-        }
-    } made{root, bin, ::CreateDirectoryW(root.c_str(), nullptr) != 0};
-    ASSERT_TRUE(::CreateDirectoryW(bin.c_str(), nullptr));
+    TraceGuard guard;
+    guard.Made(DirectoryExists(root) ? bin : root);
     const std::wstring content = MakeFile(bin + L"\\$RAB12CD.txt", "content");
     TempFolder program;
     const std::wstring tmerase = program / L"tmerase.exe";
     ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"tmerase.exe").c_str(), tmerase.c_str(), FALSE));
-    MakeFile(program / L"User\\tm\\Config.ini", "[TIDEMARROW]\r\n#E_TOOLS_01=2\r\n");
-
-    const TmeraseOutcome look = RunTmerase(L"--traces recycle-bin --profile tm --preview", tmerase);
-    EXPECT_EQ(look.exitCode, 0u);
-    EXPECT_EQ(look.out, EncodeCp932(L"recycle-bin: 1 ファイル, 0.0 MB\r\n"));
+    MakeFile(program / L"User\\tm\\Config.ini", "[TIDEMARROW]\r\n");
+    const std::wstring run = L"--traces recycle-bin --profile tm";
+    EXPECT_EQ(RunTmerase(run + L" --preview", tmerase).out, EncodeCp932(L"recycle-bin: 1 ファイル, 0.0 MB\r\n"));
     {
         UniqueFile holder(::CreateFileW(content.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(holder);
-        const TmeraseOutcome held = RunTmerase(L"--traces recycle-bin --profile tm", tmerase);
+        const TmeraseOutcome held = RunTmerase(run, tmerase);
         EXPECT_EQ(held.exitCode, 1u);
         EXPECT_EQ(held.out.rfind(EncodeCp932(L"ごみ箱: ファイル名:$RAB12CD.txt(元の名前不明)"), 0), 0u) << held.out;
     }
-    const TmeraseOutcome run = RunTmerase(L"--traces recycle-bin --profile tm", tmerase);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.out, EncodeCp932(L"recycle-bin: 抹消しました\r\n"));
+    const TmeraseOutcome erased = RunTmerase(run, tmerase);
+    EXPECT_EQ(erased.exitCode, 0u);
+    EXPECT_EQ(erased.out, EncodeCp932(L"recycle-bin: 抹消しました\r\n"));
     EXPECT_FALSE(FileExists(content));
 }
 
