@@ -91,6 +91,8 @@ public:
         IDC_TOOLS_WAIT,
         IDC_TOOLS_PROGRESS,
         IDC_CLOSE_TOOLS,
+        IDC_PREVIEW_TRACES,
+        IDC_SCHEDULE_TRACES,
     };
 
     // The controls of the free-space erase panel.
@@ -347,6 +349,8 @@ public:
     HWND ToolsWaitLabel = nullptr;
     HWND ToolsProgress = nullptr;
     HWND CloseToolsButton = nullptr;
+    HWND PreviewTracesButton = nullptr;   // "内容を確認": fills the list's "内容" column
+    HWND ScheduleTracesButton = nullptr;  // "スケジュール...": OpenTraceSchedule()
     // The number of ticked kinds in TraceList.
     int CountToolsTicked() const;
 
@@ -443,10 +447,20 @@ private:
     // The history tools panel: its controls, the tick handler and closing it.
     void BuildToolsPanel();
     void ListTraceKinds();  // Internet Explorer's four, then the installed browsers' and Explorer's
-    void TraceTicksChanged();
+    // The target bits of the ticked rows.
+    std::uint16_t TickedTraceTargets() const;
+    // A row's tick changed (-1: every row's): the run and look buttons follow, the row's "内容" empties.
+    void TraceTicksChanged(int row);
     void CloseHistoryTools();
+    // "内容を確認": what each ticked row would erase, in the list's second column; nothing changes.
+    void PreviewHistoryTools();
+    // Sets Busy and disables the panel's controls while a run or a look works; false gives them back.
+    void SetToolsBusy(bool busy);
     static LRESULT CALLBACK ToolsPanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                           DWORD_PTR self);
+    // The history tools' schedule (MainWindowSchedule.cpp): "スケジュール..." opens its dialog.
+    void OpenTraceSchedule();
+
     // The free-space erase panel: building, the target, the run, closing, leftovers at start.
     void BuildFreeSpacePanel(int top, int width, int height);
     void ListFreeSpaceDrives();
@@ -496,9 +510,6 @@ private:
     void WriteLogHeader(int ticked, int total = -1);
     // The run over the items of the Recycle Bin (MainWindowRecycleBin.cpp).
     void RunRecycleBinErase(const std::vector<RecycleBinDrive>& drives);
-    // The history tools' "ごみ箱" row: erases every item at `level` without display; gives a
-    // line for each item or drive left, for the completion message.
-    std::wstring EraseRecycleBinForTools(const std::vector<RecycleBinDrive>& drives, EraseLevel level);
     // `verified`: the files whose read-back matched, when the run read back.
     void WriteLogFooter(int processed, std::optional<int> verified = std::nullopt);
     // Shows an open dialog and adds the files chosen.
@@ -533,6 +544,7 @@ private:
     // The handed-over paths are being added (or refused with a message box showing).
     bool handingOver_ = false;
     int writingJobs_ = 0;
+    HWND toolsFocus_ = nullptr;  // the tools panel's control with the focus when its job began
     bool sessionEnded_ = false;
     int contentTop_ = kControlBarHeight;
     int contentHeight_ = 0;

@@ -56,16 +56,6 @@ bool TMainWindow::ReceiveRecycleBinHandOver() {
     return true;
 }
 
-std::wstring TMainWindow::EraseRecycleBinForTools(const std::vector<RecycleBinDrive>& drives, EraseLevel level) {
-    std::wstring failures = JoinForeignMessages(drives);
-    for (const auto& drive : drives)
-        for (const auto& item : drive.items)
-            if (!EraseRecycleItem(item, level))
-                failures += L"ファイル名:" + item.LogName() + NotErasedEnding(item.folder ? std::wstring() : item.contentPath) + L"\r\n";
-    RefreshRecycleBinIcon();
-    return failures;
-}
-
 void TMainWindow::EraseRecycleBin() {
     // Only over the list, with no job running.
     if (Busy || visiblePanel_ != ContentPanel::List) return;

@@ -1,5 +1,5 @@
 // The history tools panel: its controls, opening and closing it, the ticks that enable the
-// run, and the run itself through the trace eraser.
+// run, the look before ("内容を確認") and the run itself through the trace eraser.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -16,6 +16,7 @@
 #include "common/Assertions.h"
 #include "engine/RecycleBin.h"
 #include "history/IeErase.h"
+#include "history/RecycleBinEntry.h"
 #include "settings/ConfigWindow.h"
 
 namespace {
@@ -27,9 +28,10 @@ const wchar_t kCloseText[] = L"このウインドウを閉じる";
 const wchar_t kRunCaption[] = L"確認";
 const wchar_t kRunText[] = L"選択した作業を開始します。ファイル数が多いと時間が掛かる場合があります。\r\n";
 const wchar_t kRunQuestion[] = L"処理を開始してよろしいですか？";
-// The Recycle Bin's row: a bit of the row's own, never handed to the trace eraser.
-const wchar_t kRecycleBinText[] = L"ごみ箱";
-constexpr std::uint16_t kRecycleBinTarget = 0x8000;
+const wchar_t kPreviewText[] = L"内容を確認";
+const wchar_t kScheduleText[] = L"スケジュール...";
+const wchar_t kNameColumn[] = L"抹消対象";
+const wchar_t kContentColumn[] = L"内容";
 
 // The entries Internet Explorer's part lists first, in their order.
 constexpr std::uint16_t kFirstTargets[] = {TIE_ERASE::RecentFiles, TIE_ERASE::Cookies, TIE_ERASE::Cache,
@@ -47,30 +49,55 @@ void TMainWindow::BuildToolsPanel() {
     ::GetClientRect(tools, &area);
     const int w = ui::Width(area), h = ui::Height(area);
     const int top = 92 + 12;  // below the banner
+    const int left = 16, width = w - 2 * left;
+    // From the bottom: the buttons, the title over its separator line, the progress group
+    // across the panel; the list takes the rest.
+    const int buttonTop = h - 38, titleTop = h - 56;
+    const int groupHeight = 50, groupTop = titleTop - 8 - groupHeight;
+    const int listTop = top + 20, listHeight = groupTop - 8 - listTop;
 
-    SelectTracesLabel = AddChild(tools, L"STATIC", kSelectLabel, SS_LEFT, 16, top, 320, 16, IDC_SELECT_TRACES);
-    if (!TraceList.Create(tools, IDC_TRACE_LIST, 16, top + 20, 320, 4 * 22 + 8, LVS_NOCOLUMNHEADER | LVS_SINGLESEL))
+    SelectTracesLabel = AddChild(tools, L"STATIC", kSelectLabel, SS_LEFT, left, top, 320, 16, IDC_SELECT_TRACES);
+    if (!TraceList.Create(tools, IDC_TRACE_LIST, left, listTop, width, listHeight, LVS_SINGLESEL))
         throw std::runtime_error("TraceList");
     ::SendMessageW(TraceList.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowBoldFont_.get()), FALSE);
-    TraceList.AddColumn(L"", 296);
+    const int nameWidth = 300;
+    TraceList.AddColumn(kNameColumn, nameWidth);
+    TraceList.AddColumn(kContentColumn, width - nameWidth - ::GetSystemMetrics(SM_CXVSCROLL) - 4);
     ListTraceKinds();
 
-    ToolsProgressGroup = AddChild(tools, L"BUTTON", kProgressCaption, BS_GROUPBOX, 352, top - 4, w - 352 - 16,
-                                  4 * 22 + 32, IDC_TOOLS_PROGRESS_GROUP);
-    ToolsWaitLabel = AddChild(tools, L"STATIC", kWaitText, SS_LEFT, 368, top + 22, w - 368 - 32, 32, IDC_TOOLS_WAIT);
-    ToolsProgress = AddChild(tools, PROGRESS_CLASSW, L"", 0, 368, top + 62, w - 368 - 32, 18, IDC_TOOLS_PROGRESS);
+    // Transparent, so that the panel paints the group's inside again when the waiting text hides
+    // (a group box draws only its frame, and the panel clips its children).
+    ToolsProgressGroup = AddChild(tools, L"BUTTON", kProgressCaption, BS_GROUPBOX, left, groupTop, width,
+                                  groupHeight, IDC_TOOLS_PROGRESS_GROUP, WS_EX_TRANSPARENT);
+    const int waitWidth = 320;
+    ToolsWaitLabel = AddChild(tools, L"STATIC", kWaitText, SS_LEFT, left + 12, groupTop + 22, waitWidth, 18,
+                              IDC_TOOLS_WAIT);
+    ToolsProgress = AddChild(tools, PROGRESS_CLASSW, L"", 0, left + 12 + waitWidth + 8, groupTop + 20,
+                             width - 24 - waitWidth - 8, 18, IDC_TOOLS_PROGRESS);
     ::SendMessageW(ToolsProgress, PBM_SETRANGE32, 0, 100);
     ::ShowWindow(ToolsWaitLabel, SW_HIDE);
     ::ShowWindow(ToolsProgress, SW_HIDE);
 
-    // The title over a separator line near the bottom, then the two buttons.
+    // The title over a separator line near the bottom, then the buttons in one row from the
+    // right, in their tab order: look, schedule, run, close.
     HWND separator = AddChild(tools, L"STATIC", L"", SS_ETCHEDHORZ, 8, h - 48, w - 16, 2);
-    ::SetWindowPos(ToolsTitle, HWND_TOP, 16, h - 56, 200, 16, SWP_NOACTIVATE);
+    ::SetWindowPos(ToolsTitle, HWND_TOP, left, titleTop, 200, 16, SWP_NOACTIVATE);
     ::SetWindowPos(separator, ToolsTitle, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ::EnableWindow(ToolsTitle, FALSE);
-    ::SetWindowPos(RunToolsButton, nullptr, w - 2 * 168 - 4, h - 38, 164, 30, SWP_NOZORDER | SWP_NOACTIVATE);
-    CloseToolsButton = AddChild(tools, L"BUTTON", kCloseText, WS_TABSTOP | BS_PUSHBUTTON, w - 168 - 4, h - 38, 164, 30,
-                                IDC_CLOSE_TOOLS);
+    constexpr int kGap = 6;
+    constexpr int kPreviewWidth = 110, kScheduleWidth = 110, kRunWidth = 150, kCloseWidth = 164;
+    int x = w - 8 - kCloseWidth - kGap - kRunWidth - kGap - kScheduleWidth - kGap - kPreviewWidth;
+    PreviewTracesButton = AddChild(tools, L"BUTTON", kPreviewText, WS_TABSTOP | BS_PUSHBUTTON, x, buttonTop,
+                                   kPreviewWidth, 30, IDC_PREVIEW_TRACES);
+    x += kPreviewWidth + kGap;
+    ScheduleTracesButton = AddChild(tools, L"BUTTON", kScheduleText, WS_TABSTOP | BS_PUSHBUTTON, x, buttonTop,
+                                    kScheduleWidth, 30, IDC_SCHEDULE_TRACES);
+    x += kScheduleWidth + kGap;
+    ::SetWindowPos(RunToolsButton, ScheduleTracesButton, x, buttonTop, kRunWidth, 30, SWP_NOACTIVATE);
+    x += kRunWidth + kGap;
+    CloseToolsButton = AddChild(tools, L"BUTTON", kCloseText, WS_TABSTOP | BS_PUSHBUTTON, x, buttonTop, kCloseWidth,
+                                30, IDC_CLOSE_TOOLS);
+    ::EnableWindow(PreviewTracesButton, FALSE);
 
     // The panel's controls, and the key of its label, are answered here before the window's
     // own handling.
@@ -83,15 +110,25 @@ LRESULT CALLBACK TMainWindow::ToolsPanelProc(HWND hwnd, UINT message, WPARAM wPa
     try {
         switch (message) {
         case WM_COMMAND:
-            if (HIWORD(wParam) == BN_CLICKED && lParam && reinterpret_cast<HWND>(lParam) == window->CloseToolsButton) {
+            if (HIWORD(wParam) != BN_CLICKED || !lParam) break;
+            if (reinterpret_cast<HWND>(lParam) == window->CloseToolsButton) {
                 window->CloseHistoryTools();
+                return 0;
+            }
+            if (reinterpret_cast<HWND>(lParam) == window->PreviewTracesButton) {
+                window->PreviewHistoryTools();
+                return 0;
+            }
+            if (reinterpret_cast<HWND>(lParam) == window->ScheduleTracesButton) {
+                window->OpenTraceSchedule();
                 return 0;
             }
             break;
         case WM_NOTIFY: {
             const auto& change = *reinterpret_cast<const NMLISTVIEW*>(lParam);
             if (change.hdr.hwndFrom == window->TraceList.Handle() && change.hdr.code == LVN_ITEMCHANGED) {
-                if (change.uChanged & LVIF_STATE) window->TraceTicksChanged();
+                if ((change.uChanged & LVIF_STATE) && ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK))
+                    window->TraceTicksChanged(change.iItem);
                 return 0;
             }
             break;
@@ -129,15 +166,48 @@ void TMainWindow::ListTraceKinds() {
         if (BrowserInstalled(browser))
             for (BrowserTrace kind : kBrowserTraces) add(TIE_ERASE::BrowserTarget(browser, kind));
     add(TIE_ERASE::ExplorerHistory);
-    TraceList.AddRow({kRecycleBinText}, false);
-    TraceTargets.push_back(kRecycleBinTarget);
+    add(TIE_ERASE::RecycleBin);
+}
+
+std::uint16_t TMainWindow::TickedTraceTargets() const {
+    std::uint16_t targets = 0;
+    for (int index = 0; index < TraceList.RowCount() && index < static_cast<int>(TraceTargets.size()); ++index)
+        if (TraceList.IsTicked(index)) targets |= TraceTargets[index];
+    return targets;
 }
 
 // --- the ticks ---
 
 int TMainWindow::CountToolsTicked() const { return TraceList.TickedCount(); }
 
-void TMainWindow::TraceTicksChanged() { Actions[Command::RunHistoryTools].SetEnabled(CountToolsTicked() > 0); }
+void TMainWindow::TraceTicksChanged(int row) {
+    const bool any = CountToolsTicked() > 0;
+    Actions[Command::RunHistoryTools].SetEnabled(any);
+    if (!Busy) ::EnableWindow(PreviewTracesButton, any);
+    // What a look found for a row no longer holds once its tick changes.
+    if (row >= 0) {
+        TraceList.SetText(row, 1, L"");
+    } else {
+        for (int index = 0; index < TraceList.RowCount(); ++index) TraceList.SetText(index, 1, L"");
+    }
+}
+
+void TMainWindow::SetToolsBusy(bool busy) {
+    // Disabling the control with the focus leaves the focus nowhere: it comes back afterwards.
+    if (busy) toolsFocus_ = ::GetFocus();
+    Busy = busy;
+    for (HWND control : {RunToolsButton, CloseToolsButton, TraceList.Handle(), PreviewTracesButton,
+                         ScheduleTracesButton})
+        ::EnableWindow(control, !busy);
+    if (!busy) {
+        // The run and look buttons follow the ticks.
+        ::EnableWindow(RunToolsButton, Actions[Command::RunHistoryTools].Enabled());
+        ::EnableWindow(PreviewTracesButton, CountToolsTicked() > 0);
+        const HWND focus = ::GetFocus();
+        if (toolsFocus_ && ::IsWindowEnabled(toolsFocus_) && (!focus || focus == Handle())) ::SetFocus(toolsFocus_);
+    }
+    ::ShowWindow(ToolsWaitLabel, busy ? SW_SHOW : SW_HIDE);
+}
 
 // --- opening and closing ---
 
@@ -147,6 +217,7 @@ void TMainWindow::OpenHistoryTools() {
     LockUserInterface(true);
     ListTraceKinds();  // browsers installed or removed since; every row unticked
     Actions[Command::RunHistoryTools].SetEnabled(false);
+    ::EnableWindow(PreviewTracesButton, FALSE);
     ::SetFocus(TraceList.Handle());
 }
 
@@ -159,19 +230,49 @@ void TMainWindow::CloseHistoryTools() {
     ShowContentPanel(ContentPanel::List);
 }
 
+// --- the look before ---
+
+void TMainWindow::PreviewHistoryTools() {
+    if (Busy || CountToolsTicked() == 0) return;
+    const std::uint16_t targets = TickedTraceTargets();
+    TConfigWindow* config = application_.Config();
+    bool failed = false;
+    SetToolsBusy(true);
+    ::UpdateWindow(Toolspanel.Handle());
+    const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    try {
+        // The levels change nothing of what is counted.
+        TIE_ERASE eraser(targets, EraseLevel::Speed, EraseLevel::Speed, EraseLevel::Speed, application_.Handle());
+        if (config) eraser.SetKeptCookieSites(ReadKeptCookieSites(config->DataFolder()));
+        std::vector<EntryPreview> previews;
+        if (eraser.Targets()) previews = eraser.Preview();
+        if (targets & TIE_ERASE::RecycleBin) previews.push_back(RecycleBinPreview(FindRecycleBins()));
+        for (int row = 0; row < TraceList.RowCount() && row < static_cast<int>(TraceTargets.size()); ++row) {
+            std::wstring text;
+            if (TraceList.IsTicked(row))
+                for (const EntryPreview& preview : previews)
+                    if (preview.target == TraceTargets[row]) text = PreviewText(preview);
+            TraceList.SetText(row, 1, text);
+        }
+    } catch (...) {
+        failed = true;
+    }
+    ::SetCursor(previous);
+    SetToolsBusy(false);
+    if (failed) RaiseAssertion(AssertSite::MainHistoryTools);
+}
+
 // --- the run ---
 
 void TMainWindow::RunHistoryTools() {
-    std::uint16_t targets = 0;
-    for (int index = 0; index < TraceList.RowCount() && index < static_cast<int>(TraceTargets.size()); ++index)
-        if (TraceList.IsTicked(index)) targets |= TraceTargets[index];
+    const std::uint16_t targets = TickedTraceTargets();
     // The question says how many sites keep their cookies, and what the Recycle Bin holds.
     TConfigWindow* config = application_.Config();
     KeptCookieSites kept;
     if (config) kept = ReadKeptCookieSites(config->DataFolder());
     std::wstring question = kRunText;
     std::vector<RecycleBinDrive> bins;
-    if (targets & kRecycleBinTarget) {
+    if (targets & TIE_ERASE::RecycleBin) {
         bins = FindRecycleBins();
         question += L"ごみ箱: " + RecycleBinSummary(bins) + L"\r\n";
     }
@@ -187,34 +288,26 @@ void TMainWindow::RunHistoryTools() {
         const std::array<EraseLevel, 3> levels =
             config ? config->HistoryToolLevels()
                    : std::array<EraseLevel, 3>{EraseLevel::Speed, EraseLevel::Speed, EraseLevel::Speed};
-        const std::uint16_t traces = targets & static_cast<std::uint16_t>(~kRecycleBinTarget);
-        eraser = std::make_unique<TIE_ERASE>(traces, levels[0], levels[1], levels[2], application_.Handle());
+        eraser = std::make_unique<TIE_ERASE>(targets, levels[0], levels[1], levels[2], application_.Handle());
         eraser->SetKeptCookieSites(std::move(kept));
 
-        Busy = true;
+        SetToolsBusy(true);
         writing.emplace(*this);
-        for (HWND control : {RunToolsButton, CloseToolsButton, TraceList.Handle()}) ::EnableWindow(control, FALSE);
-        ::ShowWindow(ToolsWaitLabel, SW_SHOW);
         ::SendMessageW(ToolsProgress, PBM_SETPOS, 0, 0);
         ::ShowWindow(ToolsProgress, SW_SHOW);
         ::UpdateWindow(Toolspanel.Handle());
 
         TraceOutcome outcome;
-        if (traces) outcome = eraser->EraseTraces(ToolsProgress);
+        if (eraser->Targets()) outcome = eraser->EraseTraces(ToolsProgress);
         // The Recycle Bin at the recent files' level; what stays joins the completion message.
-        std::wstring binLeft = (targets & kRecycleBinTarget) ? EraseRecycleBinForTools(bins, levels[2]) : L"";
+        if (targets & TIE_ERASE::RecycleBin) EraseRecycleBinEntry(bins, levels[2], outcome);
         writing.reset();  // the messages that follow no longer hold the session
 
         ::SendMessageW(ToolsProgress, PBM_SETPOS, 100, 0);
         if (config) config->PlayCompletionSound();
         for (const std::wstring& warning : WarningTexts(outcome))
             ::MessageBoxW(Handle(), warning.c_str(), kRunCaption, MB_OK | MB_ICONWARNING);
-        std::vector<std::wstring> lines = LeftLines(outcome);
-        for (std::size_t at = 0; at < binLeft.size();) {
-            const std::size_t end = std::min(binLeft.find(L"\r\n", at), binLeft.size());
-            if (end > at) lines.push_back(std::wstring(kRecycleBinText) + L": " + binLeft.substr(at, end - at));
-            at = end + 2;
-        }
+        const std::vector<std::wstring> lines = LeftLines(outcome);
         ::MessageBoxW(Handle(), CompletionText(lines).c_str(), application_.Title().c_str(),
                       MB_OK | (lines.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
     } catch (...) {
@@ -226,14 +319,9 @@ void TMainWindow::RunHistoryTools() {
         eraser.reset();
         ::SendMessageW(ToolsProgress, PBM_SETPOS, 0, 0);
         ::ShowWindow(ToolsProgress, SW_HIDE);
-        ::EnableWindow(CloseToolsButton, TRUE);
-        ::EnableWindow(TraceList.Handle(), TRUE);
-        // The run button follows its action, which the ticks decide.
-        ::EnableWindow(RunToolsButton, Actions[Command::RunHistoryTools].Enabled());
-        ::ShowWindow(ToolsWaitLabel, SW_HIDE);
     } catch (...) {
         failed = true;
     }
-    Busy = false;
+    SetToolsBusy(false);
     if (failed) RaiseAssertion(AssertSite::MainHistoryTools);
 }

@@ -87,7 +87,7 @@ UrlHistoryMaker SetUrlHistoryMaker(UrlHistoryMaker maker) {
 
 TIE_ERASE::TIE_ERASE(std::uint16_t targets, EraseLevel cookieLevel, EraseLevel cacheLevel, EraseLevel recentLevel,
                      HWND owner)
-    : targets_(targets), cacheLevel_(cacheLevel), cookieLevel_(cookieLevel), recentLevel_(recentLevel),
+    : targets_(static_cast<std::uint16_t>(targets & ~RecycleBin)), cacheLevel_(cacheLevel), cookieLevel_(cookieLevel), recentLevel_(recentLevel),
       owner_(owner) {}
 
 bool TIE_ERASE::IsKeptFile(const std::wstring& path) {
@@ -491,6 +491,7 @@ std::wstring TIE_ERASE::EntryName(std::uint16_t target) {
         {Cache, L"インターネットエクスプローラ\u3000キャッシュ"},
         {History, L"インターネットエクスプローラ\u3000履歴"},
         {ExplorerHistory, L"エクスプローラ\u3000履歴"},
+        {RecycleBin, L"ごみ箱"},
     };
     for (const auto& own : kOwnNames)
         if (own.target == target) return own.name;
@@ -510,7 +511,7 @@ std::wstring TIE_ERASE::CommandName(std::uint16_t target) {
         const wchar_t* name;
     } kOwnNames[] = {{RecentFiles, L"recent"},    {Cookies, L"ie-cookies"},
                      {Cache, L"ie-cache"},         {History, L"ie-history"},
-                     {ExplorerHistory, L"explorer-history"}};
+                     {ExplorerHistory, L"explorer-history"}, {RecycleBin, L"recycle-bin"}};
     for (const auto& own : kOwnNames)
         if (own.target == target) return own.name;
     static constexpr const wchar_t* kBrowserWords[] = {L"edge-", L"chrome-", L"firefox-"};

@@ -38,6 +38,9 @@ public:
         RecentFiles = 4,
         History = 8,
         ExplorerHistory = 0x2000,
+        // The current user's Recycle Bin: an entry of the tools' lists that the front ends run
+        // with the Recycle Bin engine (`RecycleBinEntry.h`); the eraser itself passes it over.
+        RecycleBin = 0x8000,
     };
     static constexpr std::uint16_t BrowserTarget(Browser browser, BrowserTrace kind) {
         return static_cast<std::uint16_t>(0x10u << (3 * static_cast<unsigned>(browser) + static_cast<unsigned>(kind)));
@@ -92,10 +95,12 @@ public:
     std::vector<EntryPreview> Preview();
 
     // The entry's name as the tools list it: "最近使ったファイル",
-    // "インターネットエクスプローラ　クッキー", …, "Google Chrome　履歴", "エクスプローラ　履歴".
+    // "インターネットエクスプローラ　クッキー", …, "Google Chrome　履歴", "エクスプローラ　履歴",
+    // "ごみ箱".
     static std::wstring EntryName(std::uint16_t target);
     // The entry's name on a command line: "recent", "ie-cookies", "ie-cache", "ie-history",
-    // "edge-cache", "edge-cookies", "edge-history", "chrome-…", "firefox-…", "explorer-history";
+    // "edge-cache", "edge-cookies", "edge-history", "chrome-…", "firefox-…", "explorer-history",
+    // "recycle-bin";
     // and the entry of such a name (in any letter case), 0 for none.
     static std::wstring CommandName(std::uint16_t target);
     static std::uint16_t TargetOfCommandName(const std::wstring& name);

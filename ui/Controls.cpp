@@ -90,6 +90,14 @@ std::wstring CheckListView::Text(int row, int column) const {
     }
 }
 
+void CheckListView::SetText(int row, int column, const std::wstring& text) {
+    std::wstring copy = text;
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = copy.data();
+    ::SendMessageW(hwnd_, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
 bool CheckListView::IsTicked(int row) const {
     const auto state = static_cast<UINT>(::SendMessageW(hwnd_, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK));
     return (state >> 12) == 2;

@@ -30,6 +30,7 @@ public:
     void Clear();
     int RowCount() const;
     std::wstring Text(int row, int column) const;
+    void SetText(int row, int column, const std::wstring& text);
 
     bool IsTicked(int row) const;
     void SetTicked(int row, bool ticked);

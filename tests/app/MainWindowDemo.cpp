@@ -131,6 +131,7 @@ int wmain(int argc, wchar_t** argv) {
                        0);
         window.TraceList.SetTicked(1, true);
         window.TraceList.SetTicked(2, true);
+        if (mode == L"tools") ::SendMessageW(window.PreviewTracesButton, BM_CLICK, 0, 0);  // "内容" filled
     }
     if (mode == L"tools-running") {
         wchar_t cookies[MAX_PATH + 1] = {};

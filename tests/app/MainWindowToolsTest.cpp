@@ -1,5 +1,6 @@
 // The history tools panel through the real main window: opening and closing it, its ticks,
-// and runs over the prefix's own trace folders, URL cache and typed addresses.
+// the look before a run, and runs over the prefix's own trace folders, URL cache and typed
+// addresses.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -16,6 +17,7 @@
 #include "common/Handles.h"
 #include "common/TextCodec.h"
 #include "engine/EraseSeams.h"
+#include "engine/RecycleBin.h"
 #include "history/HistorySeams.h"
 #include "history/IeErase.h"
 #include "tests/app/WorkflowFixture.h"
@@ -424,6 +426,48 @@ TEST_F(BrowserToolsTest, ExplorerListsLoseTheirValuesAndTheQuickAccessPinsStay) 
         EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), L"MRUList", RRF_RT_ANY, 0, 0, 0), 2) << "not found";
     }
     for (const std::wstring& key : madeKeys) ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+}
+
+// "内容を確認" fills the ticked rows' "内容" (a running browser's row says so) and erases nothing;
+// a changed tick empties its row; the run then destroys as many files and bytes as were counted.
+TEST_F(BrowserToolsTest, TheLookBeforeCountsWhatTheRunThenErases) {
+    MakeFile(Data() + L"\\$Recycle.Bin\\" + CurrentUserSid() + L"\\$RAB12CD.txt", "content");
+    const RecycleBinSeams previous =
+        SetRecycleBinSeams({[this] { return std::vector<std::wstring>{Data() + L"\\"}; }, [] {}});
+    Make();
+    StandInBrowser edge(Browser::Edge);
+    ASSERT_TRUE(edge.Started() && PumpUntil([] { return BrowserRunning(Browser::Edge); }));
+    Open();
+    TickRows(L"キャッシュ");
+    Tick(window->TraceList.RowCount() - 1, true);  // the Recycle Bin
+    Click(window->PreviewTracesButton);
+    EXPECT_TRUE(Settled());
+    EntryPreview made[2];  // Chrome's and Firefox's caches as the fixture made them
+    for (int at = 0; at < 2; ++at)
+        for (const std::wstring& file : layout.files[at + 1][0]) {
+            ++made[at].files;
+            made[at].bytes += ReadBytes(file).size();
+        }
+    std::vector<std::wstring> texts;
+    for (int row = 0; row < window->TraceList.RowCount(); ++row) texts.push_back(window->TraceList.Text(row, 1));
+    EXPECT_EQ(texts, (std::vector<std::wstring>{L"", L"", L"", L"", kPreviewRunningText, L"", L"", PreviewText(made[0]),
+                                                L"", L"", PreviewText(made[1]), L"", L"", L"", L"1 ファイル, 0.0 MB"}));
+    Tick(4, false);
+    EXPECT_EQ(window->TraceList.Text(4, 1), L"");
+
+    std::uint64_t files = 0, bytes = 0;
+    EraseSeams seams;
+    seams.observer = [&](const OverwriteEvent& event) {
+        LARGE_INTEGER size{};
+        if (event.kind == OverwriteEvent::BeforeCut && ::GetFileSizeEx(event.file, &size))
+            ++files, bytes += static_cast<std::uint64_t>(size.QuadPart);
+    };
+    SetEraseSeams(seams);
+    ASSERT_EQ(RunWith({{kAsk, IDYES}, {kTitle, IDOK}}), 2u);
+    SetEraseSeams({});
+    SetRecycleBinSeams(previous);
+    EXPECT_EQ(files, made[0].files + made[1].files + 1);
+    EXPECT_EQ(bytes, made[0].bytes + made[1].bytes + 7);
 }
 
 }  // namespace

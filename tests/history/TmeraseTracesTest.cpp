@@ -9,6 +9,7 @@
 #include "common/Handles.h"
 #include "common/Paths.h"
 #include "common/TextCodec.h"
+#include "engine/RecycleBin.h"
 #include "history/CookieKeep.h"
 #include "tests/history/BrowserFixture.h"
 #include "tests/history/TraceFixture.h"
@@ -52,7 +53,7 @@ TEST(TmeraseTraces, EntriesRunWithTheProfileAndTheLinesSayWhatEachLeft) {
     EXPECT_TRUE(FileExists(layout.files[static_cast<int>(Browser::Edge)][2].front()));
 
     EXPECT_EQ(RunTmerase(L"--traces firefox-cookies --profile tm", tmerase).exitCode, 0u);
-    EXPECT_EQ(RunTmerase(L"--traces recycle-bin --profile tm", tmerase).exitCode, 2u) << "no such entry";
+    EXPECT_EQ(RunTmerase(L"--traces cookies --profile tm", tmerase).exitCode, 2u) << "no such entry";
     EXPECT_EQ(RunTmerase(L"--traces recent --profile elsewhere", tmerase).exitCode, 2u) << "no such profile";
 }
 
@@ -105,6 +106,32 @@ TEST(TmeraseTraces, CookiesOfKeptSitesStayInEveryBrowserAndAnUnreadableListKeeps
     }
     EXPECT_TRUE(HasEntry(kept) && FileExists(keptFile));
     EXPECT_FALSE(HasEntry(other) || FileExists(otherFile));
+}
+
+// The entry "recycle-bin" in a child sees the real fixed drives: the user's folder is made on the
+// prefix's drive C: unless one is there. Its count first; an item held open is named; then all goes.
+TEST(TmeraseTraces, TheRecycleBinEntryCountsThenErasesTheUsersBin) {
+    const std::wstring root = L"C:\\$Recycle.Bin", bin = root + L"\\" + CurrentUserSid();
+    if (DirectoryExists(bin)) GTEST_SKIP() << "the prefix's drive C: holds a Recycle Bin already";
+    TraceGuard guard;
+    guard.Made(DirectoryExists(root) ? bin : root);
+    const std::wstring content = MakeFile(bin + L"\\$RAB12CD.txt", "content");
+    TempFolder program;
+    const std::wstring tmerase = program / L"tmerase.exe";
+    ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"tmerase.exe").c_str(), tmerase.c_str(), FALSE));
+    MakeFile(program / L"User\\tm\\Config.ini", "[TIDEMARROW]\r\n");
+    const std::wstring run = L"--traces recycle-bin --profile tm";
+    EXPECT_EQ(RunTmerase(run + L" --preview", tmerase).out, EncodeCp932(L"recycle-bin: 1 ファイル, 0.0 MB\r\n"));
+    {
+        UniqueFile holder(::CreateFileW(content.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        const TmeraseOutcome held = RunTmerase(run, tmerase);
+        EXPECT_EQ(held.exitCode, 1u);
+        EXPECT_EQ(held.out.rfind(EncodeCp932(L"ごみ箱: ファイル名:$RAB12CD.txt(元の名前不明)"), 0), 0u) << held.out;
+    }
+    const TmeraseOutcome erased = RunTmerase(run, tmerase);
+    EXPECT_EQ(erased.exitCode, 0u);
+    EXPECT_EQ(erased.out, EncodeCp932(L"recycle-bin: 抹消しました\r\n"));
+    EXPECT_FALSE(FileExists(content));
 }
 
 }  // namespace

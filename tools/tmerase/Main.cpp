@@ -78,7 +78,7 @@ const wchar_t kUsage[] =
     L"  --preview  抹消せずに、項目ごとに抹消する内容を表示する\r\n"
     L"  ENTRY: recent, ie-cookies, ie-cache, ie-history, edge-cache, edge-cookies, edge-history,\r\n"
     L"         chrome-cache, chrome-cookies, chrome-history, firefox-cache, firefox-cookies,\r\n"
-    L"         firefox-history, explorer-history\r\n"
+    L"         firefox-history, explorer-history, recycle-bin\r\n"
     L"終了コード: 0 すべて抹消 / 1 処理できなかったファイルあり / 2 使い方の誤り /\r\n"
     L"  3 すべて抹消したが、元のデータの一部が空き領域に残っている (可能性がある) ファイルあり";
 

@@ -9,7 +9,9 @@
 #include <array>
 
 #include "common/Paths.h"
+#include "engine/RecycleBin.h"
 #include "history/IeErase.h"
+#include "history/RecycleBinEntry.h"
 #include "settings/IniFile.h"
 
 namespace {
@@ -76,14 +78,21 @@ int RunTracesCommand(const std::vector<std::uint16_t>& entries, const std::wstri
     try {
         TIE_ERASE eraser(targets, levels[0], levels[1], levels[2]);
         eraser.SetKeptCookieSites(ReadKeptCookieSites(folder + L"\\Savedat"));
+        // The Recycle Bin's entry goes after the traces, at the recent files' level, with no
+        // question: it was chosen when the run was set up.
+        const bool recycleBin = (targets & TIE_ERASE::RecycleBin) != 0;
         if (preview) {
-            const std::vector<EntryPreview> previews = eraser.Preview();
+            std::vector<EntryPreview> previews;
+            if (eraser.Targets()) previews = eraser.Preview();
+            if (recycleBin) previews.push_back(RecycleBinPreview(FindRecycleBins()));
             for (std::uint16_t entry : entries)
                 for (const EntryPreview& item : previews)
                     if (item.target == entry) print(TIE_ERASE::CommandName(entry) + L": " + PreviewText(item));
             status = 0;
         } else {
-            const TraceOutcome outcome = eraser.EraseTraces(nullptr);
+            TraceOutcome outcome;
+            if (eraser.Targets()) outcome = eraser.EraseTraces(nullptr);
+            if (recycleBin) EraseRecycleBinEntry(FindRecycleBins(), levels[2], outcome);
             for (const std::wstring& line : TraceReportLines(entries, outcome)) print(line);
             status = outcome.left.empty() ? 0 : 1;
         }

@@ -11,8 +11,9 @@
 // tmerase --traces ENTRY[,ENTRY…] [--profile NAME]: runs the history tools' entries at the
 // levels of the profile's "Config.ini" (read through the settings file reader), with the
 // panel's rules (a running browser keeps its entries, an open Internet Explorer window keeps
-// its own). Prints one line per entry, or per thing it left, through `print`; 0 when every
-// entry was done, 1 when anything was left, 2 when the profile does not exist.
+// its own); "recycle-bin" erases the user's Recycle Bin at the recent files' level. Prints
+// one line per entry, or per thing it left, through `print`; 0 when every entry was done, 1
+// when anything was left, 2 when the profile does not exist.
 
 // The entries of a comma-separated list in the order given, each once; nothing when a name is
 // unknown or the list is empty.

