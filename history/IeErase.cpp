@@ -131,6 +131,7 @@ std::vector<std::wstring> TIE_ERASE::TraceFolders(Target kind) const {
         break;
     case History:
     case ExplorerHistory:
+    case RecycleBin:  // the front ends run it through the Recycle Bin engine
         break;
     }
     return folders;

@@ -305,7 +305,9 @@ TEST_F(EraseRunTest, TheReportOfAStoppedRunListsEachFileAsItFaredInBothForms) {
         EXPECT_EQ(row[12], std::wstring(1, files[i][0]) + L":\\");
         EXPECT_EQ(row[16], files[i]);
         EXPECT_GE(std::stoll(row[18]), writtenAtLeast[i]) << i;
-        if (writtenAtLeast[i] == 0) EXPECT_EQ(row[18], L"0") << i;
+        if (writtenAtLeast[i] == 0) {
+            EXPECT_EQ(row[18], L"0") << i;
+        }
         EXPECT_EQ(row[19], L"Speed: 1 回 (0x0000)");
         EXPECT_EQ(row[20], results[i]);
         EXPECT_EQ(row[21], i < 3 ? lines[i] : L"") << "the log line is the reason";
