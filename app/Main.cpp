@@ -6,6 +6,7 @@
 #include "app/Application.h"
 #include "app/HandOver.h"
 #include "app/MainWindow.h"
+#include "app/ScheduledTraces.h"
 #include "diagnostics/ErrorFunc.h"
 #include "diagnostics/LogWindow.h"
 #include "engine/EraseFunc.h"
@@ -18,6 +19,12 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // The command-line arguments after the program's own name.
     std::vector<std::wstring> arguments = CommandLineArguments();
+
+    // A scheduled run of the history tools, and the uninstaller's removal of its task: no
+    // window, no box, no hand-over to a running main window.
+    if (!arguments.empty() && ::_wcsicmp(arguments.front().c_str(), kTracesSwitch) == 0)
+        return RunScheduledTraces({arguments.begin() + 1, arguments.end()}, ProgramFolder());
+    if (!arguments.empty() && ::_wcsicmp(arguments.front().c_str(), kUnscheduleSwitch) == 0) return RunUnschedule();
 
     // Explorer's right-click menu starts the program once per selected item, all at once: each
     // start in turn hands its item to the main window that runs, whatever its caption, or makes

@@ -16,7 +16,9 @@
 #include "common/Assertions.h"
 #include "engine/RecycleBin.h"
 #include "history/IeErase.h"
+#include "history/TraceRun.h"
 #include "settings/ConfigWindow.h"
+#include "ui/MessagePump.h"
 
 namespace {
 
@@ -27,6 +29,8 @@ const wchar_t kCloseText[] = L"このウインドウを閉じる";
 const wchar_t kRunCaption[] = L"確認";
 const wchar_t kRunText[] = L"選択した作業を開始します。ファイル数が多いと時間が掛かる場合があります。\r\n";
 const wchar_t kRunQuestion[] = L"処理を開始してよろしいですか？";
+const wchar_t kToolsBusyText[] = L"スケジュールによる履歴抹消が実行中のため、開始できませんでした。\r\n"
+                                 L"しばらくしてからもう一度お試しください。";
 // The Recycle Bin's row: a bit of the row's own, never handed to the trace eraser.
 const wchar_t kRecycleBinText[] = L"ごみ箱";
 constexpr std::uint16_t kRecycleBinTarget = 0x8000;
@@ -36,6 +40,9 @@ constexpr std::uint16_t kFirstTargets[] = {TIE_ERASE::RecentFiles, TIE_ERASE::Co
                                            TIE_ERASE::History};
 
 constexpr UINT_PTR kToolsPanelSubclass = 12;
+
+// The run did not start: a scheduled run held the lock past the wait.
+struct TraceRunBusy {};
 
 }  // namespace
 
@@ -199,11 +206,19 @@ void TMainWindow::RunHistoryTools() {
         ::ShowWindow(ToolsProgress, SW_SHOW);
         ::UpdateWindow(Toolspanel.Handle());
 
+        // A scheduled run of the history tools goes first; the window is serviced meanwhile.
+        TraceRunLock lock;
+        if (!lock.Acquire(TraceRunLockWait(), ui::ProcessMessages)) {
+            writing.reset();
+            ::MessageBoxW(Handle(), kToolsBusyText, application_.Title().c_str(), MB_OK | MB_ICONINFORMATION);
+            throw TraceRunBusy{};
+        }
         TraceOutcome outcome;
         if (traces) outcome = eraser->EraseTraces(ToolsProgress);
         // The Recycle Bin at the recent files' level; what stays joins the completion message.
         std::wstring binLeft = (targets & kRecycleBinTarget) ? EraseRecycleBinForTools(bins, levels[2]) : L"";
         writing.reset();  // the messages that follow no longer hold the session
+        lock.Release();
 
         ::SendMessageW(ToolsProgress, PBM_SETPOS, 100, 0);
         if (config) config->PlayCompletionSound();
@@ -217,6 +232,8 @@ void TMainWindow::RunHistoryTools() {
         }
         ::MessageBoxW(Handle(), CompletionText(lines).c_str(), application_.Title().c_str(),
                       MB_OK | (lines.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
+    } catch (const TraceRunBusy&) {
+        // Said already; nothing ran.
     } catch (...) {
         failed = true;
     }
