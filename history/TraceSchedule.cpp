@@ -271,7 +271,7 @@ HRESULT RegisterTraceTask(const TraceSchedule& schedule, const std::wstring& pro
     UniqueCom<ITaskFolder> own = Folder(*service, kTraceTaskFolder);
     if (!own) {
         ITaskFolder* made = nullptr;
-        if (SUCCEEDED(root->CreateFolder(Bstr(kTraceTaskFolder).get(), Empty(), &made))) own.reset(made);
+        if (SUCCEEDED(root->CreateFolder(Bstr(kTraceTaskFolder + 1).get(), Empty(), &made))) own.reset(made);
     }
     ITaskFolder& target = own ? *own : *root;
 
@@ -300,7 +300,7 @@ HRESULT RemoveTraceTask() {
         if (SUCCEEDED(answer) && FolderEmpty(*own)) {
             own.reset();
             if (UniqueCom<ITaskFolder> root = Folder(*service, L"\\"))
-                root->DeleteFolder(Bstr(std::wstring(kTraceTaskFolder).substr(1)).get(), 0);
+                root->DeleteFolder(Bstr(kTraceTaskFolder + 1).get(), 0);
         }
     }
     UniqueCom<ITaskFolder> root = Folder(*service, L"\\", &hr);
