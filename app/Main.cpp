@@ -7,6 +7,7 @@
 #include "app/HandOver.h"
 #include "app/MainWindow.h"
 #include "app/PendingList.h"
+#include "app/ScheduledTraces.h"
 #include "diagnostics/ErrorFunc.h"
 #include "diagnostics/LogWindow.h"
 #include "engine/EraseFunc.h"
@@ -20,6 +21,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // The command-line arguments after the program's own name.
     std::vector<std::wstring> arguments = CommandLineArguments();
 
+    // A scheduled run of the history tools, and the uninstaller's removal of its task: no
+    // window, no box, no hand-over to a running main window.
+    if (!arguments.empty() && ::_wcsicmp(arguments.front().c_str(), kTracesSwitch) == 0)
+        return RunScheduledTraces({arguments.begin() + 1, arguments.end()}, ProgramFolder());
+    if (!arguments.empty() && ::_wcsicmp(arguments.front().c_str(), kUnscheduleSwitch) == 0) return RunUnschedule();
+
     // The start at logon that erases a profile's pending files: "/Pending" and the profile's
     // name, nothing else. It never joins a window that runs (the list waits for the next one)
     // and never shows the chooser.
@@ -31,6 +38,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         if (!PendingStartWanted(ProgramFolder(), pendingProfile)) return 0;
         showCommand = SW_SHOWMINNOACTIVE;
     }
+
     // The Recycle Bin's own right-click menu: a switch of its own, taken off before any path.
     const bool recycleBin = !arguments.empty() && arguments.front() == kRecycleBinSwitch;
     if (recycleBin) arguments.erase(arguments.begin());

@@ -264,6 +264,11 @@ public:
     // time is left out at exactly midnight.
     static std::wstring LogDateTime(const SYSTEMTIME& time);
 
+    // --- the history tools on a schedule (MainWindowSchedule.cpp) ---
+    // The schedule window for the entries ticked in the tools panel now (the Recycle Bin's row
+    // is not one of them), with this profile and the program beside this one.
+    void OpenTraceSchedule();
+
     // --- list import and export ---
     enum class TransferDirection { Import, Export };
     enum class ListFile { FileList, ResList };  // "FileList.txt", "ResList.txt" in Savedat

@@ -17,7 +17,9 @@
 #include "engine/RecycleBin.h"
 #include "history/IeErase.h"
 #include "history/RecycleBinEntry.h"
+#include "history/TraceRun.h"
 #include "settings/ConfigWindow.h"
+#include "ui/MessagePump.h"
 
 namespace {
 
@@ -32,12 +34,17 @@ const wchar_t kPreviewText[] = L"内容を確認";
 const wchar_t kScheduleText[] = L"スケジュール...";
 const wchar_t kNameColumn[] = L"抹消対象";
 const wchar_t kContentColumn[] = L"内容";
+const wchar_t kToolsBusyText[] = L"スケジュールによる履歴抹消が実行中のため、開始できませんでした。\r\n"
+                                 L"しばらくしてからもう一度お試しください。";
 
 // The entries Internet Explorer's part lists first, in their order.
 constexpr std::uint16_t kFirstTargets[] = {TIE_ERASE::RecentFiles, TIE_ERASE::Cookies, TIE_ERASE::Cache,
                                            TIE_ERASE::History};
 
 constexpr UINT_PTR kToolsPanelSubclass = 12;
+
+// The run did not start: a scheduled run held the lock past the wait.
+struct TraceRunBusy {};
 
 }  // namespace
 
@@ -297,11 +304,19 @@ void TMainWindow::RunHistoryTools() {
         ::ShowWindow(ToolsProgress, SW_SHOW);
         ::UpdateWindow(Toolspanel.Handle());
 
+        // A scheduled run of the history tools goes first; the window is serviced meanwhile.
+        TraceRunLock lock;
+        if (!lock.Acquire(TraceRunLockWait(), ui::ProcessMessages)) {
+            writing.reset();
+            ::MessageBoxW(Handle(), kToolsBusyText, application_.Title().c_str(), MB_OK | MB_ICONINFORMATION);
+            throw TraceRunBusy{};
+        }
         TraceOutcome outcome;
         if (eraser->Targets()) outcome = eraser->EraseTraces(ToolsProgress);
         // The Recycle Bin at the recent files' level; what stays joins the completion message.
         if (targets & TIE_ERASE::RecycleBin) EraseRecycleBinEntry(bins, levels[2], outcome);
         writing.reset();  // the messages that follow no longer hold the session
+        lock.Release();
 
         ::SendMessageW(ToolsProgress, PBM_SETPOS, 100, 0);
         if (config) config->PlayCompletionSound();
@@ -310,6 +325,8 @@ void TMainWindow::RunHistoryTools() {
         const std::vector<std::wstring> lines = LeftLines(outcome);
         ::MessageBoxW(Handle(), CompletionText(lines).c_str(), application_.Title().c_str(),
                       MB_OK | (lines.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
+    } catch (const TraceRunBusy&) {
+        // Said already; nothing ran.
     } catch (...) {
         failed = true;
     }

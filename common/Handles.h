@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <utility>
 
 // Owners for kernel handles: each releases what it holds exactly once; copying is deleted.
@@ -58,3 +59,14 @@ struct FindHandleTraits {
 using UniqueFile = UniqueHandleT<FileHandleTraits>;
 using UniqueKernelHandle = UniqueHandleT<KernelHandleTraits>;
 using UniqueFind = UniqueHandleT<FindHandleTraits>;
+
+// Owner of one reference to a COM object: released once, copying deleted (a unique_ptr).
+//
+//   ITaskFolder* raw = nullptr;
+//   if (SUCCEEDED(service->GetFolder(path, &raw))) folder.reset(raw);
+template <typename Interface>
+struct ComReleaser {
+    void operator()(Interface* object) const noexcept { object->Release(); }
+};
+template <typename Interface>
+using UniqueCom = std::unique_ptr<Interface, ComReleaser<Interface>>;

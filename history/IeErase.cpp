@@ -49,11 +49,6 @@ struct CacheFindCloser {
 };
 using UniqueCacheFind = std::unique_ptr<void, CacheFindCloser>;
 
-template <typename Interface>
-struct ComReleaser {
-    void operator()(Interface* object) const { object->Release(); }
-};
-
 // One cache entry as the enumeration hands it out, in a buffer of the size it reported.
 using EntryBuffer = std::vector<std::uint8_t>;
 
@@ -540,7 +535,7 @@ void ClearBrowserHistory() {
     const HRESULT made = g_makeUrlHistory(kUrlHistoryClass, kUrlHistoryStg2, reinterpret_cast<void**>(&raw));
     if (FAILED(made) || !raw) throw std::runtime_error("URL history object");
     {
-        std::unique_ptr<IUrlHistoryStg2, ComReleaser<IUrlHistoryStg2>> history(raw);
+        UniqueCom<IUrlHistoryStg2> history(raw);
         history->ClearHistory();  // what it answers does not change what follows
     }
 

@@ -20,6 +20,9 @@
 #include "engine/RecycleBin.h"
 #include "history/HistorySeams.h"
 #include "history/IeErase.h"
+#include "history/TraceRun.h"
+#include "app/TraceScheduleWindow.h"
+#include "tests/profiles/ModalScript.h"
 #include "tests/app/WorkflowFixture.h"
 #include "tests/history/BrowserFixture.h"
 #include "tests/history/TraceFixture.h"
@@ -181,6 +184,68 @@ TEST_F(ToolsPanelTest, OpeningShowsUntickedKindsLocksTheFrameAndClosingGivesTheW
     Open();
     EXPECT_EQ(window->CountToolsTicked(), 0);
     EXPECT_FALSE(RunEnabled());
+}
+
+TEST_F(ToolsPanelTest, AScheduledRunHoldsTheRunBackAndTheScheduleWindowRegistersAndRemovesTheTask) {
+    Make();
+    Open();
+    Tick(0, true);  // the recent files
+    Tick(3, true);  // Internet Explorer's history
+    {
+        // A scheduled run holds the lock past the wait: the panel says so and runs nothing.
+        RunLockHolder scheduled;
+        const DWORD wait = TraceRunLockWait();
+        SetTraceRunLockWait(300);
+        ASSERT_EQ(RunWith({{kAsk, IDYES}, {kTitle, IDOK}}), 2u);
+        SetTraceRunLockWait(wait);
+        EXPECT_NE(lastTexts[1].find(L"スケジュールによる履歴抹消が実行中"), std::wstring::npos) << lastTexts[1];
+        EXPECT_TRUE(Settled());
+    }
+
+    // The schedule window: the ticked entries, a time checked, then 登録 and 解除 through the
+    // prefix's Task Scheduler (which keeps no trigger: only that the task is there).
+    struct TaskCleanup {
+        ~TaskCleanup() { RemoveTraceTask(); }
+    } cleanup;
+    using W = TTraceScheduleWindow;
+    HWND form = nullptr;
+    const auto item = [&](int id) { return ::GetDlgItem(form, id); };
+    const auto text = [&](int id) { return ui::WindowText(item(id)); };
+    const auto click = [&](int id) { ::SendMessageW(item(id), BM_CLICK, 0, 0); };
+    const auto registered = [] {
+        RegisteredTraceTask task;
+        return ReadTraceTask(task) == S_OK && task.exists;
+    };
+    ModalScript script;
+    script.Until([&] { return (form = FindOwnWindow(L"TTraceScheduleWindow", L"履歴抹消のスケジュール")) != nullptr; })
+        .Do([&] {
+            EXPECT_EQ(::SendMessageW(item(W::IDC_SCHEDULE_ENTRIES), LB_GETCOUNT, 0, 0), 2);
+            EXPECT_EQ(text(W::IDC_SCHEDULE_CURRENT), L"登録されているスケジュール: なし");
+            EXPECT_FALSE(::IsWindowEnabled(item(W::IDC_REMOVE_SCHEDULE)));
+            EXPECT_FALSE(::IsWindowEnabled(item(W::IDC_SCHEDULE_TIME))) << "a logon has no time";
+            click(W::IDC_SCHEDULE_WEEKLY);
+            EXPECT_TRUE(::IsWindowEnabled(item(W::IDC_SCHEDULE_TIME)) && ::IsWindowEnabled(item(W::IDC_SCHEDULE_DAY)));
+            ::SetWindowTextW(item(W::IDC_SCHEDULE_TIME), L"24:00");
+            DialogAnswerer bad(L"履歴抹消のスケジュール", IDOK);
+            click(W::IDC_REGISTER_SCHEDULE);
+            EXPECT_TRUE(bad.Wait());
+            EXPECT_NE(bad.Text().find(L"23:59"), std::wstring::npos);
+            EXPECT_FALSE(registered());
+
+            ::SetWindowTextW(item(W::IDC_SCHEDULE_TIME), L"7:05");
+            click(W::IDC_REGISTER_SCHEDULE);
+            EXPECT_TRUE(registered());
+            EXPECT_NE(text(W::IDC_SCHEDULE_CURRENT), L"登録されているスケジュール: なし");
+            EXPECT_EQ(text(W::IDC_SCHEDULE_LAST_RUN), L"前回の実行: 未実行");
+            EXPECT_TRUE(::IsWindowEnabled(item(W::IDC_REMOVE_SCHEDULE)));
+
+            click(W::IDC_REMOVE_SCHEDULE);
+            EXPECT_FALSE(registered());
+            EXPECT_EQ(text(W::IDC_SCHEDULE_CURRENT), L"登録されているスケジュール: なし");
+            click(W::IDC_CLOSE_SCHEDULE);
+        });
+    ASSERT_TRUE(script.Run(Main(), [&] { window->OpenTraceSchedule(); }));
+    EXPECT_FALSE(::IsWindow(form));
 }
 
 TEST_F(ToolsPanelTest, CookiesAndCacheGoWithTheirEntriesAndTheUserIsTold) {

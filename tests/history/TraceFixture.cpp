@@ -8,6 +8,7 @@
 
 #include "common/Paths.h"
 #include "history/IeErase.h"
+#include "history/TraceRun.h"
 
 namespace traces {
 
@@ -206,6 +207,23 @@ BrowserWindow::~BrowserWindow() {
 std::wstring TraceGuard::Made(const std::wstring& path) {
     made_.push_back(path);
     return path;
+}
+
+RunLockHolder::RunLockHolder()
+    : held_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), release_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    holder_ = std::thread([this] {
+        UniqueKernelHandle mutex(::CreateMutexW(nullptr, FALSE, kTraceRunMutexName));
+        ::WaitForSingleObject(mutex.get(), INFINITE);
+        ::SetEvent(held_.get());
+        ::WaitForSingleObject(release_.get(), INFINITE);
+        ::ReleaseMutex(mutex.get());
+    });
+    ::WaitForSingleObject(held_.get(), 10000);
+}
+
+void RunLockHolder::Release() {
+    ::SetEvent(release_.get());
+    if (holder_.joinable()) holder_.join();
 }
 
 }  // namespace traces

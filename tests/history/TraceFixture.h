@@ -9,8 +9,10 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "common/Handles.h"
 #include "tests/support/TempFolder.h"
 
 namespace traces {
@@ -74,6 +76,21 @@ private:
     std::vector<Kept> kept_;
     std::vector<std::wstring> made_;
     TypedUrls typed_;
+};
+
+// Holds the history tools' run lock from a thread of its own (a lock is the thread's: its own
+// thread would take it again) until released, as another run of the session would.
+class RunLockHolder {
+public:
+    RunLockHolder();
+    ~RunLockHolder() { Release(); }
+    RunLockHolder(const RunLockHolder&) = delete;
+    RunLockHolder& operator=(const RunLockHolder&) = delete;
+    void Release();
+
+private:
+    UniqueKernelHandle held_, release_;
+    std::thread holder_;
 };
 
 }  // namespace traces

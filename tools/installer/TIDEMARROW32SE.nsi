@@ -209,6 +209,10 @@ FunctionEnd
 Section "un.!${PRODUCT_TITLE}" SectionUninstallProgram
     SectionIn RO
     SetShellVarContext current
+    ; The history tools' scheduled task of this user goes first (its status is not looked at).
+    ${If} ${FileExists} "$INSTDIR\${PROGRAM_EXE}"
+        ExecWait '"$INSTDIR\${PROGRAM_EXE}" /Unschedule'
+    ${EndIf}
     Call un.DeleteProgramFiles
     Delete "$INSTDIR\${HELP_FILE}"
     Delete "$INSTDIR\Readme.txt"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "history/TraceOutcome.h"
+#include "history/TraceRun.h"
 
 // tmerase --traces ENTRY[,ENTRY…] [--profile NAME]: runs the history tools' entries at the
 // levels of the profile's "Config.ini" (read through the settings file reader), with the
@@ -14,15 +14,6 @@
 // its own); "recycle-bin" erases the user's Recycle Bin at the recent files' level. Prints
 // one line per entry, or per thing it left, through `print`; 0 when every entry was done, 1
 // when anything was left, 2 when the profile does not exist.
-
-// The entries of a comma-separated list in the order given, each once; nothing when a name is
-// unknown or the list is empty.
-std::optional<std::vector<std::uint16_t>> ParseTraceEntries(const std::wstring& list);
-
-// The lines for the entries: "<entry>: 抹消しました" for one that left nothing, "<entry>: " and
-// the reason for one passed over, and the completion message's line (without "・") for each
-// file it left.
-std::vector<std::wstring> TraceReportLines(const std::vector<std::uint16_t>& entries, const TraceOutcome& outcome);
 
 // With `preview` nothing is changed: each entry's line says what it would erase
 // ("<entry>: 12 ファイル, 3.4 MB", "250 行", or why it would not run), and the status is 0.
