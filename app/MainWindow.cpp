@@ -345,7 +345,7 @@ void TMainWindow::BuildPanels() {
     FileList.AddColumn(L"拡張子", 55, LVCFMT_RIGHT);
     FileList.AddColumn(L"ファイルサイズ(Byte)", 205, LVCFMT_RIGHT);
     FileList.AddColumn(L"ファイルパス", 180);
-    FileIcons.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 16, 16));
+    FileIcons.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 16, 256));
     FileList.SetImages(FileIcons.get());
     Logo = std::make_unique<TImageControl>();
     Require(Logo->CreateControl(main, 4, h - 65, 185, 61));
