@@ -7,6 +7,7 @@ namespace {
 constexpr wchar_t kBitmapButtonProperty[] = L"TmBitmapButton";
 constexpr int kGlyphSize = 16;
 constexpr int kGlyphGap = 4;
+constexpr UINT_PTR kTextPaintedLaterSubclass = 0x7450;
 
 }  // namespace
 
@@ -329,6 +330,24 @@ LRESULT Panel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return Window::HandleMessage(message, wParam, lParam);
+}
+
+namespace {
+
+LRESULT CALLBACK TextPaintedLaterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (message == WM_SETTEXT) {
+        const LRESULT result = ::DefWindowProcW(hwnd, message, wParam, lParam);
+        ::InvalidateRect(hwnd, nullptr, TRUE);
+        return result;
+    }
+    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, TextPaintedLaterProc, kTextPaintedLaterSubclass);
+    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+void PaintTextLater(HWND label) {
+    if (label) ::SetWindowSubclass(label, TextPaintedLaterProc, kTextPaintedLaterSubclass, 0);
 }
 
 }  // namespace ui

@@ -137,4 +137,9 @@ private:
     Edge edge_ = Edge::None;
 };
 
+// A static label whose new text is drawn with the next painting of the window instead of at
+// once: a label set often (a percentage through a run of many small files) costs no drawing
+// each time.
+void PaintTextLater(HWND label);
+
 }  // namespace ui
