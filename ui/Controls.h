@@ -137,9 +137,9 @@ private:
     Edge edge_ = Edge::None;
 };
 
-// A static label whose new text is drawn with the next painting of the window instead of at
-// once: a label set often (a percentage through a run of many small files) costs no drawing
-// each time.
-void PaintTextLater(HWND label);
+// A static label or progress bar whose new text or position is drawn with the next painting
+// of the window instead of at once: one set often (a file's percentage through a run of many
+// small files) costs no drawing each time.
+void PaintChangesLater(HWND control);
 
 }  // namespace ui
