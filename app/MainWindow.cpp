@@ -345,7 +345,7 @@ void TMainWindow::BuildPanels() {
     FileList.AddColumn(L"拡張子", 55, LVCFMT_RIGHT);
     FileList.AddColumn(L"ファイルサイズ(Byte)", 205, LVCFMT_RIGHT);
     FileList.AddColumn(L"ファイルパス", 180);
-    FileIcons.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 16, 16));
+    FileIcons.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 16, 256));
     FileList.SetImages(FileIcons.get());
     Logo = std::make_unique<TImageControl>();
     Require(Logo->CreateControl(main, 4, h - 65, 185, 61));
@@ -374,6 +374,8 @@ void TMainWindow::BuildPanels() {
     ProgressCaption = AddChild(erase, L"STATIC", L"進行状況:", SS_LEFT, 60, 170, 70, 16);
     PercentLabel = AddChild(erase, L"STATIC", L"0%", SS_LEFT, 132, 170, 60, 16, IDC_PERCENT);
     FileProgress = AddChild(erase, PROGRESS_CLASSW, L"", 0, 60, 194, w - 120, 18, IDC_FILE_PROGRESS);
+    // Through a run of many small files these change far more often than the window is painted.
+    for (HWND control : {PercentLabel, CurrentFileLabel, FileProgress}) ui::PaintChangesLater(control);
     ::SendMessageW(FileProgress, PBM_SETRANGE32, 0, 100);
     Require(StopButton.Create(erase, L"", w - 104 - 4, h - 34, 100, 28, IDC_STOP_RUN));
     ::SendMessageW(StopButton.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);

@@ -183,11 +183,22 @@ public:
     void ClearFileList();
 
     // --- the file list ---
+    // A file on its way into the list, with what a folder's listing already said of it.
+    struct ListedFile {
+        std::wstring path;
+        DWORD attributes = INVALID_FILE_ATTRIBUTES;  // not known: read from the file
+        std::int64_t size = -1;                      // not known: read from the file
+    };
     // The one way into the list: appends a ticked row for an existing file on a fixed disk
     // unless the exclusions refuse it (read-only files when both flags are set, excluded
     // extensions when `useExclusions` is set). A file whose size cannot be read gets no row.
+    // The attributes and size a folder's listing gave are taken as they are; the file is not
+    // opened for them.
+    void AddFileToList(const ListedFile& file, bool excludeReadOnly, bool useExclusions);
     void AddFileToList(const std::wstring& path, bool excludeReadOnly, bool useExclusions);
-    // Each path through AddFileToList, the list drawn once at the end.
+    // Each file through AddFileToList; the list is drawn and the list actions follow once, at
+    // the end.
+    void AddFilesToList(const std::vector<ListedFile>& files, bool excludeReadOnly, bool useExclusions);
     void AddFilesToList(const std::vector<std::wstring>& paths, bool excludeReadOnly, bool useExclusions);
     void SetAllTicks(bool ticked);
     // Removes every row whose tick state is `ticked`.
@@ -203,6 +214,8 @@ public:
     static std::wstring SizeText(std::int64_t size);
     // A file (not a folder) under a drive letter that is a fixed local disk.
     static bool IsOnFixedDisk(const std::wstring& path);
+    // The path is under a drive letter that is a fixed local disk (the path is not looked at).
+    static bool OnFixedDrive(const std::wstring& path);
     // Appends the file's small icon (image and mask, 16 × 16) to `images`; its index.
     static int AddSmallIcon(const std::wstring& path, HIMAGELIST images);
     // Adds the files of `folder` after asking whether its subfolders count too.
@@ -544,6 +557,11 @@ private:
     std::wstring programFolder_;
     std::vector<std::wstring> arguments_;
     ContentPanel visiblePanel_ = ContentPanel::List;
+    // While a batch goes into the list: the rows are drawn, and the list actions follow, at its end.
+    bool addingBatch_ = false;
+    // Appends the row's picture to FileIcons (see AddSmallIcon); its index. A placeholder of a
+    // synchronised folder shows its type's picture, its data never read for it.
+    int ListIcon(const std::wstring& path, DWORD attributes);
     bool modeChangePending_ = false;
     bool shownOnce_ = false;
     // The handed-over paths are being added (or refused with a message box showing).

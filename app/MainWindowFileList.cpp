@@ -282,17 +282,22 @@ struct BatchDriveTypes {
 
 // Gathers a folder's entries for the list, counting the files among them that no path can
 // reach (names the Windows rules forbid, links that lead nowhere): the list could not take them.
-void GatherFolder(const std::wstring& folder, bool recurse, std::vector<std::wstring>& found, int& unreachable) {
+// The listing's attributes and size go with each file; a link's are read from what it leads to.
+void GatherFolder(const std::wstring& folder, bool recurse, std::vector<TMainWindow::ListedFile>& found,
+                  int& unreachable) {
     CollectFolderEntries(
         folder, L"",
         [&](const FolderEntry& entry) {
             if (!entry.addressable) {
                 // A folder counts only where its files were wanted.
                 if (!entry.folder || recurse) ++unreachable;
-            } else if (!entry.folder && !FileExists(entry.path)) {
-                ++unreachable;
+            } else if (entry.size < 0) {
+                if (!entry.folder && !FileExists(entry.path))
+                    ++unreachable;
+                else
+                    found.push_back({entry.path});
             } else {
-                found.push_back(entry.path);
+                found.push_back({entry.path, entry.attributes, entry.size});
             }
         },
         recurse);
@@ -351,13 +356,16 @@ std::wstring TMainWindow::SizeText(std::int64_t size) {
     return number;
 }
 
-bool TMainWindow::IsOnFixedDisk(const std::wstring& path) {
-    if (!FileExists(path)) return false;  // a folder is not a file
-    // Only paths under a drive letter name a local disk.
+// Only paths under a drive letter name a local disk.
+bool TMainWindow::OnFixedDrive(const std::wstring& path) {
     if (path.size() < 2 || path[1] != L':' || !((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')))
         return false;
     const std::wstring root = path.substr(0, 2) + L"\\";
     return DriveTypeOf(root) == DRIVE_FIXED;
+}
+
+bool TMainWindow::IsOnFixedDisk(const std::wstring& path) {
+    return FileExists(path) && OnFixedDrive(path);  // a folder is not a file
 }
 
 int TMainWindow::AddSmallIcon(const std::wstring& path, HIMAGELIST images) {
@@ -376,27 +384,45 @@ int TMainWindow::AddSmallIcon(const std::wstring& path, HIMAGELIST images) {
     return AppendIcon(images, DrawSmallIcon(ShellIcon(path, true).get()));
 }
 
+int TMainWindow::ListIcon(const std::wstring& path, DWORD attributes) {
+    HIMAGELIST images = FileIcons.get();
+    if (!images) throw std::runtime_error("FileIcons");
+    // Offline, recall on open (0x40000), recall on data access (0x400000).
+    constexpr DWORD kPlaceholder = FILE_ATTRIBUTE_OFFLINE | 0x00040000 | 0x00400000;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & kPlaceholder)) return AddSmallIcon(path, images);
+    // A placeholder shows its type's picture: the shell would read the file for one of its own.
+    std::wstring type;
+    const bool oddName = IconSourceOf(path, type) == IconSource::Shell && type.empty();
+    if (const SmallIcon* shared = oddName ? nullptr : SharedIconOf(type, path)) return AppendIcon(images, *shared);
+    return AppendIcon(images, DrawSmallIcon(ShellIcon(path, true).get()));
+}
+
 // --- the gate ---
 
 void TMainWindow::AddFileToList(const std::wstring& path, bool excludeReadOnly, bool useExclusions) {
-    // IsOnFixedDisk holds only for an existing file.
-    if (visiblePanel_ != ContentPanel::List || !IsOnFixedDisk(path)) return;
+    AddFileToList(ListedFile{path}, excludeReadOnly, useExclusions);
+}
+
+void TMainWindow::AddFileToList(const ListedFile& file, bool excludeReadOnly, bool useExclusions) {
+    if (visiblePanel_ != ContentPanel::List) return;
+    const std::wstring& path = file.path;
+    const DWORD attributes = file.attributes != INVALID_FILE_ATTRIBUTES ? file.attributes : FsGetAttributes(path);
+    // Only an existing file (a folder is not one) on a fixed local disk.
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) || !OnFixedDrive(path)) return;
     try {
         if (FileList.RowCount() >= kMaxRows) return;
         const std::wstring extension = ExtensionText(path);
-        if (excludeReadOnly && useExclusions) {
-            const DWORD attributes = FsGetAttributes(path);
-            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return;
-        }
+        if (excludeReadOnly && useExclusions && (attributes & FILE_ATTRIBUTE_READONLY)) return;
         if (useExclusions) {
             TConfigWindow* config = application_.Config();
             if (config && config->IsExcludedExtension(extension)) return;
         }
-        const std::int64_t size = FileSizeOf(path);
+        const std::int64_t size = file.size >= 0 ? file.size : FileSizeOf(path);
         if (size < 0) return;
-        const int image = AddSmallIcon(path, FileIcons.get());
+        const int image = ListIcon(path, attributes);
         const int row = FileList.AddRow({L"", ExtractFileName(path), extension, SizeText(size), path}, true, image);
         if (row < 0) throw std::runtime_error("row");
+        if (addingBatch_) return;
         ::UpdateWindow(FileList.Handle());
         UpdateListActions();
     } catch (...) {
@@ -405,19 +431,37 @@ void TMainWindow::AddFileToList(const std::wstring& path, bool excludeReadOnly, 
 }
 
 void TMainWindow::AddFilesToList(const std::vector<std::wstring>& paths, bool excludeReadOnly, bool useExclusions) {
+    std::vector<ListedFile> files;
+    files.reserve(paths.size());
+    for (const std::wstring& path : paths) files.push_back({path});
+    AddFilesToList(files, excludeReadOnly, useExclusions);
+}
+
+void TMainWindow::AddFilesToList(const std::vector<ListedFile>& files, bool excludeReadOnly, bool useExclusions) {
     // The list is drawn once after the batch instead of after every row: each row still gets
     // its own icon, size and tick, but a large folder is not repainted thousands of times.
-    struct RedrawPause {
-        HWND list;
-        explicit RedrawPause(HWND l) : list(l) { ::SendMessageW(list, WM_SETREDRAW, FALSE, 0); }
-        ~RedrawPause() {
+    struct BatchPause {
+        TMainWindow& window;
+        bool outer;
+        explicit BatchPause(TMainWindow& w) : window(w), outer(w.addingBatch_) {
+            if (outer) return;
+            window.addingBatch_ = true;
+            ::SendMessageW(window.FileList.Handle(), WM_SETREDRAW, FALSE, 0);
+        }
+        ~BatchPause() {
+            if (outer) return;
+            window.addingBatch_ = false;
+            HWND list = window.FileList.Handle();
             ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
             ::InvalidateRect(list, nullptr, TRUE);
             ::UpdateWindow(list);
+            window.UpdateListActions();
         }
-    } pause(FileList.Handle());
+        BatchPause(const BatchPause&) = delete;
+        BatchPause& operator=(const BatchPause&) = delete;
+    } pause(*this);
     BatchDriveTypes drives;
-    for (const std::wstring& path : paths) AddFileToList(path, excludeReadOnly, useExclusions);
+    for (const ListedFile& file : files) AddFileToList(file, excludeReadOnly, useExclusions);
 }
 
 // --- whole-list operations ---
@@ -441,11 +485,14 @@ void TMainWindow::RemoveRowsByTick(bool ticked) {
 
 void TMainWindow::ReloadFileList() {
     try {
-        std::vector<std::wstring> survivors;
+        std::vector<ListedFile> survivors;
         const int rows = FileList.RowCount();
         for (int row = 0; row < rows; ++row) {
             std::wstring path = FileList.Text(row, ColumnPath);
-            if (FileExists(path)) survivors.push_back(std::move(path));
+            // The size is read again; the attributes just read are the gate's.
+            const DWORD attributes = FsGetAttributes(path);
+            if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+                survivors.push_back({std::move(path), attributes});
         }
         ClearFileList();
         AddFilesToList(survivors, RemoveReadOnlySetting(), ExclusionSetting());
@@ -518,7 +565,7 @@ void TMainWindow::AddFolderFiles(const std::wstring& folder) {
                                   L"\"\r\n のサブフォルダも検索し追加しますか？";
     const bool recurse = ::MessageBoxW(Handle(), question.c_str(), application_.Title().c_str(),
                                        MB_YESNO | MB_ICONQUESTION) == IDYES;
-    std::vector<std::wstring> found;
+    std::vector<ListedFile> found;
     int unreachable = 0;
     GatherFolder(folder, recurse, found, unreachable);
     AddFilesToList(found, RemoveReadOnlySetting(), ExclusionSetting());
@@ -618,14 +665,14 @@ void TMainWindow::FormDropFiles(HDROP drop) {
 }
 
 int TMainWindow::AddShellPaths(const std::vector<std::wstring>& names) {
-    std::vector<std::wstring> found;
+    std::vector<ListedFile> found;
     int unreachable = 0;
     const bool recurse = application_.Config() && application_.Config()->Dropfile();
     for (const std::wstring& name : names) {
         if (DirectoryExists(name))
             GatherFolder(name, recurse, found, unreachable);
         else if (FileExists(name))
-            found.push_back(name);
+            found.push_back({name});
     }
     AddFilesToList(found, RemoveReadOnlySetting(), ExclusionSetting());
     return unreachable;

@@ -32,8 +32,6 @@ namespace {
 
 const wchar_t kStartCaption[] = L"確認";
 const wchar_t kStartText[] = L"処理を開始します\u3000よろしいですか？\u3000";
-// The taskbar button is gone for this long before the run begins.
-constexpr DWORD kHideDelayMs = 500;
 
 const wchar_t kLogFileLead[] = L"ファイル名:";
 const wchar_t kLogCompleted[] = L"処理が終了しました。";
@@ -159,8 +157,8 @@ void TMainWindow::RunErase() {
     bool priorityRaised = false;
     std::optional<WritingJob> writing;
     try {
+        // The taskbar button is gone while the run goes on; nothing waits for it to go.
         application_.ShowTaskbarButton(false);
-        ::Sleep(kHideDelayMs);
         BeginRun(writing);
         const EraseMode mode = config ? config->CurrentEraseMode() : EraseMode::Speed;
         const bool verify = config && config->Verify();

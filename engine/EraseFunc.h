@@ -155,6 +155,10 @@ struct FolderEntry {
     bool folder = false;       // a folder that was not descended into
     bool link = false;         // a folder that is a junction or symbolic link (never descended into)
     bool addressable = true;   // false: the name cannot follow "folder\" and `path` names something else
+    DWORD attributes = 0;      // as the folder lists them
+    // The length the folder lists; -1 for a symbolic link or mount point, whose own length is
+    // not that of what it leads to. A placeholder of a synchronised folder lists its full length.
+    std::int64_t size = -1;
 };
 
 // Hands every entry of `folder` to `take`, depth first when `recurse` (folders that are

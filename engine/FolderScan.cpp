@@ -1,3 +1,5 @@
+#include <cstdint>
+
 #include "common/Assertions.h"
 #include "common/FileSystem.h"
 #include "common/Handles.h"
@@ -30,6 +32,11 @@ void CollectFolderEntries(const std::wstring& folder, const std::wstring& mask,
             entry.name = found.cFileName;
             entry.path = folder + L"\\" + entry.name;
             entry.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            entry.attributes = found.dwFileAttributes;
+            const bool leads = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                               (found.dwReserved0 == IO_REPARSE_TAG_SYMLINK || found.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+            if (!leads)
+                entry.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow);
             // A folder that is a junction or symbolic link is never descended into: it may lead
             // back up the tree or out of the chosen folder.
             entry.link = entry.folder && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;

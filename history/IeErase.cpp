@@ -149,14 +149,22 @@ std::vector<std::wstring> TIE_ERASE::FolderFilesToErase(Target kind) const {
     return erased;
 }
 
-void TIE_ERASE::EraseTraceFolder(Target kind, TraceOutcome& outcome) {
+void TIE_ERASE::EraseTraceFolder(Target kind, TraceOutcome& outcome, HWND progressBar, int from, int to) {
     const EraseLevel level = kind == Cookies ? cookieLevel_ : kind == Cache ? cacheLevel_ : recentLevel_;
     try {
         // A file that cannot be destroyed stays as the engine leaves it and is named; the walk
         // goes on.
-        for (const std::wstring& path : FolderFilesToErase(kind))
-            if (!OverwriteFile(path, level) && FileExists(path))
-                outcome.left.push_back({static_cast<std::uint16_t>(kind), path});
+        const std::vector<std::wstring> files = FolderFilesToErase(kind);
+        WalkPacer pacer([&](std::size_t done, std::size_t total) {
+            SetProgress(progressBar, from + static_cast<int>(static_cast<std::int64_t>(to - from) *
+                                                             static_cast<std::int64_t>(done) /
+                                                             static_cast<std::int64_t>(total)));
+        });
+        for (std::size_t index = 0; index < files.size(); ++index) {
+            if (!OverwriteFile(files[index], level) && FileExists(files[index]))
+                outcome.left.push_back({static_cast<std::uint16_t>(kind), files[index]});
+            pacer.Between(index + 1, files.size());
+        }
     } catch (...) {
         RaiseAssertion(AssertSite::IeFolderErase);
     }
@@ -346,8 +354,9 @@ TraceOutcome TIE_ERASE::EraseTraces(HWND progressBar) {
     const int ieEnd = 90 * ieWeight / (ieWeight + static_cast<int>(later.size()));
     const auto progress = [&](int position) { SetProgress(progressBar, position * ieEnd / 90); };
 
+    const auto at = [&](int position) { return position * ieEnd / 90; };
     progress(10);
-    if (targets_ & RecentFiles) EraseTraceFolder(RecentFiles, outcome);
+    if (targets_ & RecentFiles) EraseTraceFolder(RecentFiles, outcome, progressBar, at(10), at(30));
     progress(30);
     if (ieHeld) {
         for (Target kind : {Cookies, Cache, History})
@@ -359,11 +368,11 @@ TraceOutcome TIE_ERASE::EraseTraces(HWND progressBar) {
             FindKeptIeCookieFiles();
         }
         if ((targets_ & Cookies) && !(heldCookies & Cookies)) {
-            EraseTraceFolder(Cookies, outcome);
+            EraseTraceFolder(Cookies, outcome, progressBar, at(30), at(50));
             progress(50);
         }
         if (targets_ & Cache) {
-            EraseTraceFolder(Cache, outcome);
+            EraseTraceFolder(Cache, outcome, progressBar, at(50), at(70));
             progress(70);
         }
         CleanUrlCache((targets_ & Cache) != 0, (targets_ & Cookies) != 0 && !(heldCookies & Cookies));

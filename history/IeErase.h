@@ -133,7 +133,8 @@ public:
 private:
     void SetProgress(HWND progressBar, int position) const;
     std::wstring SpecialFolder(int csidl) const;
-    void EraseTraceFolder(Target kind, TraceOutcome& outcome);
+    // Walks the folders of `kind`; the bar moves from `from` towards `to` as the files go.
+    void EraseTraceFolder(Target kind, TraceOutcome& outcome, HWND progressBar = nullptr, int from = 0, int to = 0);
     void CleanUrlCache(bool cache, bool cookies);
     bool KeptIeCookie(const INTERNET_CACHE_ENTRY_INFOW& entry) const;
     bool KeptIeCookieFile(const std::wstring& path) const;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <utility>
 #include <vector>
 
 #include "common/Handles.h"
@@ -58,7 +59,29 @@ std::vector<std::wstring> DestroyTraceFolder(const std::wstring& folder, EraseLe
     std::vector<std::wstring> files;
     CollectFolder(folder, L"\\*.*", files, true);
     // A file that cannot be destroyed stays as the engine leaves it; the walk goes on.
-    for (const std::wstring& path : files)
+    WalkPacer pacer;
+    for (std::size_t index = 0; index < files.size(); ++index) {
+        const std::wstring& path = files[index];
         if (!(keep && keep(path)) && !DestroyTraceFile(path, level)) stayed.push_back(path);
+        pacer.Between(index + 1, files.size());
+    }
     return stayed;
+}
+
+namespace {
+
+// How often a walk services the window and shows how far it is.
+constexpr ULONGLONG kWalkServiceIntervalMs = 50;
+
+}  // namespace
+
+WalkPacer::WalkPacer(std::function<void(std::size_t, std::size_t)> show)
+    : show_(std::move(show)), last_(ServiceClockNow()) {}
+
+void WalkPacer::Between(std::size_t done, std::size_t total) {
+    const ULONGLONG now = ServiceClockNow();
+    if (now - last_ < kWalkServiceIntervalMs) return;
+    last_ = now;
+    if (show_) show_(done, total);
+    if (const auto service = CurrentEraseEnvironment().serviceMessages) service();
 }

@@ -4,6 +4,10 @@
 // file somewhere else, and the destruction of single files and whole folders through the
 // erase engine.
 
+#include <windows.h>
+
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,3 +28,18 @@ bool DestroyTraceFile(const std::wstring& path, EraseLevel level);
 // for which `keep` holds; a missing folder does nothing. The files that stayed.
 std::vector<std::wstring> DestroyTraceFolder(const std::wstring& folder, EraseLevel level,
                                              bool (*keep)(const std::wstring& path) = nullptr);
+
+// Keeps the window alive through a walk of many files (a cache folder holds tens of
+// thousands): between files the window's messages are serviced (through the erase engine's
+// environment) and `show` is told how far the walk is, at most once every few tens of
+// milliseconds, never for every file.
+class WalkPacer {
+public:
+    explicit WalkPacer(std::function<void(std::size_t done, std::size_t total)> show = {});
+    // `done` of `total` files are behind.
+    void Between(std::size_t done, std::size_t total);
+
+private:
+    std::function<void(std::size_t, std::size_t)> show_;
+    ULONGLONG last_;
+};

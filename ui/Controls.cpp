@@ -7,6 +7,7 @@ namespace {
 constexpr wchar_t kBitmapButtonProperty[] = L"TmBitmapButton";
 constexpr int kGlyphSize = 16;
 constexpr int kGlyphGap = 4;
+constexpr UINT_PTR kPaintedLaterSubclass = 0x7450;
 
 }  // namespace
 
@@ -337,6 +338,39 @@ LRESULT Panel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return Window::HandleMessage(message, wParam, lParam);
+}
+
+namespace {
+
+LRESULT CALLBACK PaintedLaterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    switch (message) {
+    case WM_SETTEXT: {
+        // A static label would draw its new text at once.
+        const LRESULT result = ::DefWindowProcW(hwnd, message, wParam, lParam);
+        ::InvalidateRect(hwnd, nullptr, TRUE);
+        return result;
+    }
+    case PBM_SETPOS: {
+        // Some progress bars draw the new position at once: not while their drawing is off.
+        ::SendMessageW(hwnd, WM_SETREDRAW, FALSE, 0);
+        const LRESULT result = ::DefSubclassProc(hwnd, message, wParam, lParam);
+        ::SendMessageW(hwnd, WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(hwnd, nullptr, TRUE);
+        return result;
+    }
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(hwnd, PaintedLaterProc, kPaintedLaterSubclass);
+        break;
+    default:
+        break;
+    }
+    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+void PaintChangesLater(HWND control) {
+    if (control) ::SetWindowSubclass(control, PaintedLaterProc, kPaintedLaterSubclass, 0);
 }
 
 }  // namespace ui

@@ -323,6 +323,36 @@ TEST_F(FileListTest, SortingByTheFirstColumnOrdersByTickState) {
     EXPECT_FALSE(List().IsTicked(0));
 }
 
+TEST_F(FileListTest, AFolderGoesInWithTheSizesAndAttributesOfItsListingThroughTheSameRules) {
+    WriteConfig({L"#Dropfile=0", L"#Remove enable=1", L"#RemoveReadOnly=1"});
+    Make();
+    Config().EditEntries(ExtensionList::Exclusion) = {L"log"};
+    std::vector<std::wstring> files;
+    for (std::size_t size : {1234567u, 0u, 999u, 1000u, 5u}) files.push_back(File(L"f" + std::to_wstring(size) + L".dat", size));
+    const std::wstring readOnly = File(L"held.txt", 7);
+    ASSERT_TRUE(::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    File(L"skipped.LOG", 3);
+    Drop({Data()});
+    ::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    // The rows a file at a time through the gate would give, in the folder's order.
+    std::vector<std::wstring> listed;
+    CollectFolder(Data(), L"", listed, false);
+    std::vector<std::wstring> expected;
+    for (const std::wstring& path : listed)
+        if (std::find(files.begin(), files.end(), path) != files.end()) expected.push_back(path);
+    ASSERT_EQ(Rows(), 5) << "neither the read-only file nor the excluded extension";
+    for (int row = 0; row < Rows(); ++row) {
+        EXPECT_EQ(PathAt(row), expected[static_cast<std::size_t>(row)]);
+        EXPECT_EQ(List().Text(row, 3), TMainWindow::SizeText(FileSizeOf(PathAt(row))));
+        EXPECT_TRUE(List().IsTicked(row));
+    }
+    EXPECT_EQ(Icons(), 5);
+    EXPECT_TRUE(window->Actions[Command::StartRun].Enabled()) << "the list actions follow the batch";
+    Notify(LVN_COLUMNCLICK, 3);
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"f0.dat", L"f5.dat", L"f999.dat", L"f1000.dat", L"f1234567.dat"}));
+}
+
 TEST_F(FileListTest, DroppedFoldersGiveTopLevelFilesUnlessDropfileIsOn) {
     WriteConfig({L"#Dropfile=0"});
     Make();
@@ -472,8 +502,9 @@ TEST_F(FileListTest, TheGateLooksAtTheFileWithTheSystemFolderRedirectionOff) {
     SetFileSystemRedirectionCalls(previous);
     ASSERT_EQ(Rows(), 1);
     EXPECT_EQ(PathAt(0), file);
-    // Existence, attributes and size: each call on the file, each with the redirection off.
-    EXPECT_GE(std::count_if(calls.begin(), calls.end(), [&](const auto& call) { return call.first == SystemPathOf(file); }), 3);
+    // Attributes (existence and read-only at once) and size: each call on the file, each with
+    // the redirection off.
+    EXPECT_GE(std::count_if(calls.begin(), calls.end(), [&](const auto& call) { return call.first == SystemPathOf(file); }), 2);
     for (const auto& [path, off] : calls) EXPECT_TRUE(off);
     EXPECT_FALSE(RedirectionSwitch::off);
 }
