@@ -278,8 +278,8 @@ public:
     static std::wstring LogDateTime(const SYSTEMTIME& time);
 
     // --- the history tools on a schedule (MainWindowSchedule.cpp) ---
-    // The schedule window for the entries ticked in the tools panel now (the Recycle Bin's row
-    // is not one of them), with this profile and the program beside this one.
+    // The schedule window for the entries ticked in the tools panel now, with this profile and
+    // the program beside this one.
     void OpenTraceSchedule();
 
     // --- list import and export ---
@@ -476,8 +476,6 @@ private:
     void SetToolsBusy(bool busy);
     static LRESULT CALLBACK ToolsPanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                           DWORD_PTR self);
-    // The history tools' schedule (MainWindowSchedule.cpp): "スケジュール..." opens its dialog.
-    void OpenTraceSchedule();
 
     // The free-space erase panel: building, the target, the run, closing, leftovers at start.
     void BuildFreeSpacePanel(int top, int width, int height);
