@@ -38,15 +38,17 @@ DWORD ExitCode(const UniqueKernelHandle& process) {
     return code;
 }
 
+BOOL CALLBACK NoteWindowOf(HWND window, LPARAM data) {
+    auto& [id, found] = *reinterpret_cast<std::pair<DWORD, bool>*>(data);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    found = found || owner == id;
+    return TRUE;
+}
+
 bool HasWindows(DWORD processId) {
     std::pair<DWORD, bool> search{processId, false};
-    ::EnumWindows([](HWND window, LPARAM data) {
-        auto& [id, found] = *reinterpret_cast<std::pair<DWORD, bool>*>(data);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        found = found || owner == id;
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&search));
+    ::EnumWindows(NoteWindowOf, reinterpret_cast<LPARAM>(&search));
     return search.second;
 }
 
