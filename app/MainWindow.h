@@ -493,8 +493,9 @@ private:
     void RunErase();
     // The start shared by the runs of the list and of the Recycle Bin: the error report window
     // closes, the window state is kept, the Stop flag clears, `Busy` and `writing` are taken,
-    // the frame locks and the run panel shows with an empty log and display.
-    void BeginRun(std::optional<WritingJob>& writing);
+    // the frame locks and the run panel shows with an empty log and display. A run that must
+    // stay minimized (the pending erase at logon) keeps the window as it is.
+    void BeginRun(std::optional<WritingJob>& writing, bool keepWindowState = true);
     void FinishRun();
     void SaveLog();
     // Asks where, then writes the last run's erasure report (HTML or CSV).

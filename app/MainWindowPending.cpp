@@ -123,7 +123,7 @@ bool TMainWindow::RunPendingErase(const std::vector<PendingEntry>& entries) {
     std::vector<PendingEntry> kept;
     std::optional<WritingJob> writing;
     try {
-        BeginRun(writing);
+        BeginRun(writing, false);
         OfferEraseAtNextStart();
         WriteLogHeader(count, count);
         // Every file is read back: nothing shows unless something failed.

@@ -131,10 +131,10 @@ void TMainWindow::StartRun() {
     RunErase();
 }
 
-void TMainWindow::BeginRun(std::optional<WritingJob>& writing) {
+void TMainWindow::BeginRun(std::optional<WritingJob>& writing, bool keepWindowState) {
     if (HWND report = ui::FindThreadWindow(TTIDEMARROW_LOG::kClassName, L"ErrorLog"))
         ::SendMessageW(report, WM_CLOSE, 0, 0);
-    SaveWindowState();
+    if (keepWindowState) SaveWindowState();
     AbortRequested = false;
     Busy = true;
     writing.emplace(*this);
