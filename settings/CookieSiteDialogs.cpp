@@ -6,13 +6,25 @@ namespace {
 
 constexpr DWORD kButtonStyle = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 
-// Enter takes the default button, Esc and the close box cancel.
-bool CommonCommand(ui::Form& form, WPARAM wParam) {
-    if (LOWORD(wParam) == IDCANCEL && HIWORD(wParam) == BN_CLICKED) {
+// What both small windows answer alike: Esc and the close box cancel, Enter takes the OK
+// button, and activation gives the focus back to the control that had it. True when answered.
+bool AnswerDialogMessage(ui::Form& form, ui::FocusKeeper& focus, UINT message, WPARAM wParam, LRESULT& result) {
+    switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) != IDCANCEL || HIWORD(wParam) != BN_CLICKED) return false;
         form.SetModalResult(IDCANCEL);
+        result = 0;
         return true;
+    case DM_GETDEFID:
+        result = MAKELRESULT(IDOK, DC_HASDEFID);
+        return true;
+    case WM_ACTIVATE:
+        focus.Activate(form.Handle(), wParam);
+        result = 0;
+        return LOWORD(wParam) != WA_INACTIVE;
+    default:
+        return false;
     }
-    return false;
 }
 
 }  // namespace
@@ -50,23 +62,12 @@ void TCookieSiteInput::TakeSite() {
 }
 
 LRESULT TCookieSiteInput::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) {
-            TakeSite();
-            return 0;
-        }
-        if (CommonCommand(*this, wParam)) return 0;
-        break;
-    case DM_GETDEFID:
-        return MAKELRESULT(IDOK, DC_HASDEFID);
-    case WM_ACTIVATE:
-        focus_.Activate(Handle(), wParam);
-        if (LOWORD(wParam) != WA_INACTIVE) return 0;
-        break;
-    default:
-        break;
+    if (message == WM_COMMAND && LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) {
+        TakeSite();
+        return 0;
     }
+    LRESULT result = 0;
+    if (AnswerDialogMessage(*this, focus_, message, wParam, result)) return result;
     return ui::Form::HandleMessage(message, wParam, lParam);
 }
 
@@ -96,25 +97,14 @@ bool TCookieSitePicker::Create(HWND owner) {
 }
 
 LRESULT TCookieSitePicker::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) {
-            chosen_.clear();
-            for (int row = 0; row < list_.RowCount(); ++row)
-                if (list_.IsTicked(row)) chosen_.push_back(list_.Text(row, 0));
-            SetModalResult(IDOK);
-            return 0;
-        }
-        if (CommonCommand(*this, wParam)) return 0;
-        break;
-    case DM_GETDEFID:
-        return MAKELRESULT(IDOK, DC_HASDEFID);
-    case WM_ACTIVATE:
-        focus_.Activate(Handle(), wParam);
-        if (LOWORD(wParam) != WA_INACTIVE) return 0;
-        break;
-    default:
-        break;
+    if (message == WM_COMMAND && LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) {
+        chosen_.clear();
+        for (int row = 0; row < list_.RowCount(); ++row)
+            if (list_.IsTicked(row)) chosen_.push_back(list_.Text(row, 0));
+        SetModalResult(IDOK);
+        return 0;
     }
+    LRESULT result = 0;
+    if (AnswerDialogMessage(*this, focus_, message, wParam, result)) return result;
     return ui::Form::HandleMessage(message, wParam, lParam);
 }
