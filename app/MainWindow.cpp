@@ -20,6 +20,7 @@
 #include "report/ErasureReport.h"
 #include "resources/ResourceIds.h"
 #include "settings/ConfigWindow.h"
+#include "ui/Subclass.h"
 
 namespace {
 
@@ -111,7 +112,7 @@ std::vector<ui::BarItem> PopupTable() {
 // The mode selector's edit part: typed keys are swallowed.
 LRESULT CALLBACK SwallowTypedKeys(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
     if (message == WM_CHAR) return 0;
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    return ui::DefSubclass(hwnd, message, wParam, lParam);
 }
 
 // The window's face at `height` pixels; the UI font's face where the system lacks it.
@@ -276,7 +277,7 @@ void TMainWindow::BuildBars() {
     for (int mode = 0; mode < 4; ++mode) ModeSelector.AddItem(kModeNames[mode], mode);
     // A drop-down list that takes no typed keys: a mode changes only by choosing it.
     if (HWND combo = reinterpret_cast<HWND>(::SendMessageW(ModeSelector.Handle(), CBEM_GETCOMBOCONTROL, 0, 0)))
-        ::SetWindowSubclass(combo, SwallowTypedKeys, 1, 0);
+        ui::SetSubclass(combo, SwallowTypedKeys, 1, 0);
     ApplyModeButton =
         AddChild(ModePanel.Handle(), L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON, 155, 3, 48, 22, IDC_APPLY_MODE);
     Actions.BindButton(ApplyModeButton, Command::ApplyMode);

@@ -20,6 +20,7 @@
 #include "notify/SSTP.h"
 #include "profiles/UsersWindow.h"
 #include "settings/ConfigWindow.h"
+#include "ui/Subclass.h"
 
 namespace {
 
@@ -92,12 +93,12 @@ LRESULT CALLBACK ColumnLimitProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
             LRESULT result = 0;
             if (LimitColumn(hwnd, *reinterpret_cast<const NMHDR*>(lParam), result)) return result;
         } else if (message == WM_NCDESTROY) {
-            ::RemoveWindowSubclass(hwnd, ColumnLimitProc, id);
+            ui::RemoveSubclass(hwnd, ColumnLimitProc, id);
         }
     } catch (...) {
         return 0;
     }
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    return ui::DefSubclass(hwnd, message, wParam, lParam);
 }
 
 // A label that fills its whole area with the button face before its text, whatever brush its
@@ -112,17 +113,17 @@ LRESULT CALLBACK OpaqueLabelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
         RECT client{};
         ::GetClientRect(hwnd, &client);
         ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
-        ::DefSubclassProc(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        ui::DefSubclass(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
         ::EndPaint(hwnd, &paint);
         return 0;
     }
     case WM_NCDESTROY:
-        ::RemoveWindowSubclass(hwnd, OpaqueLabelProc, id);
+        ui::RemoveSubclass(hwnd, OpaqueLabelProc, id);
         break;
     default:
         break;
     }
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    return ui::DefSubclass(hwnd, message, wParam, lParam);
 }
 
 LRESULT CALLBACK LogoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR window) {
@@ -133,8 +134,8 @@ LRESULT CALLBACK LogoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
         }
         return 0;
     }
-    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, LogoProc, id);
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) ui::RemoveSubclass(hwnd, LogoProc, id);
+    return ui::DefSubclass(hwnd, message, wParam, lParam);
 }
 
 }  // namespace
@@ -146,10 +147,10 @@ void TMainWindow::FinishFrame() {
         // Pictures take double clicks (the class is shared; the others ignore them).
         const ULONG_PTR style = ::GetClassLongPtrW(Logo->Handle(), GCL_STYLE);
         if (!(style & CS_DBLCLKS)) ::SetClassLongPtrW(Logo->Handle(), GCL_STYLE, style | CS_DBLCLKS);
-        ::SetWindowSubclass(Logo->Handle(), LogoProc, kLogoSubclass, reinterpret_cast<DWORD_PTR>(this));
+        ui::SetSubclass(Logo->Handle(), LogoProc, kLogoSubclass, reinterpret_cast<DWORD_PTR>(this));
     }
-    if (FileList.Handle()) ::SetWindowSubclass(FileList.Handle(), ColumnLimitProc, kColumnLimitSubclass, 0);
-    if (ToolsTitle) ::SetWindowSubclass(ToolsTitle, OpaqueLabelProc, kOpaqueLabelSubclass, 0);
+    if (FileList.Handle()) ui::SetSubclass(FileList.Handle(), ColumnLimitProc, kColumnLimitSubclass, 0);
+    if (ToolsTitle) ui::SetSubclass(ToolsTitle, OpaqueLabelProc, kOpaqueLabelSubclass, 0);
 }
 
 // --- file properties ---

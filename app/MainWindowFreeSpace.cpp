@@ -18,6 +18,7 @@
 #include "common/Assertions.h"
 #include "engine/FreeSpace.h"
 #include "settings/ConfigWindow.h"
+#include "ui/Subclass.h"
 
 namespace {
 
@@ -127,7 +128,7 @@ void TMainWindow::BuildFreeSpacePanel(int top, int w, int h) {
     CloseFreeSpaceButton = AddChild(panel, L"BUTTON", kCloseText, WS_TABSTOP | BS_PUSHBUTTON, w - 168 - 4, h - 38, 164,
                                     30, IDC_CLOSE_FREESPACE);
     ::EnableWindow(StopFreeSpaceButton, FALSE);
-    ::SetWindowSubclass(Handle(), FreeSpacePanelProc, kFreeSpacePanelSubclass, reinterpret_cast<DWORD_PTR>(this));
+    ui::SetSubclass(Handle(), FreeSpacePanelProc, kFreeSpacePanelSubclass, reinterpret_cast<DWORD_PTR>(this));
 }
 
 LRESULT CALLBACK TMainWindow::FreeSpacePanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -163,7 +164,7 @@ LRESULT CALLBACK TMainWindow::FreeSpacePanelProc(HWND hwnd, UINT message, WPARAM
             break;
         }
         case WM_NCDESTROY:
-            ::RemoveWindowSubclass(hwnd, FreeSpacePanelProc, kFreeSpacePanelSubclass);
+            ui::RemoveSubclass(hwnd, FreeSpacePanelProc, kFreeSpacePanelSubclass);
             break;
         default:
             break;
@@ -171,7 +172,7 @@ LRESULT CALLBACK TMainWindow::FreeSpacePanelProc(HWND hwnd, UINT message, WPARAM
     } catch (...) {
         // Nothing leaves a handler.
     }
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    return ui::DefSubclass(hwnd, message, wParam, lParam);
 }
 
 // --- the target ---

@@ -20,6 +20,7 @@
 #include "history/TraceRun.h"
 #include "settings/ConfigWindow.h"
 #include "ui/MessagePump.h"
+#include "ui/Subclass.h"
 
 namespace {
 
@@ -108,7 +109,7 @@ void TMainWindow::BuildToolsPanel() {
 
     // The panel's controls, and the key of its label, are answered here before the window's
     // own handling.
-    ::SetWindowSubclass(Handle(), ToolsPanelProc, kToolsPanelSubclass, reinterpret_cast<DWORD_PTR>(this));
+    ui::SetSubclass(Handle(), ToolsPanelProc, kToolsPanelSubclass, reinterpret_cast<DWORD_PTR>(this));
 }
 
 LRESULT CALLBACK TMainWindow::ToolsPanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -149,7 +150,7 @@ LRESULT CALLBACK TMainWindow::ToolsPanelProc(HWND hwnd, UINT message, WPARAM wPa
             }
             break;
         case WM_NCDESTROY:
-            ::RemoveWindowSubclass(hwnd, ToolsPanelProc, kToolsPanelSubclass);
+            ui::RemoveSubclass(hwnd, ToolsPanelProc, kToolsPanelSubclass);
             break;
         default:
             break;
@@ -157,7 +158,7 @@ LRESULT CALLBACK TMainWindow::ToolsPanelProc(HWND hwnd, UINT message, WPARAM wPa
     } catch (...) {
         // Nothing leaves a handler.
     }
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    return ui::DefSubclass(hwnd, message, wParam, lParam);
 }
 
 void TMainWindow::ListTraceKinds() {

@@ -24,6 +24,7 @@ extern "C" {
 #include "common/TextCodec.h"
 #include "dialogs/DialogIds.h"
 #include "resources/ResourceIds.h"
+#include "ui/Subclass.h"
 
 namespace {
 
@@ -232,7 +233,7 @@ const wchar_t* ModeName(int eraseMode) {
 // The text preview offers no context menu.
 LRESULT CALLBACK NoContextMenu(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
     if (message == WM_CONTEXTMENU) return 0;
-    return ::DefSubclassProc(window, message, wParam, lParam);
+    return ui::DefSubclass(window, message, wParam, lParam);
 }
 
 bool IsExistingFile(const std::wstring& path) {
@@ -598,7 +599,7 @@ void TTidemarrowOpenDialog::DoShow() {
     preview_.SetFramed(true);
     textPreview_ = ui::CreateControl(panel, L"EDIT", L"", ES_MULTILINE | ES_READONLY, 7, 15, kPreviewSize,
                                   kPreviewSize, IDC_PICKER_TEXT_PREVIEW, WS_EX_CLIENTEDGE);
-    if (textPreview_) ::SetWindowSubclass(textPreview_, NoContextMenu, 1, 0);
+    if (textPreview_) ui::SetSubclass(textPreview_, NoContextMenu, 1, 0);
     {
         ui::WindowDC screen(nullptr);
         const int height = -::MulDiv(7, ::GetDeviceCaps(screen.get(), LOGPIXELSY), 72);

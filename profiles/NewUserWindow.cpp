@@ -10,6 +10,7 @@
 #include "profiles/ProfileIds.h"
 #include "resources/ProductInfo.h"
 #include "profiles/TidemarrowUsers.h"
+#include "ui/Subclass.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ bool TNewUserWindow::CreateControls() {
     ::SetWindowPos(HeaderIcon, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     if (headerIconPicture_)
         ::SendMessageW(HeaderIcon, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(headerIconPicture_.get()));
-    ::SetWindowSubclass(ProfileSelector, ProfileSelectorProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    ui::SetSubclass(ProfileSelector, ProfileSelectorProc, 0, reinterpret_cast<DWORD_PTR>(this));
     focus_.SetFallback(ProfileSelector);
     return true;
 }
@@ -175,10 +176,10 @@ LRESULT CALLBACK TNewUserWindow::ProfileSelectorProc(HWND hwnd, UINT message, WP
             if (key == 0) return 0;
             wParam = key;
         } else if (message == WM_NCDESTROY) {
-            ::RemoveWindowSubclass(hwnd, ProfileSelectorProc, id);
+            ui::RemoveSubclass(hwnd, ProfileSelectorProc, id);
         }
     } catch (...) {
         return 0;
     }
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    return ui::DefSubclass(hwnd, message, wParam, lParam);
 }

@@ -10,6 +10,7 @@
 #include "profiles/ProfileIds.h"
 #include "resources/ProductInfo.h"
 #include "profiles/TidemarrowUsers.h"
+#include "ui/Subclass.h"
 
 namespace {
 
@@ -144,12 +145,12 @@ bool TUsersWindow::CreateControls() {
     InsertColumn(UserList, 0, kColumn0Text, kColumn0Width);
     InsertColumn(UserList, 1, kColumn1Text, 100);
     InsertColumn(UserList, 2, L"", 0);
-    ::SetWindowSubclass(UserList, UserListProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    ui::SetSubclass(UserList, UserListProc, 0, reinterpret_cast<DWORD_PTR>(this));
 
     ::SendMessageW(NameEdit, EM_SETLIMITTEXT, kNameLimit, 0);
     // Only ASCII letters and digits are taken, so no input method composes into the field.
     ::ImmAssociateContext(NameEdit, nullptr);
-    ::SetWindowSubclass(NameEdit, NameEditProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    ui::SetSubclass(NameEdit, NameEditProc, 0, reinterpret_cast<DWORD_PTR>(this));
     focus_.SetFallback(UserList);
     return true;
 }
@@ -411,12 +412,12 @@ LRESULT CALLBACK TUsersWindow::UserListProc(HWND hwnd, UINT message, WPARAM wPar
                 if (handled) return result;
             }
         } else if (message == WM_NCDESTROY) {
-            ::RemoveWindowSubclass(hwnd, UserListProc, id);
+            ui::RemoveSubclass(hwnd, UserListProc, id);
         }
     } catch (...) {
         return 0;
     }
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    return ui::DefSubclass(hwnd, message, wParam, lParam);
 }
 
 LRESULT CALLBACK TUsersWindow::NameEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
@@ -442,7 +443,7 @@ LRESULT CALLBACK TUsersWindow::NameEditProc(HWND hwnd, UINT message, WPARAM wPar
             // Shift+Insert and the like: a pasted text would pass by the key filter.
             return 0;
         case WM_NCDESTROY:
-            ::RemoveWindowSubclass(hwnd, NameEditProc, id);
+            ui::RemoveSubclass(hwnd, NameEditProc, id);
             break;
         default:
             break;
@@ -450,5 +451,5 @@ LRESULT CALLBACK TUsersWindow::NameEditProc(HWND hwnd, UINT message, WPARAM wPar
     } catch (...) {
         return 0;
     }
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    return ui::DefSubclass(hwnd, message, wParam, lParam);
 }

@@ -7,6 +7,7 @@
 
 #include "settings/ConfigWindow.h"
 #include "settings/ConfigWindowIds.h"
+#include "ui/Subclass.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ constexpr int kChoiceDropHeight = 120;
 // list and the arrow keys.
 LRESULT CALLBACK NoTypingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
     if (message == WM_CHAR) return 0;
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    return ui::DefSubclass(hwnd, message, wParam, lParam);
 }
 
 // The sound path box shows the path but never takes the focus.
@@ -57,7 +58,7 @@ LRESULT CALLBACK NoFocusProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
             ::SetFocus(previous);
         return 0;
     default:
-        return ::DefSubclassProc(hwnd, message, wParam, lParam);
+        return ui::DefSubclass(hwnd, message, wParam, lParam);
     }
 }
 
@@ -190,7 +191,7 @@ void TConfigWindow::CreateSoundPage(HWND page) {
                              IDC_CONFIG_SOUND_FILE, WS_EX_CLIENTEDGE);
     soundOpenButton_ = AddChild(page, L"BUTTON", L"開く", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 452, 112, 80, 25,
                                 IDC_CONFIG_SOUND_OPEN);
-    ::SetWindowSubclass(soundPathBox_, NoFocusProc, 0, 0);
+    ui::SetSubclass(soundPathBox_, NoFocusProc, 0, 0);
     DrawSoundIcon();
 }
 
@@ -212,8 +213,8 @@ void TConfigWindow::FillChoices() {
         const int items = choice == &eraseModeChoice_ ? kEraseModeCount : kEraseLevelCount;
         for (int i = 0; i < items; ++i) choice->AddItem(kChoiceNames[i], i);
         if (HWND combo = reinterpret_cast<HWND>(::SendMessageW(choice->Handle(), CBEM_GETCOMBOCONTROL, 0, 0)))
-            ::SetWindowSubclass(combo, NoTypingProc, 0, 0);
-        ::SetWindowSubclass(choice->Handle(), NoTypingProc, 0, 0);
+            ui::SetSubclass(combo, NoTypingProc, 0, 0);
+        ui::SetSubclass(choice->Handle(), NoTypingProc, 0, 0);
     }
 }
 

@@ -14,6 +14,7 @@
 #include "resources/ResourceIds.h"
 #include "settings/ConfigWindow.h"
 #include "settings/ConfigWindowIds.h"
+#include "ui/Subclass.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ LRESULT CALLBACK HandCursorProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
         return TRUE;
     }
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    return ui::DefSubclass(hwnd, message, wParam, lParam);
 }
 
 }  // namespace
@@ -214,7 +215,7 @@ void TConfigWindow::DrawBanner() {
     bannerPicture_ = std::move(picture);
     ::SendMessageW(bannerControl_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bannerPicture_.get()));
     // A hand over the banner: it opens the web address (a build without one has no link).
-    if (!ProductWebAddress().empty()) ::SetWindowSubclass(bannerControl_, HandCursorProc, 0, 0);
+    if (!ProductWebAddress().empty()) ui::SetSubclass(bannerControl_, HandCursorProc, 0, 0);
 }
 
 void TConfigWindow::DrawSoundIcon() {

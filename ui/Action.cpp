@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/Subclass.h"
+
 namespace ui {
 
 namespace {
@@ -23,8 +25,8 @@ LRESULT CALLBACK BarBackground(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         ::FillRect(reinterpret_cast<HDC>(wParam), &client, BarBrush());
         return 1;
     }
-    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, BarBackground, id);
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) ui::RemoveSubclass(hwnd, BarBackground, id);
+    return ui::DefSubclass(hwnd, message, wParam, lParam);
 }
 
 }  // namespace
@@ -208,7 +210,7 @@ HWND ActionList::BuildToolBar(HWND parent, int id, const std::vector<BarItem>& i
         toolButtons_.push_back(binding);
         UpdateToolTip(binding);
     }
-    if (barColours_) ::SetWindowSubclass(bar, BarBackground, 1, 0);
+    if (barColours_) ui::SetSubclass(bar, BarBackground, 1, 0);
     return bar;
 }
 

@@ -1,5 +1,6 @@
 #include "ui/Controls.h"
 
+#include "ui/Subclass.h"
 namespace ui {
 
 namespace {
@@ -353,24 +354,24 @@ LRESULT CALLBACK PaintedLaterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     case PBM_SETPOS: {
         // Some progress bars draw the new position at once: not while their drawing is off.
         ::SendMessageW(hwnd, WM_SETREDRAW, FALSE, 0);
-        const LRESULT result = ::DefSubclassProc(hwnd, message, wParam, lParam);
+        const LRESULT result = ui::DefSubclass(hwnd, message, wParam, lParam);
         ::SendMessageW(hwnd, WM_SETREDRAW, TRUE, 0);
         ::InvalidateRect(hwnd, nullptr, TRUE);
         return result;
     }
     case WM_NCDESTROY:
-        ::RemoveWindowSubclass(hwnd, PaintedLaterProc, kPaintedLaterSubclass);
+        ui::RemoveSubclass(hwnd, PaintedLaterProc, kPaintedLaterSubclass);
         break;
     default:
         break;
     }
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    return ui::DefSubclass(hwnd, message, wParam, lParam);
 }
 
 }  // namespace
 
 void PaintChangesLater(HWND control) {
-    if (control) ::SetWindowSubclass(control, PaintedLaterProc, kPaintedLaterSubclass, 0);
+    if (control) ui::SetSubclass(control, PaintedLaterProc, kPaintedLaterSubclass, 0);
 }
 
 }  // namespace ui

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "ui/Controls.h"
+#include "ui/Subclass.h"
 
 namespace ui {
 
@@ -13,7 +14,7 @@ constexpr UINT_PTR kLogViewSubclass = 0x4C4F47;  // the parent answers the view'
 }
 
 LogView::~LogView() {
-    if (parent_) ::RemoveWindowSubclass(parent_, ParentProc, kLogViewSubclass);
+    if (parent_) ui::RemoveSubclass(parent_, ParentProc, kLogViewSubclass);
 }
 
 bool LogView::Create(HWND parent, int id, int x, int y, int width, int height) {
@@ -28,7 +29,7 @@ bool LogView::Create(HWND parent, int id, int x, int y, int width, int height) {
     column.cx = width - ::GetSystemMetrics(SM_CXVSCROLL) - 4 * ::GetSystemMetrics(SM_CXEDGE);
     ::SendMessageW(hwnd_, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
     parent_ = parent;
-    return ::SetWindowSubclass(parent_, ParentProc, kLogViewSubclass, reinterpret_cast<DWORD_PTR>(this)) != FALSE;
+    return ui::SetSubclass(parent_, ParentProc, kLogViewSubclass, reinterpret_cast<DWORD_PTR>(this)) != FALSE;
 }
 
 void LogView::Append(const std::vector<std::wstring>& lines) {
@@ -68,11 +69,11 @@ LRESULT CALLBACK LogView::ParentProc(HWND hwnd, UINT message, WPARAM wParam, LPA
             return 0;
         }
     } else if (message == WM_NCDESTROY) {
-        ::RemoveWindowSubclass(hwnd, ParentProc, kLogViewSubclass);
+        ui::RemoveSubclass(hwnd, ParentProc, kLogViewSubclass);
         view->parent_ = nullptr;
         view->hwnd_ = nullptr;
     }
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    return ui::DefSubclass(hwnd, message, wParam, lParam);
 }
 
 }  // namespace ui
