@@ -35,7 +35,17 @@ bool LogView::Create(HWND parent, int id, int x, int y, int width, int height) {
 void LogView::Append(const std::vector<std::wstring>& lines) {
     if (lines.empty()) return;
     lines_.insert(lines_.end(), lines.begin(), lines.end());
-    ShowCount();
+    // A view on a hidden panel (a run's log before its result shows) is brought up to date when
+    // the panel shows: each update lays the view out again for nobody to see.
+    if (Shown())
+        ShowCount();
+    else
+        countBehind_ = true;
+}
+
+bool LogView::Shown() const {
+    const auto visible = [](HWND window) { return (::GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0; };
+    return hwnd_ && visible(hwnd_) && parent_ && visible(parent_);
 }
 
 void LogView::Clear() {
@@ -44,6 +54,7 @@ void LogView::Clear() {
 }
 
 void LogView::ShowCount() {
+    countBehind_ = false;
     if (!hwnd_) return;
     ::SendMessageW(hwnd_, LVM_SETITEMCOUNT, static_cast<WPARAM>(lines_.size()), LVSICF_NOSCROLL);
     if (!lines_.empty()) ::SendMessageW(hwnd_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(lines_.size() - 1), FALSE);
@@ -68,6 +79,8 @@ LRESULT CALLBACK LogView::ParentProc(HWND hwnd, UINT message, WPARAM wParam, LPA
             }
             return 0;
         }
+    } else if (message == WM_SHOWWINDOW && wParam && view->countBehind_) {
+        view->ShowCount();
     } else if (message == WM_NCDESTROY) {
         ui::RemoveSubclass(hwnd, ParentProc, kLogViewSubclass);
         view->parent_ = nullptr;
