@@ -4,118 +4,78 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ui/Subclass.h"
 
 namespace {
 
-// What the procedures saw, in order: "<name>:<message>" for the messages the test sends.
+// What the procedures saw of the test's message, in order, and of the window's end.
 std::vector<std::wstring> seen;
 constexpr UINT kProbe = WM_APP + 7;
 
-// Notes the message with its data's name and passes it on; answers its data's length added to
-// what the rest of the chain answered, so the answer shows every procedure that ran.
+// Notes the message under its data's name and passes it on, adding its name's length to the
+// answer; the one named "drop" removes itself while it runs.
 LRESULT CALLBACK Note(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data) {
-    const auto* name = reinterpret_cast<const wchar_t*>(data);
-    if (message == kProbe) {
-        seen.push_back(std::wstring(name) + L":probe");
-        // The procedure named "drop" removes itself while it runs, and its message still goes on.
-        if (std::wstring(name) == L"drop") ui::RemoveSubclass(window, Note, id);
-        return ui::DefSubclass(window, message, wParam, lParam) + static_cast<LRESULT>(std::wstring(name).size());
-    }
-    if (message == WM_NCDESTROY) seen.push_back(std::wstring(name) + L":ncdestroy");
-    return ui::DefSubclass(window, message, wParam, lParam);
+    const std::wstring name = reinterpret_cast<const wchar_t*>(data);
+    if (message == WM_NCDESTROY) seen.push_back(name + L":end");
+    if (message != kProbe) return ui::DefSubclass(window, message, wParam, lParam);
+    seen.push_back(name);
+    if (name == L"drop") ui::RemoveSubclass(window, Note, id);
+    return ui::DefSubclass(window, message, wParam, lParam) + static_cast<LRESULT>(name.size());
 }
 
 LRESULT CALLBACK Original(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kProbe) {
-        seen.push_back(L"original:probe");
-        return 1000;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
+    if (message != kProbe) return ::DefWindowProcW(window, message, wParam, lParam);
+    seen.push_back(L"original");
+    return 1000;
 }
 
 // The common controls' own subclassing, put over the chain by somebody else.
 LRESULT CALLBACK Foreign(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    if (message == kProbe) seen.push_back(L"foreign:probe");
+    if (message == kProbe) seen.push_back(L"foreign");
     return ::DefSubclassProc(window, message, wParam, lParam);
 }
 
-HWND MakeWindow() {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = Original;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"SubclassTestWindow";
-    ::RegisterClassW(&wc);
-    return ::CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
-                             nullptr);
+std::vector<std::wstring> Probe(HWND window, LRESULT expected) {
+    seen.clear();
+    EXPECT_EQ(::SendMessageW(window, kProbe, 0, 0), expected);
+    return seen;
 }
 
 }  // namespace
 
-TEST(Subclass, TheLastInstalledRunsFirstEachPassesOnAndTheWindowGetsItsProcedureBackAtTheEnd) {
-    HWND window = MakeWindow();
+TEST(Subclass, TheLastInstalledRunsFirstEachPassesOnAndTheWindowGetsItsOwnProcedureBack) {
+    const WNDCLASSW wc{0, Original, 0, 0, ::GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, L"Probed"};
+    ::RegisterClassW(&wc);
+    HWND window = ::CreateWindowExW(0, L"Probed", L"", WS_OVERLAPPED, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     const auto original = ::GetWindowLongPtrW(window, GWLP_WNDPROC);
-    const wchar_t *first = L"first", *drop = L"drop", *last = L"last", *again = L"again";
-    ASSERT_TRUE(ui::SetSubclass(window, Note, 1, reinterpret_cast<DWORD_PTR>(first)));
-    ASSERT_TRUE(ui::SetSubclass(window, Note, 2, reinterpret_cast<DWORD_PTR>(drop)));
-    ASSERT_TRUE(ui::SetSubclass(window, Note, 3, reinterpret_cast<DWORD_PTR>(last)));
+    ASSERT_TRUE(ui::SetSubclass(window, Note, 1, DWORD_PTR(L"first")));
+    ASSERT_TRUE(ui::SetSubclass(window, Note, 2, DWORD_PTR(L"drop")));
+    ASSERT_TRUE(ui::SetSubclass(window, Note, 3, DWORD_PTR(L"last")));
+    using Lines = std::vector<std::wstring>;
+    EXPECT_EQ(Probe(window, 1000 + 5 + 4 + 4), (Lines{L"last", L"drop", L"first", L"original"}));
+    // "drop" removed itself while its message ran; the same procedure and identifier again
+    // change only the data.
+    ASSERT_TRUE(ui::SetSubclass(window, Note, 3, DWORD_PTR(L"again")));
+    EXPECT_EQ(Probe(window, 1000 + 5 + 5), (Lines{L"again", L"first", L"original"}));
 
-    seen.clear();
-    EXPECT_EQ(::SendMessageW(window, kProbe, 0, 0), 1000 + 5 + 4 + 4);
-    EXPECT_EQ(seen, (std::vector<std::wstring>{L"last:probe", L"drop:probe", L"first:probe", L"original:probe"}));
-    // "drop" removed itself while its message ran.
-    seen.clear();
-    EXPECT_EQ(::SendMessageW(window, kProbe, 0, 0), 1000 + 5 + 4);
-    EXPECT_EQ(seen, (std::vector<std::wstring>{L"last:probe", L"first:probe", L"original:probe"}));
-
-    // Installing the same procedure and identifier again changes only its data.
-    ASSERT_TRUE(ui::SetSubclass(window, Note, 3, reinterpret_cast<DWORD_PTR>(again)));
-    seen.clear();
-    EXPECT_EQ(::SendMessageW(window, kProbe, 0, 0), 1000 + 5 + 5);
-    EXPECT_EQ(seen, (std::vector<std::wstring>{L"again:probe", L"first:probe", L"original:probe"}));
-
-    EXPECT_FALSE(ui::RemoveSubclass(window, Note, 2));
+    // Somebody else's subclass over the chain keeps working when the chain empties under it.
+    ASSERT_TRUE(::SetWindowSubclass(window, Foreign, 1, 0));
+    EXPECT_EQ(Probe(window, 1000 + 5 + 5), (Lines{L"foreign", L"again", L"first", L"original"}));
     EXPECT_TRUE(ui::RemoveSubclass(window, Note, 3));
     EXPECT_TRUE(ui::RemoveSubclass(window, Note, 1));
-    EXPECT_EQ(::GetWindowLongPtrW(window, GWLP_WNDPROC), original);
-    seen.clear();
-    EXPECT_EQ(::SendMessageW(window, kProbe, 0, 0), 1000);
-
-    // Another thread cannot subclass the window.
-    bool fromElsewhere = true;
-    std::thread([&] { fromElsewhere = ui::SetSubclass(window, Note, 4, reinterpret_cast<DWORD_PTR>(first)); }).join();
-    EXPECT_FALSE(fromElsewhere);
-
-    // The chain's procedures see the window's end.
-    ASSERT_TRUE(ui::SetSubclass(window, Note, 1, reinterpret_cast<DWORD_PTR>(first)));
-    seen.clear();
-    ::DestroyWindow(window);
-    EXPECT_EQ(seen, std::vector<std::wstring>{L"first:ncdestroy"});
-    EXPECT_FALSE(ui::RemoveSubclass(window, Note, 1));
-}
-
-TEST(Subclass, AProcedureInstalledOverTheChainBySomebodyElseKeepsWorkingWhenTheChainEmpties) {
-    HWND window = MakeWindow();
-    ASSERT_NE(window, nullptr);
-    const wchar_t* ours = L"ours";
-    ASSERT_TRUE(ui::SetSubclass(window, Note, 1, reinterpret_cast<DWORD_PTR>(ours)));
-    ASSERT_TRUE(::SetWindowSubclass(window, Foreign, 1, 0));
-    seen.clear();
-    EXPECT_EQ(::SendMessageW(window, kProbe, 0, 0), 1004);
-    EXPECT_EQ(seen, (std::vector<std::wstring>{L"foreign:probe", L"ours:probe", L"original:probe"}));
-
-    EXPECT_TRUE(ui::RemoveSubclass(window, Note, 1));
-    seen.clear();
-    EXPECT_EQ(::SendMessageW(window, kProbe, 0, 0), 1000);
-    EXPECT_EQ(seen, (std::vector<std::wstring>{L"foreign:probe", L"original:probe"}));
-    // Ours can come back under the other one.
-    ASSERT_TRUE(ui::SetSubclass(window, Note, 1, reinterpret_cast<DWORD_PTR>(ours)));
-    seen.clear();
-    EXPECT_EQ(::SendMessageW(window, kProbe, 0, 0), 1004);
+    EXPECT_FALSE(ui::RemoveSubclass(window, Note, 2));
+    EXPECT_EQ(Probe(window, 1000), (Lines{L"foreign", L"original"}));
     ::RemoveWindowSubclass(window, Foreign, 1);
+    EXPECT_EQ(Probe(window, 1000), Lines{L"original"});
+    EXPECT_EQ(::GetWindowLongPtrW(window, GWLP_WNDPROC), original);
+
+    // The chain sees the window's end and goes with it.
+    ASSERT_TRUE(ui::SetSubclass(window, Note, 1, DWORD_PTR(L"first")));
+    seen.clear();
     ::DestroyWindow(window);
+    EXPECT_EQ(seen, Lines{L"first:end"});
+    EXPECT_FALSE(ui::RemoveSubclass(window, Note, 1));
 }
