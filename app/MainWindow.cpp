@@ -376,7 +376,8 @@ void TMainWindow::BuildPanels() {
     PercentLabel = AddChild(erase, L"STATIC", L"0%", SS_LEFT, 132, 170, 60, 16, IDC_PERCENT);
     FileProgress = AddChild(erase, PROGRESS_CLASSW, L"", 0, 60, 194, w - 120, 18, IDC_FILE_PROGRESS);
     // Through a run of many small files these change far more often than the window is painted.
-    for (HWND control : {PercentLabel, CurrentFileLabel, FileProgress}) ui::PaintChangesLater(control);
+    for (HWND control : {PercentLabel, CurrentFileLabel, FileProgress, OverallProgress, StatusBar.Handle()})
+        ui::PaintChangesLater(control);
     ::SendMessageW(FileProgress, PBM_SETRANGE32, 0, 100);
     Require(StopButton.Create(erase, L"", w - 104 - 4, h - 34, 100, 28, IDC_STOP_RUN));
     ::SendMessageW(StopButton.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);

@@ -1,6 +1,9 @@
 #include "ui/Controls.h"
 
+#include <utility>
+
 #include "ui/Subclass.h"
+
 namespace ui {
 
 namespace {
@@ -343,8 +346,21 @@ LRESULT Panel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 namespace {
 
+// The status bar whose text is being set: it draws the part at once, and that drawing waits.
+thread_local HWND settingStatusText = nullptr;
+
 LRESULT CALLBACK PaintedLaterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
     switch (message) {
+    case SB_SETTEXTW: {
+        const HWND outer = std::exchange(settingStatusText, hwnd);
+        const LRESULT result = ui::DefSubclass(hwnd, message, wParam, lParam);
+        settingStatusText = outer;
+        return result;
+    }
+    case WM_PAINT:
+        // Left invalid, the part is drawn when the window's messages are next serviced.
+        if (hwnd == settingStatusText) return 0;
+        break;
     case WM_SETTEXT: {
         // A static label would draw its new text at once.
         const LRESULT result = ::DefWindowProcW(hwnd, message, wParam, lParam);

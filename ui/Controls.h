@@ -138,9 +138,9 @@ private:
     Edge edge_ = Edge::None;
 };
 
-// A static label or progress bar whose new text or position is drawn with the next painting
-// of the window instead of at once: one set often (a file's percentage through a run of many
-// small files) costs no drawing each time.
+// A static label, progress bar or status bar whose new text or position is drawn with the next
+// painting of the window instead of at once: one set often (a file's percentage through a run
+// of many small files) costs no drawing each time.
 void PaintChangesLater(HWND control);
 
 }  // namespace ui
