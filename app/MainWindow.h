@@ -594,6 +594,8 @@ private:
 
     // The files of the last run that failed because another program held them, at their level.
     std::vector<PendingEntry> filesInUse_;
+    // Rows whose files the last run erased: Finish drops them without asking for files gone.
+    std::vector<bool> erasedRows_;
     std::unique_ptr<FreeSpaceJob> freeSpaceJob_;
     // The record of the last run, for its erasure report.
     std::unique_ptr<ErasureRecorder> runReport_;

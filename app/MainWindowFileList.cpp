@@ -488,6 +488,8 @@ void TMainWindow::ReloadFileList() {
         std::vector<ListedFile> survivors;
         const int rows = FileList.RowCount();
         for (int row = 0; row < rows; ++row) {
+            if (static_cast<std::size_t>(row) < erasedRows_.size() && erasedRows_[static_cast<std::size_t>(row)])
+                continue;
             std::wstring path = FileList.Text(row, ColumnPath);
             // The size is read again; the attributes just read are the gate's.
             const DWORD attributes = FsGetAttributes(path);

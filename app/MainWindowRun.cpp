@@ -143,6 +143,7 @@ void TMainWindow::BeginRun(std::optional<WritingJob>& writing, bool keepWindowSt
     runDisplay_ = RunDisplay{};
     freeSpaceOffer_ = FreeSpaceOffer{};
     filesInUse_.clear();
+    erasedRows_.clear();
     EraseLog.Clear();
     if (busyAnimation_) busyAnimation_->Start();
 }
@@ -209,6 +210,10 @@ void TMainWindow::RunErase() {
             }
             std::wstring line = kLogFileLead + ExtractFileName(path);
             const EraseOutcome outcome = EraseRowFile(path, level, verify);
+            if (outcome.kind == EraseOutcome::Kind::Erased) {
+                erasedRows_.resize(static_cast<std::size_t>(FileList.RowCount()));
+                erasedRows_[static_cast<std::size_t>(row)] = true;
+            }
             NoteFreeSpaceOffer(level, outcome.LeftSomething(), outcome.driveRoot);
             // A file another program holds names the programs holding it, and may be erased at
             // the next start.
@@ -276,6 +281,7 @@ void TMainWindow::FinishRun() {
     // The mode shows again as the profile has it (a Custom run showed each file's level).
     ShowEraseMode(false, true);
     ReloadFileList();
+    erasedRows_.clear();
     if (SavedWindowState != 0) RestoreWindowState(SavedWindowState);
 }
 
