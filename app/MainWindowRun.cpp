@@ -164,6 +164,7 @@ void TMainWindow::RunErase() {
         const EraseMode mode = config ? config->CurrentEraseMode() : EraseMode::Speed;
         const bool verify = config && config->Verify();
         const int ticked = CountTicked();
+        erasedRows_.assign(static_cast<std::size_t>(FileList.RowCount()), false);
         WriteLogHeader(ticked);
         BeginRunReport(mode, verify);
 
@@ -210,10 +211,7 @@ void TMainWindow::RunErase() {
             }
             std::wstring line = kLogFileLead + ExtractFileName(path);
             const EraseOutcome outcome = EraseRowFile(path, level, verify);
-            if (outcome.kind == EraseOutcome::Kind::Erased) {
-                erasedRows_.resize(static_cast<std::size_t>(FileList.RowCount()));
-                erasedRows_[static_cast<std::size_t>(row)] = true;
-            }
+            if (outcome.kind == EraseOutcome::Kind::Erased) erasedRows_[static_cast<std::size_t>(row)] = true;
             NoteFreeSpaceOffer(level, outcome.LeftSomething(), outcome.driveRoot);
             // A file another program holds names the programs holding it, and may be erased at
             // the next start.

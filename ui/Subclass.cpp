@@ -20,6 +20,7 @@ struct Chain {
     std::vector<Link> links;          // the last installed at the back; it runs first
     std::vector<std::size_t> running;  // per message being handled, the link now running
     bool destroyed = false;            // WM_NCDESTROY came: the chain goes once no message runs
+    bool untidy = false;               // links were removed: dropped once no message runs
 };
 
 // Windows and their messages belong to one thread, and so does each window's chain.
@@ -48,13 +49,16 @@ void Tidy(HWND window) {
     const auto found = chains.find(window);
     if (found == chains.end() || !found->second.running.empty()) return;
     Chain& chain = found->second;
+    chain.untidy = false;
     chain.links.erase(std::remove_if(chain.links.begin(), chain.links.end(), [](const Link& l) { return l.removed; }),
                       chain.links.end());
     if (!chain.links.empty()) return;
-    if (reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC)) == ChainProc)
+    if (reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC)) == ChainProc) {
         ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(chain.original));
-    else if (::IsWindow(window))
-        return;  // another procedure calls ours: the chain stays to pass messages on
+    } else if (::IsWindow(window)) {
+        chain.untidy = true;  // another procedure calls ours: the chain stays to pass messages on
+        return;
+    }
     chains.erase(found);
 }
 
@@ -72,7 +76,7 @@ LRESULT CALLBACK ChainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         if (chain.running.empty()) chains.erase(window);
         return result;
     }
-    Tidy(window);
+    if (chain.untidy && chain.running.empty()) Tidy(window);
     return result;
 }
 
@@ -106,6 +110,7 @@ bool RemoveSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id) {
     for (Link& link : found->second.links) {
         if (!link.removed && link.procedure == procedure && link.id == id) {
             link.removed = true;
+            found->second.untidy = true;
             Tidy(window);
             return true;
         }
