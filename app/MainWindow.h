@@ -584,7 +584,7 @@ private:
         ULONGLONG shownAt = 0;
         bool shownOnce = false;
     };
-    static constexpr ULONGLONG kRunDisplayIntervalMs = 100;
+    static constexpr ULONGLONG kRunDisplayIntervalMs = 50;
     static constexpr UINT_PTR kRunDisplayTimer = 30;
     // True (and the interval starts again) when the run's display is due.
     bool RunDisplayDue();
