@@ -498,7 +498,7 @@ void TMainWindow::FormCreate() {
     } else {
         // 14. The profile's settings and lists.
         TConfigWindow& config = application_.CreateConfigWindow();
-        config.Create(Handle());
+        config.CreateWhenShown(Handle());
         config.SetModeIcons(ModeIcons.get());
         config.SetProfileFolder(programFolder_ + L"User\\" + ProfileName);
         config.SetProfileName(ProfileName);

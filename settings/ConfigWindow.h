@@ -6,7 +6,7 @@
 // accessors below. Without its window the object is the plain store.
 //
 //   TConfigWindow config;
-//   config.Create(mainWindow);            // the hidden window
+//   config.Create(mainWindow);            // the hidden window (CreateWhenShown: at its first showing)
 //   config.SetModeIcons(modeIcons);       // Speed, Normal, High, Custom
 //   config.SetProfileFolder(folder); config.LoadSettings();
 //   config.ShowSettings();                // modal; every change is in force at once
@@ -149,9 +149,17 @@ public:
     void SetOwnerWindow(HWND owner) { owner_ = owner; }
 
     // --- the window ---
-    // Makes the hidden window with its seven pages, centred on `owner` (FormCreate). False when
-    // it cannot be made; the store works without it.
+    // Makes the hidden window with its seven pages, centred on `owner` (FormCreate), showing
+    // what the store holds. False when it cannot be made; the store works without it.
     bool Create(HWND owner);
+    // Puts the window off until it is first shown: the store works at once, and a start that
+    // never opens the settings never pays for their window.
+    void CreateWhenShown(HWND owner) {
+        laterOwner_ = owner;
+        createLater_ = true;
+    }
+    // Makes the window that CreateWhenShown put off; true when the window exists.
+    bool EnsureWindow();
     // Start-up hands over the four mode icons (Speed, Normal, High, Custom); they are copied.
     void SetModeIcons(HIMAGELIST icons);
     HIMAGELIST ModeIcons() const { return modeIcons_.get(); }
@@ -221,6 +229,8 @@ private:
     HWND AddChild(HWND page, const wchar_t* className, const std::wstring& text, DWORD style, int x, int y,
                   int width, int height, int id, DWORD exStyle = 0);
     void FillChoices();
+    // Gives the mode icons to the level choices and the custom view.
+    void ShowModeIcons();
     // Shows the settings and lists in the controls (the store is the truth).
     void ShowValues();
     void ShowExclusionList();
@@ -309,6 +319,8 @@ private:
     std::wstring exclusionBox_;
     std::wstring customBox_;
     HWND owner_ = nullptr;
+    HWND laterOwner_ = nullptr;
+    bool createLater_ = false;
 };
 
 // The program's single settings object; null before it is created and after it is freed.

@@ -92,12 +92,22 @@ bool TConfigWindow::Create(HWND owner) {
     windowFont_.reset(MakeWindowFont());
     const HFONT font = windowFont_ ? windowFont_.get() : ui::UiFont();
     ::EnumChildWindows(Handle(), SetFontOf, reinterpret_cast<LPARAM>(font));
-    // FormCreate: the details page's background, then every default.
+    // FormCreate: the details page's background, the mode icons, then the store's values (its
+    // defaults, unless loaded or edited already) on the page last made active.
     LoadDetailsBackground();
     if (!modeIcons_.get()) modeIcons_.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 4, 0));
-    ApplyAllDefaults();
+    ShowModeIcons();
+    SetActivePage(activePage_);
     ShowValues();
     return true;
+}
+
+bool TConfigWindow::EnsureWindow() {
+    if (!Handle() && createLater_) {
+        createLater_ = false;
+        Create(laterOwner_);
+    }
+    return Handle() != nullptr;
 }
 
 bool TConfigWindow::CreatePages() {
@@ -178,7 +188,7 @@ void TConfigWindow::MovePageDefaultButton(int page) {
 }
 
 int TConfigWindow::ShowSettings() {
-    if (!Handle()) return IDCANCEL;
+    if (!EnsureWindow()) return IDCANCEL;
     // Centred on the owner as it stands now.
     if (HWND owner = ::GetWindow(Handle(), GW_OWNER); owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) {
         RECT ownerRect{}, self{};

@@ -228,12 +228,16 @@ void TConfigWindow::SetModeIcons(HIMAGELIST icons) {
             ::DestroyIcon(icon);
         }
     }
+    ShowModeIcons();
+    ShowValues();
+}
+
+void TConfigWindow::ShowModeIcons() {
     for (ui::ComboBoxEx* choice :
          {&eraseModeChoice_, &customLevelChoice_, &cacheLevelChoice_, &cookieLevelChoice_, &historyLevelChoice_})
         if (choice->Handle()) choice->SetImages(modeIcons_.get());
     if (customViewControl_)
         ::SendMessageW(customViewControl_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(modeIcons_.get()));
-    ShowValues();
 }
 
 HWND TConfigWindow::Control(int id) const {

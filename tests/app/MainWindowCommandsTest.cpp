@@ -256,6 +256,7 @@ TEST_F(ShellCommandsTest, ABuildWithoutAWebAddressOffersNoWebPageLinkOrBanner) {
     EXPECT_TRUE(::GetMenuState(window->MenuBar, id, MF_BYCOMMAND) & MF_GRAYED);
     EXPECT_FALSE(::GetWindowLongW(TVerdlg(nullptr).WebLink, GWL_STYLE) & WS_VISIBLE);
     Config().OpenWebAddress = [](HWND, const std::wstring&) { ADD_FAILURE() << "the banner opened"; };
+    ASSERT_TRUE(Config().EnsureWindow());
     HWND banner = Config().Control(IDC_CONFIG_BANNER);
     ::SendMessageW(Config().Handle(), WM_COMMAND, MAKEWPARAM(IDC_CONFIG_BANNER, STN_CLICKED), (LPARAM)banner);
 }

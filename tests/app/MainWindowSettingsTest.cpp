@@ -17,13 +17,14 @@ TEST_F(SettingsCommandTest, NotifiesThenChangesApplyAtOnceAndAreSavedAfterTheClo
     LoopbackListener listener(window->Notifier()->Port());
     ASSERT_TRUE(listener.Listening());
     ASSERT_FALSE(List().GridLines());
-    HWND settings = Config().Handle();
-    ASSERT_NE(settings, nullptr) << "made hidden at start";
-    EXPECT_FALSE(::IsWindowVisible(settings));
+    EXPECT_EQ(Config().Handle(), nullptr) << "made when first shown";
     HWND main = window->Handle();
+    HWND settings = nullptr;
     ModalScript script;
-    script.UntilShown(settings).Do([&] {
+    script.UntilShown([&] { return settings = Config().Handle(); }).Do([&] {
         EXPECT_EQ(Config().ShownPage(), 0);
+        // The window made late shows what the profile loaded at start.
+        EXPECT_EQ(::SendMessageW(Config().Control(IDC_CONFIG_BASIC_FIRST + 10), BM_GETCHECK, 0, 0), BST_CHECKED);
         ::SendMessageW(Config().Control(IDC_CONFIG_BASIC_FIRST + 6), BM_CLICK, 0, 0);  // grid lines
         ::SendMessageW(Config().Control(IDC_CONFIG_BASIC_FIRST + 8), BM_CLICK, 0, 0);  // user name
         // The main window refuses to close while the settings window shows.
@@ -31,7 +32,7 @@ TEST_F(SettingsCommandTest, NotifiesThenChangesApplyAtOnceAndAreSavedAfterTheClo
         EXPECT_TRUE(::IsWindow(main));
         ::SendMessageW(settings, WM_CLOSE, 0, 0);  // the close box
     });
-    ASSERT_TRUE(script.Run(settings, [&] { SendCommand(Command::OpenSettings); }));
+    ASSERT_TRUE(script.Run(nullptr, [&] { SendCommand(Command::OpenSettings); }));
     EXPECT_EQ(listener.Wait().bytes, ExpectedRequest(kSettingsScriptBytes));
     EXPECT_FALSE(::IsWindowVisible(settings));
     EXPECT_TRUE(::IsWindow(settings)) << "kept for the next show";
@@ -57,8 +58,8 @@ TEST_F(SettingsCommandTest, UnreadableCustomTableAtStartIsTheSameAfterTheProgram
     EXPECT_EQ(Config().Entries(ExtensionList::Custom).size(), 33u);
     // The settings command saves and loads again, and the program's end saves once more.
     ModalScript script;
-    script.UntilShown(Config().Handle()).Do([&] { ::SendMessageW(Config().Handle(), WM_CLOSE, 0, 0); });
-    ASSERT_TRUE(script.Run(Config().Handle(), [&] { SendCommand(Command::OpenSettings); }));
+    script.UntilShown([&] { return Config().Handle(); }).Do([&] { ::SendMessageW(Config().Handle(), WM_CLOSE, 0, 0); });
+    ASSERT_TRUE(script.Run(nullptr, [&] { SendCommand(Command::OpenSettings); }));
     EXPECT_EQ(ReadBytes(Savedat() + L"\\customerase.txt"), table);
     ASSERT_TRUE(CloseWindow());
     EXPECT_EQ(ReadBytes(Savedat() + L"\\customerase.txt"), table);
@@ -70,11 +71,12 @@ TEST_F(SettingsCommandTest, EmptiedListsStayEmptyAndAnUnwritableConfigKeepsTheCh
     const std::wstring config = Profile() + L"\\Config.ini";
     ASSERT_TRUE(::SetFileAttributesW(config.c_str(), FILE_ATTRIBUTE_READONLY));
     Make();
-    const HWND settings = Config().Handle();
     const auto openSettings = [&](const std::function<void()>& edit) {
         ModalScript script;
-        script.UntilShown(settings).Do(edit).Do([&] { ::SendMessageW(settings, WM_CLOSE, 0, 0); });
-        return script.Run(settings, [&] { SendCommand(Command::OpenSettings); });
+        script.UntilShown([&] { return Config().Handle(); }).Do(edit).Do([&] {
+            ::SendMessageW(Config().Handle(), WM_CLOSE, 0, 0);
+        });
+        return script.Run(nullptr, [&] { SendCommand(Command::OpenSettings); });
     };
     DialogAnswerer box(L"エラー", IDOK);
     ASSERT_TRUE(openSettings([&] {

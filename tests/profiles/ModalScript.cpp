@@ -66,7 +66,7 @@ void ModalScript::Play() {
     if (busy_) return;
     busy_ = true;
     if (::GetTickCount64() >= deadline_) {
-        if (!timedOut_) ::PostMessageW(window_, WM_CLOSE, 0, 0);
+        if (!timedOut_) ::PostMessageW(window_ ? window_ : ::GetActiveWindow(), WM_CLOSE, 0, 0);
         timedOut_ = true;
     } else {
         while (next_ < steps_.size() && steps_[next_]()) ++next_;

@@ -32,8 +32,8 @@ public:
     ModalScript& UntilShown(std::function<HWND()> window);
 
     // Calls `showModal` while the steps play. When the modal call is still running at the
-    // deadline the window is sent WM_CLOSE. True when every step ran and the deadline was
-    // not reached.
+    // deadline the window (null: the active window) is sent WM_CLOSE. True when every step ran
+    // and the deadline was not reached.
     bool Run(HWND window, const std::function<void()>& showModal);
 
     bool TimedOut() const { return timedOut_; }
