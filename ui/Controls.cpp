@@ -349,7 +349,37 @@ namespace {
 // The status bar whose text is being set: it draws the part at once, and that drawing waits.
 thread_local HWND settingStatusText = nullptr;
 
-LRESULT CALLBACK PaintedLaterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+// What a label or progress bar showed when it was last painted, so that a value that goes and
+// comes back between two paintings (a file's bar at 0 and at 100 again) is not drawn again.
+struct PaintedValue {
+    bool known = false;
+    LRESULT position = 0;
+    std::wstring text;
+    // The pending repaint, if any, was asked for only by changes of the value.
+    bool onlyChanges = false;
+};
+
+bool IsProgressBar(HWND hwnd) {
+    wchar_t name[32] = {};
+    ::GetClassNameW(hwnd, name, 32);
+    return ::lstrcmpiW(name, PROGRESS_CLASSW) == 0;
+}
+
+// After the value changed (`pending`: whether a repaint was pending before): the control is
+// drawn again at the next painting, unless it is back at what was last painted and nothing
+// else asked for a repaint.
+void ValueChanged(HWND hwnd, PaintedValue& painted, bool pending, bool asPainted) {
+    if (asPainted && (!pending || painted.onlyChanges)) {
+        ::ValidateRect(hwnd, nullptr);
+        painted.onlyChanges = false;
+        return;
+    }
+    if (!asPainted && !pending) painted.onlyChanges = true;
+    ::InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+LRESULT CALLBACK PaintedLaterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    PaintedValue& painted = *reinterpret_cast<PaintedValue*>(data);
     switch (message) {
     case SB_SETTEXTW: {
         const HWND outer = std::exchange(settingStatusText, hwnd);
@@ -357,27 +387,41 @@ LRESULT CALLBACK PaintedLaterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         settingStatusText = outer;
         return result;
     }
-    case WM_PAINT:
+    case WM_PAINT: {
         // Left invalid, the part is drawn when the window's messages are next serviced.
         if (hwnd == settingStatusText) return 0;
-        break;
+        const LRESULT result = ui::DefSubclass(hwnd, message, wParam, lParam);
+        painted.known = true;
+        painted.onlyChanges = false;
+        if (IsProgressBar(hwnd))
+            painted.position = ::SendMessageW(hwnd, PBM_GETPOS, 0, 0);
+        else
+            painted.text = ui::WindowText(hwnd);
+        return result;
+    }
     case WM_SETTEXT: {
         // A static label would draw its new text at once.
+        const bool pending = ::GetUpdateRect(hwnd, nullptr, FALSE);
         const LRESULT result = ::DefWindowProcW(hwnd, message, wParam, lParam);
-        ::InvalidateRect(hwnd, nullptr, TRUE);
+        const wchar_t* text = reinterpret_cast<const wchar_t*>(lParam);
+        ValueChanged(hwnd, painted, pending, painted.known && painted.text == (text ? text : L""));
         return result;
     }
     case PBM_SETPOS: {
         // Some progress bars draw the new position at once: not while their drawing is off.
+        const bool pending = ::GetUpdateRect(hwnd, nullptr, FALSE);
         ::SendMessageW(hwnd, WM_SETREDRAW, FALSE, 0);
         const LRESULT result = ui::DefSubclass(hwnd, message, wParam, lParam);
         ::SendMessageW(hwnd, WM_SETREDRAW, TRUE, 0);
-        ::InvalidateRect(hwnd, nullptr, TRUE);
+        const LRESULT position = ::SendMessageW(hwnd, PBM_GETPOS, 0, 0);
+        ValueChanged(hwnd, painted, pending, painted.known && painted.position == position);
         return result;
     }
-    case WM_NCDESTROY:
+    case WM_NCDESTROY: {
         ui::RemoveSubclass(hwnd, PaintedLaterProc, kPaintedLaterSubclass);
-        break;
+        delete &painted;
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
     default:
         break;
     }
@@ -387,7 +431,8 @@ LRESULT CALLBACK PaintedLaterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 void PaintChangesLater(HWND control) {
-    if (control) ui::SetSubclass(control, PaintedLaterProc, kPaintedLaterSubclass, 0);
+    // Its record of what was painted goes with the control.
+    if (control) ui::SetSubclass(control, PaintedLaterProc, kPaintedLaterSubclass, reinterpret_cast<DWORD_PTR>(new PaintedValue));
 }
 
 }  // namespace ui

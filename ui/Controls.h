@@ -140,7 +140,8 @@ private:
 
 // A static label, progress bar or status bar whose new text or position is drawn with the next
 // painting of the window instead of at once: one set often (a file's percentage through a run
-// of many small files) costs no drawing each time.
+// of many small files) costs no drawing each time, and a value back at what was last painted
+// (a file's bar at 0 and at 100 again) none at all. Once per control.
 void PaintChangesLater(HWND control);
 
 }  // namespace ui

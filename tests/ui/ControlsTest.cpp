@@ -10,6 +10,7 @@
 #include "tests/ui/ToolkitFixture.h"
 #include "ui/Controls.h"
 #include "ui/Gdi.h"
+#include "ui/Window.h"
 
 namespace {
 
@@ -156,6 +157,39 @@ TEST_F(Controls, StatusBarPanelsHaveTheirWidthsAndHoldTheProgressBar) {
     EXPECT_TRUE(HIWORD(info) & SBT_RTLREADING) << "right-to-left reading order";
     const auto plain = ::SendMessageW(bar.Handle(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(raw));
     EXPECT_FALSE(HIWORD(plain) & SBT_RTLREADING);
+}
+
+TEST_F(Controls, PaintedLaterControlsRepaintOnlyForAValueTheScreenDoesNotShowYet) {
+    HWND label = ui::CreateControl(form.Handle(), L"STATIC", L"0%", WS_VISIBLE | SS_LEFT, 10, 100, 60, 16, 0);
+    HWND bar = form.OverallProgress;
+    for (HWND control : {label, bar}) ui::PaintChangesLater(control);
+    ::SendMessageW(bar, PBM_SETPOS, 100, 0);
+    ::SetWindowTextW(label, L"100%");
+    const auto pending = [](HWND control) { return ::GetUpdateRect(control, nullptr, FALSE) != FALSE; };
+    EXPECT_TRUE(pending(bar) && pending(label)) << "a change is drawn later";
+    ::UpdateWindow(form.Handle());
+    ASSERT_FALSE(pending(bar) || pending(label));
+
+    // There and back between two paintings: nothing to draw.
+    ::SendMessageW(bar, PBM_SETPOS, 0, 0);
+    ::SetWindowTextW(label, L"0%");
+    EXPECT_TRUE(pending(bar) && pending(label));
+    ::SendMessageW(bar, PBM_SETPOS, 100, 0);
+    ::SetWindowTextW(label, L"100%");
+    EXPECT_FALSE(pending(bar) || pending(label));
+    EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), 100);
+    EXPECT_EQ(ui::WindowText(label), L"100%");
+
+    // A repaint the controls did not ask for themselves stays.
+    for (HWND control : {label, bar}) ::InvalidateRect(control, nullptr, TRUE);
+    ::SendMessageW(bar, PBM_SETPOS, 0, 0);
+    ::SendMessageW(bar, PBM_SETPOS, 100, 0);
+    ::SetWindowTextW(label, L"100%");
+    EXPECT_TRUE(pending(bar) && pending(label));
+    ::UpdateWindow(form.Handle());
+    ::SendMessageW(bar, PBM_SETPOS, 42, 0);
+    EXPECT_TRUE(pending(bar));
+    ::DestroyWindow(label);
 }
 
 COLORREF GlyphPixel(HBITMAP glyph, int x, int y) {
