@@ -16,6 +16,7 @@
 #include "notify/CompanionNotify.h"
 #include "notify/SSTP.h"
 #include "profiles/NewUserWindow.h"
+#include "profiles/TidemarrowUsers.h"
 #include "profiles/UsersWindow.h"
 #include "report/ErasureReport.h"
 #include "resources/ResourceIds.h"
@@ -173,6 +174,14 @@ bool TMainWindow::Create(HWND owner, int showCommand) {
 }
 
 std::wstring TMainWindow::ChooseProfile() {
+    // With a single profile there is nothing to choose: the chooser would only flash up and
+    // take it.
+    try {
+        TTidemarrowUsers users(programFolder_);
+        if (users.Count() == 1 && !users.NameAt(0).empty()) return users.NameAt(0);
+    } catch (...) {
+        // The chooser reads the profiles again and reports what fails.
+    }
     TNewUserWindow chooser(programFolder_);
     if (chooser.Create(Handle())) chooser.ShowModal();
     return chooser.ChosenName();
