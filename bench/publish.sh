@@ -101,8 +101,10 @@ hand, run the script again. Started $started, finished $finished.
 - Every comparison is made in turns within each round, and the medians (or for erase_bench the
   best of the rounds) are shown: $runs round(s) per script, files of $mib MiB for the levels,
   folders of $(echo "$counts" | sed 's/ / and /') files of 12 bytes.
-- Whole programs (tmerase, the window, shred, sfill) are timed from their start to their exit,
-  Wine's start included; erase_bench and filelist_bench time inside one process.
+- Whole programs (tmerase, shred, sfill) are timed from their start to their exit, Wine's start
+  included; the window from its start to the moment its painted result panel shows
+  ("作業が完了しました。", the end of what a user waits for); erase_bench and filelist_bench time
+  inside one process.
 - The fair baseline is a plain program doing the same file-system work with the plain calls
   (the same passes in 64 KiB writes with a flush per pass, the cut, the rename and the delete).
 
@@ -143,8 +145,8 @@ fi
 echo
 if have shred_files && grep -q '^files=.* window_s=' "$raw/shred_files"; then
     echo "The window against the console on the same files, from the same rounds (the window's time is"
-    echo "the folder named on its command line, Start, Yes, until the result panel shows; both as whole"
-    echo "processes; \`bench/window_vs_console.sh\` measures the same alone):"
+    echo "the folder named on its command line, Start, Yes, until the painted result panel shows; both"
+    echo "from their process's start; \`bench/window_vs_console.sh\` measures the same alone):"
     echo
     echo "| files | window s | tmerase s | window ÷ tmerase | window ms per file | tmerase ms per file |"
     echo "|---|---|---|---|---|---|"
