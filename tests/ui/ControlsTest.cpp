@@ -163,32 +163,25 @@ TEST_F(Controls, PaintedLaterControlsRepaintOnlyForAValueTheScreenDoesNotShowYet
     HWND label = ui::CreateControl(form.Handle(), L"STATIC", L"0%", WS_VISIBLE | SS_LEFT, 10, 100, 60, 16, 0);
     HWND bar = form.OverallProgress;
     for (HWND control : {label, bar}) ui::PaintChangesLater(control);
-    ::SendMessageW(bar, PBM_SETPOS, 100, 0);
-    ::SetWindowTextW(label, L"100%");
     const auto pending = [](HWND control) { return ::GetUpdateRect(control, nullptr, FALSE) != FALSE; };
+    const auto show = [&](int percent) {
+        ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+        ::SetWindowTextW(label, (std::to_wstring(percent) + L"%").c_str());
+    };
+    show(100);
     EXPECT_TRUE(pending(bar) && pending(label)) << "a change is drawn later";
     ::UpdateWindow(form.Handle());
     ASSERT_FALSE(pending(bar) || pending(label));
-
-    // There and back between two paintings: nothing to draw.
-    ::SendMessageW(bar, PBM_SETPOS, 0, 0);
-    ::SetWindowTextW(label, L"0%");
+    show(0);
     EXPECT_TRUE(pending(bar) && pending(label));
-    ::SendMessageW(bar, PBM_SETPOS, 100, 0);
-    ::SetWindowTextW(label, L"100%");
-    EXPECT_FALSE(pending(bar) || pending(label));
+    show(100);
+    EXPECT_FALSE(pending(bar) || pending(label)) << "there and back between two paintings: nothing to draw";
     EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), 100);
     EXPECT_EQ(ui::WindowText(label), L"100%");
-
-    // A repaint the controls did not ask for themselves stays.
     for (HWND control : {label, bar}) ::InvalidateRect(control, nullptr, TRUE);
-    ::SendMessageW(bar, PBM_SETPOS, 0, 0);
-    ::SendMessageW(bar, PBM_SETPOS, 100, 0);
-    ::SetWindowTextW(label, L"100%");
-    EXPECT_TRUE(pending(bar) && pending(label));
-    ::UpdateWindow(form.Handle());
-    ::SendMessageW(bar, PBM_SETPOS, 42, 0);
-    EXPECT_TRUE(pending(bar));
+    show(0);
+    show(100);
+    EXPECT_TRUE(pending(bar) && pending(label)) << "a repaint the controls did not ask for stays";
     ::DestroyWindow(label);
 }
 
