@@ -34,6 +34,8 @@ esac
 export WINEPREFIX="${WINEPREFIX_OVERRIDE:-$TM_BUILD/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# A desktop session's X resources, which Xvfb lacks (see tools/xresources).
+export XENVIRONMENT="$_top/tools/xresources"
 export LANG=ja_JP.UTF-8
 { export LC_ALL=ja_JP.UTF-8; } 2>/dev/null
 unset _top
