@@ -1,3 +1,6 @@
+#include <windows.h>
+#include <commctrl.h>
+
 #include "settings/ConfigWindowIds.h"
 #include "notify/SSTP.h"
 #include "tests/app/WorkflowFixture.h"
@@ -25,6 +28,8 @@ TEST_F(SettingsCommandTest, NotifiesThenChangesApplyAtOnceAndAreSavedAfterTheClo
         EXPECT_EQ(Config().ShownPage(), 0);
         // The window made late shows what the profile loaded at start.
         EXPECT_EQ(::SendMessageW(Config().Control(IDC_CONFIG_BASIC_FIRST + 10), BM_GETCHECK, 0, 0), BST_CHECKED);
+        const LRESULT icons = ::SendMessageW(Config().Control(IDC_CONFIG_MODE_CHOICE), CBEM_GETIMAGELIST, 0, 0);
+        EXPECT_EQ(::ImageList_GetImageCount(reinterpret_cast<HIMAGELIST>(icons)), 4) << "with the mode icons";
         ::SendMessageW(Config().Control(IDC_CONFIG_BASIC_FIRST + 6), BM_CLICK, 0, 0);  // grid lines
         ::SendMessageW(Config().Control(IDC_CONFIG_BASIC_FIRST + 8), BM_CLICK, 0, 0);  // user name
         // The main window refuses to close while the settings window shows.
