@@ -19,7 +19,7 @@ LogView::~LogView() {
 
 bool LogView::Create(HWND parent, int id, int x, int y, int width, int height) {
     hwnd_ = CreateControl(parent, WC_LISTVIEWW, L"",
-                          WS_TABSTOP | WS_VSCROLL | LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER |
+                          WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER |
                               LVS_SHOWSELALWAYS | LVS_SINGLESEL,
                           x, y, width, height, id, WS_EX_CLIENTEDGE);
     if (!hwnd_) return false;

@@ -401,6 +401,7 @@ TEST_F(EraseRunTest, ManySmallFilesLogEveryLineInOrderAndStopEndsTheRunAtOnce) {
     Start();
     ExpectFrame(200, 200, L"モード:Speed", 200, true);
     EXPECT_EQ(FileLines(), expected);
+    EXPECT_TRUE(::IsWindowVisible(window->EraseLog.Handle())) << "the log shows with the result";
     EXPECT_EQ(ShownLog(), [&] {
         std::wstring all;
         for (const std::wstring& line : Log()) all += line + L"\r\n";
