@@ -419,8 +419,9 @@ LRESULT CALLBACK PaintedLaterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     }
     case WM_NCDESTROY: {
         ui::RemoveSubclass(hwnd, PaintedLaterProc, kPaintedLaterSubclass);
+        const LRESULT result = ui::DefSubclass(hwnd, message, wParam, lParam);
         delete &painted;
-        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+        return result;
     }
     default:
         break;
@@ -432,7 +433,8 @@ LRESULT CALLBACK PaintedLaterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 
 void PaintChangesLater(HWND control) {
     // Its record of what was painted goes with the control.
-    if (control) ui::SetSubclass(control, PaintedLaterProc, kPaintedLaterSubclass, reinterpret_cast<DWORD_PTR>(new PaintedValue));
+    if (control)
+        ui::SetSubclass(control, PaintedLaterProc, kPaintedLaterSubclass, reinterpret_cast<DWORD_PTR>(new PaintedValue));
 }
 
 }  // namespace ui
