@@ -352,6 +352,7 @@ thread_local HWND settingStatusText = nullptr;
 // What a label or progress bar showed when it was last painted, so that a value that goes and
 // comes back between two paintings (a file's bar at 0 and at 100 again) is not drawn again.
 struct PaintedValue {
+    enum class Kind { Text, Position, Parts } kind = Kind::Text;  // a label, a progress bar, a status bar
     bool known = false;
     LRESULT position = 0;
     std::wstring text;
@@ -359,10 +360,12 @@ struct PaintedValue {
     bool onlyChanges = false;
 };
 
-bool IsProgressBar(HWND hwnd) {
+PaintedValue::Kind KindOf(HWND hwnd) {
     wchar_t name[32] = {};
     ::GetClassNameW(hwnd, name, 32);
-    return ::lstrcmpiW(name, PROGRESS_CLASSW) == 0;
+    if (::lstrcmpiW(name, PROGRESS_CLASSW) == 0) return PaintedValue::Kind::Position;
+    if (::lstrcmpiW(name, STATUSCLASSNAMEW) == 0) return PaintedValue::Kind::Parts;
+    return PaintedValue::Kind::Text;
 }
 
 // After the value changed (`pending`: whether a repaint was pending before): the control is
@@ -393,9 +396,9 @@ LRESULT CALLBACK PaintedLaterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         const LRESULT result = ui::DefSubclass(hwnd, message, wParam, lParam);
         painted.known = true;
         painted.onlyChanges = false;
-        if (IsProgressBar(hwnd))
+        if (painted.kind == PaintedValue::Kind::Position)
             painted.position = ::SendMessageW(hwnd, PBM_GETPOS, 0, 0);
-        else
+        else if (painted.kind == PaintedValue::Kind::Text)
             painted.text = ui::WindowText(hwnd);
         return result;
     }
@@ -433,8 +436,10 @@ LRESULT CALLBACK PaintedLaterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 
 void PaintChangesLater(HWND control) {
     // Its record of what was painted goes with the control.
-    if (control)
-        ui::SetSubclass(control, PaintedLaterProc, kPaintedLaterSubclass, reinterpret_cast<DWORD_PTR>(new PaintedValue));
+    if (!control) return;
+    auto* painted = new PaintedValue;
+    painted->kind = KindOf(control);
+    ui::SetSubclass(control, PaintedLaterProc, kPaintedLaterSubclass, reinterpret_cast<DWORD_PTR>(painted));
 }
 
 }  // namespace ui
