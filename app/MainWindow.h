@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -574,7 +575,8 @@ private:
 
     // What a run shows next: kept here and brought to the controls at most every
     // kRunDisplayIntervalMs (between files, and by a timer while a long file is written) and
-    // at the end, not for every file; each control costs a trip to the window system.
+    // at the end, not for every file; each control costs a trip to the window system. The run's
+    // worker fills it and the window shows it, each under `runDisplayLock_`.
     struct RunDisplay {
         std::optional<std::wstring> currentFile;
         std::optional<std::wstring> mode;  // status panel 0 in Custom runs
@@ -589,8 +591,39 @@ private:
     // True (and the interval starts again) when the run's display is due.
     bool RunDisplayDue();
     void ShowRunDisplay();
+    void ShowFilePercent();
     void StartRunDisplayTimer(bool on);
     RunDisplay runDisplay_;
+    mutable std::mutex runDisplayLock_;
+    // The current file's percentage as the worker's engine last told it (-1: nothing new), and
+    // what the file's bar and label show.
+    std::atomic<int> runFilePercent_{-1};
+    int shownFilePercent_ = -1;
+    ULONGLONG runDisplayShownTick_ = 0;  // when the display last reached the controls
+
+    // The files of a run are erased on a worker thread while the window stays free to paint and
+    // to answer Stop. At each servicing the worker asks the window (sent, so it waits) to take
+    // its posted and input messages, and at a file whose display is due also to show it.
+    static constexpr UINT kRunServiceMessage = WM_APP + 0x162;
+    // A ticked row of the run, read from the list before the worker starts.
+    struct RunRow {
+        int row = 0;
+        std::wstring path;
+        EraseLevel level = EraseLevel::Speed;
+    };
+    struct RunTally {
+        int processed = 0;
+        int verified = 0;
+    };
+    std::vector<RunRow> TickedRunRows(EraseMode mode);
+    // Starts the worker over `rows` and services the window until it ends; throws what it threw.
+    void EraseRowsOnWorker(const std::vector<RunRow>& rows, bool custom, bool verify, RunTally& tally);
+    // The worker's walk over the rows.
+    void EraseRows(const std::vector<RunRow>& rows, bool custom, bool verify, RunTally& tally);
+    // The window's side of a worker's servicing request.
+    void ServiceRunRequest(bool showDisplay);
+    // The worker's servicing at the engine's ticks.
+    static void ServiceRunWindowFromWorker();
 
     // The files of the last run that failed because another program held them, at their level.
     std::vector<PendingEntry> filesInUse_;

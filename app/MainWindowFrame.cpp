@@ -222,9 +222,14 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (FileListNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) return result;
         break;
     }
+    case kRunServiceMessage:
+        ServiceRunRequest(wParam != 0);
+        return 0;
     case WM_TIMER:
         if (wParam == kRunDisplayTimer) {
-            ShowRunDisplay();
+            // Only when nothing showed it within the interval (a long file is written). The
+            // worker's moments keep to the service clock; this one to the tick count.
+            if (::GetTickCount64() - runDisplayShownTick_ >= kRunDisplayIntervalMs) ShowRunDisplay();
             return 0;
         }
         break;

@@ -7,15 +7,19 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "common/Assertions.h"
+#include "common/Handles.h"
 #include "common/Paths.h"
 #include "common/TextCompare.h"
 #include "common/TextCodec.h"
@@ -27,6 +31,7 @@
 #include "notify/CompanionNotify.h"
 #include "report/ErasureReport.h"
 #include "settings/ConfigWindow.h"
+#include "ui/MessagePump.h"
 
 namespace {
 
@@ -40,6 +45,9 @@ const wchar_t kLogStopped[] = L"処理を中止しました。";
 const wchar_t* const kCustomTags[] = {L"[S]", L"[N]", L"[H]"};
 
 const wchar_t* const kModeNames[] = {L"Speed", L"Normal", L"High", L"Custom"};
+
+// The window a run's worker asks for its servicing; one run at a time.
+std::atomic<HWND> runServiceWindow{nullptr};
 
 std::wstring NowForLog() {
     SYSTEMTIME now{};
@@ -61,10 +69,14 @@ std::wstring TMainWindow::LogDateTime(const SYSTEMTIME& time) {
 
 // --- the log ---
 
-void TMainWindow::AppendLogLine(const std::wstring& line) { runDisplay_.logLines.push_back(line); }
+void TMainWindow::AppendLogLine(const std::wstring& line) {
+    std::lock_guard lock(runDisplayLock_);
+    runDisplay_.logLines.push_back(line);
+}
 
 std::vector<std::wstring> TMainWindow::EraseLogLines() const {
     std::vector<std::wstring> lines = EraseLog.Lines();
+    std::lock_guard lock(runDisplayLock_);
     lines.insert(lines.end(), runDisplay_.logLines.begin(), runDisplay_.logLines.end());
     return lines;
 }
@@ -73,6 +85,7 @@ std::vector<std::wstring> TMainWindow::EraseLogLines() const {
 
 bool TMainWindow::RunDisplayDue() {
     const ULONGLONG now = ServiceClockNow();
+    std::lock_guard lock(runDisplayLock_);
     if (runDisplay_.shownOnce && now - runDisplay_.shownAt < kRunDisplayIntervalMs) return false;
     runDisplay_.shownOnce = true;
     runDisplay_.shownAt = now;
@@ -80,21 +93,36 @@ bool TMainWindow::RunDisplayDue() {
 }
 
 void TMainWindow::ShowRunDisplay() {
-    RunDisplay& display = runDisplay_;
+    runDisplayShownTick_ = ::GetTickCount64();
+    // What waits is taken out at once; the controls are set without holding up the worker.
+    RunDisplay display;
+    {
+        std::lock_guard lock(runDisplayLock_);
+        display.currentFile = std::exchange(runDisplay_.currentFile, std::nullopt);
+        display.mode = std::exchange(runDisplay_.mode, std::nullopt);
+        display.done = std::exchange(runDisplay_.done, std::nullopt);
+        display.total = runDisplay_.total;
+        display.logLines.swap(runDisplay_.logLines);
+    }
     if (display.currentFile) ::SetWindowTextW(CurrentFileLabel, display.currentFile->c_str());
     if (display.mode) StatusBar.SetText(0, *display.mode);
     if (display.done) ShowOverallProgress(*display.done, display.total);
-    display.currentFile.reset();
-    display.mode.reset();
-    display.done.reset();
+    ShowFilePercent();
     // The lines go in together, in the order they came.
     EraseLog.Append(display.logLines);
-    display.logLines.clear();
+}
+
+void TMainWindow::ShowFilePercent() {
+    // The file's own bar shows where the worker's file is at this moment.
+    const int percent = runFilePercent_.exchange(-1);
+    if (percent < 0 || percent == shownFilePercent_) return;
+    shownFilePercent_ = percent;
+    ::SendMessageW(FileProgress, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    ::SetWindowTextW(PercentLabel, (std::to_wstring(percent) + L"%").c_str());
 }
 
 void TMainWindow::StartRunDisplayTimer(bool on) {
-    // While one long file is written the engine services the window's messages, and the timer
-    // brings what waits to the controls.
+    // While one long file is written the timer brings what waits to the controls.
     if (on)
         ::SetTimer(Handle(), kRunDisplayTimer, static_cast<UINT>(kRunDisplayIntervalMs), nullptr);
     else
@@ -140,7 +168,12 @@ void TMainWindow::BeginRun(std::optional<WritingJob>& writing, bool keepWindowSt
     writing.emplace(*this);
     LockUserInterface(true);
     ShowContentPanel(ContentPanel::Running);
-    runDisplay_ = RunDisplay{};
+    {
+        std::lock_guard lock(runDisplayLock_);
+        runDisplay_ = RunDisplay{};
+    }
+    runFilePercent_ = -1;
+    shownFilePercent_ = -1;
     freeSpaceOffer_ = FreeSpaceOffer{};
     filesInUse_.clear();
     erasedRows_.clear();
@@ -149,7 +182,132 @@ void TMainWindow::BeginRun(std::optional<WritingJob>& writing, bool keepWindowSt
 }
 
 EraseOutcome TMainWindow::EraseRowFile(const std::wstring& path, EraseLevel level, bool verify) {
+    // On the run's worker the percentage reaches the controls with the rest of the display.
+    if (::GetWindowThreadProcessId(Handle(), nullptr) != ::GetCurrentThreadId())
+        return EraseFile(path, level, nullptr, nullptr, verify);
     return EraseFile(path, level, FileProgress, PercentLabel, verify);
+}
+
+std::vector<TMainWindow::RunRow> TMainWindow::TickedRunRows(EraseMode mode) {
+    TConfigWindow* config = application_.Config();
+    std::vector<RunRow> rows;
+    for (int row = 0; row < FileList.RowCount(); ++row) {
+        if (!FileList.IsTicked(row)) continue;
+        RunRow item{row, FileList.Text(row, 4), static_cast<EraseLevel>(mode)};
+        if (mode == EraseMode::Custom)
+            item.level = config ? config->CustomLevelFor(ExtractFileExt(item.path)) : EraseLevel::Speed;
+        rows.push_back(std::move(item));
+    }
+    return rows;
+}
+
+void TMainWindow::EraseRowsOnWorker(const std::vector<RunRow>& rows, bool custom, bool verify, RunTally& tally) {
+    UniqueKernelHandle ended(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!ended) throw std::runtime_error("no event for the run's end");
+    HANDLE endedHandle = ended.get();
+    std::exception_ptr thrown;
+    runServiceWindow = Handle();
+    std::thread worker([&] {
+        try {
+            EraseRows(rows, custom, verify, tally);
+        } catch (...) {
+            thrown = std::current_exception();
+        }
+        ::SetEvent(endedHandle);
+    });
+    // The window goes on answering (Stop, the display's timer, painting, the worker's requests)
+    // until the worker is done; a WM_QUIT met on the way is posted again for the main loop.
+    const auto service = CurrentEraseEnvironment().serviceMessages;
+    while (::MsgWaitForMultipleObjectsEx(1, &endedHandle, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) != WAIT_OBJECT_0) {
+        try {
+            service ? service() : ui::ProcessMessages();
+        } catch (...) {
+            AbortRequested = true;
+        }
+    }
+    worker.join();
+    runServiceWindow = nullptr;
+    if (thrown) std::rethrow_exception(thrown);
+}
+
+void TMainWindow::ServiceRunWindowFromWorker() {
+    if (const HWND window = runServiceWindow.load()) ::SendMessageW(window, kRunServiceMessage, 0, 0);
+}
+
+void TMainWindow::ServiceRunRequest(bool showDisplay) {
+    // What waits for the Stop button is taken now, so that a click made before this servicing
+    // ends the file at it. Everything else (painting, the timer, any window shown meanwhile with
+    // its own loop) is left to the loop the window is in, which runs while the worker goes on.
+    MSG message{};
+    const HWND stop = StopButton.Handle();
+    while (stop && ::PeekMessageW(&message, stop, 0, 0, PM_REMOVE | PM_QS_INPUT | PM_QS_POSTMESSAGE)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+    if (AbortRequested) return;
+    // Within a long file the display comes at the ticks' servicing when it is due.
+    if (showDisplay || RunDisplayDue())
+        ShowRunDisplay();
+    else
+        ShowFilePercent();
+}
+
+void TMainWindow::EraseRows(const std::vector<RunRow>& rows, bool custom, bool verify, RunTally& tally) {
+    // The engine on this thread services the window through it and tells it each percentage.
+    const EraseEnvironment& installed = CurrentEraseEnvironment();
+    EraseEnvironment own;
+    own.abortRequested = &AbortRequested;
+    own.serviceMessages = ServiceRunWindowFromWorker;
+    own.progress = [this, told = installed.progress](int percent) {
+        runFilePercent_ = percent;
+        if (told) told(percent);
+    };
+    const ThreadEraseEnvironment environment(std::move(own));
+
+    EraseRunNotes runNotes;
+    for (const RunRow& item : rows) {
+        const std::wstring& path = item.path;
+        const EraseLevel level = item.level;
+        if (!AbortRequested) {
+            {
+                std::lock_guard lock(runDisplayLock_);
+                runDisplay_.currentFile = path;
+                if (custom) {
+                    const int index = static_cast<int>(level);
+                    const wchar_t* tag = index >= 0 && index <= 2 ? kCustomTags[index] : L"";
+                    runDisplay_.mode = std::wstring(L"モード:Custom") + tag;
+                }
+            }
+            if (RunDisplayDue()) ::SendMessageW(Handle(), kRunServiceMessage, 1, 0);
+        }
+        if (AbortRequested) {
+            // Rows after a Stop are not touched; the report lists them as not reached.
+            RecordRunFile(path, level, nullptr, L"");
+            continue;
+        }
+        std::wstring line = kLogFileLead + ExtractFileName(path);
+        const EraseOutcome outcome = EraseRowFile(path, level, verify);
+        if (outcome.kind == EraseOutcome::Kind::Erased) erasedRows_[static_cast<std::size_t>(item.row)] = true;
+        NoteFreeSpaceOffer(level, outcome.LeftSomething(), outcome.driveRoot);
+        // A file another program holds names the programs holding it, and may be erased at
+        // the next start.
+        const bool refused = outcome.kind == EraseOutcome::Kind::NotErased && outcome.readBack == ReadBack::NotChecked;
+        line += refused ? NotErasedEnding(path) : outcome.logEnding;
+        if (refused && FileInUse(path)) filesInUse_.push_back({level, {}, path});
+        if (outcome.readBack == ReadBack::Matched) ++tally.verified;
+        ++tally.processed;
+        // The notes on a drive or a synchronised folder come once, before its first file's line.
+        const std::vector<std::wstring> notes = runNotes.Before(outcome);
+        for (const std::wstring& note : notes)
+            if (runReport_) runReport_->AddDriveNote(path, note);
+        {
+            std::lock_guard lock(runDisplayLock_);
+            runDisplay_.done = tally.processed;
+            runDisplay_.logLines.insert(runDisplay_.logLines.end(), notes.begin(), notes.end());
+            runDisplay_.logLines.push_back(line);
+        }
+        RecordRunFile(path, level, &outcome, line);
+    }
 }
 
 void TMainWindow::RunErase() {
@@ -176,65 +334,23 @@ void TMainWindow::RunErase() {
             priorityRaised = true;
         }
         ShowOverallProgress(0, ticked);
-        runDisplay_.total = ticked;
+        {
+            std::lock_guard lock(runDisplayLock_);
+            runDisplay_.total = ticked;
+        }
         ShowRunDisplay();
         StartRunDisplayTimer(true);
 
-        // The display reaches the controls every few tens of milliseconds, not for every file;
-        // at those moments the window's messages are serviced too, so Stop is seen between
-        // files however small they are.
-        const auto serviceMessages = CurrentEraseEnvironment().serviceMessages;
-        int processed = 0;
-        EraseRunNotes runNotes;
-        int verified = 0;
-        for (int row = 0; row < FileList.RowCount(); ++row) {
-            if (!FileList.IsTicked(row)) continue;
-            const std::wstring path = FileList.Text(row, 4);
-            EraseLevel level = static_cast<EraseLevel>(mode);
-            if (mode == EraseMode::Custom) level = config ? config->CustomLevelFor(ExtractFileExt(path)) : EraseLevel::Speed;
-            if (!AbortRequested) {
-                runDisplay_.currentFile = path;
-                if (mode == EraseMode::Custom) {
-                    const int index = static_cast<int>(level);
-                    const wchar_t* tag = index >= 0 && index <= 2 ? kCustomTags[index] : L"";
-                    runDisplay_.mode = std::wstring(L"モード:Custom") + tag;
-                }
-                if (RunDisplayDue()) {
-                    if (serviceMessages) serviceMessages();
-                    if (!AbortRequested) ShowRunDisplay();
-                }
-            }
-            if (AbortRequested) {
-                // Rows after a Stop are not touched; the report lists them as not reached.
-                RecordRunFile(path, level, nullptr, L"");
-                continue;
-            }
-            std::wstring line = kLogFileLead + ExtractFileName(path);
-            const EraseOutcome outcome = EraseRowFile(path, level, verify);
-            if (outcome.kind == EraseOutcome::Kind::Erased) erasedRows_[static_cast<std::size_t>(row)] = true;
-            NoteFreeSpaceOffer(level, outcome.LeftSomething(), outcome.driveRoot);
-            // A file another program holds names the programs holding it, and may be erased at
-            // the next start.
-            const bool refused = outcome.kind == EraseOutcome::Kind::NotErased && outcome.readBack == ReadBack::NotChecked;
-            line += refused ? NotErasedEnding(path) : outcome.logEnding;
-            if (refused && FileInUse(path)) filesInUse_.push_back({level, {}, path});
-            if (outcome.readBack == ReadBack::Matched) ++verified;
-            ++processed;
-            runDisplay_.done = processed;
-            // The notes on a drive or a synchronised folder come once, before its first file's line.
-            for (const std::wstring& note : runNotes.Before(outcome)) {
-                AppendLogLine(note);
-                if (runReport_) runReport_->AddDriveNote(path, note);
-            }
-            AppendLogLine(line);
-            RecordRunFile(path, level, &outcome, line);
-        }
+        // The display reaches the controls every few tens of milliseconds, not for every file,
+        // and the window stays free to paint and to answer Stop while the worker erases.
+        RunTally tally;
+        EraseRowsOnWorker(TickedRunRows(mode), mode == EraseMode::Custom, verify, tally);
 
         if (highSpeed) {
             TESysteminfo(false).SetPriority(NORMAL_PRIORITY_CLASS);
             priorityRaised = false;
         }
-        WriteLogFooter(processed, verify ? std::optional<int>(verified) : std::nullopt);
+        WriteLogFooter(tally.processed, verify ? std::optional<int>(tally.verified) : std::nullopt);
     } catch (...) {
         failed = true;
     }

@@ -18,9 +18,15 @@
 
 namespace {
 
-EraseEnvironment& Environment() {
+EraseEnvironment& InstalledEnvironment() {
     static EraseEnvironment environment;
     return environment;
+}
+
+thread_local const EraseEnvironment* threadEnvironment = nullptr;
+
+const EraseEnvironment& Environment() {
+    return threadEnvironment ? *threadEnvironment : InstalledEnvironment();
 }
 
 EraseSeams& Seams() {
@@ -544,10 +550,17 @@ bool OverwriteNamedStreams(HANDLE file, const std::wstring& fileName, EraseLevel
 }  // namespace
 
 EraseEnvironment SetEraseEnvironment(EraseEnvironment environment) {
-    return std::exchange(Environment(), std::move(environment));
+    return std::exchange(InstalledEnvironment(), std::move(environment));
 }
 
 const EraseEnvironment& CurrentEraseEnvironment() { return Environment(); }
+
+ThreadEraseEnvironment::ThreadEraseEnvironment(EraseEnvironment environment)
+    : environment_(std::move(environment)), previous_(threadEnvironment) {
+    threadEnvironment = &environment_;
+}
+
+ThreadEraseEnvironment::~ThreadEraseEnvironment() { threadEnvironment = previous_; }
 
 ULONGLONG ServiceClockNow() { return ClockNow(); }
 

@@ -3,7 +3,7 @@
 // The erase engine: destroys one file in place and gathers the entries of a folder.
 // Everything here runs on the caller's thread; `OverwriteFile` keeps a window alive by
 // servicing pending messages at every progress tick (through the servicer the application
-// installs) and then reads the abort flag it was handed.
+// installs, or the one its thread put in place) and then reads the abort flag it was handed.
 
 #include <windows.h>
 
@@ -29,7 +29,9 @@ constexpr ULONGLONG kServiceIntervalMs = 15;
 // tick count unless a test's seam replaces it. Front ends space their own displays by it too.
 ULONGLONG ServiceClockNow();
 
-// What the engine needs from the program around it. Installed once at start.
+// What the engine needs from the program around it. Installed once at start; a thread that
+// erases for a window on another thread puts its own in place for its calls
+// (`ThreadEraseEnvironment`).
 struct EraseEnvironment {
     // Read at every progress tick; a set flag ends the writing of the current file, which then
     // stays uncut under its own name (the result is false).
@@ -42,9 +44,24 @@ struct EraseEnvironment {
     std::function<void(int percent)> progress;
 };
 
-// Replaces the environment and returns the previous one.
+// Replaces the installed environment and returns the previous one.
 EraseEnvironment SetEraseEnvironment(EraseEnvironment environment);
+// The environment of the calling thread's erasures: its own while a `ThreadEraseEnvironment`
+// lives on it, else the installed one.
 const EraseEnvironment& CurrentEraseEnvironment();
+
+// The engine's calls on the thread that makes this object see `environment` until it goes.
+class ThreadEraseEnvironment {
+public:
+    explicit ThreadEraseEnvironment(EraseEnvironment environment);
+    ~ThreadEraseEnvironment();
+    ThreadEraseEnvironment(const ThreadEraseEnvironment&) = delete;
+    ThreadEraseEnvironment& operator=(const ThreadEraseEnvironment&) = delete;
+
+private:
+    EraseEnvironment environment_;
+    const EraseEnvironment* previous_;
+};
 
 // What the erasure of one file will do, decided from what the system said about it.
 struct ErasePlan {

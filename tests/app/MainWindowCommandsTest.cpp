@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -69,7 +70,9 @@ public:
     QueueWatch(const QueueWatch&) = delete;
     QueueWatch& operator=(const QueueWatch&) = delete;
     // How many `message`s went to `window` (to any window when it is null).
+    // Another thread may ask too.
     int Count(HWND window, UINT message) const {
+        std::lock_guard lock(Lock());
         int count = 0;
         for (const MSG& msg : Seen()) count += msg.message == message && (!window || msg.hwnd == window);
         return count;
@@ -80,8 +83,15 @@ private:
         static std::vector<MSG> seen;
         return seen;
     }
+    static std::mutex& Lock() {
+        static std::mutex lock;
+        return lock;
+    }
     static LRESULT CALLBACK Note(int code, WPARAM removed, LPARAM message) {
-        if (code == HC_ACTION && removed == PM_REMOVE) Seen().push_back(*reinterpret_cast<const MSG*>(message));
+        if (code == HC_ACTION && removed == PM_REMOVE) {
+            std::lock_guard lock(Lock());
+            Seen().push_back(*reinterpret_cast<const MSG*>(message));
+        }
         return ::CallNextHookEx(nullptr, code, removed, message);
     }
     HHOOK hook_;
@@ -441,12 +451,14 @@ TEST_F(ShellCommandsTest, ToolsTitleIsOpaque) {
 
 TEST_F(ShellCommandsTest, ACloseDuringARunIsRefusedAndTheRunFinishes) {
     bool sent = false, survived = false;
+    // The window's thread notes what it takes from its queue while the files are erased on
+    // another, which asks from there.
+    QueueWatch queue;
     Make({}, [&](int percent) {
         if (sent || percent < 30) return;
         sent = true;
         // Another program asks the main window, and the taskbar button's Close the application,
         // which hands the request on to the main window.
-        QueueWatch queue;
         ::SendMessageW(window->Handle(), WM_CLOSE, 0, 0);
         ::PostMessageW(App().Handle(), WM_CLOSE, 0, 0);
         EXPECT_TRUE(PumpUntil([&] { return queue.Count(window->Handle(), WM_CLOSE) == 1; }));
