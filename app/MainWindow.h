@@ -603,7 +603,8 @@ private:
 
     // The files of a run are erased on a worker thread while the window stays free to paint and
     // to answer Stop. At each servicing the worker asks the window (sent, so it waits) to take
-    // its posted and input messages, and at a file whose display is due also to show it.
+    // what waits for the Stop button and to show the file's percentage, or the whole display
+    // when it is due.
     static constexpr UINT kRunServiceMessage = WM_APP + 0x162;
     // A ticked row of the run, read from the list before the worker starts.
     struct RunRow {
