@@ -427,7 +427,7 @@ void TMainWindow::BuildPanels() {
         AddChild(tools, L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON, w - 164 - 4, h - 34, 160, 28, IDC_RUN_TOOLS);
     Actions.BindButton(RunToolsButton, Command::RunHistoryTools);
     BuildToolsPanel();
-    BuildFreeSpacePanel(top, w, h);
+    // The free-space panel is built when it is first opened: most starts never show it.
 
     ShowContentPanel(ContentPanel::List);
 }

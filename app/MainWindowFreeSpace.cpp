@@ -240,6 +240,7 @@ void TMainWindow::ChooseFreeSpaceFolder() {
 // --- opening and closing ---
 
 void TMainWindow::OpenFreeSpace() {
+    if (!FreeSpacePanel.Handle()) BuildFreeSpacePanel(contentTop_, kClientWidth, contentHeight_);
     SaveWindowState();
     ShowContentPanel(ContentPanel::FreeSpace);
     LockUserInterface(true);
