@@ -1,6 +1,7 @@
 // window_bench: the window's run of a folder, as a user gives it: the folder named on the
 // command line, Start, the confirmation answered Yes, until the result panel shows.
 //   window_bench <folder>
+//   window_bench --hold-desktop   (keeps Wine's desktop up until standard input ends)
 // The window is the program's own main window on a temporary program folder with the profile
 // DefaultUser, the engine wired to it as the program wires it. Prints
 //   files=<N> list_s=<seconds to list the folder> run_s=<seconds from Start to the result>
@@ -79,8 +80,18 @@ void RemoveTree(const std::wstring& folder) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: window_bench <folder>\n");
+        std::fprintf(stderr, "usage: window_bench <folder> | window_bench --hold-desktop\n");
         return 2;
+    }
+    if (std::wstring(argv[1]) == L"--hold-desktop") {
+        // Windows' desktop is always up; Wine's goes with the last program that uses it, and the
+        // next window waits for it to start again. Held until standard input ends.
+        if (!::GetDesktopWindow()) return 1;
+        std::printf("holding\n");
+        std::fflush(stdout);
+        while (std::getchar() != EOF) {
+        }
+        return 0;
     }
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);

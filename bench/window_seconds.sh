@@ -10,3 +10,28 @@ window_seconds() {
     [ -n "$at" ] || { echo "window_seconds: $1 printed no result_at" >&2; return 1; }
     awk -v a="$start" -v b="$at" 'BEGIN { printf "%.4f\n", b - a }'
 }
+
+# Windows' desktop is always up. Wine's desktop process ends with the last program that uses it,
+# and the next window waits about 0.1 s for it to start again, which no user on Windows waits.
+# hold_desktop <window_bench.exe> keeps it up with a program that holds the desktop until
+# release_desktop (or the end of the session's wineserver).
+_desktop_holder_fd=""
+hold_desktop() {
+    local fifo line
+    fifo=$(mktemp -u "${TMPDIR:-/tmp}/hold_desktop.XXXXXX")
+    mkfifo "$fifo"
+    wine "$1" --hold-desktop <"$fifo" >"$fifo.out" 2>/dev/null &
+    exec {_desktop_holder_fd}>"$fifo"
+    rm -f "$fifo"
+    for line in $(seq 1 100); do
+        grep -q holding "$fifo.out" 2>/dev/null && break
+        sleep 0.1
+    done
+    grep -q holding "$fifo.out" 2>/dev/null || echo "hold_desktop: Wine's desktop is not held" >&2
+    rm -f "$fifo.out"
+}
+release_desktop() {
+    [ -n "$_desktop_holder_fd" ] || return 0
+    exec {_desktop_holder_fd}>&-
+    _desktop_holder_fd=""
+}

@@ -10,7 +10,8 @@
 # and, after all counts, how the time per file grows (the last count's against the first's):
 #   growth window=1.03 console=1.01
 # Needs window_bench.exe and tmerase.exe of the edition TM_EDITION picks (build64/bin or
-# build/bin). Runs with the project's Wine prefix and one persistent wineserver.
+# build/bin). Runs with the project's Wine prefix and one persistent wineserver, and holds Wine's
+# desktop up as Windows' always is (hold_desktop in bench/window_seconds.sh).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 counts="2000 8000"
@@ -19,7 +20,7 @@ while [ $# -gt 0 ]; do
     case "$1" in
         --files) counts=$2; shift 2 ;;
         --runs) runs=$2; shift 2 ;;
-        *) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+        *) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
     esac
 done
 . "$top/tools/wine-session.sh"
@@ -32,7 +33,7 @@ done
 
 start_wine_session
 work=$(mktemp -d "$TM_BUILD/window_vs_console.XXXXXX")
-trap 'stop_wine_session; rm -rf "$work"' EXIT
+trap 'release_desktop; stop_wine_session; rm -rf "$work"' EXIT
 folder="$work/folder"
 winfolder="Z:$(echo "$folder" | tr / '\\')"
 
@@ -57,6 +58,7 @@ median() {
 
 # Wine's first start in a session loads more than later ones do; it is not counted.
 wine "$tmerase" --help >/dev/null 2>&1 || true
+hold_desktop "$window"
 
 first_window="" first_console=""
 last_window="" last_console=""
