@@ -653,6 +653,10 @@ std::wstring EraseLogEnding(const EraseOutcome& outcome) {
             break;
     }
     if (outcome.leftoverClustersSeen > 0) return kLeft + std::wstring(L"残っています。");
+    // Only a file that keeps its clusters gets a tip, so an unfinished tip is the whole reason.
+    if (outcome.leftoverPossible && outcome.tipRefused)
+        return L"を抹消しましたが、ファイルの末尾の先（最後のクラスタの残り）を上書きし終えられなかったため、"
+               L"元のデータの一部が空き領域に残っている可能性があります。";
     if (outcome.leftoverPossible) return kLeft + std::wstring(L"残っている可能性があります。");
     if (outcome.writeOnly)
         return L"をディスクから抹消しました。(読み取りが許されていないため、ファイルの配置は確かめていません。)";

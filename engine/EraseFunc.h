@@ -104,7 +104,7 @@ struct EraseOutcome {
     // Old data may be left on the disk although no freed cluster was seen (compressed, encrypted
     // or sparse file whose clusters could not be asked, or a refused write to the tip).
     bool leftoverPossible = false;
-    // The tip past the file's end was planned and a write to it was refused.
+    // The tip past the file's end was planned and a write to it was refused or stopped.
     bool tipRefused = false;
     // Opened for writing only: the questions that need reading were not asked.
     bool writeOnly = false;

@@ -107,6 +107,23 @@ TEST_F(EraseFileFacts, TipGetsThePassesAfterTheFileAndTheFileKeepsItsLength) {
     EXPECT_EQ(outcome.bytesWritten, 2 * 8192);
     EXPECT_EQ(beforeCut_, std::vector<std::string>{std::string(5000, '\0')});
     EXPECT_EQ(outcome.logEnding, L"をディスクから抹消しました。");
+
+    // A write to the tip refused: the file itself is overwritten and goes; its line says why
+    // something may be left.
+    ASSERT_TRUE(WriteBytes(path, std::string(5000, 'x')));
+    seams.writeFile = [](HANDLE file, const void* data, DWORD size, DWORD* written) {
+        LARGE_INTEGER at{};
+        ::SetFilePointerEx(file, at, &at, FILE_CURRENT);
+        if (at.QuadPart >= 5000) return ::SetLastError(ERROR_DISK_FULL), FALSE;
+        return ::WriteFile(file, data, size, written, nullptr);
+    };
+    SetEraseSeams(seams);
+    const EraseOutcome refused = EraseFile(path, EraseLevel::Normal);
+    EXPECT_EQ(refused.kind, EraseOutcome::Kind::Erased);
+    EXPECT_FALSE(FileExists(path));
+    EXPECT_TRUE(refused.tipRefused && refused.LeftSomething());
+    EXPECT_EQ(refused.logEnding, L"を抹消しましたが、ファイルの末尾の先（最後のクラスタの残り）を上書きし終えられなかったため、"
+                                 L"元のデータの一部が空き領域に残っている可能性があります。");
 }
 
 TEST_F(EraseFileFacts, CompressedEncryptedAndSparseFilesSayWhatIsLeft) {
