@@ -90,10 +90,12 @@ TEST_F(EraseFileFacts, TipGetsThePassesAfterTheFileAndTheFileKeepsItsLength) {
     questions.openFile = [](HANDLE, FileFacts& facts) { facts.allocation = 65536; };
     SetFileQuestions(questions);
     std::vector<std::pair<std::int64_t, DWORD>> writes;  // position and size
+    std::int64_t refusedFrom = INT64_MAX;                // writes from here on are refused
     EraseSeams seams = SteppingClockSeams();
     seams.writeFile = [&](HANDLE file, const void* data, DWORD size, DWORD* written) {
         LARGE_INTEGER at{};
         ::SetFilePointerEx(file, at, &at, FILE_CURRENT);
+        if (at.QuadPart >= refusedFrom) return ::SetLastError(ERROR_DISK_FULL), FALSE;
         writes.emplace_back(at.QuadPart, size);
         return ::WriteFile(file, data, size, written, nullptr);
     };
@@ -111,13 +113,7 @@ TEST_F(EraseFileFacts, TipGetsThePassesAfterTheFileAndTheFileKeepsItsLength) {
     // A write to the tip refused: the file itself is overwritten and goes; its line says why
     // something may be left.
     ASSERT_TRUE(WriteBytes(path, std::string(5000, 'x')));
-    seams.writeFile = [](HANDLE file, const void* data, DWORD size, DWORD* written) {
-        LARGE_INTEGER at{};
-        ::SetFilePointerEx(file, at, &at, FILE_CURRENT);
-        if (at.QuadPart >= 5000) return ::SetLastError(ERROR_DISK_FULL), FALSE;
-        return ::WriteFile(file, data, size, written, nullptr);
-    };
-    SetEraseSeams(seams);
+    refusedFrom = 5000;
     const EraseOutcome refused = EraseFile(path, EraseLevel::Normal);
     EXPECT_EQ(refused.kind, EraseOutcome::Kind::Erased);
     EXPECT_FALSE(FileExists(path));

@@ -48,16 +48,15 @@ protected:
                   EraseLevel recent = EraseLevel::Speed) {
         // The service clock stands still: the walk's pacer moves the bar between files only once
         // 50 ms have passed, and a slow disk must not add positions to the steps'.
-        const EraseSeams held = SetEraseSeams({});
-        EraseSeams still = held;
-        if (!still.clock) still.clock = [] { return ULONGLONG{0}; };
+        EraseSeams still;
+        still.clock = [] { return ULONGLONG{0}; };
         SetEraseSeams(still);
         ProgressWindow window;
         Positions positions;
         ::SetWindowSubclass(window.Bar(), RecordPosition, 1, reinterpret_cast<DWORD_PTR>(&positions));
         outcome = TIE_ERASE(targets, cookie, cache, recent).EraseTraces(window.Bar());
         ::RemoveWindowSubclass(window.Bar(), RecordPosition, 1);
-        SetEraseSeams(held);
+        SetEraseSeams({});
         return positions;
     }
 
