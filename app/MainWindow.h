@@ -479,7 +479,7 @@ private:
                                           DWORD_PTR self);
 
     // The free-space erase panel: building, the target, the run, closing, leftovers at start.
-    void BuildFreeSpacePanel(int top, int width, int height);
+    void BuildFreeSpacePanel();
     void ListFreeSpaceDrives();
     void ShowFreeSpaceTarget();
     void ChooseFreeSpaceFolder();

@@ -70,7 +70,9 @@ constexpr UINT_PTR kFreeSpacePanelSubclass = 13;
 
 // --- building ---
 
-void TMainWindow::BuildFreeSpacePanel(int top, int w, int h) {
+void TMainWindow::BuildFreeSpacePanel() {
+    // In place of the list, as the other panels.
+    const int top = contentTop_, w = kClientWidth, h = contentHeight_;
     if (!FreeSpacePanel.Create(Handle(), IDC_FREESPACE_PANEL, 0, top, w, h)) throw std::runtime_error("FreeSpacePanel");
     HWND panel = FreeSpacePanel.Handle();
     HWND title = AddChild(panel, L"STATIC", kTitle, SS_LEFT, 16, 10, 300, 18);
@@ -240,7 +242,7 @@ void TMainWindow::ChooseFreeSpaceFolder() {
 // --- opening and closing ---
 
 void TMainWindow::OpenFreeSpace() {
-    if (!FreeSpacePanel.Handle()) BuildFreeSpacePanel(contentTop_, kClientWidth, contentHeight_);
+    if (!FreeSpacePanel.Handle()) BuildFreeSpacePanel();
     SaveWindowState();
     ShowContentPanel(ContentPanel::FreeSpace);
     LockUserInterface(true);

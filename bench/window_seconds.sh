@@ -17,13 +17,13 @@ window_seconds() {
 # release_desktop (or the end of the session's wineserver).
 _desktop_holder_fd=""
 hold_desktop() {
-    local fifo line
+    local fifo try
     fifo=$(mktemp -u "${TMPDIR:-/tmp}/hold_desktop.XXXXXX")
     mkfifo "$fifo"
     wine "$1" --hold-desktop <"$fifo" >"$fifo.out" 2>/dev/null &
     exec {_desktop_holder_fd}>"$fifo"
     rm -f "$fifo"
-    for line in $(seq 1 100); do
+    for try in $(seq 1 100); do
         grep -q holding "$fifo.out" 2>/dev/null && break
         sleep 0.1
     done
