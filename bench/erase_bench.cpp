@@ -11,18 +11,23 @@
 // display: OverwriteFile with a progress bar and label in a window, servicing the window's
 //          messages as the GUI program does;
 // verify:  (with --verify) OverwriteFile reading the last pass back before the cut, without
-//          display, and then "level=<level> verify/engine=<ratio>". The read-back is one
-//          unbuffered read of the file; under Wine it comes from the cache and costs no disk time.
+//          display, and then "level=<level> verify/engine=<ratio>". The read-back opens the
+//          file a second time and reads it unbuffered.
 // MB/s counts the bytes of the passes; every variant starts from a freshly written file.
-//   erase_bench --files N [--repeat R]
+//   erase_bench --files N [--repeat R] [--verify]
 // erases folders of N files of 12 bytes at Speed, the variants taking turns, and prints the
 // medians over R rounds (default 5)
-//   files=<N> variant=<plain|engine|display> ms_per_file=<ms> ratio=<plain's time / the variant's>
+//   files=<N> variant=<plain|engine|display|notips|verify> ms_per_file=<ms> ratio=<plain's time / the variant's>
+// and then "files=<N> engine/notips=<ratio> cluster_bytes=<the volume's>" (what the tips cost:
+// above 1 the engine is slower with them) and, with --verify, "files=<N> verify/engine=<ratio>".
 // plain:   the folder listed, then each file opened, written, flushed, its tip written and
 //          flushed, cut to 5 and 0 bytes,
 //          closed, renamed to "$" + name and deleted, with the plain calls and nothing else;
 // engine:  the folder gathered by the engine's scan and each file erased by OverwriteFile;
-// display: the same with a progress bar and label, servicing the window's messages.
+// display: the same with a progress bar and label, servicing the window's messages;
+// notips:  the engine's run with the volume's cluster size answered as unknown, so that no tip
+//          is planned (each file's passes end at its own length);
+// verify:  (with --verify) the engine's run reading each file's last pass back.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -35,6 +40,7 @@
 
 #include "bench/BenchClock.h"
 #include "common/Handles.h"
+#include "common/FileSystem.h"
 #include "common/Types.h"
 #include "engine/EraseFunc.h"
 #include "ui/MessagePump.h"
@@ -201,12 +207,15 @@ double PlainFolder(const std::wstring& folder) {
 }
 
 // The engine's erasure of a folder's files: seconds, or a negative value when a file failed.
-double EngineFolder(const std::wstring& folder, HWND bar, HWND label) {
+double EngineFolder(const std::wstring& folder, HWND bar, HWND label, bool verify = false) {
     const double start = Now();
     std::vector<std::wstring> paths;
     CollectFolder(folder, std::wstring(), paths, true);
-    for (const auto& path : paths)
-        if (!OverwriteFile(path, EraseLevel::Speed, bar, label)) return -1;
+    ReadBack readBack = ReadBack::NotChecked;
+    for (const auto& path : paths) {
+        if (!OverwriteFile(path, EraseLevel::Speed, bar, label, verify ? &readBack : nullptr)) return -1;
+        if (verify && readBack != ReadBack::Matched) return -1;
+    }
     return Now() - start;
 }
 
@@ -217,8 +226,8 @@ double Median(std::vector<double> values) {
 }
 
 // The folder rounds; 0 when every variant erased every file.
-int RunFolders(const std::wstring& folder, int files, int repeat, HWND bar, HWND label) {
-    std::vector<double> plain, engine, display;
+int RunFolders(const std::wstring& folder, int files, int repeat, bool verify, HWND bar, HWND label) {
+    std::vector<double> plain, engine, display, notips, verified;
     for (int r = 0; r < repeat; ++r) {
         if (!MakeFolder(folder, files)) return 1;
         plain.push_back(PlainFolder(folder));
@@ -229,17 +238,32 @@ int RunFolders(const std::wstring& folder, int files, int repeat, HWND bar, HWND
         SetEraseEnvironment({nullptr, ui::ProcessMessages, {}});
         display.push_back(EngineFolder(folder, bar, label));
         SetEraseEnvironment({});
-        if (plain.back() <= 0 || engine.back() <= 0 || display.back() <= 0) {
+        if (!MakeFolder(folder, files)) return 1;
+        FileQuestions noClusterSize;
+        noClusterSize.clusterSize = [](const std::wstring&) -> DWORD { return 0; };
+        const FileQuestions asked = SetFileQuestions(std::move(noClusterSize));
+        notips.push_back(EngineFolder(folder, nullptr, nullptr));
+        SetFileQuestions(asked);
+        if (verify) {
+            if (!MakeFolder(folder, files)) return 1;
+            verified.push_back(EngineFolder(folder, nullptr, nullptr, true));
+        }
+        if (plain.back() <= 0 || engine.back() <= 0 || display.back() <= 0 || notips.back() <= 0 ||
+            (verify && verified.back() <= 0)) {
             std::fprintf(stderr, "erase_bench: a folder run failed\n");
             return 1;
         }
     }
     const double base = Median(plain);
-    const std::pair<const char*, double> variants[] = {{"plain", base}, {"engine", Median(engine)},
-                                                       {"display", Median(display)}};
+    std::vector<std::pair<const char*, double>> variants = {
+        {"plain", base}, {"engine", Median(engine)}, {"display", Median(display)}, {"notips", Median(notips)}};
+    if (verify) variants.push_back({"verify", Median(verified)});
     for (const auto& [name, seconds] : variants)
         std::printf("files=%d variant=%s ms_per_file=%.3f ratio=%.2f\n", files, name, seconds * 1000 / files,
                     base / seconds);
+    std::printf("files=%d engine/notips=%.2f cluster_bytes=%lu\n", files, Median(engine) / Median(notips),
+                static_cast<unsigned long>(ClusterSize(folder + L"\\")));
+    if (verify) std::printf("files=%d verify/engine=%.2f\n", files, Median(verified) / Median(engine));
     std::fflush(stdout);
     return 0;
 }
@@ -263,7 +287,7 @@ int main(int argc, char** argv) {
         else if (arg == "--repeat" && i + 1 < argc) repeat = std::atoi(argv[++i]);
         else if (arg == "--files" && i + 1 < argc) files = std::atoi(argv[++i]);
         else {
-            std::fprintf(stderr, "usage: erase_bench [--mib N [--verify] | --files N] [--repeat R]\n");
+            std::fprintf(stderr, "usage: erase_bench [--mib N | --files N] [--repeat R] [--verify]\n");
             return 2;
         }
     }
@@ -288,7 +312,7 @@ int main(int argc, char** argv) {
     ::SendMessageW(bar, PBM_SETRANGE32, 0, 100);
     if (files > 0) {
         std::fprintf(stderr, "files=%d repeat=%d\n", files, repeat);
-        const int result = RunFolders(folder + L"\\files", files, repeat, bar, label);
+        const int result = RunFolders(folder + L"\\files", files, repeat, verify, bar, label);
         ::DestroyWindow(window);
         ::RemoveDirectoryW((folder + L"\\files").c_str());
         ::RemoveDirectoryW(folder.c_str());

@@ -3,15 +3,17 @@
 #   bench/publish.sh [--quick] [--out FILE]
 # Runs, for the edition TM_EDITION picks (64 by default here; build its programs first:
 # tmerase, plain_erase, erase_bench, window_bench, filelist_bench, freespace_bench):
-#   erase_bench          MB/s per level against the fair baseline (and the read-back, when
-#                        this erase_bench offers --verify)
+#   erase_bench          MB/s per level against the fair baseline, and with the read-back
+#                        (--verify); a folder of small files (--files) with and without the
+#                        tips, and with the read-back
 #   vs_shred.sh          MB/s per level against GNU shred; folders of small files: files per
 #                        second of the console (tmerase) and the window against shred, and so
 #                        the window against tmerase on the same files, taken in the same turns
 #                        (what bench/window_vs_console.sh measures alone), and the growth
 #   filelist_bench       rows per second as the list grows
-#   vs_sfill.sh          the free-space fill against the fair writer and sfill (as root, with
-#                        sfill installed; otherwise the section says why it is missing)
+#   vs_sfill.sh          the free-space fill against the fair writer and sfill (as root; sfill
+#                        is installed from Debian's secure-delete when missing; otherwise the
+#                        section says why it is missing)
 # Defaults keep the whole under about 15 minutes on a quiet two-core machine; --quick uses
 # smaller files, fewer files and one round (a few minutes), for trying the script.
 set -euo pipefail
@@ -23,13 +25,13 @@ while [ $# -gt 0 ]; do
     case "$1" in
         --quick) quick=1; shift ;;
         --out) out=$2; shift 2 ;;
-        *) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+        *) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
     esac
 done
 if [ "$quick" = 1 ]; then
-    mib=32 runs=1 counts="500 2000" list_files=2000 sfill_mib=256 sfill_runs=1 repeat=1
+    mib=32 runs=1 counts="500 2000" list_files=2000 sfill_mib=256 sfill_runs=1 repeat=1 tip_files=500
 else
-    mib=128 runs=3 counts="2000 8000" list_files=8000 sfill_mib=512 sfill_runs=3 repeat=3
+    mib=128 runs=3 counts="2000 8000" list_files=8000 sfill_mib=512 sfill_runs=3 repeat=3 tip_files=2000
 fi
 . "$top/tools/wine-env.sh"
 bin="$TM_BUILD/bin"
@@ -47,7 +49,7 @@ run() {
     fi
 }
 # The value of key=value in the first line of $raw/<name> that matches <pattern>.
-field() { grep -E "$2" "$raw/$1" 2>/dev/null | head -n 1 | tr ' ' '\n' | sed -n "s/^$3=//p"; }
+field() { { grep -E "$2" "$raw/$1" 2>/dev/null || true; } | head -n 1 | tr ' ' '\n' | sed -n "s|^$3=||p"; }
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 started=$(date -u '+%Y-%m-%d %H:%M UTC')
 
@@ -58,21 +60,21 @@ in_session() {
 }
 
 run erase_bench in_session "$bin/erase_bench.exe" --mib "$mib" --repeat "$repeat"
-# The read-back, where this erase_bench offers it.
-if in_session "$bin/erase_bench.exe" --help 2>&1 | grep -q -- --verify; then
-    run erase_verify in_session "$bin/erase_bench.exe" --verify --mib "$mib" --repeat "$repeat"
-fi
+run erase_verify in_session "$bin/erase_bench.exe" --verify --mib "$mib" --repeat "$repeat"
+run erase_files in_session "$bin/erase_bench.exe" --verify --files "$tip_files" --repeat "$repeat"
 run shred_levels bash "$top/bench/vs_shred.sh" --mib "$mib" --runs "$runs"
 run shred_files bash "$top/bench/vs_shred.sh" --files "$counts" --runs "$runs"
 run filelist in_session "$bin/filelist_bench.exe" --files "$list_files"
+if [ "$(id -u)" = 0 ] && ! command -v sfill >/dev/null && command -v apt-get >/dev/null; then
+    echo "publish: installing sfill (Debian's secure-delete)" >&2
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends secure-delete >/dev/null 2>&1 ||
+        { apt-get update -q >/dev/null 2>&1 &&
+          DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends secure-delete >/dev/null 2>&1; } || true
+fi
 if [ "$(id -u)" = 0 ] && command -v sfill >/dev/null; then
     run sfill bash "$top/bench/vs_sfill.sh" --mib "$sfill_mib" --runs "$sfill_runs"
 else
     echo "needs root and sfill (Debian's secure-delete)" >"$raw/sfill.failed"
-fi
-# The tips' cost, where a benchmark offers it (bench/tips_bench.sh prints key=value lines).
-if [ -x "$top/bench/tips_bench.sh" ]; then
-    run tips bash "$top/bench/tips_bench.sh" $([ "$quick" = 1 ] && echo --quick)
 fi
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 finished=$(date -u '+%Y-%m-%d %H:%M UTC')
@@ -201,27 +203,54 @@ echo
 
 echo "## The tips"
 echo
-echo "<!-- The cost of the tips: bench/tips_bench.sh, when it exists, prints key=value lines shown here. -->"
-if have tips; then
-    sed 's/^/    /' "$raw/tips"
+if have erase_files; then
+    plain=$(field erase_files "variant=plain " ms_per_file)
+    with=$(field erase_files "variant=engine " ms_per_file)
+    without=$(field erase_files "variant=notips " ms_per_file)
+    echo "The tip is the rest of a file's last cluster past its end; every pass goes over it too. A"
+    echo "folder of $tip_files files of 12 bytes at Speed, erased in one process (\`erase_bench --files\`, the"
+    cluster=$(field erase_files "cluster_bytes=" cluster_bytes)
+    echo "median of $repeat round(s) in turns; on this volume's clusters of ${cluster:-?} bytes each file's tip"
+    echo "is $(awk -v c="${cluster:-0}" 'BEGIN { print (c > 12 ? c - 12 : "?") }') bytes):"
+    echo
+    echo "| files | without tips ms per file | with tips ms per file | with ÷ without | plain program with tips ms per file |"
+    echo "|---|---|---|---|---|"
+    echo "| $tip_files | $without | $with | $(field erase_files "engine/notips" engine/notips) | $plain |"
+    echo
+    echo "\"Without tips\" is the engine with the volume's cluster size answered as unknown, which plans no"
+    echo "tip. For one large file the tip is less than one cluster per pass, too little to show in the"
+    echo "MB/s above."
 else
-    echo "_Not measured in this run: no benchmark offers it yet._"
+    missing erase_files
 fi
 echo
 
 echo "## The read-back"
 echo
-echo "<!-- The cost of reading the passes back: erase_bench --verify, when it offers it. -->"
 if have erase_verify; then
-    sed 's/^/    /' "$raw/erase_verify"
+    echo "The last pass read back and compared before the cut (the erasure report's proof). One large"
+    echo "file, the best of $repeat round(s):"
+    echo
+    echo "| level | engine MB/s | with the read-back MB/s | with ÷ without (MB/s) |"
+    echo "|---|---|---|---|"
+    for level in speed normal high; do
+        echo "| $level | $(field erase_verify "^level=$level variant=engine" mbps) | $(field erase_verify "^level=$level variant=verify" mbps) | $(field erase_verify "^level=$level verify/engine" verify/engine) |"
+    done
+    echo
+    echo "MB/s counts the passes' bytes, so the read-back's own bytes come out of the same time."
+    if have erase_files; then
+        echo "For the folder of $tip_files small files above: $(field erase_files "variant=engine " ms_per_file) ms per file without the read-back,"
+        echo "$(field erase_files "variant=verify " ms_per_file) ms with it ($(field erase_files "verify/engine" verify/engine) times the time; the read-back opens each file"
+        echo "a second time, unbuffered)."
+    fi
 else
-    echo "_Not measured in this run: this erase_bench has no --verify yet._"
+    missing erase_verify
 fi
 echo
 
 echo "## Raw output"
 echo
-for name in erase_bench erase_verify shred_levels shred_files filelist sfill tips; do
+for name in erase_bench erase_verify erase_files shred_levels shred_files filelist sfill; do
     [ -s "$raw/$name" ] || continue
     echo "\`$name\`:"
     echo
