@@ -6,7 +6,8 @@
 // DefaultUser, the engine wired to it as the program wires it. Prints
 //   files=<N> list_s=<seconds to list the folder> run_s=<seconds from Start to the result>
 //     service_s=<of which servicing the window's messages> services=<how many times>
-//     result_at=<the wall clock, Unix seconds, when the painted result panel showed>
+//     wmain_at=<the wall clock, Unix seconds, when wmain began (what came before is the process's
+//     start and its libraries)> result_at=<the same clock when the painted result panel showed>
 // and exits 0 when the run completed with every file erased, 1 otherwise. bench/window_vs_console.sh
 // times it from the process's start to result_at against tmerase on the same files.
 
@@ -79,6 +80,7 @@ void RemoveTree(const std::wstring& folder) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    const double wmainAt = UnixNow();
     if (argc != 2) {
         std::fprintf(stderr, "usage: window_bench <folder> | window_bench --hold-desktop\n");
         return 2;
@@ -131,8 +133,8 @@ int wmain(int argc, wchar_t** argv) {
             for (const std::wstring& line : window.EraseLogLines())
                 if (line.size() > done.size() && line.compare(line.size() - done.size(), done.size(), done) == 0) ++erased;
             const bool complete = window.VisibleContentPanel() == TMainWindow::ContentPanel::Result && erased == files;
-            std::printf("files=%d list_s=%.3f run_s=%.3f service_s=%.3f services=%d result_at=%.4f\n", files, listed,
-                        ran, serviceSeconds, serviceCalls, resultAt);
+            std::printf("files=%d list_s=%.3f run_s=%.3f service_s=%.3f services=%d wmain_at=%.4f result_at=%.4f\n",
+                        files, listed, ran, serviceSeconds, serviceCalls, wmainAt, resultAt);
             std::fflush(stdout);
             status = answered && complete && files > 0 ? 0 : 1;
             if (status) std::fprintf(stderr, "window_bench: the run did not complete\n");
