@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <system_error>
 
 #include "app/Application.h"
 #include "app/HandOver.h"
@@ -151,10 +152,18 @@ TMainWindow::TMainWindow(TApplication& application, std::wstring programFolder, 
 
 TMainWindow::~TMainWindow() {
     if (Handle()) ::DestroyWindow(Handle());
+    if (shellIconsReady_.joinable()) shellIconsReady_.join();
 }
 
 bool TMainWindow::Create(HWND owner, int showCommand) {
     try {
+        // The first icon asked of the shell fills its store, which takes a while under some
+        // systems: done meanwhile, the listing of the command line's files finds it ready.
+        // Without a thread to spare, the listing fills it itself.
+        try {
+            if (!shellIconsReady_.joinable()) shellIconsReady_ = std::thread(PrepareShellIcons);
+        } catch (const std::system_error&) {
+        }
         windowFont_.reset(MakeWindowFont(12, false));
         windowBoldFont_.reset(MakeWindowFont(12, true));
         listFont_.reset(MakeWindowFont(13, false));

@@ -21,6 +21,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/Commands.h"
@@ -219,6 +220,8 @@ public:
     static bool OnFixedDrive(const std::wstring& path);
     // Appends the file's small icon (image and mask, 16 × 16) to `images`; its index.
     static int AddSmallIcon(const std::wstring& path, HIMAGELIST images);
+    // Makes the shell's store of icons ready (its first use fills it), on the calling thread.
+    static void PrepareShellIcons();
     // Adds the files of `folder` after asking whether its subfolders count too.
     void AddFolderFiles(const std::wstring& folder);
     // Says how many files a folder held that the list could not take (none: nothing is shown).
@@ -410,6 +413,9 @@ public:
     HWND OverallProgress = nullptr;
 
     ui::ImageList FileIcons;  // the file list's small icons
+    // The shell's icons are made ready on a thread of their own while the window is built, so
+    // that the first file listed does not wait for them; joined when the window goes.
+    std::thread shellIconsReady_;
     ui::ImageList ModeIcons;  // the erase mode icons
 
 protected:

@@ -368,6 +368,15 @@ bool TMainWindow::IsOnFixedDisk(const std::wstring& path) {
     return FileExists(path) && OnFixedDrive(path);  // a folder is not a file
 }
 
+void TMainWindow::PrepareShellIcons() {
+    // The shell wants COM on a thread that asks it for icons.
+    const bool com = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    SHFILEINFOW info{};
+    ::SHGetFileInfoW(L"x.txt", FILE_ATTRIBUTE_NORMAL, &info, sizeof(info),
+                     SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+    if (com) ::CoUninitialize();
+}
+
 int TMainWindow::AddSmallIcon(const std::wstring& path, HIMAGELIST images) {
     if (!images) throw std::runtime_error("FileIcons");
     std::wstring type;
