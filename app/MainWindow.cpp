@@ -38,7 +38,6 @@ constexpr DWORD kWindowStyle =
 // Fixed sizes of the control bar's pieces.
 constexpr int kMainToolBarWidth = 260, kModePanelWidth = 207, kHelpToolBarWidth = 77, kBusyPanelWidth = 88;
 constexpr int kBarPieceHeight = 28;
-constexpr int kToolsHeaderHeight = 92;
 
 std::vector<ui::ActionInfo> ActionTable() {
     return {
@@ -425,23 +424,14 @@ void TMainWindow::BuildPanels() {
     ::ShowWindow(OfferFreeSpaceButton, SW_HIDE);
     LayOutResultButtons();
 
-    // The history tools; the tools themselves are placed by their own part.
-    Require(Toolspanel.Create(Handle(), IDC_TOOLSPANEL, 0, top, w, h));
-    HWND tools = Toolspanel.Handle();
-    ToolsHeader = std::make_unique<TImageControl>();
-    Require(ToolsHeader->CreateControl(tools, 0, 0, w, kToolsHeaderHeight));
-    ToolsTitle = AddChild(tools, L"STATIC", L"", SS_LEFT, 8, kToolsHeaderHeight + 8, 300, 16, IDC_TOOLS_TITLE);
-    ::SendMessageW(ToolsTitle, WM_SETFONT, reinterpret_cast<WPARAM>(windowBoldFont_.get()), FALSE);
-    RunToolsButton =
-        AddChild(tools, L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON, w - 164 - 4, h - 34, 160, 28, IDC_RUN_TOOLS);
-    Actions.BindButton(RunToolsButton, Command::RunHistoryTools);
-    BuildToolsPanel();
-    // The free-space panel is built when it is first opened: most starts never show it.
+    // The history tools' panel and the free-space panel are built when first opened: most
+    // starts never show them.
 
     ShowContentPanel(ContentPanel::List);
 }
 
 void TMainWindow::ShowContentPanel(ContentPanel panel) {
+    if (panel == ContentPanel::Tools && !Toolspanel.Handle()) BuildToolsPanel();
     visiblePanel_ = panel;
     const std::pair<ContentPanel, HWND> panels[] = {{ContentPanel::List, MainPanel.Handle()},
                                                     {ContentPanel::Running, ErasePanel.Handle()},
@@ -469,7 +459,6 @@ void TMainWindow::FormCreate() {
     ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     // 3. Captions.
     ::SetWindowTextW(Handle(), application_.Title().c_str());
-    ::SetWindowTextW(ToolsTitle, application_.Title().c_str());
     // 4. Pictures.
     ErasePicture->LoadPicture(module, IDB_ERASE_PANEL);
     Logo->SetTransparent(true);
@@ -491,8 +480,7 @@ void TMainWindow::FormCreate() {
     // 7. The overall progress bar sits inside the status bar.
     StatusBar.Place(OverallProgress, 238, 3, 186, 15);
     ::ShowWindow(OverallProgress, SW_SHOW);
-    // 8. The tools panel's header.
-    DrawToolsHeader();
+    // 8. The tools panel's caption and header come when the panel is first opened.
     // 9. Speed in the selector.
     ModeSelector.Select(0);
     // 10. Glyphs of the buttons that have none yet.

@@ -359,6 +359,7 @@ public:
     // ends the result and opens the free-space panel for those drives.
     HWND OfferFreeSpaceButton = nullptr;
 
+    // The history tools' panel and its controls exist once it was first shown.
     ui::Panel Toolspanel;
     std::unique_ptr<TImageControl> ToolsHeader;
     HWND ToolsTitle = nullptr;
@@ -469,7 +470,8 @@ private:
     void RemoveSelected();      // file list
     void OpenFreeSpace();       // free-space panel
     void EraseRecycleBin();     // the question, then a run over the Recycle Bin
-    // The history tools panel: its controls, the tick handler and closing it.
+    // The history tools panel: its controls (made when it is first shown), the tick handler
+    // and closing it.
     void BuildToolsPanel();
     void ListTraceKinds();  // Internet Explorer's four, then the installed browsers' and Explorer's
     // The target bits of the ticked rows.
@@ -553,8 +555,10 @@ private:
                   int width, int height, int id = 0, DWORD exStyle = 0);
     bool SettingsOrProfileWindowOpen() const;
     // The last touches of construction: the logo takes double clicks, the file list's columns
-    // keep their limits, the tools panel's title is drawn opaque.
+    // keep their limits.
     void FinishFrame();
+    // The label fills its whole area with the button face, whatever brush its parent gives it.
+    static void MakeLabelOpaque(HWND label);
     bool ApplicationMinimized() const;
     // This is the application's main window: it minimizes and restores with the application.
     bool MinimizesWithApplication() const;

@@ -150,8 +150,9 @@ void TMainWindow::FinishFrame() {
         ui::SetSubclass(Logo->Handle(), LogoProc, kLogoSubclass, reinterpret_cast<DWORD_PTR>(this));
     }
     if (FileList.Handle()) ui::SetSubclass(FileList.Handle(), ColumnLimitProc, kColumnLimitSubclass, 0);
-    if (ToolsTitle) ui::SetSubclass(ToolsTitle, OpaqueLabelProc, kOpaqueLabelSubclass, 0);
 }
+
+void TMainWindow::MakeLabelOpaque(HWND label) { ui::SetSubclass(label, OpaqueLabelProc, kOpaqueLabelSubclass, 0); }
 
 // --- file properties ---
 

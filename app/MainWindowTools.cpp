@@ -14,6 +14,7 @@
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "common/Assertions.h"
+#include "dialogs/ImageControl.h"
 #include "engine/RecycleBin.h"
 #include "history/IeErase.h"
 #include "history/RecycleBinEntry.h"
@@ -52,11 +53,22 @@ struct TraceRunBusy {};
 // --- building ---
 
 void TMainWindow::BuildToolsPanel() {
+    // In place of the list, as the other panels, under a banner.
+    const int w = kClientWidth, h = contentHeight_;
+    if (!Toolspanel.Create(Handle(), IDC_TOOLSPANEL, 0, contentTop_, w, h)) throw std::runtime_error("Toolspanel");
     HWND tools = Toolspanel.Handle();
-    RECT area{};
-    ::GetClientRect(tools, &area);
-    const int w = ui::Width(area), h = ui::Height(area);
-    const int top = 92 + 12;  // below the banner
+    constexpr int kHeaderHeight = 92;
+    ToolsHeader = std::make_unique<TImageControl>();
+    if (!ToolsHeader->CreateControl(tools, 0, 0, w, kHeaderHeight)) throw std::runtime_error("ToolsHeader");
+    DrawToolsHeader();
+    ToolsTitle = AddChild(tools, L"STATIC", application_.Title(), SS_LEFT, 8, kHeaderHeight + 8, 300, 16,
+                          IDC_TOOLS_TITLE);
+    ::SendMessageW(ToolsTitle, WM_SETFONT, reinterpret_cast<WPARAM>(windowBoldFont_.get()), FALSE);
+    MakeLabelOpaque(ToolsTitle);
+    RunToolsButton =
+        AddChild(tools, L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON, w - 164 - 4, h - 34, 160, 28, IDC_RUN_TOOLS);
+    Actions.BindButton(RunToolsButton, Command::RunHistoryTools);
+    const int top = kHeaderHeight + 12;  // below the banner
     const int left = 16, width = w - 2 * left;
     // From the bottom: the buttons, the title over its separator line, the progress group
     // across the panel; the list takes the rest.

@@ -154,7 +154,6 @@ TEST_F(MainWindowTest, LayoutHasTheFixedClientSizeThePanelsAndTheStatusTexts) {
     ::GetClassNameW(Main(), className, 64);
     EXPECT_STREQ(className, L"TMainWindow");
     EXPECT_EQ(ui::WindowText(Main()), L"TIDEMARROW32 SE");
-    EXPECT_EQ(ui::WindowText(window->ToolsTitle), L"TIDEMARROW32 SE");
     EXPECT_EQ(application.Title(), L"TIDEMARROW32 SE");
 
     RECT bar{};
@@ -172,8 +171,14 @@ TEST_F(MainWindowTest, LayoutHasTheFixedClientSizeThePanelsAndTheStatusTexts) {
     }
     EXPECT_EQ(ui::WindowText(window->ModeLabel), L"抹消モード");
 
-    // Exactly the list panel shows at start; the others wait in the same place.
+    // Exactly the list panel shows at start; the others wait in the same place, and the
+    // history tools' panel is made there when first shown.
     EXPECT_TRUE(::IsWindowVisible(window->MainPanel.Handle()));
+    EXPECT_EQ(window->Toolspanel.Handle(), nullptr);
+    EXPECT_EQ(window->VisibleContentPanel(), TMainWindow::ContentPanel::List);
+    window->ShowContentPanel(TMainWindow::ContentPanel::Tools);
+    window->ShowContentPanel(TMainWindow::ContentPanel::List);
+    EXPECT_EQ(ui::WindowText(window->ToolsTitle), L"TIDEMARROW32 SE");
     for (HWND hidden : {window->ErasePanel.Handle(), window->ResultPanel.Handle(), window->Toolspanel.Handle()}) {
         EXPECT_FALSE(::IsWindowVisible(hidden));
         RECT a{}, b{};
@@ -181,7 +186,6 @@ TEST_F(MainWindowTest, LayoutHasTheFixedClientSizeThePanelsAndTheStatusTexts) {
         ::GetWindowRect(window->MainPanel.Handle(), &b);
         EXPECT_TRUE(::EqualRect(&a, &b));
     }
-    EXPECT_EQ(window->VisibleContentPanel(), TMainWindow::ContentPanel::List);
 
     // The file list's columns.
     HWND header = ListView_GetHeader(window->FileList.Handle());
@@ -215,7 +219,7 @@ TEST_F(MainWindowTest, LayoutHasTheFixedClientSizeThePanelsAndTheStatusTexts) {
     EXPECT_NE(window->Logo->Picture(), nullptr);
     EXPECT_TRUE(window->Logo->Transparent());
     EXPECT_NE(window->ErasePicture->Picture(), nullptr);
-    EXPECT_NE(window->ToolsHeader->Picture(), nullptr) << "the tools header is drawn at start";
+    EXPECT_NE(window->ToolsHeader->Picture(), nullptr) << "the tools header is drawn with its panel";
 
     // Status bar.
     EXPECT_EQ(window->StatusBar.Text(0), L"モード:Speed");
