@@ -5,7 +5,7 @@
 #   bench/vs_shred.sh --files "2000 8000" [--runs R]
 # Each round writes a fresh file of N MiB (default 512), flushes it and drops nothing else,
 # then times one whole process (Wine's start included for tmerase); the programs take turns
-# within each round, R rounds (default 8). One line per level, the medians:
+# within each round, each round starting one further on, R rounds (default 8). One line per level, the medians:
 #   level=normal tmerase_s=1.08 shred_s=1.27 ratio=0.85
 # and a second line with the bound: plain_erase.exe, the least a program under Wine does for
 # the same passes, flushes, cut, rename and delete, timed the same way:
@@ -76,6 +76,19 @@ shred_passes() {
     case "$1" in speed) echo 0 ;; normal) echo 1 ;; high) echo 2 ;; esac
 }
 
+# The programs in turns, each round starting one further on, so that none always follows the
+# same one (the file system's work left from the one before falls on each in turn).
+rotate() {
+    local round=$1
+    shift
+    local n=$#
+    local i
+    for i in $(seq 0 $((n - 1))); do
+        local k=$(((round - 1 + i) % n + 1))
+        echo "${!k}"
+    done
+}
+
 ratio() {
     awk -v a="$1" -v b="$2" 'BEGIN { print a / b }'
 }
@@ -98,7 +111,7 @@ if [ -n "$counts" ]; then
         tools="tmerase shred bound"
         [ -f "$window" ] && tools="$tools window"
         for round in $(seq 1 "$runs"); do
-            for tool in $tools; do
+            for tool in $(rotate "$round" $tools); do
                 make_folder "$count"
                 case "$tool" in
                     tmerase) t=$(seconds wine "$tmerase" --level speed --recurse "$winfolder") ;;
@@ -132,7 +145,7 @@ fi
 for level in $levels; do
     : >"$work/tmerase" && : >"$work/shred" && : >"$work/bound"
     for round in $(seq 1 "$runs"); do
-        for tool in tmerase shred bound; do
+        for tool in $(rotate "$round" tmerase shred bound); do
             make_file
             case "$tool" in
                 tmerase) t=$(seconds wine "$tmerase" --level "$level" "$winfile") ;;

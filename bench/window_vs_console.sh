@@ -5,7 +5,7 @@
 # Wine's start included: window_bench.exe (the program's main window with the folder named on
 # the command line, Start, Yes, until the painted result panel shows, "作業が完了しました。"; the
 # run is at Speed, the profile's default) and tmerase --level speed --recurse, to its exit. The two take turns
-# within each round, R rounds (default 3). One line per count, the medians:
+# within each round, each round starting with the other, R rounds (default 3). One line per count, the medians:
 #   files=2000 window_s=4.70 console_s=4.30 ratio=1.09 window_ms_per_file=2.350 console_ms_per_file=2.150
 # and, after all counts, how the time per file grows (the last count's against the first's):
 #   growth window=1.03 console=1.01
@@ -65,7 +65,8 @@ last_window="" last_console=""
 for count in $counts; do
     : >"$work/window" && : >"$work/console"
     for round in $(seq 1 "$runs"); do
-        for tool in window console; do
+        # Each round starts with the other one, so that neither always follows the same.
+        for tool in $([ $((round % 2)) = 1 ] && echo window console || echo console window); do
             make_folder "$count"
             case "$tool" in
                 window) t=$(window_seconds "$window" "$winfolder") ;;
