@@ -208,7 +208,9 @@ for verb_key in "${verb_keys[@]}"; do
         || fail "command of $verb_key"
 done
 bin_class='HKCU\Software\Classes\CLSID\{645FF040-5081-101B-9F08-00AA002F954E}'
-[ "$(reg_value "$bin_class\\shell\\TIDEMARROW32SE")" = 'TIDEMARROW32 SEで抹消' ] || fail "caption of the Recycle Bin's entry"
+bin_caption=$(reg_value "$bin_class\\shell\\TIDEMARROW32SE" || true)
+[ "$bin_caption" = 'TIDEMARROW32 SEで抹消' ] || fail "caption of the Recycle Bin's entry: '$bin_caption', the key holds:
+$(wine reg query "$bin_class" /s 2>&1 </dev/null | iconv -f cp932 -t utf-8 | tr -d '\r')"
 [ "$(reg_value "$bin_class\\shell\\TIDEMARROW32SE\\command")" = "\"$inst_win\\TIDEMARROW32SE.exe\" /RecycleBin" ] \
     || fail "command of the Recycle Bin's entry"
 # The user's own setting of the Recycle Bin, beside ours, stays after uninstall.
