@@ -56,7 +56,7 @@ winfile="Z:$(echo "$file" | tr / '\\')"
 
 make_file() {
     head -c "$((mib * 1024 * 1024))" /dev/urandom >"$file"
-    sync "$file"
+    sync -f "$file"  # the whole file system: nothing left of the program before to write back
 }
 
 # Seconds one command takes, from a fork to its exit.
@@ -104,7 +104,7 @@ if [ -n "$counts" ]; then
     make_folder() {
         mkdir -p "$folder"
         (cd "$folder" && seq 1 "$1" | sed 's/.*/mail&.eml/' | xargs -n 1000 sh -c 'for f; do printf "hello world\n" >"$f"; done' sh)
-        sync "$folder"
+        sync -f "$folder"  # the whole file system: nothing left of the program before to write back
     }
     for count in $counts; do
         : >"$work/tmerase" && : >"$work/shred" && : >"$work/bound" && : >"$work/window"

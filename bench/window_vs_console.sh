@@ -41,7 +41,7 @@ make_folder() {
     rm -rf "$folder"
     mkdir -p "$folder"
     (cd "$folder" && seq 1 "$1" | sed 's/.*/mail&.eml/' | xargs -n 1000 sh -c 'for f; do printf "hello world\n" >"$f"; done' sh)
-    sync "$folder"
+    sync -f "$folder"  # the whole file system: nothing left of the program before to write back
 }
 
 seconds() {
