@@ -101,7 +101,7 @@ hand, run the script again. Started $started, finished $finished.
 - System: $(uname -sr); $(wine --version 2>/dev/null || echo "Wine"), the ${TM_EDITION}-bit edition, one persistent
   wineserver and an Xvfb display per script; the files on $(df -T "$TM_BUILD" | awk 'NR == 2 { print $2 }') in the build folder.
 - Every comparison is made in turns within each round (the scripts start each round with the
-  next program), and the medians (or for erase_bench the
+  next program, and write the whole file system back before each program starts), and the medians (or for erase_bench the
   best of the rounds) are shown: $runs round(s) per script, files of $mib MiB for the levels,
   folders of $(echo "$counts" | sed 's/ / and /') files of 12 bytes.
 - Whole programs (tmerase, shred, sfill) are timed from their start to their exit, Wine's start
