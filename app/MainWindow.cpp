@@ -424,14 +424,15 @@ void TMainWindow::BuildPanels() {
     ::ShowWindow(OfferFreeSpaceButton, SW_HIDE);
     LayOutResultButtons();
 
-    // The history tools' panel and the free-space panel are built when first opened: most
-    // starts never show them.
+    // The history tools' panel and the free-space panel are made when first shown.
 
     ShowContentPanel(ContentPanel::List);
 }
 
 void TMainWindow::ShowContentPanel(ContentPanel panel) {
+    // The panels most starts never show are made the first time they are.
     if (panel == ContentPanel::Tools && !Toolspanel.Handle()) BuildToolsPanel();
+    if (panel == ContentPanel::FreeSpace && !FreeSpacePanel.Handle()) BuildFreeSpacePanel();
     visiblePanel_ = panel;
     const std::pair<ContentPanel, HWND> panels[] = {{ContentPanel::List, MainPanel.Handle()},
                                                     {ContentPanel::Running, ErasePanel.Handle()},

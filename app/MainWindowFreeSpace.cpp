@@ -242,7 +242,6 @@ void TMainWindow::ChooseFreeSpaceFolder() {
 // --- opening and closing ---
 
 void TMainWindow::OpenFreeSpace() {
-    if (!FreeSpacePanel.Handle()) BuildFreeSpacePanel();
     SaveWindowState();
     ShowContentPanel(ContentPanel::FreeSpace);
     LockUserInterface(true);
