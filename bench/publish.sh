@@ -11,9 +11,9 @@
 #                        the window against tmerase on the same files, taken in the same turns
 #                        (what bench/window_vs_console.sh measures alone), and the growth
 #   filelist_bench       rows per second as the list grows
-#   vs_sfill.sh          the free-space fill against the fair writer and sfill (as root; sfill
-#                        is installed from Debian's secure-delete when missing; otherwise the
-#                        section says why it is missing)
+#   vs_sfill.sh          the free-space fill against the fair writer and sfill (as root, with
+#                        sfill, which tools/setup.sh installs; otherwise the section says why it
+#                        is missing)
 # Defaults keep the whole under about 15 minutes on a quiet two-core machine; --quick uses
 # smaller files, fewer files and one round (a few minutes), for trying the script.
 set -euo pipefail
@@ -65,12 +65,6 @@ run erase_files in_session "$bin/erase_bench.exe" --verify --files "$tip_files" 
 run shred_levels bash "$top/bench/vs_shred.sh" --mib "$mib" --runs "$runs"
 run shred_files bash "$top/bench/vs_shred.sh" --files "$counts" --runs "$runs"
 run filelist in_session "$bin/filelist_bench.exe" --files "$list_files"
-if [ "$(id -u)" = 0 ] && ! command -v sfill >/dev/null && command -v apt-get >/dev/null; then
-    echo "publish: installing sfill (Debian's secure-delete)" >&2
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends secure-delete >/dev/null 2>&1 ||
-        { apt-get update -q >/dev/null 2>&1 &&
-          DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends secure-delete >/dev/null 2>&1; } || true
-fi
 if [ "$(id -u)" = 0 ] && command -v sfill >/dev/null; then
     run sfill bash "$top/bench/vs_sfill.sh" --mib "$sfill_mib" --runs "$sfill_runs"
 else

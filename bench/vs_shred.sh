@@ -76,19 +76,6 @@ shred_passes() {
     case "$1" in speed) echo 0 ;; normal) echo 1 ;; high) echo 2 ;; esac
 }
 
-# The programs in turns, each round starting one further on, so that none always follows the
-# same one (the file system's work left from the one before falls on each in turn).
-rotate() {
-    local round=$1
-    shift
-    local n=$#
-    local i
-    for i in $(seq 0 $((n - 1))); do
-        local k=$(((round - 1 + i) % n + 1))
-        echo "${!k}"
-    done
-}
-
 ratio() {
     awk -v a="$1" -v b="$2" 'BEGIN { print a / b }'
 }

@@ -2,6 +2,7 @@
 # seconds from the start of `wine <program> <folder>` (window_bench.exe) to the moment its
 # painted result panel showed (its result_at), the end of the job a user waits for; what the
 # process does after that (Finish, its end) is not counted. Fails when the run did not complete.
+# It also gives the order of the programs in each round (rotate, at the end).
 window_seconds() {
     local start out at
     start=$(date +%s.%N)
@@ -34,4 +35,17 @@ release_desktop() {
     [ -n "$_desktop_holder_fd" ] || return 0
     exec {_desktop_holder_fd}>&-
     _desktop_holder_fd=""
+}
+
+# rotate <round> <program>...: the programs in turns, each round (from 1) starting one further
+# on, so that none always follows the same one (the file system's work left from the one
+# before falls on each in turn).
+rotate() {
+    local round=$1
+    shift
+    local n=$# i k
+    for i in $(seq 0 $((n - 1))); do
+        k=$(((round - 1 + i) % n + 1))
+        echo "${!k}"
+    done
 }

@@ -65,8 +65,7 @@ last_window="" last_console=""
 for count in $counts; do
     : >"$work/window" && : >"$work/console"
     for round in $(seq 1 "$runs"); do
-        # Each round starts with the other one, so that neither always follows the same.
-        for tool in $([ $((round % 2)) = 1 ] && echo window console || echo console window); do
+        for tool in $(rotate "$round" window console); do
             make_folder "$count"
             case "$tool" in
                 window) t=$(window_seconds "$window" "$winfolder") ;;

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, idempotently.
 #   - Debian packages: the i686 and x86_64 mingw-w64 toolchains, Wine (32- and 64-bit), Xvfb, fonts,
-#     CMake, GoogleTest source, NSIS (the installer) and the file system tools the realfs tests make
-#     their images with
+#     CMake, GoogleTest source, NSIS (the installer), the file system tools the realfs tests make
+#     their images with, and sfill (secure-delete), which bench/vs_sfill.sh measures against
 #   - libjpeg-turbo and SQLite, built static for each edition (i686, x86_64) from Debian's source
 #     packages into build/deps
 # Runs as root, or through sudo when not root.
@@ -26,7 +26,7 @@ have_packages() {
 packages=(g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
           wine wine32:i386 wine64 xvfb xauth x11-utils tcl zip
           fonts-ipafont-gothic fonts-wine cmake googletest dpkg-dev nasm locales fp-utils libchm-bin nsis
-          e2fsprogs ntfs-3g)
+          e2fsprogs ntfs-3g secure-delete)
 
 suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
 
